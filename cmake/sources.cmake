@@ -1,0 +1,10 @@
+# The plug-in's own code, shared by both platforms. The attach glue
+# (entry/dll_main.cpp) is only linked into the shared library itself, so tests
+# can attach the plug-in explicitly.
+file(GLOB ZEDUZ_CORE_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/entry/*.cpp
+  ${CMAKE_SOURCE_DIR}/state/*.cpp
+  ${CMAKE_SOURCE_DIR}/tiff/*.cpp
+  ${CMAKE_SOURCE_DIR}/output/*.cpp
+  ${CMAKE_SOURCE_DIR}/ui/*.cpp)
+list(FILTER ZEDUZ_CORE_SOURCES EXCLUDE REGEX ".*/entry/dll_main\\.cpp$")

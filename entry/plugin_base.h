@@ -1,0 +1,46 @@
+// The root of the plug-in classes: the open file, the registry location, the
+// host records bound for the current command, the page's temporary path and
+// the staging buffer, and the six command operations in their slot order.
+#pragma once
+
+#include <cstdint>
+
+#include "entry/host_records.h"
+#include "output/file_handle.h"
+#include "output/status.h"
+#include "state/state_store.h"
+
+class PluginBase {
+public:
+    PluginBase() = default;
+    PluginBase(const PluginBase&) = delete;
+    PluginBase& operator=(const PluginBase&) = delete;
+
+    virtual ~PluginBase();                  // slot 0
+    virtual PluginStatus Initialize() = 0;  // slot 1
+    virtual PluginStatus ShowSettings() = 0;  // slot 2
+    virtual PluginStatus ShowAbout() = 0;   // slot 3
+    virtual PluginStatus BeginPage() = 0;   // slot 4
+    virtual PluginStatus WritePalette() = 0;  // slot 5
+    virtual PluginStatus WriteBand() = 0;   // slot 6
+
+    // Stores the request, its target and the target's image for this command.
+    void BindRequest(PluginRequest* request);
+
+protected:
+    // Points the state store at the current request's key and "ZEDUZ-ORID".
+    void SetStateLocation();
+    // Releases the staging buffer, if one is held.
+    void ReleaseStaging();
+
+    FileHandle file_;
+    StateStore state_;
+    PluginRequest* request_ = nullptr;
+    TargetFile* target_ = nullptr;
+    ScanImage* image_ = nullptr;
+    char tempPath_[260] = {};
+    uint32_t bandCount_ = 0;
+    int32_t imageFormat_ = 0;
+    uint32_t stagingSize_ = 0;
+    uint8_t* staging_ = nullptr;
+};

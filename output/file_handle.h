@@ -1,0 +1,52 @@
+// The owner of one open file and the file primitives of the plug-in.
+//
+// Every primitive turns its failure into one fixed status. Files are opened
+// shared for reading only: other processes may read, never write or delete,
+// while the plug-in holds them.
+#pragma once
+
+#include <cstdint>
+
+#include "output/status.h"
+#include "platform/win32.h"
+
+class FileHandle {
+public:
+    FileHandle() = default;
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    virtual ~FileHandle();
+
+    // Primitives on the held handle.
+    PluginStatus CreateForWrite(const char* path);  // StatusCreateFailed
+    PluginStatus OpenForUpdate(const char* path);   // StatusOpenFailed
+    PluginStatus Write(uint32_t count, const void* buffer);  // StatusWriteFailed
+    PluginStatus Seek(int32_t distance, int32_t* distanceHigh, uint32_t method);  // StatusSeekFailed
+    uint32_t Size();                                // low 32 bits; 0xFFFFFFFF on failure
+    uint64_t Size64();                              // UINT64_MAX on failure
+    PluginStatus Read(uint32_t count, void* buffer);  // StatusReadFailed unless all bytes came
+    PluginStatus Flush();                           // StatusWriteFailed
+    PluginStatus Close();                           // StatusCloseFailed, handle kept
+    bool IsOpen() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+
+    // Compound operation through the held handle (the open destination).
+    PluginStatus AppendFile(const char* sourcePath, const char* destinationPath);
+
+    // Operations on paths; they open and close what they need themselves.
+    static PluginStatus RemoveFile(const char* path);  // StatusDeleteFailed
+    static PluginStatus MoveToDestination(const char* sourcePath, const char* destinationPath);
+    static bool HasRoomFor(const char* destinationPath, const char* sourcePath);
+    static PluginStatus CheckCombinedSize(const char* firstPath, const char* secondPath);
+
+private:
+    HANDLE handle_ = nullptr;
+};
+
+// Free bytes on the volume that holds `path`; kFreeSpaceUnknown when that
+// cannot be determined.
+inline constexpr uint64_t kFreeSpaceUnknown = UINT64_MAX;
+uint64_t FreeSpace(const char* path);
+
+// The room test of the commit: free space, read as signed, at least `needed`.
+// Unknown free space is never room here.
+bool IsRoom(uint64_t freeSpace, uint64_t needed);

@@ -1,0 +1,38 @@
+// Result codes of every plug-in operation and file primitive.
+//
+// Statuses are born where a failure happens, mostly in the file primitives,
+// and every layer above passes them on unchanged to the host. Only the low
+// 16 bits of a result are significant.
+#pragma once
+
+#include <cstdint>
+
+using PluginStatus = uint16_t;
+
+enum : PluginStatus {
+    StatusOk = 0,
+    StatusDiskFull = 201,
+    StatusCreateFailed = 202,
+    StatusOpenFailed = 203,
+    StatusReadFailed = 204,
+    StatusWriteFailed = 205,
+    StatusCloseFailed = 206,
+    StatusDeleteFailed = 207,
+    StatusSeekFailed = 208,
+    StatusUnsupportedImage = 209,
+    StatusUnknownCommand = 211,
+    StatusNoResources = 213,
+    // The host's calls broke the order of a job (a band with no page begun,
+    // a page ended twice, ...) or named a temporary file that is not this
+    // job's. Nothing was touched.
+    StatusBadSequence = 214,
+    // The output file cannot take another page: not a TIFF this plug-in can
+    // append to (other byte order, BigTIFF, a damaged or looping chain).
+    StatusNotAppendable = 215,
+    StatusNoMemory = 0xFFFF,
+    StatusDialogOk = 0x1001,
+    StatusDialogCancel = 0x1002,
+};
+
+// The name of a status, as the host reports it ("StatusDiskFull", ...).
+const char* StatusName(PluginStatus status);

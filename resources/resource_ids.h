@@ -1,0 +1,36 @@
+/* Identifiers of the resource library's strings, dialogs and controls.
+   Shared by the plug-in code and the resource script, so it stays plain C
+   preprocessor text that the resource compiler reads too. */
+#ifndef ZEDUZ_RESOURCE_IDS_H
+#define ZEDUZ_RESOURCE_IDS_H
+
+/* Dialog templates (by name) */
+#define IDD_DETAILS_NAME "DETAILS"
+#define IDD_ABOUT_NAME "ABOUT"
+
+/* Controls of "DETAILS" */
+#define IDC_BYTE_ORDER_INTEL 1001
+#define IDC_BYTE_ORDER_MOTOROLA 1002
+#define IDC_COMPRESSION_LIST 1003
+
+/* Compression list: 2000 holds the entry count, 2001.. one "value,label" each */
+#define IDS_COMPRESSION_COUNT 2000
+#define IDS_COMPRESSION_FIRST 2001
+
+/* Texts given to the host */
+#define IDS_MESSAGE_CAPTION 2501
+#define IDS_FILE_EXTENSION 2502
+#define IDS_FORMAT_NAME 2503
+#define IDS_FORMAT_COMMENT 2504
+#define IDS_SETTINGS_INTEL 2505
+#define IDS_SETTINGS_MOTOROLA 2506
+#define IDS_SETTINGS_UNCOMPRESSED 2507
+#define IDS_SETTINGS_GROUP4 2508
+
+/* Message texts */
+#define IDS_MESSAGE_NO_MEMORY 3000
+#define IDS_MESSAGE_DISK_FULL 3001
+#define IDS_MESSAGE_FILE_ERROR 3002
+#define IDS_MESSAGE_NOT_APPENDABLE 3003
+
+#endif

@@ -1,0 +1,55 @@
+// The registry location of a job and typed access to its named values.
+//
+// No key is held between calls: every operation opens the key
+// "<keyPath>\ZEDUZ-ORID" below the root, does its one job and closes it.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/win32.h"
+
+// The fixed names of the values the plug-in keeps.
+namespace value_names {
+inline constexpr const char kSubkey[] = "ZEDUZ-ORID";
+inline constexpr const char kFileType[] = "File Type";
+inline constexpr const char kCompression[] = "Compression";
+inline constexpr const char kPositionX[] = "Position X";
+inline constexpr const char kPositionY[] = "Position Y";
+inline constexpr const char kTempFile[] = "TempFile";
+inline constexpr const char kImageFormat[] = "ImageFormat";
+inline constexpr const char kPageCount[] = "Page Count";
+inline constexpr const char kLoopCount[] = "LoopCount";
+inline constexpr const char kImageSize[] = "Image Size";
+inline constexpr const char kDirectoryCount[] = "Directory Count";
+inline constexpr const char kNextPoint[] = "Next Point";
+inline constexpr const char kImageOffset[] = "Image Offset";
+}  // namespace value_names
+
+// A copy of the host's 260-byte location block (key path, root key) plus the
+// plug-in's own subkey name.
+struct StateStore {
+    char keyPath[256] = {};
+    HKEY rootKey = nullptr;
+    char subkeyName[260] = {};
+
+    // Copies the host's block whole, then the subkey name.
+    void SetLocation(const void* stateKeyBlock, const char* subkey);
+
+    bool OpenKey(HKEY* key) const;
+    bool OpenOrCreateKey(HKEY* key) const;
+
+    // Reads leave their output untouched when they fail.
+    bool ReadDword(const char* name, uint32_t* value) const;
+    bool WriteDword(const char* name, uint32_t value) const;
+    bool ReadString(const char* name, char (&value)[260]) const;
+    bool WriteString(const char* name, const char* value) const;
+    void DeleteValue(const char* name) const;
+
+    // (10, 10) for any coordinate never stored; false when the key is absent.
+    bool ReadWindowPosition(int32_t* x, int32_t* y) const;
+    bool WriteWindowPosition(HWND window) const;
+
+    // Signed convenience forms of the dword calls.
+    bool ReadInt(const char* name, int32_t* value) const;
+    bool WriteInt(const char* name, int32_t value) const;
+};

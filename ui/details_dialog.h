@@ -1,0 +1,35 @@
+// The settings dialog ("DETAILS"): byte order and bilevel compression.
+#pragma once
+
+#include <cstdint>
+
+#include "ui/dialog_base.h"
+
+struct CompressionEntry {
+    int32_t value;
+    char label[128];
+};
+
+class DetailsDialog : public DialogBase {
+public:
+    DetailsDialog(HWND parent, StateStore* state) : DialogBase(parent, state) {}
+    ~DetailsDialog() override;
+
+    // StatusDialogOk after writing both choices, StatusDialogCancel otherwise.
+    uint16_t Run() override;
+
+    int32_t byteOrder() const { return byteOrder_; }
+    int32_t compression() const { return compression_; }
+
+private:
+    friend INT_PTR CALLBACK DetailsDialogProc(HWND, UINT, WPARAM, LPARAM);
+    void InitControls();
+    bool ApplyControls();
+
+    int32_t byteOrder_ = 18761;
+    int32_t compression_ = 1;
+    CompressionEntry* choices_ = nullptr;
+    int32_t choiceCount_ = 0;
+};
+
+INT_PTR CALLBACK DetailsDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
