@@ -26,7 +26,12 @@ enum class Service {
     Delete,  // DeleteFileA
     Copy,    // CopyFileA, MoveFileExA
     Alloc,   // GlobalAlloc, GlobalLock
+    ObjectAlloc,  // the plug-in's own objects (plug-in object, dialogs), via ConsumeFault
 };
+
+// Counts one call of the service and tells whether it must fail. The
+// services above call it themselves; the plug-in calls it for ObjectAlloc.
+bool ConsumeFault(Service service);
 
 // Lets `skip` calls of the service pass, then fails the next `count` calls.
 void FailCalls(Service service, int count, int skip = 0);
