@@ -16,6 +16,7 @@ const char* StatusName(PluginStatus status) {
         case StatusNoResources: return "StatusNoResources";
         case StatusBadSequence: return "StatusBadSequence";
         case StatusNotAppendable: return "StatusNotAppendable";
+        case StatusBadRecord: return "StatusBadRecord";
         case StatusNoMemory: return "StatusNoMemory";
         case StatusDialogOk: return "StatusDialogOk";
         case StatusDialogCancel: return "StatusDialogCancel";

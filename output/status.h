@@ -29,6 +29,9 @@ enum : PluginStatus {
     // The output file cannot take another page: not a TIFF this plug-in can
     // append to (other byte order, BigTIFF, a damaged or looping chain).
     StatusNotAppendable = 215,
+    // A request record the plug-in cannot use: no target, no image where the
+    // command reads one, or sizes out of range. Nothing was touched.
+    StatusBadRecord = 216,
     StatusNoMemory = 0xFFFF,
     StatusDialogOk = 0x1001,
     StatusDialogCancel = 0x1002,

@@ -32,8 +32,9 @@ struct StateStore {
     HKEY rootKey = nullptr;
     char subkeyName[260] = {};
 
-    // Copies the host's block whole, then the subkey name.
-    void SetLocation(const void* stateKeyBlock, const char* subkey);
+    // Copies the host's location block (all 256 bytes of the key path and the
+    // root), then the subkey name.
+    void SetLocation(const char (&hostKeyPath)[256], HKEY hostRoot, const char* subkey);
 
     bool OpenKey(HKEY* key) const;
     bool OpenOrCreateKey(HKEY* key) const;

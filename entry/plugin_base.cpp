@@ -1,0 +1,26 @@
+#include "entry/plugin_base.h"
+
+#include "output/global_block.h"
+
+PluginBase::~PluginBase() {
+    request_ = nullptr;
+    target_ = nullptr;
+    image_ = nullptr;
+    // file_ closes whatever is still open.
+}
+
+void PluginBase::BindRequest(PluginRequest* request) {
+    request_ = request;
+    target_ = request != nullptr ? request->target : nullptr;
+    image_ = target_ != nullptr ? target_->image : nullptr;
+}
+
+void PluginBase::SetStateLocation() {
+    state_.SetLocation(request_->stateKey.stateKeyPath, static_cast<HKEY>(request_->stateKey.stateRoot),
+                       value_names::kSubkey);
+}
+
+void PluginBase::ReleaseStaging() {
+    ReleaseBlock(staging_);
+    stagingSize_ = 0;
+}
