@@ -20,12 +20,15 @@ public:
     // Primitives on the held handle.
     PluginStatus CreateForWrite(const char* path);  // StatusCreateFailed
     PluginStatus OpenForUpdate(const char* path);   // StatusOpenFailed
+    PluginStatus OpenForRead(const char* path);     // StatusOpenFailed
     PluginStatus Write(uint32_t count, const void* buffer);  // StatusWriteFailed
     PluginStatus Seek(int32_t distance, int32_t* distanceHigh, uint32_t method);  // StatusSeekFailed
     uint32_t Size();                                // low 32 bits; 0xFFFFFFFF on failure
     uint64_t Size64();                              // UINT64_MAX on failure
     PluginStatus Read(uint32_t count, void* buffer);  // StatusReadFailed unless all bytes came
     PluginStatus Flush();                           // StatusWriteFailed
+    // Cuts the file to `size` bytes and leaves the position there.
+    PluginStatus Truncate(uint64_t size);           // StatusSeekFailed, StatusWriteFailed
     PluginStatus Close();                           // StatusCloseFailed, handle kept
     bool IsOpen() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
 
@@ -50,3 +53,12 @@ uint64_t FreeSpace(const char* path);
 // The room test of the commit: free space, read as signed, at least `needed`.
 // Unknown free space is never room here.
 bool IsRoom(uint64_t freeSpace, uint64_t needed);
+
+// The room test of the transfer operations: room, or free space unknown (a
+// share that does not report it), in which case the write's own failure is
+// what tells a full volume.
+bool RoomOrUnknown(uint64_t freeSpace, uint64_t needed);
+
+// Largest size a file may reach: every offset in it must fit 32 bits, and
+// 0xFFFFFFFF itself is refused.
+inline constexpr uint64_t kLargestFileSize = 0xFFFFFFFEu;

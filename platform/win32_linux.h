@@ -175,6 +175,7 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, void* overl
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
 DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
 BOOL FlushFileBuffers(HANDLE file);
+BOOL SetEndOfFile(HANDLE file);
 BOOL CloseHandle(HANDLE object);
 BOOL DeleteFileA(LPCSTR path);
 BOOL CopyFileA(LPCSTR source, LPCSTR destination, BOOL failIfExists);
