@@ -1,0 +1,156 @@
+// Shared by the Wine test programs: check reporting, the plug-in call, the
+// resource strings and registry reads, all through the raw Windows API.
+//
+// Deliberately independent of the plug-in's own headers: the programs lay
+// out the host records from raw byte offsets, so that a layout mistake in
+// the plug-in cannot hide behind a struct shared with the test.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace winetest {
+
+inline int& FailureCount() {
+    static int failures = 0;
+    return failures;
+}
+
+inline void Check(bool ok, const char* format, ...) {
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof(text), format, args);
+    va_end(args);
+    printf("%s %s\n", ok ? "ok  " : "FAIL", text);
+    fflush(stdout);
+    if (!ok) ++FailureCount();
+}
+
+inline int Finish() {
+    printf("%d failed\n", FailureCount());
+    fflush(stdout);
+    return FailureCount() == 0 ? 0 : 1;
+}
+
+[[noreturn]] inline void Fatal(const char* what) {
+    printf("FAIL %s (error %lu)\n", what, GetLastError());
+    fflush(stdout);
+    ExitProcess(2);
+}
+
+using EntryPoint = uint32_t(__cdecl*)(int32_t command, void* request);
+
+struct CallResult {
+    uint16_t status;
+    int32_t stackDelta;  // 0 when the callee left the arguments to the caller
+};
+
+// Calls the entry point as a cdecl caller does (push the arguments, call,
+// remove them) and measures the stack pointer around the call, so that an
+// entry point that pops its own arguments (stdcall) is caught.
+inline CallResult CallEntry(EntryPoint entry, int32_t command, void* request) {
+    uint32_t result;
+    int32_t delta;
+    // ecx and edx are the callee's to change: pass them as in-out operands.
+    int32_t commandArgument = command;
+    void* requestArgument = request;
+    __asm__ __volatile__(
+        "movl %%esp, %%esi\n\t"
+        "pushl %[request]\n\t"
+        "pushl %[command]\n\t"
+        "call *%[entry]\n\t"
+        "addl $8, %%esp\n\t"
+        "movl %%esp, %%edi\n\t"
+        "subl %%esi, %%edi\n\t"
+        "movl %%esi, %%esp\n\t"
+        : "=&a"(result), "=&D"(delta), [command] "+c"(commandArgument), [request] "+d"(requestArgument)
+        : [entry] "b"(entry)
+        : "esi", "memory", "cc");
+    return {static_cast<uint16_t>(result & 0xFFFFu), delta};
+}
+
+inline EntryPoint LoadEntry(const char* dllPath, HMODULE* module = nullptr) {
+    HMODULE library = LoadLibraryA(dllPath);
+    if (library == nullptr) Fatal("LoadLibraryA of the plug-in");
+    auto entry = reinterpret_cast<EntryPoint>(reinterpret_cast<void*>(GetProcAddress(library, "ZUVadeZoduv")));
+    if (entry == nullptr) Fatal("GetProcAddress(\"ZUVadeZoduv\")");
+    if (module != nullptr) *module = library;
+    return entry;
+}
+
+// The directory part of a path, with its trailing backslash.
+inline std::string DirectoryOf(const std::string& path) {
+    size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// A string of the resource library, loaded as data beside the plug-in; the
+// texts the plug-in hands out must be exactly these (cut to `room` chars).
+class ResourceTexts {
+public:
+    explicit ResourceTexts(const std::string& dllPath) {
+        std::string path = DirectoryOf(dllPath) + "Vizazira.dll";
+        module_ = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        if (module_ == nullptr) Fatal("loading Vizazira.dll as data");
+    }
+    ~ResourceTexts() { FreeLibrary(module_); }
+    ResourceTexts(const ResourceTexts&) = delete;
+    ResourceTexts& operator=(const ResourceTexts&) = delete;
+
+    std::string Get(UINT id, size_t room) const {
+        char text[1024] = {};
+        LoadStringA(module_, id, text, sizeof(text));
+        std::string value(text);
+        return value.size() > room ? value.substr(0, room) : value;
+    }
+
+private:
+    HMODULE module_;
+};
+
+// The plug-in's registry key below HKEY_CURRENT_USER for a host key path.
+inline std::string PluginKey(const std::string& hostKey) { return hostKey + "\\ZEDUZ-ORID"; }
+
+inline bool PluginKeyExists(const std::string& hostKey) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, PluginKey(hostKey).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// Reads a REG_DWORD value; false when the key or the value is missing.
+inline bool ReadDword(const std::string& hostKey, const char* name, uint32_t* value) {
+    DWORD type = 0;
+    DWORD size = sizeof(*value);
+    return RegGetValueA(HKEY_CURRENT_USER, PluginKey(hostKey).c_str(), name, RRF_RT_ANY, &type, value, &size) ==
+               ERROR_SUCCESS &&
+           type == REG_DWORD;
+}
+
+inline bool ReadString(const std::string& hostKey, const char* name, std::string* value) {
+    char text[MAX_PATH + 1] = {};
+    DWORD size = sizeof(text);
+    if (RegGetValueA(HKEY_CURRENT_USER, PluginKey(hostKey).c_str(), name, RRF_RT_REG_SZ, nullptr, text, &size) !=
+        ERROR_SUCCESS)
+        return false;
+    *value = text;
+    return true;
+}
+
+inline void WriteDword(const std::string& hostKey, const char* name, uint32_t value) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, PluginKey(hostKey).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        Fatal("creating the plug-in's registry key");
+    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+    RegCloseKey(key);
+}
+
+}  // namespace winetest

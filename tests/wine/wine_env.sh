@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# The Wine runner of the Windows tests. Sourced by the test scripts:
+#
+#   source "$ZEDUZ_SOURCE_DIR/tests/wine/wine_env.sh"
+#   run_wine program.exe args...         # console program, no display
+#   run_wine_x program.exe args...       # under a private Xvfb display
+#
+# Executed as `wine_env.sh --print-env`, it prints the variables (NAME=value
+# lines) for test scripts in other languages.
+#
+# All Wine tests of one ctest run share one fresh 32-bit prefix below the
+# native build tree. The prefix is keyed by the run (the process that started
+# the tests: ctest, or the shell of a hand-run script), so parallel tests of a
+# run share it while a later run gets a new one; a lock makes sure exactly one
+# test creates it while the others wait. Prefixes of finished runs are removed.
+# The prefix is made quietly and offline: no first-run installers (Mono,
+# Gecko), no network, no debug output.
+
+if [ -z "${ZEDUZ_BIN_DIR:-}" ] || [ -z "${ZEDUZ_WIN_BIN_DIR:-}" ]; then
+  echo "wine_env.sh: ZEDUZ_BIN_DIR and ZEDUZ_WIN_BIN_DIR must be set" >&2
+  return 2 2>/dev/null || exit 2
+fi
+
+export WINEARCH=win32
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+
+zeduz_wine_root="$(cd "$ZEDUZ_BIN_DIR/.." && pwd)/wine"
+zeduz_wine_run_key="${ZEDUZ_WINE_RUN_KEY:-$PPID}"
+export ZEDUZ_WINE_RUN_KEY="$zeduz_wine_run_key"
+export WINEPREFIX="$zeduz_wine_root/prefix-$zeduz_wine_run_key"
+
+# Removes the prefixes of runs whose starting process has ended.
+zeduz_remove_stale_prefixes() {
+  local prefix key
+  for prefix in "$zeduz_wine_root"/prefix-*; do
+    [ -d "$prefix" ] || continue
+    key="${prefix##*/prefix-}"
+    [ "$key" = "$zeduz_wine_run_key" ] && continue
+    case "$key" in *[!0-9]*) continue ;; esac
+    if ! kill -0 "$key" 2>/dev/null; then
+      rm -rf "$prefix"
+    fi
+  done
+}
+
+zeduz_make_prefix() {
+  mkdir -p "$zeduz_wine_root"
+  (
+    flock 9
+    if [ ! -f "$WINEPREFIX/.zeduz-ready" ]; then
+      zeduz_remove_stale_prefixes
+      rm -rf "$WINEPREFIX"
+      wineboot -i >/dev/null 2>&1
+      wineserver -w
+      touch "$WINEPREFIX/.zeduz-ready"
+    fi
+  ) 9>"$zeduz_wine_root/prefix.lock"
+}
+
+if [ "${1:-}" = "--print-env" ]; then
+  zeduz_make_prefix
+  for name in WINEARCH WINEDEBUG WINEDLLOVERRIDES WINEPREFIX ZEDUZ_WINE_RUN_KEY; do
+    echo "$name=${!name}"
+  done
+  exit 0
+fi
+
+zeduz_make_prefix
+
+# A Windows path (Z:\...) for a Linux path.
+win_path() { winepath -w "$1" 2>/dev/null; }
+
+run_wine() { wine "$@"; }
+
+run_wine_x() { xvfb-run -a -s "-screen 0 1024x768x24" wine "$@"; }
+
+# `wine reg query` of the plug-in's key below HKEY_CURRENT_USER, one
+# "name type data" line per value, sorted; nothing when the key is missing.
+plugin_values() {
+  wine reg query "HKCU\\$1\\ZEDUZ-ORID" 2>/dev/null | tr -d '\r' |
+    awk '/REG_/ { name=$1; for (i = 2; $i !~ /^REG_/; i++) name = name " " $i;
+                  type=$i; data=""; for (j = i + 1; j <= NF; j++) data = data (j > i + 1 ? " " : "") $j;
+                  print name "|" type "|" data }' | sort
+}
