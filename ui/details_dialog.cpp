@@ -1,0 +1,142 @@
+#include "ui/details_dialog.h"
+
+#include <cstring>
+#include <new>
+
+#include "output/status.h"
+#include "resources/resource_ids.h"
+#include "ui/decimal_text.h"
+#include "ui/resource_strings.h"
+
+#ifdef ZEDUZ_FAULT_INJECTION
+#include "platform/testing.h"
+#endif
+
+namespace {
+
+constexpr int32_t kByteOrderIntel = 18761;
+constexpr int32_t kByteOrderMotorola = 19789;
+
+CompressionEntry* AllocateChoices(int32_t count) {
+#ifdef ZEDUZ_FAULT_INJECTION
+    if (platform::testing::ConsumeFault(platform::testing::Service::ObjectAlloc)) return nullptr;
+#endif
+    return new (std::nothrow) CompressionEntry[count > 0 ? count : 0];
+}
+
+DetailsDialog* DialogOf(HWND window) {
+    return reinterpret_cast<DetailsDialog*>(GetWindowLongPtrA(window, DWLP_USER));
+}
+
+void ShowByteOrder(HWND window, bool intel) {
+    CheckDlgButton(window, IDC_BYTE_ORDER_INTEL, intel ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(window, IDC_BYTE_ORDER_MOTOROLA, intel ? BST_UNCHECKED : BST_CHECKED);
+}
+
+}  // namespace
+
+DetailsDialog::~DetailsDialog() { delete[] choices_; }
+
+uint16_t DetailsDialog::Run() {
+    // A value that cannot be read keeps the defaults 18761 and 1.
+    state_->ReadInt(value_names::kFileType, &byteOrder_);
+    state_->ReadInt(value_names::kCompression, &compression_);
+
+    const INT_PTR result = DialogBoxParamA(ResourceModule(), IDD_DETAILS_NAME, parent_,
+                                           DetailsDialogProc, reinterpret_cast<LPARAM>(this));
+    if (result != IDOK) return StatusDialogCancel;
+    state_->WriteInt(value_names::kFileType, byteOrder_);
+    state_->WriteInt(value_names::kCompression, compression_);
+    return StatusDialogOk;
+}
+
+void DetailsDialog::InitControls() {
+    ShowByteOrder(window_, byteOrder_ == kByteOrderIntel);
+
+    char countText[128];
+    LoadResourceString(IDS_COMPRESSION_COUNT, countText, sizeof countText);
+    const int32_t count = ParseDecimal(countText);
+
+    delete[] choices_;
+    choiceCount_ = 0;
+    choices_ = AllocateChoices(count);
+    // Without the choices the list stays empty and the template's position stands.
+    if (choices_ == nullptr) return;
+    choiceCount_ = count > 0 ? count : 0;
+
+    int32_t preselected = 0;
+    for (int32_t j = 0; j < choiceCount_; ++j) {
+        char entry[128];
+        char* fields[2];
+        SplitResourceString(IDS_COMPRESSION_FIRST + static_cast<UINT>(j), 2, entry, sizeof entry,
+                            fields);
+        CompressionEntry& choice = choices_[j];
+        choice.value = ParseDecimal(fields[0]);
+        std::strncpy(choice.label, fields[1], sizeof choice.label - 1);
+        choice.label[sizeof choice.label - 1] = '\0';
+        // The last entry carrying the stored value wins.
+        if (choice.value == compression_) preselected = j;
+        // Inserted at the end, so list position j stays entry j even when the
+        // combo box sorts.
+        SendDlgItemMessageA(window_, IDC_COMPRESSION_LIST, CB_INSERTSTRING,
+                            static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(choice.label));
+    }
+    SendDlgItemMessageA(window_, IDC_COMPRESSION_LIST, CB_SETCURSEL,
+                        static_cast<WPARAM>(preselected), 0);
+
+    int32_t x = 0;
+    int32_t y = 0;
+    if (state_->ReadWindowPosition(&x, &y)) {
+        SetWindowPos(window_, nullptr, x, y, 0, 0, SWP_NOSIZE);
+    } else {
+        CenterOnScreen();
+    }
+}
+
+bool DetailsDialog::ApplyControls() {
+    const bool intel = IsDlgButtonChecked(window_, IDC_BYTE_ORDER_INTEL) == BST_CHECKED;
+    byteOrder_ = intel ? kByteOrderIntel : kByteOrderMotorola;
+    const LRESULT index = SendDlgItemMessageA(window_, IDC_COMPRESSION_LIST, CB_GETCURSEL, 0, 0);
+    // No selection (or one the list was not built from) leaves the compression.
+    if (index >= 0 && index < choiceCount_) compression_ = choices_[index].value;
+    return true;
+}
+
+INT_PTR CALLBACK DetailsDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* dialog = reinterpret_cast<DetailsDialog*>(lParam);
+        if (dialog == nullptr) return FALSE;
+        SetWindowLongPtrA(window, DWLP_USER, lParam);
+        dialog->window_ = window;
+        dialog->InitControls();
+        return FALSE;
+    }
+    DetailsDialog* dialog = DialogOf(window);
+    if (dialog == nullptr) return FALSE;
+
+    if (message == WM_CLOSE) {
+        dialog->state_->WriteWindowPosition(window);
+        EndDialog(window, static_cast<INT_PTR>(wParam));
+        return TRUE;
+    }
+    if (message != WM_COMMAND) return FALSE;
+
+    switch (LOWORD(wParam)) {
+    case IDOK:
+        if (!dialog->ApplyControls()) return FALSE;
+        [[fallthrough]];
+    case IDCANCEL:
+        dialog->state_->WriteWindowPosition(window);
+        // The bare identifier: an OK that arrives with a notification code in
+        // the high word (an accelerator, a keyboard path) is still an OK.
+        EndDialog(window, static_cast<INT_PTR>(LOWORD(wParam)));
+        return TRUE;
+    case IDC_BYTE_ORDER_INTEL:
+    case IDC_BYTE_ORDER_MOTOROLA:
+        // Mirror the Intel button onto the Motorola one.
+        ShowByteOrder(window, IsDlgButtonChecked(window, IDC_BYTE_ORDER_INTEL) == BST_CHECKED);
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}

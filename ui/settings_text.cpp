@@ -1,0 +1,40 @@
+#include "ui/settings_text.h"
+
+#include <cstring>
+
+#include "resources/resource_ids.h"
+#include "ui/resource_strings.h"
+
+namespace {
+
+constexpr int32_t kByteOrderIntel = 18761;
+constexpr int32_t kCompressionNone = 1;
+
+// Length of the longest prefix of `text` of at most `room` bytes that ends on
+// a character boundary of the ANSI code page.
+size_t FittingPrefix(const char* text, size_t room) {
+    size_t length = 0;
+    while (text[length] != '\0') {
+        size_t step = 1;
+        if (IsDBCSLeadByte(static_cast<BYTE>(text[length])) && text[length + 1] != '\0') step = 2;
+        if (length + step > room) break;
+        length += step;
+    }
+    return length;
+}
+
+}  // namespace
+
+void ComposeSettingsText(char (&text)[260], int32_t byteOrder, int32_t compression) {
+    LoadResourceString(byteOrder == kByteOrderIntel ? IDS_SETTINGS_INTEL : IDS_SETTINGS_MOTOROLA,
+                       text, sizeof text);
+    char second[128];
+    LoadResourceString(compression == kCompressionNone ? IDS_SETTINGS_UNCOMPRESSED
+                                                       : IDS_SETTINGS_GROUP4,
+                       second, sizeof second);
+
+    const size_t used = std::strlen(text);
+    const size_t take = FittingPrefix(second, sizeof text - 1 - used);
+    std::memcpy(text + used, second, take);
+    text[used + take] = '\0';
+}
