@@ -7,6 +7,9 @@
 #include "entry/plugin_base.h"
 #include "tiff/g4_coder_state.h"
 
+struct PagePlan;
+struct PageFileFacts;
+
 class TiffPageWriter : public PluginBase {
 public:
     TiffPageWriter() = default;
@@ -42,4 +45,24 @@ protected:
     uint32_t imageSize_ = 0;
     uint32_t imageOffset_ = 0;
     G4CoderState g4_;
+
+private:
+    // Page begin: where a later page lands, and the page file itself.
+    PluginStatus LocateLaterPage(uint32_t* directoryOffset);
+    PluginStatus WritePageFile(const PagePlan& plan);
+    // Bands and palette.
+    PluginStatus CheckBandRecord() const;
+    PluginStatus AppendBand();
+    PluginStatus WriteColorMap();
+    // Page end: completing the page file and committing it.
+    PluginStatus FinishPageFile(PageFileFacts* facts);
+    PluginStatus ReadPageFileFacts(PageFileFacts* facts);
+    PluginStatus FinishGroup4Strip(const PageFileFacts& facts);
+    PluginStatus TrimAndPadStrip(PageFileFacts* facts);
+    PluginStatus AppendLaterPage(const PageFileFacts& facts, uint32_t previousLink);
+    // Closes the open file, releases the staging buffer and deletes the
+    // page file: what every failed page command leaves behind.
+    void AbandonPage();
+    // Reads "TempFile"; false when there is none or it is not a page file.
+    bool ReadPageFilePath();
 };

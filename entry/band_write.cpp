@@ -1,0 +1,115 @@
+// The page's image data: bands converted to strip rows (or Group 4 coded)
+// and appended to the page file, and the colour map of palette pages.
+#include "entry/tiff_page_writer.h"
+#include "output/global_block.h"
+#include "platform/win32.h"
+#include "tiff/color_map.h"
+#include "tiff/directory_layout.h"
+#include "tiff/g4_encoder.h"
+#include "tiff/image_format.h"
+#include "tiff/pixel_convert.h"
+
+namespace {
+
+bool HasRoom(uint64_t freeSpace, uint64_t bytes) {
+    if (freeSpace == kFreeSpaceUnknown) return true;  // the write will tell
+    return static_cast<int64_t>(freeSpace) >= static_cast<int64_t>(bytes);
+}
+
+}  // namespace
+
+PluginStatus TiffPageWriter::WriteBand() {
+    if (!ReadPageFilePath()) return StatusBadSequence;
+    state_.ReadInt(value_names::kFileType, &byteOrder_);
+    state_.ReadInt(value_names::kCompression, &compression_);
+    state_.ReadInt(value_names::kImageFormat, &imageFormat_);
+    state_.ReadDword(value_names::kLoopCount, &bandCount_);
+    state_.ReadDword(value_names::kPageCount, &pageCount_);
+    state_.ReadDword(value_names::kImageSize, &imageSize_);
+    PluginStatus status = CheckBandRecord();
+    if (status != StatusOk) return status;
+
+    status = file_.OpenForUpdate(tempPath_);
+    if (status != StatusOk) {
+        FileHandle::RemoveFile(tempPath_);
+        return status;
+    }
+    int32_t high = 0;
+    status = file_.Seek(0, &high, FILE_END);
+    if (status == StatusOk) status = AppendBand();
+    if (status != StatusOk) {
+        AbandonPage();
+        return status;
+    }
+    PluginStatus closeStatus = file_.Close();
+    ++bandCount_;
+    state_.WriteDword(value_names::kLoopCount, bandCount_);
+    state_.WriteDword(value_names::kImageSize, imageSize_);
+    ReleaseStaging();
+    return closeStatus;
+}
+
+// A band the page cannot take is refused before anything is touched.
+PluginStatus TiffPageWriter::CheckBandRecord() const {
+    if (image_->rows == 0) return StatusOk;
+    if (image_->pixels == nullptr) return StatusBadRecord;
+    if (imageFormat_ == FormatBilevel && image_->yResolution < (uint64_t{image_->width} + 7) / 8)
+        return StatusBadRecord;  // rows would overlap: rowBytes below one row of pixels
+    if (ConvertedBandBytes(imageFormat_, image_->width, image_->rows) >= kOffsetLimit) return StatusBadRecord;
+    return StatusOk;
+}
+
+PluginStatus TiffPageWriter::AppendBand() {
+    uint32_t rowBytes = image_->yResolution;  // bilevel bands: bytes from row to row
+    if (IsGroup4Page(imageFormat_, compression_)) {
+        if (image_->rows == 0) return StatusOk;
+        return EncodeBandG4(g4_, image_->pixels, image_->width, image_->rows, rowBytes, file_, &imageSize_, staging_,
+                            stagingSize_);
+    }
+    uint64_t bytes = ConvertedBandBytes(imageFormat_, image_->width, image_->rows);
+    if (bytes == 0) return StatusOk;  // no rows, or a format without a strip
+    staging_ = AllocateBlock(bytes);
+    if (staging_ == nullptr) return StatusNoMemory;
+    stagingSize_ = static_cast<uint32_t>(bytes);
+    BandSource band{image_->pixels + FirstRowOffset(imageFormat_, bandCount_), image_->width, image_->rows, rowBytes};
+    ConvertBand(imageFormat_, band, byteOrder_, staging_);
+    return file_.Write(stagingSize_, staging_);
+}
+
+PluginStatus TiffPageWriter::WritePalette() {
+    bool havePageFile = ReadPageFilePath();
+    state_.ReadInt(value_names::kFileType, &byteOrder_);
+    state_.ReadInt(value_names::kCompression, &compression_);
+    state_.ReadInt(value_names::kImageFormat, &imageFormat_);
+    if (!IsPaletteFormat(imageFormat_)) return StatusOk;
+    // The map lies at the end of the page file only until the first band.
+    state_.ReadDword(value_names::kLoopCount, &bandCount_);
+    if (!havePageFile || bandCount_ != 0) return StatusBadSequence;
+
+    PluginStatus status = file_.OpenForUpdate(tempPath_);
+    if (status != StatusOk) {
+        FileHandle::RemoveFile(tempPath_);
+        return status;
+    }
+    status = WriteColorMap();
+    if (status != StatusOk) {
+        AbandonPage();
+        return status;
+    }
+    status = file_.Close();
+    ReleaseStaging();
+    return status;
+}
+
+PluginStatus TiffPageWriter::WriteColorMap() {
+    uint32_t planeValues = ColorMapPlaneValues(imageFormat_);
+    uint32_t mapBytes = ColorMapBytes(planeValues);
+    PluginStatus status = file_.Seek(-static_cast<int32_t>(mapBytes), nullptr, FILE_END);
+    if (status != StatusOk) return status;
+    staging_ = AllocateBlock(mapBytes);
+    if (staging_ == nullptr) return StatusNoMemory;
+    stagingSize_ = mapBytes;
+    BuildColorMap(reinterpret_cast<const uint8_t*>(image_), planeValues, staging_);
+    if (!HasRoom(FreeSpace(tempPath_), mapBytes)) return StatusDiskFull;
+    return file_.Write(stagingSize_, staging_);
+}

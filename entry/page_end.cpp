@@ -1,0 +1,215 @@
+// The end of a page: the page file completed (Group 4 tail and sizes, strip
+// trimmed to its declared length and padded to a word boundary) and then
+// committed to the output file.
+#include "entry/tiff_page_writer.h"
+#include "output/page_commit.h"
+#include "platform/win32.h"
+#include "tiff/byte_order.h"
+#include "tiff/directory_entry.h"
+#include "tiff/directory_layout.h"
+#include "tiff/directory_writer.h"
+#include "tiff/g4_encoder.h"
+#include "tiff/image_format.h"
+#include "tiff/page_chain.h"
+
+// What the page file says about itself.
+struct PageFileFacts {
+    uint32_t headerBytes;      // 8 on the first page of a file, else 0
+    uint32_t blockBytes;       // B: the directory block
+    uint32_t entryCount;       // N
+    uint32_t directoryOffset;  // where the directory lands in the output file
+    uint32_t declaredStrip;    // StripByteCounts
+    uint64_t fileSize;         // bytes of the page file
+};
+
+namespace {
+
+constexpr uint32_t kFirstDirectoryOffset = 8;
+// Entry indexes shared by every layout.
+constexpr uint32_t kStripOffsetsIndex = 6;
+constexpr uint32_t kStripByteCountsIndex = 9;
+// Grey and bilevel layouts.
+constexpr uint32_t kXResolutionIndex = 10;
+constexpr uint32_t kYResolutionIndex = 11;
+
+PluginStatus ReadAt(FileHandle& file, uint32_t position, uint32_t count, uint8_t* bytes) {
+    int32_t high = 0;
+    PluginStatus status = file.Seek(static_cast<int32_t>(position), &high, FILE_BEGIN);
+    return status != StatusOk ? status : file.Read(count, bytes);
+}
+
+PluginStatus WriteAt(FileHandle& file, uint32_t position, uint32_t count, const uint8_t* bytes) {
+    int32_t high = 0;
+    PluginStatus status = file.Seek(static_cast<int32_t>(position), &high, FILE_BEGIN);
+    return status != StatusOk ? status : file.Write(count, bytes);
+}
+
+PluginStatus SeekToEnd(FileHandle& file) {
+    int32_t high = 0;
+    return file.Seek(0, &high, FILE_END);
+}
+
+// Reads a one-value entry; false when the entry there has another tag.
+PluginStatus ReadEntryValue(FileHandle& file, uint32_t position, uint16_t tag, int32_t byteOrder,
+                            uint32_t* value) {
+    uint8_t entry[12];
+    PluginStatus status = ReadAt(file, position, sizeof(entry), entry);
+    if (status != StatusOk) return status;
+    if (GetShort(entry, byteOrder) != tag || GetLong(entry + 4, byteOrder) != 1) return StatusBadSequence;
+    *value = GetLong(entry + 8, byteOrder);
+    return StatusOk;
+}
+
+PluginStatus RewriteEntry(FileHandle& file, uint32_t position, const DirectoryEntry& entry, int32_t byteOrder) {
+    uint8_t bytes[12];
+    EncodeEntry(bytes, entry, byteOrder);
+    return WriteAt(file, position, sizeof(bytes), bytes);
+}
+
+}  // namespace
+
+PluginStatus TiffPageWriter::EndPage() {
+    if (!ReadPageFilePath()) return StatusBadSequence;
+    state_.ReadDword(value_names::kPageCount, &pageCount_);
+    state_.ReadDword(value_names::kNextPoint, &nextPoint_);
+    state_.ReadDword(value_names::kDirectoryCount, &directoryCount_);
+    state_.ReadInt(value_names::kCompression, &compression_);
+    state_.ReadInt(value_names::kImageFormat, &imageFormat_);
+    state_.ReadInt(value_names::kFileType, &byteOrder_);
+    state_.ReadDword(value_names::kImageSize, &imageSize_);
+    uint32_t previousLink = nextPoint_;
+
+    PageFileFacts facts{};
+    PluginStatus status = FinishPageFile(&facts);
+    if (status == StatusBadSequence) {
+        file_.Close();  // an unfinished page stays as it is: more bands may come
+        return status;
+    }
+    if (status == StatusOk && !FileHandle::HasRoomFor(target_->path, tempPath_)) status = StatusDiskFull;
+    if (status == StatusOk) {
+        status = pageCount_ > 0 ? AppendLaterPage(facts, previousLink) : CommitFirstPage(tempPath_, target_->path);
+    }
+    if (status != StatusOk) {
+        AbandonPage();
+        return status;
+    }
+
+    nextPoint_ = facts.directoryOffset + 2 + 12 * facts.entryCount;
+    ++pageCount_;
+    state_.WriteDword(value_names::kPageCount, pageCount_);
+    state_.WriteDword(value_names::kNextPoint, nextPoint_);
+    FileHandle::RemoveFile(tempPath_);
+    state_.DeleteValue(value_names::kTempFile);
+    state_.DeleteValue(value_names::kLoopCount);
+    return StatusOk;
+}
+
+PluginStatus TiffPageWriter::FinishPageFile(PageFileFacts* facts) {
+    PluginStatus status = file_.OpenForUpdate(tempPath_);
+    if (status == StatusOk) status = ReadPageFileFacts(facts);
+    if (status == StatusOk && IsGroup4Page(imageFormat_, compression_)) status = FinishGroup4Strip(*facts);
+    if (status == StatusOk) status = TrimAndPadStrip(facts);
+    if (status == StatusOk) status = file_.Close();
+    return status;
+}
+
+PluginStatus TiffPageWriter::ReadPageFileFacts(PageFileFacts* facts) {
+    const FormatLayout* layout = FindLayout(imageFormat_);
+    if (layout == nullptr) return StatusBadSequence;
+    facts->headerBytes = pageCount_ == 0 ? kFirstDirectoryOffset : 0;
+    facts->blockBytes = BlockBytes(*layout);
+    facts->fileSize = file_.Size64();
+    if (facts->fileSize == UINT64_MAX) return StatusReadFailed;
+    if (facts->fileSize < uint64_t{facts->headerBytes} + facts->blockBytes) return StatusBadSequence;
+
+    uint8_t count[2];
+    PluginStatus status = ReadAt(file_, facts->headerBytes, 2, count);
+    if (status != StatusOk) return status;
+    facts->entryCount = GetShort(count, byteOrder_);
+    if (facts->entryCount != layout->entryCount) return StatusBadSequence;
+
+    uint32_t stripOffset = 0;
+    status = ReadEntryValue(file_, EntryPositionInTempFile(kStripOffsetsIndex, pageCount_), TagStripOffsets,
+                            byteOrder_, &stripOffset);
+    if (status != StatusOk) return status;
+    status = ReadEntryValue(file_, EntryPositionInTempFile(kStripByteCountsIndex, pageCount_), TagStripByteCounts,
+                            byteOrder_, &facts->declaredStrip);
+    if (status != StatusOk) return status;
+    // The page file names the offset it was laid out for.
+    if (stripOffset < facts->blockBytes) return StatusBadSequence;
+    facts->directoryOffset = stripOffset - facts->blockBytes;
+    if (pageCount_ == 0 && facts->directoryOffset != kFirstDirectoryOffset) return StatusBadSequence;
+    return StatusOk;
+}
+
+// Appends the end-of-page code and writes the strip's real size (and, for a
+// later page, where its data lie) into the directory.
+PluginStatus TiffPageWriter::FinishGroup4Strip(const PageFileFacts& facts) {
+    PluginStatus status = SeekToEnd(file_);
+    if (status == StatusOk) status = FinishPageG4(g4_, staging_, stagingSize_);
+    if (status == StatusOk && stagingSize_ > 0) status = file_.Write(stagingSize_, staging_);
+    ReleaseStaging();
+    if (status != StatusOk) return status;
+
+    uint64_t size = file_.Size64();
+    uint64_t dataStart = uint64_t{facts.headerBytes} + facts.blockBytes;
+    if (size == UINT64_MAX || size < dataStart) return StatusReadFailed;
+    if (size - dataStart >= kOffsetLimit) return StatusWriteFailed;
+    imageSize_ = static_cast<uint32_t>(size - dataStart);
+
+    uint32_t d = facts.directoryOffset;
+    auto at = [&](uint32_t index) { return EntryPositionInTempFile(index, pageCount_); };
+    status = RewriteEntry(file_, at(kStripByteCountsIndex), {TagStripByteCounts, TypeLong, 1, imageSize_}, byteOrder_);
+    if (status != StatusOk || pageCount_ == 0) return status;
+    uint32_t firstValueArea = d + 12 * facts.entryCount + 6;
+    status = RewriteEntry(file_, at(kStripOffsetsIndex), {TagStripOffsets, TypeLong, 1, d + facts.blockBytes},
+                          byteOrder_);
+    if (status == StatusOk)
+        status = RewriteEntry(file_, at(kXResolutionIndex), {TagXResolution, TypeRational, 1, firstValueArea},
+                              byteOrder_);
+    if (status == StatusOk)
+        status = RewriteEntry(file_, at(kYResolutionIndex), {TagYResolution, TypeRational, 1, firstValueArea + 8},
+                              byteOrder_);
+    return status;
+}
+
+// The page file ends exactly with the declared strip, padded to an even end
+// in the output file so that the next page starts on a word boundary.
+PluginStatus TiffPageWriter::TrimAndPadStrip(PageFileFacts* facts) {
+    uint64_t dataStart = uint64_t{facts->headerBytes} + facts->blockBytes;
+    uint32_t strip = IsGroup4Page(imageFormat_, compression_) ? imageSize_ : facts->declaredStrip;
+    facts->declaredStrip = strip;
+    uint64_t stripEnd = dataStart + strip;
+    uint64_t size = file_.Size64();
+    if (size == UINT64_MAX) return StatusReadFailed;
+    if (size < stripEnd) return StatusBadSequence;  // bands missing: the page is not complete
+
+    // Rows beyond the page's declared height have no place in the file.
+    PluginStatus status = size > stripEnd ? file_.Truncate(stripEnd) : SeekToEnd(file_);
+    uint64_t landing = facts->headerBytes != 0 ? 0 : facts->directoryOffset;
+    facts->fileSize = stripEnd;
+    if (status == StatusOk && (landing + stripEnd) % 2 != 0) {
+        const uint8_t pad = 0;
+        status = file_.Write(1, &pad);
+        ++facts->fileSize;
+    }
+    return status;
+}
+
+PluginStatus TiffPageWriter::AppendLaterPage(const PageFileFacts& facts, uint32_t previousLink) {
+    PluginStatus status = file_.OpenForUpdate(target_->path);
+    if (status != StatusOk) return status;
+    ChainEnd end;
+    status = FindChainEnd(file_, byteOrder_, &end);
+    // The page was laid out for the end of the output file, and the chain's
+    // end must still be where the page will be linked.
+    if (status == StatusOk && (end.fileSize != facts.directoryOffset || end.nextField != previousLink))
+        status = StatusNotAppendable;
+    if (status == StatusOk) {
+        PageLink link{previousLink, {}};
+        PutLong(link.bytes, facts.directoryOffset, byteOrder_);
+        status = AppendAndLink(file_, tempPath_, target_->path, end.fileSize, link);
+    }
+    PluginStatus closeStatus = file_.Close();
+    return status != StatusOk ? status : closeStatus;
+}

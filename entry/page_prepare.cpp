@@ -1,0 +1,64 @@
+// Classification and the framing of a job: the start of a page and the end
+// of the job.
+#include "entry/page_temp_file.h"
+#include "entry/tiff_page_writer.h"
+#include "tiff/g4_encoder.h"
+#include "tiff/image_format.h"
+
+namespace {
+
+constexpr uint32_t kFirstDirectoryOffset = 8;
+
+}  // namespace
+
+PluginStatus TiffPageWriter::ClassifyImage() {
+    imageFormat_ = FormatNone;
+    if (image_->unsupportedLayout != 0) return StatusUnsupportedImage;
+    imageFormat_ = ClassifyFormat(image_->bitsPerPixel, image_->samplesPerPixel, image_->colorKind);
+    return imageFormat_ == FormatNone ? StatusUnsupportedImage : StatusOk;
+}
+
+PluginStatus TiffPageWriter::PreparePage() {
+    PluginStatus status = ClassifyImage();
+    if (status != StatusOk) return status;
+    if (image_->continueFile == 0) {
+        pageCount_ = 0;
+        nextPoint_ = 0;
+        imageOffset_ = kFirstDirectoryOffset;
+        state_.WriteDword(value_names::kImageOffset, imageOffset_);
+    }
+    state_.WriteInt(value_names::kImageFormat, imageFormat_);
+    state_.WriteDword(value_names::kPageCount, pageCount_);
+    return StatusOk;
+}
+
+PluginStatus TiffPageWriter::DiscardTempFile() {
+    // Only a page file of ours is deleted, whatever the registry names.
+    if (state_.ReadString(value_names::kTempFile, tempPath_) && IsPageTempFile(tempPath_)) {
+        FileHandle::RemoveFile(tempPath_);
+    }
+    state_.DeleteValue(value_names::kTempFile);
+    state_.DeleteValue(value_names::kImageFormat);
+    state_.DeleteValue(value_names::kLoopCount);
+    return StatusOk;
+}
+
+PluginStatus TiffPageWriter::EndJob() {
+    DiscardTempFile();
+    ReleaseReferenceLine();
+    state_.DeleteValue(value_names::kPageCount);
+    state_.DeleteValue(value_names::kNextPoint);
+    return StatusOk;
+}
+
+void TiffPageWriter::ReleaseReferenceLine() { ::ReleaseReferenceLine(g4_); }
+
+bool TiffPageWriter::ReadPageFilePath() {
+    return state_.ReadString(value_names::kTempFile, tempPath_) && IsPageTempFile(tempPath_);
+}
+
+void TiffPageWriter::AbandonPage() {
+    ReleaseStaging();
+    if (file_.IsOpen()) file_.Close();
+    FileHandle::RemoveFile(tempPath_);
+}

@@ -1,0 +1,3 @@
+#include "entry/tiff_page_writer.h"
+
+TiffPageWriter::~TiffPageWriter() { ReleaseReferenceLine(); }

@@ -1,0 +1,29 @@
+// How a finished page file reaches the output file.
+//
+// The first page of a file replaces the output file. A later page is
+// appended, and only once it is completely and durably in the file is the
+// previous page's 4-byte link patched to point at it; any failure leaves the
+// output file exactly as it was before the page.
+#pragma once
+
+#include <cstdint>
+
+#include "output/file_handle.h"
+#include "output/status.h"
+
+// Replaces the output file with the page file; the page file is gone after
+// every outcome.
+PluginStatus CommitFirstPage(const char* pagePath, const char* outputPath);
+
+// The 4 bytes that link the previous page to the new one.
+struct PageLink {
+    uint32_t position;  // file offset of the previous page's link field
+    uint8_t bytes[4];   // the new page's offset, already in the file's byte order
+};
+
+// Appends the page file to `output` (open on `outputPath`, `oldSize` bytes
+// long), flushes, then writes the link and flushes again. On failure the
+// output is cut back to `oldSize` with its old link bytes restored. The page
+// file is left for the caller to delete; `output` stays open.
+PluginStatus AppendAndLink(FileHandle& output, const char* pagePath, const char* outputPath, uint64_t oldSize,
+                           const PageLink& link);

@@ -1,0 +1,21 @@
+// Byte-order aware stores for the header and directory values of a page.
+//
+// A file is either Intel ("II", little-endian) or Motorola ("MM",
+// big-endian); any order value other than Intel's is written big-endian.
+#pragma once
+
+#include <cstdint>
+
+enum : int32_t {
+    ByteOrderIntel = 18761,     // "II"
+    ByteOrderMotorola = 19789,  // "MM"
+};
+
+void PutLong(uint8_t* destination, uint32_t value, int32_t byteOrder);
+// Stores the low 16 bits of `value`.
+void PutShort(uint8_t* destination, uint32_t value, int32_t byteOrder);
+void PutByte(uint8_t* destination, uint32_t value);
+
+// The reverse of the stores, for reading back a file's own values.
+uint32_t GetLong(const uint8_t* source, int32_t byteOrder);
+uint16_t GetShort(const uint8_t* source, int32_t byteOrder);

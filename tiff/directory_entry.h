@@ -1,0 +1,49 @@
+// One 12-byte TIFF directory entry as a page's staging block holds it, in the
+// machine's byte order, and the tags and types the plug-in writes.
+#pragma once
+
+#include <cstdint>
+
+struct DirectoryEntry {
+    uint16_t tag;
+    uint16_t type;
+    uint32_t count;
+    uint32_t value;  // inline value, or the file offset of the out-of-line data
+};
+static_assert(sizeof(DirectoryEntry) == 12, "a directory entry is 12 bytes");
+
+enum : uint16_t {
+    TypeByte = 1,
+    TypeAscii = 2,
+    TypeShort = 3,
+    TypeLong = 4,
+    TypeRational = 5,
+    TypeSByte = 6,
+    TypeUndefined = 7,
+    TypeSShort = 8,
+    TypeSLong = 9,
+    TypeSRational = 10,
+    TypeFloat = 11,
+    TypeDouble = 12,
+};
+
+enum : uint16_t {
+    TagNewSubfileType = 254,
+    TagImageWidth = 256,
+    TagImageLength = 257,
+    TagBitsPerSample = 258,
+    TagCompression = 259,
+    TagPhotometric = 262,
+    TagStripOffsets = 273,
+    TagSamplesPerPixel = 277,
+    TagRowsPerStrip = 278,
+    TagStripByteCounts = 279,
+    TagMinSampleValue = 280,
+    TagMaxSampleValue = 281,
+    TagXResolution = 282,
+    TagYResolution = 283,
+    TagPlanarConfiguration = 284,
+    TagResolutionUnit = 296,
+    TagPageNumber = 297,
+    TagColorMap = 320,
+};

@@ -1,0 +1,160 @@
+#include "tiff/directory_layout.h"
+
+#include <cstring>
+
+#include "tiff/directory_entry.h"
+
+namespace {
+
+constexpr uint32_t kHeaderBytes = 8;
+constexpr uint32_t kFirstDirectoryOffset = 8;
+constexpr uint16_t kMaxShort = 0xFFFF;
+
+// Appends entries and value areas to a staging block in entry order.
+class DirectoryBuilder {
+public:
+    DirectoryBuilder(uint8_t* staging, const PagePlan& plan)
+        : staging_(staging), entryBase_(plan.entryBase),
+          nextValueOffset_(plan.entryBase + 12 * plan.entryCount + 4) {}
+
+    void Add(uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
+        DirectoryEntry entry{tag, type, count, value};
+        std::memcpy(staging_ + 12 * entries_++, &entry, sizeof(entry));
+    }
+    // SHORT where it fits, LONG beyond 65,535 so that nothing is cut.
+    void AddDimension(uint16_t tag, uint32_t value) {
+        Add(tag, value > kMaxShort ? TypeLong : TypeShort, 1, value);
+    }
+    // Reserves the next value area and returns its file offset.
+    uint32_t Reserve(uint32_t bytes) {
+        uint32_t offset = nextValueOffset_;
+        nextValueOffset_ += bytes;
+        return offset;
+    }
+    void PutShortAt(uint32_t fileOffset, uint16_t value) { std::memcpy(At(fileOffset), &value, 2); }
+    void PutLongAt(uint32_t fileOffset, uint32_t value) { std::memcpy(At(fileOffset), &value, 4); }
+    // A RATIONAL of value / 1 in a reserved area.
+    uint32_t AddRationalArea(uint32_t numerator) {
+        uint32_t offset = Reserve(8);
+        PutLongAt(offset, numerator);
+        PutLongAt(offset + 4, 1);
+        return offset;
+    }
+
+private:
+    uint8_t* At(uint32_t fileOffset) { return staging_ + (fileOffset - entryBase_); }
+
+    uint8_t* staging_;
+    uint32_t entryBase_;
+    uint32_t nextValueOffset_;
+    uint32_t entries_ = 0;
+};
+
+uint16_t CompressionOf(const LayoutRequest& request) {
+    return IsGroup4Page(request.format, request.compression) ? 4 : 1;
+}
+
+uint16_t PhotometricOf(const LayoutRequest& request, LayoutFamily family) {
+    switch (family) {
+        case LayoutFamily::Rgb: return 2;
+        case LayoutFamily::Palette: return 3;
+        case LayoutFamily::Gray: break;
+    }
+    // Group 4 codes black as 1 (WhiteIsZero); uncompressed pages keep the
+    // host's bit sense, where 1 is white (BlackIsZero).
+    return IsGroup4Page(request.format, request.compression) ? 0 : 1;
+}
+
+void FillRgb(DirectoryBuilder& builder, const LayoutRequest& request, const PagePlan& plan) {
+    const FormatLayout& layout = *plan.layout;
+    uint32_t bitsOffset = builder.Reserve(6);
+    for (uint32_t i = 0; i < 3; ++i) builder.PutShortAt(bitsOffset + 2 * i, layout.bitsPerSample);
+    uint32_t xOffset = builder.AddRationalArea(request.page.xResolution);
+    uint32_t yOffset = builder.AddRationalArea(request.page.yResolution);
+    uint16_t maxSample = layout.bitsPerSample == 16 ? 65535 : 255;
+
+    builder.Add(TagNewSubfileType, TypeLong, 1, request.multiPage ? 2 : 0);
+    builder.AddDimension(TagImageWidth, request.page.width);
+    builder.AddDimension(TagImageLength, request.page.height);
+    builder.Add(TagBitsPerSample, TypeShort, 3, bitsOffset);
+    builder.Add(TagCompression, TypeShort, 1, 1);
+    builder.Add(TagPhotometric, TypeShort, 1, 2);
+    builder.Add(TagStripOffsets, TypeLong, 1, plan.directoryOffset + plan.blockBytes);
+    builder.Add(TagSamplesPerPixel, TypeShort, 1, 3);
+    builder.AddDimension(TagRowsPerStrip, request.page.height);
+    builder.Add(TagStripByteCounts, TypeLong, 1, static_cast<uint32_t>(plan.stripBytes));
+    builder.Add(TagMinSampleValue, TypeShort, 1, 0);
+    builder.Add(TagMaxSampleValue, TypeShort, 1, maxSample);
+    builder.Add(TagXResolution, TypeRational, 1, xOffset);
+    builder.Add(TagYResolution, TypeRational, 1, yOffset);
+    builder.Add(TagPlanarConfiguration, TypeShort, 1, 1);
+    builder.Add(TagResolutionUnit, TypeShort, 1, 2);
+    builder.Add(TagPageNumber, TypeShort, 2, request.pageCount & 0xFFFF);
+}
+
+// Grey, bilevel and palette pages share their first fourteen entries.
+void FillGrayOrPalette(DirectoryBuilder& builder, const LayoutRequest& request, const PagePlan& plan) {
+    const FormatLayout& layout = *plan.layout;
+    uint32_t xOffset = builder.AddRationalArea(request.page.xResolution);
+    uint32_t yOffset = builder.AddRationalArea(request.page.yResolution);
+
+    builder.Add(TagNewSubfileType, TypeLong, 1, request.multiPage ? 2 : 0);
+    builder.AddDimension(TagImageWidth, request.page.width);
+    builder.AddDimension(TagImageLength, request.page.height);
+    builder.Add(TagBitsPerSample, TypeShort, 1, layout.bitsPerSample);
+    builder.Add(TagCompression, TypeShort, 1, CompressionOf(request));
+    builder.Add(TagPhotometric, TypeShort, 1, PhotometricOf(request, layout.family));
+    builder.Add(TagStripOffsets, TypeLong, 1, plan.directoryOffset + plan.blockBytes);
+    builder.Add(TagSamplesPerPixel, TypeShort, 1, 1);
+    builder.AddDimension(TagRowsPerStrip, request.page.height);
+    builder.Add(TagStripByteCounts, TypeLong, 1, static_cast<uint32_t>(plan.stripBytes));
+    builder.Add(TagXResolution, TypeRational, 1, xOffset);
+    builder.Add(TagYResolution, TypeRational, 1, yOffset);
+    builder.Add(TagResolutionUnit, TypeShort, 1, 2);
+    builder.Add(TagPageNumber, TypeShort, 2, request.pageCount & 0xFFFF);
+    if (layout.family == LayoutFamily::Palette) {
+        uint32_t mapValues = 3 * layout.colorMapValues;
+        builder.Add(TagColorMap, TypeShort, mapValues, builder.Reserve(2 * mapValues));  // zero until the palette
+    }
+}
+
+}  // namespace
+
+PluginStatus PlanPage(const LayoutRequest& request, PagePlan* plan) {
+    const FormatLayout* layout = FindLayout(request.format);
+    if (layout == nullptr) return StatusUnsupportedImage;
+    uint64_t stripBytes = StripBytes(request.format, request.page.width, request.page.height);
+    if (stripBytes >= kOffsetLimit) return StatusWriteFailed;
+
+    PagePlan result{};
+    result.layout = layout;
+    result.entryCount = layout->entryCount;
+    result.stagingBytes = StagingBytes(*layout);
+    result.blockBytes = BlockBytes(*layout);
+    result.directoryOffset = request.multiPage ? request.directoryOffset : kFirstDirectoryOffset;
+    result.entryBase = result.directoryOffset + 2;
+    result.nextPointField = result.entryBase + 12 * layout->entryCount;
+    result.stripBytes = stripBytes;
+    result.pageBytes = 12 * uint64_t{layout->entryCount} + stripBytes + layout->pageConstant;
+    if (result.pageBytes >= kOffsetLimit) return StatusWriteFailed;
+
+    // The next page must start on a word boundary: an odd strip gets a pad byte.
+    uint64_t endOffset = uint64_t{result.directoryOffset} + result.blockBytes + stripBytes + (stripBytes & 1);
+    if (endOffset >= kOffsetLimit) return StatusWriteFailed;
+    result.endOffset = static_cast<uint32_t>(endOffset);
+    *plan = result;
+    return StatusOk;
+}
+
+void FillDirectory(const LayoutRequest& request, const PagePlan& plan, uint8_t* staging) {
+    DirectoryBuilder builder(staging, plan);
+    if (plan.layout->family == LayoutFamily::Rgb) {
+        FillRgb(builder, request, plan);
+    } else {
+        FillGrayOrPalette(builder, request, plan);
+    }
+}
+
+uint32_t EntryPositionInTempFile(uint32_t entryIndex, uint32_t pageCount) {
+    return (pageCount == 0 ? kHeaderBytes : 0) + 2 + 12 * entryIndex;
+}

@@ -1,0 +1,53 @@
+// The directory of one page: where the page lands in the output file, its
+// sizes, and the staging block (entries, next offset, value areas) that the
+// serialiser writes.
+#pragma once
+
+#include <cstdint>
+
+#include "output/status.h"
+#include "tiff/image_format.h"
+
+struct PageGeometry {
+    uint32_t width;
+    uint32_t height;
+    uint32_t xResolution;
+    uint32_t yResolution;
+};
+
+struct LayoutRequest {
+    int32_t format;
+    int32_t compression;
+    bool multiPage;             // pages of a multi-page document (NewSubfileType 2)
+    uint32_t pageCount;         // pages already in the output file
+    uint32_t directoryOffset;   // where the page's directory will lie in the output file
+    PageGeometry page;
+};
+
+struct PagePlan {
+    const FormatLayout* layout;
+    uint32_t entryCount;       // N
+    uint32_t stagingBytes;     // S
+    uint32_t blockBytes;       // B
+    uint32_t directoryOffset;  // d
+    uint32_t entryBase;        // file offset of the first entry: d + 2
+    uint32_t nextPointField;   // file offset of this page's next-directory field
+    uint64_t stripBytes;       // uncompressed strip (the prediction for Group 4)
+    uint64_t pageBytes;        // T of the free-space and size tests
+    uint32_t endOffset;        // output size once the page is committed (strip padded to even)
+};
+
+// Files never reach 4 GiB - 1: every offset must fit 32 bits.
+inline constexpr uint64_t kOffsetLimit = 0xFFFFFFFFu;
+
+// Plans the page. StatusUnsupportedImage for a format without a layout,
+// StatusWriteFailed when the strip, the page or the file would reach the
+// 32-bit offset limit. A page that is not part of a multi-page file lies at 8.
+PluginStatus PlanPage(const LayoutRequest& request, PagePlan* plan);
+
+// Fills a zero-filled staging block of plan.stagingBytes bytes.
+void FillDirectory(const LayoutRequest& request, const PagePlan& plan, uint8_t* staging);
+
+// Where the StripOffsets entry of a page lies in its temporary file (the
+// first page of a file starts with the 8-byte header).
+uint32_t EntryPositionInTempFile(uint32_t entryIndex, uint32_t pageCount);

@@ -1,0 +1,63 @@
+// The plug-in's image formats: how a host image is classified, and the TIFF
+// parameters and sizes that follow from each format.
+#pragma once
+
+#include <cstdint>
+
+enum ImageFormat : int32_t {
+    FormatNone = 0,
+    FormatRgb48 = 1048,
+    FormatRgb24 = 1024,
+    FormatGray16 = 2016,
+    FormatGray8 = 2008,
+    FormatGray4 = 2004,
+    FormatPalette8 = 3008,
+    FormatPalette4 = 3004,
+    FormatPalette1 = 3001,  // accepted by classification, but has no page layout
+    FormatBilevel = 4000,
+};
+
+// The "Compression" setting; it applies to bilevel pages only.
+enum : int32_t {
+    CompressionNone = 1,
+    CompressionGroup4 = 4,
+};
+
+// The ImageFormat of a host image description, or FormatNone.
+int32_t ClassifyFormat(uint32_t bitsPerPixel, uint32_t samplesPerPixel, uint32_t colorKind);
+
+// The three directory families.
+enum class LayoutFamily { Rgb, Gray, Palette };
+
+// What a format's page directory looks like.
+struct FormatLayout {
+    int32_t format;
+    LayoutFamily family;
+    uint32_t entryCount;     // N
+    uint32_t valueBytes;     // V: the out-of-line value areas
+    uint32_t pageConstant;   // K of the page-size test
+    uint16_t bitsPerSample;
+    uint16_t samplesPerPixel;
+    uint32_t colorMapValues;  // values per ColorMap plane; 0 without a map
+};
+
+// The layout of a format, or nullptr when the format has none (FormatPalette1,
+// FormatNone, unknown codes).
+const FormatLayout* FindLayout(int32_t format);
+
+// S: the directory block without its leading entry count.
+uint32_t StagingBytes(const FormatLayout& layout);
+// B: the directory block as it lies in the file (count, entries, next
+// offset, value areas).
+uint32_t BlockBytes(const FormatLayout& layout);
+
+// Bytes of one uncompressed strip row of `width` pixels; 0 for a format
+// without a layout.
+uint64_t StripRowBytes(int32_t format, uint32_t width);
+// Bytes of the page's uncompressed strip (also the prediction for Group 4).
+uint64_t StripBytes(int32_t format, uint32_t width, uint32_t height);
+
+// True for the two formats whose page carries a ColorMap.
+bool IsPaletteFormat(int32_t format);
+// True for a bilevel page coded with Group 4.
+bool IsGroup4Page(int32_t format, int32_t compression);

@@ -1,0 +1,85 @@
+#include "tiff/page_chain.h"
+
+#include "platform/win32.h"
+#include "tiff/byte_order.h"
+#include "tiff/directory_entry.h"
+
+namespace {
+
+constexpr uint32_t kHeaderBytes = 8;
+constexpr uint16_t kClassicMagic = 42;
+
+PluginStatus ReadAt(FileHandle& file, uint64_t offset, uint32_t count, uint8_t* buffer) {
+    int32_t high = static_cast<int32_t>(offset >> 32);
+    PluginStatus status = file.Seek(static_cast<int32_t>(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
+    return status != StatusOk ? status : file.Read(count, buffer);
+}
+
+// The value of a one-value SHORT or LONG entry; false for anything else.
+bool SingleValue(const uint8_t* entry, int32_t byteOrder, uint32_t* value) {
+    uint16_t type = GetShort(entry + 2, byteOrder);
+    if (GetLong(entry + 4, byteOrder) != 1) return false;
+    if (type == TypeShort) *value = GetShort(entry + 8, byteOrder);
+    else if (type == TypeLong) *value = GetLong(entry + 8, byteOrder);
+    else return false;
+    return true;
+}
+
+// Where the strip of a one-strip directory ends; 0 when it has no single strip.
+PluginStatus StripEnd(FileHandle& file, uint64_t directory, uint16_t entries, int32_t byteOrder, uint64_t* end) {
+    uint32_t offset = 0, bytes = 0;
+    bool haveOffset = false, haveBytes = false;
+    for (uint16_t i = 0; i < entries; ++i) {
+        uint8_t entry[12];
+        if (PluginStatus status = ReadAt(file, directory + 2 + 12ull * i, 12, entry); status != StatusOk)
+            return status;
+        uint16_t tag = GetShort(entry, byteOrder);
+        if (tag == TagStripOffsets) haveOffset = SingleValue(entry, byteOrder, &offset);
+        if (tag == TagStripByteCounts) haveBytes = SingleValue(entry, byteOrder, &bytes);
+    }
+    *end = haveOffset && haveBytes ? uint64_t{offset} + bytes : 0;
+    return StatusOk;
+}
+
+bool HeaderMatches(const uint8_t* header, int32_t byteOrder) {
+    uint8_t mark = byteOrder == ByteOrderIntel ? 'I' : 'M';
+    return header[0] == mark && header[1] == mark && GetShort(header + 2, byteOrder) == kClassicMagic;
+}
+
+}  // namespace
+
+PluginStatus FindChainEnd(FileHandle& file, int32_t byteOrder, ChainEnd* end) {
+    uint64_t size = file.Size64();
+    if (size == UINT64_MAX) return StatusReadFailed;
+    if (size < kHeaderBytes) return StatusNotAppendable;
+    uint8_t header[kHeaderBytes];
+    if (PluginStatus status = ReadAt(file, 0, kHeaderBytes, header); status != StatusOk) return status;
+    if (!HeaderMatches(header, byteOrder)) return StatusNotAppendable;
+
+    ChainEnd result{0, 0, size};
+    uint64_t directory = GetLong(header + 4, byteOrder);
+    uint64_t previous = 0;
+    // Directories must move strictly forward, so the walk always ends.
+    while (true) {
+        if (directory <= previous || directory % 2 != 0 || directory + 2 > size) return StatusNotAppendable;
+        uint8_t field[4];
+        if (PluginStatus status = ReadAt(file, directory, 2, field); status != StatusOk) return status;
+        uint16_t entries = GetShort(field, byteOrder);
+        uint64_t nextField = directory + 2 + 12ull * entries;
+        if (nextField + 4 > size) return StatusNotAppendable;
+        if (PluginStatus status = ReadAt(file, nextField, 4, field); status != StatusOk) return status;
+        ++result.pages;
+        uint32_t next = GetLong(field, byteOrder);
+        if (next == 0) {
+            uint64_t stripEnd = 0;
+            if (PluginStatus status = StripEnd(file, directory, entries, byteOrder, &stripEnd); status != StatusOk)
+                return status;
+            if (stripEnd + (stripEnd & 1) != size) return StatusNotAppendable;
+            result.nextField = static_cast<uint32_t>(nextField);
+            *end = result;
+            return StatusOk;
+        }
+        previous = directory;
+        directory = next;
+    }
+}
