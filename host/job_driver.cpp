@@ -1,0 +1,103 @@
+#include "host/job_driver.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "host/scan_layout.h"
+#include "host/settings.h"
+#include "platform/win32.h"
+
+namespace {
+
+std::string FieldText(const char* field, size_t size) { return std::string(field, strnlen(field, size)); }
+
+}  // namespace
+
+JobDriver::JobDriver(const PluginLibrary& plugin, Progress& progress, const std::string& outputPath)
+    : plugin_(plugin), progress_(progress) {
+    std::strncpy(request_.stateKey.stateKeyPath, kStateKeyPath, sizeof request_.stateKey.stateKeyPath - 1);
+    request_.stateKey.stateRoot = HKEY_CURRENT_USER;
+    request_.target = &target_;
+    std::strncpy(target_.path, outputPath.c_str(), sizeof target_.path - 1);
+    target_.image = &image_;
+}
+
+bool JobDriver::Run(int32_t command, const char* name, JobFailure& failure) {
+    const uint16_t status = plugin_.Call(command, request_);
+    if (status != 0) {
+        failure.command = name;
+        failure.status = status;
+        return false;
+    }
+    return true;
+}
+
+void JobDriver::Initialize(std::string& formatName, std::string& settingsText) {
+    target_.image = &image_;
+    plugin_.Call(CmdInitialize, request_);
+    formatName = FieldText(request_.formatName, sizeof request_.formatName);
+    settingsText = FieldText(request_.settingsText, sizeof request_.settingsText);
+}
+
+void JobDriver::DescribeLayout(const ScanPage& page, bool continueFile) {
+    image_ = ScanImage{};
+    image_.samplesPerPixel = page.samplesPerPixel;
+    image_.bitsPerPixel = page.bitsPerPixel;
+    image_.colorKind = page.colorKind;
+    image_.unsupportedLayout = 0;
+    image_.continueFile = continueFile ? 1 : 0;
+}
+
+bool JobDriver::WritePage(const ScanPage& page, bool continueFile, const PageGeometry& geometry,
+                          JobFailure& failure) {
+    target_.image = &image_;
+    DescribeLayout(page, continueFile);
+    if (!Run(CmdPreparePage, "CmdPreparePage", failure)) {
+        return false;
+    }
+    image_.xResolution = geometry.xResolution;
+    image_.yResolution = geometry.yResolution;
+    image_.width = page.image.width;
+    image_.rows = page.image.height;
+    if (!Run(CmdBeginPage, "CmdBeginPage", failure)) {
+        return false;
+    }
+    if (page.colorKind == ColorPalette && !WritePalette(page, failure)) {
+        return false;
+    }
+    return WriteBands(page, geometry.bandRows, failure) && Run(CmdEndPage, "CmdEndPage", failure);
+}
+
+bool JobDriver::WritePalette(const ScanPage& page, JobFailure& failure) {
+    const std::vector<uint8_t> record = LayOutPaletteRecord(page.image.palette);
+    // The palette form is read as bytes through the image pointer.
+    target_.image = reinterpret_cast<ScanImage*>(const_cast<uint8_t*>(record.data()));
+    const bool written = Run(CmdWritePalette, "CmdWritePalette", failure);
+    target_.image = &image_;
+    return written;
+}
+
+bool JobDriver::WriteBands(const ScanPage& page, uint32_t bandRows, JobFailure& failure) {
+    const uint32_t height = page.image.height;
+    const uint32_t rowsPerBand = bandRows == 0 ? height : std::min(bandRows, height);
+    for (uint32_t first = 0; first < height; first += rowsPerBand) {
+        const ScanBand band = LayOutBand(page, first, std::min(rowsPerBand, height - first));
+        image_.width = page.image.width;
+        image_.rows = band.rows;
+        image_.pixels = band.bytes.data();
+        if (page.colorKind == ColorBilevel) {
+            image_.yResolution = band.rowBytes;
+        }
+        if (!Run(CmdWriteBand, "CmdWriteBand", failure)) {
+            return false;
+        }
+        progress_.BandWritten(first + band.rows, height);
+    }
+    image_.pixels = nullptr;
+    return true;
+}
+
+uint16_t JobDriver::EndJob() {
+    target_.image = &image_;
+    return plugin_.Call(CmdEndJob, request_);
+}

@@ -1,0 +1,53 @@
+// Drives the plug-in through a job exactly as a scanning application does:
+// CmdInitialize once; per page CmdPreparePage, CmdBeginPage, CmdWritePalette
+// (palette pages), CmdWriteBand per band, CmdEndPage; CmdEndJob at the end.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "entry/host_records.h"
+#include "host/format_mapping.h"
+#include "host/plugin_library.h"
+#include "host/progress.h"
+
+struct JobFailure {
+    const char* command = "";  // "CmdBeginPage", ...
+    uint16_t status = 0;
+};
+
+struct PageGeometry {
+    uint32_t bandRows = 64;  // 0: the whole page in one band
+    uint32_t xResolution = 300;
+    uint32_t yResolution = 300;
+};
+
+class JobDriver {
+public:
+    // outputPath: the full path of the output file.
+    JobDriver(const PluginLibrary& plugin, Progress& progress, const std::string& outputPath);
+
+    // CmdInitialize; returns the texts the plug-in filled in.
+    void Initialize(std::string& formatName, std::string& settingsText);
+
+    // Writes one page. continueFile: add to the current (or existing) file
+    // rather than start a new one. False with `failure` set when a command
+    // failed; the page is then abandoned.
+    bool WritePage(const ScanPage& page, bool continueFile, const PageGeometry& geometry, JobFailure& failure);
+
+    // CmdEndJob; called once at the end, also after a failure.
+    uint16_t EndJob();
+
+private:
+    bool Run(int32_t command, const char* name, JobFailure& failure);
+    void DescribeLayout(const ScanPage& page, bool continueFile);
+    bool WritePalette(const ScanPage& page, JobFailure& failure);
+    bool WriteBands(const ScanPage& page, uint32_t bandRows, JobFailure& failure);
+
+    const PluginLibrary& plugin_;
+    Progress& progress_;
+    PluginRequest request_{};
+    TargetFile target_{};
+    ScanImage image_{};
+};

@@ -1,0 +1,28 @@
+// The command line of the host.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/settings.h"
+
+struct HostOptions {
+    std::vector<std::string> inputs;  // none: the built-in demo document
+    std::string output;               // empty until defaulted
+    UserSettings settings;
+    uint32_t bandRows = 64;  // 0: each page in one band
+    uint32_t xResolution = 300;
+    uint32_t yResolution = 300;
+    bool append = false;
+    bool palette4WhenSmall = false;
+    bool quiet = false;
+    bool help = false;
+    std::string pluginPath;  // empty: beside the host
+};
+
+// Parses argv; false with `error` set on a bad command line.
+bool ParseOptions(int argc, char** argv, HostOptions& options, std::string& error);
+
+// The usage text for --help.
+std::string UsageText(const char* program);

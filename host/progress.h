@@ -1,0 +1,27 @@
+// What the user sees while pages are written: on a terminal a line that
+// follows the bands of each page, elsewhere one line per finished page.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class Progress {
+public:
+    // quiet: nothing at all. The terminal form is chosen when stdout is a tty.
+    explicit Progress(bool quiet);
+
+    void Info(const std::string& line);
+    void PageStarted(uint32_t page, uint32_t pageCount, const std::string& description);
+    void BandWritten(uint32_t rowsDone, uint32_t rowsTotal);
+    void PageFinished();
+    // Ends an unfinished terminal line before an error is printed.
+    void Interrupt();
+
+private:
+    void ShowLine(uint32_t rowsDone, uint32_t rowsTotal);
+
+    bool quiet_;
+    bool terminal_;
+    bool lineOpen_ = false;
+    std::string current_;
+};
