@@ -51,7 +51,12 @@ void SetExtendedFreeSpaceQueryAvailable(bool available);
 // volume. nullopt lifts the limit.
 void SetWriteBudget(std::optional<uint64_t> bytes);
 
-// Back to no faults, real free space, no budget; counters cleared.
+// Bytes that the ANSI code page takes as lead bytes of double-byte
+// characters (IsDBCSLeadByte, CharNextA). Empty: a single-byte code page.
+void SetLeadBytes(std::vector<uint8_t> leadBytes);
+
+// Back to no faults, real free space, no budget, a single-byte code page;
+// counters cleared.
 void Reset();
 
 // A message box the plug-in showed.

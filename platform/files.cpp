@@ -1,0 +1,259 @@
+// File handles: CreateFileA, ReadFile, WriteFile, SetFilePointer,
+// GetFileSize, FlushFileBuffers, CloseHandle.
+//
+// A handle points to a FileObject known to the live-handle set, so a stale,
+// foreign or doubly closed handle is refused with ERROR_INVALID_HANDLE instead
+// of touching freed memory.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <mutex>
+#include <unordered_set>
+
+#include "platform/fault_hooks.h"
+#include "platform/file_sharing.h"
+#include "platform/last_error.h"
+#include "platform/path_checks.h"
+
+using platform::FailWith;
+using platform::FailWithErrno;
+using platform::hooks::Service;
+using platform::hooks::ShouldFail;
+
+namespace {
+
+struct FileObject {
+    int fd;
+    bool canRead;
+    bool canWrite;
+};
+
+struct LiveFiles {
+    std::mutex mutex;
+    std::unordered_set<FileObject*> objects;
+};
+
+LiveFiles& TheLiveFiles() {
+    static LiveFiles* files = new LiveFiles;  // outlives static destructors
+    return *files;
+}
+
+FileObject* Lookup(HANDLE handle) {
+    LiveFiles& files = TheLiveFiles();
+    std::lock_guard<std::mutex> lock(files.mutex);
+    auto found = files.objects.find(static_cast<FileObject*>(handle));
+    if (found == files.objects.end()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return *found;
+}
+
+HANDLE Register(FileObject* object) {
+    LiveFiles& files = TheLiveFiles();
+    std::lock_guard<std::mutex> lock(files.mutex);
+    files.objects.insert(object);
+    return object;
+}
+
+bool Unregister(FileObject* object) {
+    LiveFiles& files = TheLiveFiles();
+    std::lock_guard<std::mutex> lock(files.mutex);
+    return files.objects.erase(object) == 1;
+}
+
+int OpenFlags(DWORD access, DWORD disposition) {
+    int flags = O_CLOEXEC;
+    // Read access too when writing: the sharing records need a readable
+    // descriptor; the handle still refuses ReadFile without GENERIC_READ.
+    flags |= (access & GENERIC_WRITE) || disposition == CREATE_ALWAYS ? O_RDWR : O_RDONLY;
+    if (disposition == CREATE_NEW) flags |= O_CREAT | O_EXCL;
+    if (disposition == CREATE_ALWAYS) flags |= O_CREAT;
+    return flags;
+}
+
+// Opens the file for the disposition; the existing contents are kept until
+// the sharing check has passed. -1 with the last error set on failure.
+int OpenDescriptor(LPCSTR path, DWORD access, DWORD disposition, bool* existed) {
+    struct stat before {};
+    *existed = stat(path, &before) == 0;
+    int fd = open(path, OpenFlags(access, disposition), 0666);
+    if (fd < 0 && errno == EACCES && (access & GENERIC_READ) == 0 && (access & GENERIC_WRITE)) {
+        // A write-only file: usable, though it cannot carry sharing records.
+        fd = open(path, (OpenFlags(access, disposition) & ~O_RDWR) | O_WRONLY, 0666);
+    }
+    if (fd < 0) {
+        SetLastError(platform::PathError(path, errno));
+        return -1;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        close(fd);
+        SetLastError(ERROR_ACCESS_DENIED);
+        return -1;
+    }
+    return fd;
+}
+
+bool IsKnownDisposition(DWORD disposition) {
+    return disposition == CREATE_NEW || disposition == CREATE_ALWAYS || disposition == OPEN_EXISTING;
+}
+
+bool WriteAll(int fd, const BYTE* data, DWORD count, DWORD* written) {
+    while (*written < count) {
+        ssize_t done = write(fd, data + *written, count - *written);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) return FailWithErrno(done < 0 ? errno : ENOSPC);
+        *written += static_cast<DWORD>(done);
+    }
+    return true;
+}
+
+}  // namespace
+
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, void* security, DWORD disposition,
+                   DWORD flags, HANDLE templateFile) {
+    if (!platform::CheckPath(path)) return INVALID_HANDLE_VALUE;
+    if (!IsKnownDisposition(disposition)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    Service service = disposition == OPEN_EXISTING ? Service::Open : Service::Create;
+    if (ShouldFail(service)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    bool existed = false;
+    int fd = OpenDescriptor(path, access, disposition, &existed);
+    if (fd < 0) return INVALID_HANDLE_VALUE;
+    if ((fcntl(fd, F_GETFL) & O_ACCMODE) != O_WRONLY && !platform::ClaimSharing(fd, access, shareMode)) {
+        close(fd);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (disposition == CREATE_ALWAYS && ftruncate(fd, 0) != 0) {
+        int error = errno;
+        close(fd);
+        FailWithErrno(error);
+        return INVALID_HANDLE_VALUE;
+    }
+    auto* object = new FileObject{fd, (access & GENERIC_READ) != 0, (access & GENERIC_WRITE) != 0};
+    // As on Windows: success over an existing file says so in the last error.
+    SetLastError(disposition == CREATE_ALWAYS && existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    return Register(object);
+}
+
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, void* overlapped) {
+    if (read != nullptr) *read = 0;
+    FileObject* object = Lookup(file);
+    if (object == nullptr) return FALSE;
+    if (!object->canRead) return FailWith(ERROR_ACCESS_DENIED);
+    if (buffer == nullptr && count > 0) return FailWith(ERROR_INVALID_PARAMETER);
+    if (ShouldFail(Service::Read)) return FailWith(ERROR_READ_FAULT);
+    DWORD total = 0;
+    auto* bytes = static_cast<BYTE*>(buffer);
+    while (total < count) {
+        ssize_t done = ::read(object->fd, bytes + total, count - total);
+        if (done < 0 && errno == EINTR) continue;
+        if (done < 0) return FailWith(errno == EIO ? ERROR_READ_FAULT : platform::WindowsErrorFromErrno(errno));
+        if (done == 0) break;  // end of file: a short read, not a failure
+        total += static_cast<DWORD>(done);
+    }
+    if (read != nullptr) *read = total;
+    SetLastError(ERROR_SUCCESS);
+    return TRUE;
+}
+
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written, void* overlapped) {
+    if (written != nullptr) *written = 0;
+    FileObject* object = Lookup(file);
+    if (object == nullptr) return FALSE;
+    if (!object->canWrite) return FailWith(ERROR_ACCESS_DENIED);
+    if (buffer == nullptr && count > 0) return FailWith(ERROR_INVALID_PARAMETER);
+    if (ShouldFail(Service::Write)) return FailWith(ERROR_WRITE_FAULT);
+    if (!platform::hooks::ChargeWrite(count)) return FailWith(ERROR_DISK_FULL);
+    DWORD total = 0;
+    BOOL ok = WriteAll(object->fd, static_cast<const BYTE*>(buffer), count, &total);
+    if (written != nullptr) *written = total;
+    if (ok) SetLastError(ERROR_SUCCESS);
+    return ok;
+}
+
+DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method) {
+    FileObject* object = Lookup(file);
+    if (object == nullptr) return INVALID_SET_FILE_POINTER;
+    if (ShouldFail(Service::Seek)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_SET_FILE_POINTER;
+    }
+    // With a high part the two form one signed 64-bit distance; without it
+    // the low part alone is a signed 32-bit distance.
+    int64_t move = distanceHigh != nullptr
+                       ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*distanceHigh)) << 32) |
+                                              static_cast<uint32_t>(distance))
+                       : static_cast<int64_t>(distance);
+    int whence = method == FILE_BEGIN ? SEEK_SET : method == FILE_CURRENT ? SEEK_CUR : method == FILE_END ? SEEK_END : -1;
+    if (whence < 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_SET_FILE_POINTER;
+    }
+    off_t base = whence == SEEK_SET ? 0 : lseek(object->fd, 0, whence);
+    if (base < 0 || (move < 0 && base + move < 0)) {
+        SetLastError(base < 0 ? platform::WindowsErrorFromErrno(errno) : ERROR_NEGATIVE_SEEK);
+        return INVALID_SET_FILE_POINTER;
+    }
+    if (move > 0 && base > INT64_MAX - move) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_SET_FILE_POINTER;
+    }
+    int64_t target = base + move;
+    if (distanceHigh == nullptr && target > static_cast<int64_t>(UINT32_MAX)) {
+        // Without a high part the new position must fit in 32 bits.
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_SET_FILE_POINTER;
+    }
+    if (lseek(object->fd, target, SEEK_SET) < 0) {
+        SetLastError(platform::WindowsErrorFromErrno(errno));
+        return INVALID_SET_FILE_POINTER;
+    }
+    if (distanceHigh != nullptr) *distanceHigh = static_cast<LONG>(static_cast<uint64_t>(target) >> 32);
+    SetLastError(ERROR_SUCCESS);  // tells a position of 0xFFFFFFFF from a failure
+    return static_cast<DWORD>(target);
+}
+
+DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
+    FileObject* object = Lookup(file);
+    if (object == nullptr) return INVALID_FILE_SIZE;
+    struct stat info {};
+    if (fstat(object->fd, &info) != 0) {
+        SetLastError(platform::WindowsErrorFromErrno(errno));
+        return INVALID_FILE_SIZE;
+    }
+    uint64_t size = static_cast<uint64_t>(info.st_size);
+    if (sizeHigh != nullptr) *sizeHigh = static_cast<DWORD>(size >> 32);
+    SetLastError(ERROR_SUCCESS);
+    return static_cast<DWORD>(size);
+}
+
+BOOL FlushFileBuffers(HANDLE file) {
+    FileObject* object = Lookup(file);
+    if (object == nullptr) return FALSE;
+    if (!object->canWrite) return FailWith(ERROR_ACCESS_DENIED);
+    if (fsync(object->fd) != 0) return FailWithErrno(errno);
+    return TRUE;
+}
+
+BOOL CloseHandle(HANDLE handle) {
+    FileObject* object = Lookup(handle);
+    if (object == nullptr) return FALSE;
+    // An injected failure leaves the handle open and usable, as the callers
+    // of a failed close must assume.
+    if (ShouldFail(Service::Close)) return FailWith(ERROR_INVALID_HANDLE);
+    if (!Unregister(object)) return FailWith(ERROR_INVALID_HANDLE);
+    int result = close(object->fd);
+    delete object;
+    // The descriptor is released even when close reports a late write error.
+    if (result != 0 && errno != EINTR) return FailWithErrno(errno);
+    return TRUE;
+}

@@ -1,0 +1,126 @@
+// Global memory blocks: GlobalAlloc, GlobalLock, GlobalUnlock, GlobalHandle,
+// GlobalFree.
+//
+// A block is a header followed by its data; the handle is the header and the
+// locked address is the data, so GlobalHandle finds the header just before
+// an address. Live blocks are kept in a set: a stale or foreign handle or
+// address is refused with ERROR_INVALID_HANDLE rather than followed.
+#include <cstdlib>
+#include <mutex>
+#include <new>
+#include <unordered_set>
+
+#include "platform/fault_hooks.h"
+#include "platform/last_error.h"
+
+namespace {
+
+struct alignas(16) BlockHeader {
+    size_t bytes;
+    unsigned lockCount;
+    bool fixed;
+};
+
+// A 32-bit process cannot hold a larger block; refusing it here keeps huge
+// requests a clean failure instead of an exhausted machine.
+constexpr size_t kLargestBlock = 0x7FFFFFFF;
+
+struct LiveBlocks {
+    std::mutex mutex;
+    std::unordered_set<BlockHeader*> headers;
+};
+
+LiveBlocks& TheLiveBlocks() {
+    static LiveBlocks* blocks = new LiveBlocks;  // outlives static destructors
+    return *blocks;
+}
+
+void* DataOf(BlockHeader* header) { return header + 1; }
+
+bool IsLive(BlockHeader* header) {
+    LiveBlocks& blocks = TheLiveBlocks();
+    std::lock_guard<std::mutex> lock(blocks.mutex);
+    return blocks.headers.count(header) == 1;
+}
+
+// The header of a handle: a moveable block's handle is its header; a fixed
+// block's handle is its data address, as on Windows.
+BlockHeader* HeaderOfHandle(HGLOBAL handle) {
+    auto* asHeader = static_cast<BlockHeader*>(handle);
+    if (handle != nullptr && IsLive(asHeader) && !asHeader->fixed) return asHeader;
+    auto* beforeData = static_cast<BlockHeader*>(handle) - 1;
+    if (handle != nullptr && IsLive(beforeData) && beforeData->fixed) return beforeData;
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+}
+
+HGLOBAL HandleOf(BlockHeader* header) { return header->fixed ? DataOf(header) : header; }
+
+}  // namespace
+
+HGLOBAL GlobalAlloc(UINT flags, size_t bytes) {
+    if (platform::hooks::ShouldFail(platform::hooks::Service::Alloc) || bytes > kLargestBlock) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    size_t total = sizeof(BlockHeader) + bytes;
+    void* memory = (flags & GMEM_ZEROINIT) ? calloc(1, total) : malloc(total);
+    if (memory == nullptr) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    auto* header = new (memory) BlockHeader{bytes, 0, (flags & GMEM_MOVEABLE) == 0};
+    LiveBlocks& blocks = TheLiveBlocks();
+    {
+        std::lock_guard<std::mutex> lock(blocks.mutex);
+        blocks.headers.insert(header);
+    }
+    return HandleOf(header);
+}
+
+LPVOID GlobalLock(HGLOBAL block) {
+    BlockHeader* header = HeaderOfHandle(block);
+    if (header == nullptr) return nullptr;
+    if (platform::hooks::ShouldFail(platform::hooks::Service::Alloc)) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    if (!header->fixed) ++header->lockCount;
+    return DataOf(header);
+}
+
+BOOL GlobalUnlock(HGLOBAL block) {
+    BlockHeader* header = HeaderOfHandle(block);
+    if (header == nullptr) return FALSE;
+    if (header->fixed || header->lockCount == 0) return platform::FailWith(ERROR_NOT_LOCKED);
+    // TRUE while other locks remain; FALSE with no error once unlocked.
+    if (--header->lockCount > 0) return TRUE;
+    SetLastError(ERROR_SUCCESS);
+    return FALSE;
+}
+
+HGLOBAL GlobalHandle(LPCVOID lockedAddress) {
+    if (lockedAddress == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    auto* header = static_cast<BlockHeader*>(const_cast<void*>(lockedAddress)) - 1;
+    if (!IsLive(header)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return HandleOf(header);
+}
+
+HGLOBAL GlobalFree(HGLOBAL block) {
+    BlockHeader* header = HeaderOfHandle(block);
+    if (header == nullptr) return block;  // Windows: the handle back on failure
+    LiveBlocks& blocks = TheLiveBlocks();
+    {
+        std::lock_guard<std::mutex> lock(blocks.mutex);
+        blocks.headers.erase(header);
+    }
+    header->~BlockHeader();
+    free(header);
+    return nullptr;
+}
