@@ -74,7 +74,15 @@ win_path() { winepath -w "$1" 2>/dev/null; }
 
 run_wine() { wine "$@"; }
 
-run_wine_x() { xvfb-run -a -s "-screen 0 1024x768x24" wine "$@"; }
+# A program with windows, in a virtual desktop of its own on a private Xvfb
+# display. The desktop of its own matters: the prefix's default desktop may
+# already have been made by a program without a display, and windows could not
+# be created there. The program's exit code does not come through the desktop:
+# callers judge its output.
+run_wine_x() {
+  xvfb-run -a -s "-screen 0 1024x768x24" wine explorer "/desktop=zeduz-$$-$RANDOM,1024x768" "$@" 2>&1 |
+    grep -v '^X connection to .* broken'
+}
 
 # `wine reg query` of the plug-in's key below HKEY_CURRENT_USER, one
 # "name type data" line per value, sorted; nothing when the key is missing.

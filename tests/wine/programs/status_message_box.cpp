@@ -1,0 +1,170 @@
+// The message boxes of the plug-in, read from the screen. Runs under a
+// virtual display: a watcher thread finds every dialog box of this process,
+// reads its caption, its text and its owner, and presses OK, while the main
+// thread drives the plug-in through its entry point with raw host records.
+//
+//   status_message_box.exe <plug-in dll> <host key path> <output path>
+//
+// The output path lies in a directory that does not exist, so committing the
+// page fails with a file status (202 to 206), which must show string 3002
+// under caption 2501, owned by the host's window. Statuses without a box
+// (0, 209, 211) must show none.
+#include <atomic>
+#include <vector>
+
+#include "wine_check.h"
+
+using winetest::Check;
+
+namespace {
+
+struct SeenBox {
+    std::string caption;
+    std::string text;
+    HWND owner = nullptr;
+};
+
+CRITICAL_SECTION g_lock;
+std::vector<SeenBox> g_seen;
+std::atomic<DWORD> g_callStarted{0};
+
+BOOL CALLBACK AnswerBox(HWND window, LPARAM) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char className[64] = {};
+    GetClassNameA(window, className, sizeof(className));
+    if (process != GetCurrentProcessId() || strcmp(className, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+    SeenBox box;
+    char text[512] = {};
+    GetWindowTextA(window, text, sizeof(text));
+    box.caption = text;
+    text[0] = 0;
+    GetDlgItemTextA(window, 0xFFFF, text, sizeof(text));  // the box's static text
+    box.text = text;
+    box.owner = GetWindow(window, GW_OWNER);
+    EnterCriticalSection(&g_lock);
+    g_seen.push_back(box);
+    LeaveCriticalSection(&g_lock);
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, IDOK)));
+    return TRUE;
+}
+
+// Answers boxes as a user would, and ends the test if a call hangs.
+DWORD WINAPI Watcher(LPVOID) {
+    for (;;) {
+        EnumWindows(AnswerBox, 0);
+        DWORD started = g_callStarted.load();
+        if (started != 0 && GetTickCount() - started > 60000) {
+            printf("FAIL a command did not return within 60 s (a box nobody could answer?)\n");
+            fflush(stdout);
+            ExitProcess(3);
+        }
+        Sleep(50);
+    }
+}
+
+std::vector<SeenBox> TakeSeen() {
+    EnterCriticalSection(&g_lock);
+    std::vector<SeenBox> seen;
+    seen.swap(g_seen);
+    LeaveCriticalSection(&g_lock);
+    return seen;
+}
+
+HWND MakeHostWindow() {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "ZeduzTestHostWindow";
+    RegisterClassA(&windowClass);
+    HWND window = CreateWindowExA(0, "ZeduzTestHostWindow", "host", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
+                                  nullptr, windowClass.hInstance, nullptr);
+    if (window == nullptr) winetest::Fatal("creating the host window");
+    return window;
+}
+
+void Put32(uint8_t* record, size_t offset, uint32_t value) { memcpy(record + offset, &value, 4); }
+uint32_t Address(const void* pointer) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer)); }
+
+struct Host {
+    uint8_t request[1024] = {};
+    uint8_t target[512] = {};
+    uint8_t image[128] = {};
+    uint8_t pixels[64] = {};
+
+    Host(const std::string& hostKey, const std::string& outputPath, HWND owner) {
+        memcpy(request + 456, hostKey.c_str(), hostKey.size());
+        Put32(request, 456 + 256, Address(HKEY_CURRENT_USER));
+        Put32(request, 716, Address(owner));
+        Put32(request, 724, Address(target));
+        memcpy(target, outputPath.c_str(), outputPath.size());
+        Put32(target, 268, Address(image));
+        for (size_t i = 0; i < sizeof(pixels); ++i) pixels[i] = static_cast<uint8_t>(i * 7);
+    }
+
+    // An 8-bit grey page of 4 x 2 pixels at 300 dpi, in one band.
+    void DescribeGreyPage(uint32_t unsupported) {
+        Put32(image, 0, 300);
+        Put32(image, 4, 300);
+        Put32(image, 8, 4);
+        Put32(image, 12, 2);
+        Put32(image, 16, 1);
+        Put32(image, 28, Address(pixels));
+        Put32(image, 36, 8);
+        Put32(image, 44, 1);
+        Put32(image, 48, unsupported);
+        image[52] = 0;
+    }
+};
+
+uint16_t Run(winetest::EntryPoint entry, Host& host, int32_t command) {
+    g_callStarted = GetTickCount() | 1;
+    uint16_t status = winetest::CallEntry(entry, command, host.request).status;
+    g_callStarted = 0;
+    return status;
+}
+
+void ExpectNoBox(winetest::EntryPoint entry, Host& host, int32_t command, uint16_t expected, const char* what) {
+    uint16_t status = Run(entry, host, command);
+    std::vector<SeenBox> seen = TakeSeen();
+    Check(status == expected, "%s returns %u (%u)", what, expected, status);
+    Check(seen.empty(), "%s shows no message box (%u shown%s%s)", what, static_cast<unsigned>(seen.size()),
+          seen.empty() ? "" : ": ", seen.empty() ? "" : seen[0].text.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        fprintf(stderr, "usage: status_message_box <plug-in dll> <host key path> <output path>\n");
+        return 2;
+    }
+    InitializeCriticalSection(&g_lock);
+    std::string dllPath = argv[1];
+    winetest::EntryPoint entry = winetest::LoadEntry(dllPath.c_str());
+    winetest::ResourceTexts texts(dllPath);
+    HWND owner = MakeHostWindow();
+    CreateThread(nullptr, 0, Watcher, nullptr, 0, nullptr);
+
+    Host host(argv[2], argv[3], owner);
+    ExpectNoBox(entry, host, 0, 0, "CmdInitialize");
+    ExpectNoBox(entry, host, 9, 211, "unknown command 9");
+    host.DescribeGreyPage(1);
+    ExpectNoBox(entry, host, 2, 209, "CmdPreparePage of an unsupported image");
+
+    host.DescribeGreyPage(0);
+    ExpectNoBox(entry, host, 2, 0, "CmdPreparePage");
+    ExpectNoBox(entry, host, 4, 0, "CmdBeginPage");
+    ExpectNoBox(entry, host, 5, 0, "CmdWriteBand");
+    uint16_t status = Run(entry, host, 6);
+    std::vector<SeenBox> seen = TakeSeen();
+    Check(status >= 202 && status <= 206, "CmdEndPage into a missing directory fails with a file status (%u)", status);
+    Check(seen.size() == 1, "exactly one message box (%u)", static_cast<unsigned>(seen.size()));
+    if (!seen.empty()) {
+        Check(seen[0].text == texts.Get(3002, 127), "its text is string 3002 (\"%s\")", seen[0].text.c_str());
+        Check(seen[0].caption == texts.Get(2501, 31), "its caption is string 2501 (\"%s\")", seen[0].caption.c_str());
+        Check(seen[0].owner == owner, "it is owned by the host's parentWindow");
+    }
+    ExpectNoBox(entry, host, 7, 0, "CmdEndJob");
+    return winetest::Finish();
+}

@@ -1,0 +1,126 @@
+"""Helpers of the Wine test scripts: the shared prefix of the run (made by
+wine_env.sh), Windows paths, `wine reg query` and the plug-in stepper."""
+
+import os
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+WIN_BIN = os.environ.get("ZEDUZ_WIN_BIN_DIR", "")
+NATIVE_BIN = os.environ.get("ZEDUZ_BIN_DIR", "")
+
+
+def _wine_environment():
+    env = dict(os.environ)
+    # Tests of one ctest run share one prefix: the run is ctest, our parent.
+    env.setdefault("ZEDUZ_WINE_RUN_KEY", str(os.getppid()))
+    printed = subprocess.run(["bash", os.path.join(HERE, "wine_env.sh"), "--print-env"], env=env,
+                             check=True, capture_output=True, text=True).stdout
+    for line in printed.splitlines():
+        name, _, value = line.partition("=")
+        env[name] = value
+    env.pop("DISPLAY", None)
+    return env
+
+
+WINE_ENV = _wine_environment()
+WINE_ROOT = os.path.dirname(WINE_ENV["WINEPREFIX"])
+
+
+def work_directory(name):
+    """A private directory beside the prefix (Wine sees it as Z:\\...)."""
+    return tempfile.mkdtemp(prefix=name + ".", dir=WINE_ROOT)
+
+
+def wine(*args, **kwargs):
+    return subprocess.run(["wine", *args], env=WINE_ENV, **kwargs)
+
+
+def win_path(path):
+    out = subprocess.run(["winepath", "-w", path], env=WINE_ENV, check=True, capture_output=True, text=True).stdout
+    return out.strip()
+
+
+def unix_path(path):
+    out = subprocess.run(["winepath", "-u", path], env=WINE_ENV, check=True, capture_output=True, text=True).stdout
+    return out.strip()
+
+
+def plugin_values(host_key):
+    """The plug-in's registry values below HKCU\\<host_key>\\ZEDUZ-ORID as
+    `wine reg query` shows them: {name: (type, data)}; {} when the key is
+    missing."""
+    result = wine("reg", "query", "HKCU\\%s\\ZEDUZ-ORID" % host_key, capture_output=True, text=True)
+    values = {}
+    if result.returncode != 0:
+        return values
+    for line in result.stdout.replace("\r", "").splitlines():
+        words = line.split()
+        kinds = [i for i, word in enumerate(words) if word.startswith("REG_")]
+        if not kinds or not line.startswith(" "):
+            continue
+        i = kinds[0]
+        name = " ".join(words[:i])
+        data = " ".join(words[i + 1:])
+        values[name] = (words[i], int(data, 16) if words[i] == "REG_DWORD" else data)
+    return values
+
+
+def delete_key(host_key):
+    wine("reg", "delete", "HKCU\\" + host_key, "/f", capture_output=True)
+
+
+class Stepper:
+    """plugin_stepper.exe under Wine: one request line in, one answer out."""
+
+    def __init__(self, host_key, output_path, temp_dir):
+        dll = win_path(os.path.join(WIN_BIN, "ZeduzTiff.dll"))
+        self.process = subprocess.Popen(
+            ["wine", os.path.join(WIN_BIN, "plugin_stepper.exe"), dll, host_key, output_path, temp_dir],
+            env=WINE_ENV, stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True, bufsize=1)
+
+    def ask(self, request):
+        self.process.stdin.write(request + "\n")
+        self.process.stdin.flush()
+        answer = self.process.stdout.readline()
+        if not answer:
+            raise RuntimeError("the stepper ended at %r" % request)
+        return answer.strip()
+
+    def command(self, request):
+        answer = self.ask(request)
+        verb, _, status = answer.partition(" ")
+        if verb != "status":
+            raise RuntimeError("%r answered %r" % (request, answer))
+        return int(status)
+
+    def temp_files(self):
+        return self.ask("tempfiles").split()[1:]
+
+    def close(self):
+        if self.process.poll() is None:
+            self.process.stdin.write("quit\n")
+            self.process.stdin.close()
+            self.process.wait(timeout=60)
+
+
+class Checks:
+    """Collects check results and prints them the way the other tests do."""
+
+    def __init__(self):
+        self.failures = 0
+
+    def check(self, ok, what):
+        print(("ok   " if ok else "FAIL ") + what, flush=True)
+        if not ok:
+            self.failures += 1
+        return ok
+
+    def equal(self, actual, expected, what):
+        return self.check(actual == expected, "%s (%r%s)" % (what, actual, "" if actual == expected
+                                                             else ", expected %r" % (expected,)))
+
+    def finish(self):
+        print("%d failed" % self.failures, flush=True)
+        sys.exit(1 if self.failures else 0)
