@@ -1,5 +1,6 @@
 #include "ui/details_dialog.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -16,6 +17,9 @@ namespace {
 
 constexpr int32_t kByteOrderIntel = 18761;
 constexpr int32_t kByteOrderMotorola = 19789;
+// Entries are strings 2001 onwards and the host's texts begin at 2501, so a
+// list holds at most 500 entries whatever the count string claims.
+constexpr int32_t kMaxChoices = IDS_MESSAGE_CAPTION - IDS_COMPRESSION_FIRST;
 
 CompressionEntry* AllocateChoices(int32_t count) {
 #ifdef ZEDUZ_FAULT_INJECTION
@@ -55,7 +59,7 @@ void DetailsDialog::InitControls() {
 
     char countText[128];
     LoadResourceString(IDS_COMPRESSION_COUNT, countText, sizeof countText);
-    const int32_t count = ParseDecimal(countText);
+    const int32_t count = std::min(ParseDecimal(countText), kMaxChoices);
 
     delete[] choices_;
     choiceCount_ = 0;
