@@ -1,5 +1,5 @@
 // File handles: CreateFileA, ReadFile, WriteFile, SetFilePointer,
-// GetFileSize, FlushFileBuffers, CloseHandle.
+// GetFileSize, FlushFileBuffers, SetEndOfFile, CloseHandle.
 //
 // A handle points to a FileObject known to the live-handle set, so a stale,
 // foreign or doubly closed handle is refused with ERROR_INVALID_HANDLE instead
@@ -255,5 +255,17 @@ BOOL CloseHandle(HANDLE handle) {
     delete object;
     // The descriptor is released even when close reports a late write error.
     if (result != 0 && errno != EINTR) return FailWithErrno(errno);
+    return TRUE;
+}
+
+// The end of the file moves to the current position: the file is cut there,
+// or grows with zeros up to it.
+BOOL SetEndOfFile(HANDLE file) {
+    FileObject* object = Lookup(file);
+    if (object == nullptr) return FALSE;
+    if (!object->canWrite) return FailWith(ERROR_ACCESS_DENIED);
+    if (ShouldFail(Service::Write)) return FailWith(ERROR_WRITE_FAULT);
+    off_t position = lseek(object->fd, 0, SEEK_CUR);
+    if (position < 0 || ftruncate(object->fd, position) != 0) return FailWithErrno(errno);
     return TRUE;
 }
