@@ -1,0 +1,39 @@
+// Pages for the Group 4 tests and the libtiff side of the comparisons.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// A bilevel page as the host gives it: 1 = white, rows rowBytes apart.
+struct HostPage {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t rowBytes = 0;
+    std::vector<uint8_t> rows;
+};
+
+using PixelIsBlack = std::function<bool(uint32_t x, uint32_t y)>;
+
+// The page with the given pixels; the bits past the width and the extra
+// bytes of each row hold `padding`, which must not matter.
+HostPage MakePage(uint32_t width, uint32_t height, const PixelIsBlack& black, uint32_t extraBytes = 0,
+                  uint8_t padding = 0x00);
+
+// The rows in coder sense (1 = black), (width + 7) / 8 bytes each, bits past
+// the width 0.
+std::vector<uint8_t> CoderRows(const HostPage& page);
+
+// Our strip of the page (code and end-of-block), coded in bands of
+// `bandRows` rows (0: the whole page in one band).
+std::vector<uint8_t> OurStrip(const HostPage& page, uint32_t bandRows = 0);
+
+// libtiff's Group 4 strip of coder-sense rows.
+std::vector<uint8_t> LibtiffStrip(const std::vector<uint8_t>& coderRows, uint32_t width, uint32_t height);
+
+// libtiff's decoding of a strip into coder-sense rows; empty when it fails.
+std::vector<uint8_t> LibtiffDecode(const std::vector<uint8_t>& strip, uint32_t width, uint32_t height);
+
+// The bits of `bytes` as a string of '0' and '1'.
+std::string BitString(const std::vector<uint8_t>& bytes);
