@@ -1,0 +1,389 @@
+"""Helpers of the host's end-to-end checks: source images written by hand
+(PNM, PNG), runs of zeduz-tiff in fresh registry and temp directories, and
+decoding of the output with independent readers (libtiff tools, Pillow,
+ImageMagick) for exact comparison with the source."""
+
+import os
+import random
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import zlib
+
+from PIL import Image as PilImage
+
+BIN_DIR = os.environ.get("ZEDUZ_BIN_DIR", "")
+HOST = os.path.join(BIN_DIR, "zeduz-tiff")
+CONVERT = "/usr/bin/convert" if os.path.exists("/usr/bin/convert") else "convert"
+IDENTIFY = "/usr/bin/identify" if os.path.exists("/usr/bin/identify") else "identify"
+
+
+# --- source images -------------------------------------------------------
+
+class Page:
+    """What a page must read back as: kind 'rgb', 'gray', 'palette' or
+    'bilevel'; bits per sample as stored; samples row by row (tuples for RGB;
+    for bilevel 1 = white); palette as (r, g, b) bytes."""
+
+    def __init__(self, kind, bits, width, height, samples, palette=None):
+        self.kind, self.bits, self.width, self.height = kind, bits, width, height
+        self.samples, self.palette = samples, palette or []
+
+    def visual16(self):
+        """Every pixel as 16-bit (r, g, b), as a viewer shows it."""
+        out = []
+        for value in self.samples:
+            if self.kind == "rgb":
+                scale = 1 if self.bits == 16 else 257
+                out.append(tuple(v * scale for v in value))
+            elif self.kind == "gray":
+                v = value * (65535 // ((1 << self.bits) - 1))
+                out.append((v, v, v))
+            elif self.kind == "palette":
+                r, g, b = self.palette[value] if value < len(self.palette) else (0, 0, 0)
+                out.append((r * 257, g * 257, b * 257))
+            else:
+                v = 65535 if value else 0
+                out.append((v, v, v))
+        return out
+
+
+def random_page(rng, kind, bits, width, height, colours=None):
+    count = width * height
+    if kind == "rgb":
+        top = (1 << bits) - 1
+        samples = [tuple(rng.randint(0, top) for _ in range(3)) for _ in range(count)]
+        return Page(kind, bits, width, height, samples)
+    if kind == "palette":
+        colours = colours or (1 << bits)
+        palette = [tuple(rng.randint(0, 255) for _ in range(3)) for _ in range(colours)]
+        samples = [rng.randrange(colours) for _ in range(count)]
+        return Page(kind, bits, width, height, samples, palette)
+    top = 1 if kind == "bilevel" else (1 << bits) - 1
+    samples = [rng.randint(0, top) for _ in range(count)]
+    # Pin the extremes so that a lost bit or wrong scale shows.
+    samples[0] = top
+    samples[-1] = 0
+    return Page(kind, bits, width, height, samples)
+
+
+def pnm_bytes(page, plain=False):
+    """PNM of a page: P1/P4 (bilevel; PBM 1 = black), P2/P5 (grey), P3/P6."""
+    w, h = page.width, page.height
+    if page.kind == "bilevel":
+        if plain:
+            rows = [" ".join(str(1 - page.samples[y * w + x]) for x in range(w)) for y in range(h)]
+            return ("P1\n# plain bitmap\n%d %d\n" % (w, h) + "\n".join(rows) + "\n").encode()
+        data = bytearray()
+        for y in range(h):
+            row = bytearray((w + 7) // 8)
+            for x in range(w):
+                if not page.samples[y * w + x]:
+                    row[x // 8] |= 0x80 >> (x % 8)
+            data += row
+        return b"P4\n%d %d\n" % (w, h) + bytes(data)
+    maxval = (1 << page.bits) - 1
+    values = []
+    for s in page.samples:
+        values.extend(s if isinstance(s, tuple) else (s,))
+    magic = {"gray": (b"P2", b"P5"), "rgb": (b"P3", b"P6")}[page.kind][0 if plain else 1]
+    header = magic + b"\n# made by the host checks\n%d %d\n%d\n" % (w, h, maxval)
+    if plain:
+        return header + b" ".join(b"%d" % v for v in values) + b"\n"
+    fmt = ">%dH" % len(values) if maxval > 255 else "%dB" % len(values)
+    return header + struct.pack(fmt, *values)
+
+
+def _chunk(kind, data):
+    body = kind + data
+    return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
+
+
+def png_bytes(page, colour_type=None, extra_alpha=False):
+    """A PNG of a page with its own bit depth: grey (1/2/4/8/16), palette
+    (1/2/4/8), RGB (8/16); extra_alpha adds an alpha channel (refused)."""
+    w, h, bits = page.width, page.height, page.bits
+    if colour_type is None:
+        colour_type = {"gray": 0, "bilevel": 0, "palette": 3, "rgb": 2}[page.kind]
+    if extra_alpha:
+        colour_type |= 4
+    channels = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}[colour_type]
+    raw = bytearray()
+    for y in range(h):
+        raw.append(0)
+        values = []
+        for x in range(w):
+            s = page.samples[y * w + x]
+            values.extend(s if isinstance(s, tuple) else (s,))
+            if extra_alpha:
+                values.append((1 << bits) - 1)
+        if bits >= 8:
+            raw += struct.pack(">%d%s" % (len(values), "H" if bits == 16 else "B"), *values)
+        else:
+            row = bytearray((len(values) * bits + 7) // 8)
+            for i, v in enumerate(values):
+                row[i * bits // 8] |= v << (8 - bits - (i * bits) % 8)
+            raw += row
+    del channels
+    out = b"\x89PNG\r\n\x1a\n" + _chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, bits, colour_type, 0, 0, 0))
+    if colour_type == 3:
+        out += _chunk(b"PLTE", b"".join(bytes(c) for c in page.palette))
+    return out + _chunk(b"IDAT", zlib.compress(bytes(raw))) + _chunk(b"IEND", b"")
+
+
+# --- running the host ----------------------------------------------------
+
+class Workspace:
+    """A fresh registry, temp directory and work directory for host runs."""
+
+    def __init__(self):
+        self.root = tempfile.mkdtemp(prefix="zeduz-host-")
+        self.registry = os.path.join(self.root, "registry")
+        self.tmp = os.path.join(self.root, "tmp")
+        self.work = os.path.join(self.root, "work")
+        for d in (self.registry, self.tmp, self.work):
+            os.makedirs(d)
+
+    def path(self, name):
+        return os.path.join(self.work, name)
+
+    def write(self, name, data):
+        with open(self.path(name), "wb") as f:
+            f.write(data)
+        return self.path(name)
+
+    def run(self, *args, cwd=None):
+        env = dict(os.environ)
+        env.update(ZEDUZ_REGISTRY_DIR=self.registry, TMPDIR=self.tmp)
+        env.setdefault("ASAN_OPTIONS", "detect_leaks=1")
+        return subprocess.run([HOST] + list(args), cwd=cwd or self.work, env=env,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, timeout=120)
+
+    def leftover_temp_files(self):
+        return [n for n in os.listdir(self.tmp) if n.startswith("~TF")]
+
+    def close(self):
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+def run_ok(ws, *args):
+    result = ws.run(*args)
+    if result.returncode != 0:
+        raise AssertionError("host failed (%d): %s\n%s" % (result.returncode, " ".join(args), result.stderr))
+    assert "runtime error" not in result.stderr and "Sanitizer" not in result.stderr, result.stderr
+    return result
+
+
+# --- reading the output --------------------------------------------------
+
+def run_tool(args):
+    result = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+    if result.returncode != 0 or result.stderr.strip():
+        raise AssertionError("%s: exit %d: %s" % (" ".join(args), result.returncode,
+                                                  result.stderr.decode(errors="replace")))
+    return result.stdout
+
+
+class TiffPage:
+    """One directory of an uncompressed or compressed TIFF, read by hand."""
+
+    def __init__(self, tags, data):
+        self.tags, self.data = tags, data
+
+    def tag(self, code, default=None):
+        values = self.tags.get(code)
+        return default if values is None else values
+
+
+def parse_tiff(data, read_strips=True):
+    """Directories of a TIFF file: a list of TiffPage with every tag's values
+    and the concatenated strips."""
+    order = {b"II": "<", b"MM": ">"}[data[:2]]
+    magic, offset = struct.unpack(order + "HI", data[2:8])
+    assert magic == 42
+    sizes = {1: 1, 2: 1, 3: 2, 4: 4, 5: 8}
+    codes = {1: "B", 2: "c", 3: "H", 4: "I", 5: "II"}
+    pages, seen = [], set()
+    while offset:
+        assert offset not in seen and offset % 2 == 0, "directory at %d" % offset
+        seen.add(offset)
+        (count,) = struct.unpack(order + "H", data[offset:offset + 2])
+        tags = {}
+        for i in range(count):
+            entry = data[offset + 2 + 12 * i: offset + 14 + 12 * i]
+            tag, kind, n = struct.unpack(order + "HHI", entry[:8])
+            size = sizes[kind] * n
+            where = entry[8:12] if size <= 4 else data[struct.unpack(order + "I", entry[8:12])[0]:][:size]
+            fmt = order + codes[kind] * n
+            values = struct.unpack(fmt, where[:size]) if kind != 2 else (bytes(where[:size]),)
+            tags[tag] = values
+        (offset,) = struct.unpack(order + "I", data[offset + 2 + 12 * count: offset + 6 + 12 * count])
+        strips = b""
+        if read_strips:
+            for start, length in zip(tags[273], tags[279]):
+                strips += data[start:start + length]
+        pages.append(TiffPage(tags, strips))
+    return order, pages
+
+
+def decode_uncompressed(page):
+    """(samples, palette) of an uncompressed page, as Page samples."""
+    width, height = page.tag(256)[0], page.tag(257)[0]
+    bps, spp = page.tag(258)[0], page.tag(277, (1,))[0]
+    photometric = page.tag(262)[0]
+    assert page.tag(259, (1,))[0] == 1
+    row_bytes = (width * bps * spp + 7) // 8
+    data = page.data
+    assert len(data) >= row_bytes * height, "strip too short"
+    samples = []
+    for y in range(height):
+        row = data[y * row_bytes:(y + 1) * row_bytes]
+        if bps == 16:
+            vals = struct.unpack(page.order + "%dH" % (width * spp), row)
+        elif bps == 8:
+            vals = list(row)
+        else:
+            vals = [(row[i * bps // 8] >> (8 - bps - (i * bps) % 8)) & ((1 << bps) - 1) for i in range(width)]
+        if spp == 3:
+            samples.extend(tuple(vals[3 * x:3 * x + 3]) for x in range(width))
+        elif bps == 1 and photometric == 0:
+            samples.extend(1 - v for v in vals)
+        else:
+            samples.extend(vals)
+    palette = []
+    if photometric == 3:
+        cmap = page.tag(320)
+        n = len(cmap) // 3
+        palette = [(cmap[i] >> 8, cmap[n + i] >> 8, cmap[2 * n + i] >> 8) for i in range(n)]
+        for i in range(n):
+            assert all(c % 257 == 0 for c in (cmap[i], cmap[n + i], cmap[2 * n + i])), "colour map value"
+    return samples, palette
+
+
+def read_tiff_file(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    order, pages = parse_tiff(data)
+    for page in pages:
+        page.order = order
+    return order, pages
+
+
+def check_page_tags(page, expected, group4):
+    """The directory says what the page is."""
+    kinds = {"rgb": 2, "gray": 1, "palette": 3, "bilevel": 0 if group4 else 1}
+    bits = 16 if expected.kind == "rgb" and expected.bits == 16 else expected.bits
+    assert page.tag(256)[0] == expected.width and page.tag(257)[0] == expected.height
+    assert page.tag(262)[0] == kinds[expected.kind], "photometric %r" % (page.tag(262),)
+    assert set(page.tag(258)) == {bits}, "bits %r" % (page.tag(258),)
+    assert page.tag(277, (1,))[0] == (3 if expected.kind == "rgb" else 1)
+    assert page.tag(259, (1,))[0] == (4 if group4 else 1)
+    assert len(page.tag(273)) == 1, "one strip"
+
+
+def compare(what, got, expected):
+    if list(got) != list(expected):
+        diffs = [i for i, (a, b) in enumerate(zip(got, expected)) if a != b][:5]
+        raise AssertionError("%s: pixels differ (%d vs %d values; first differences at %s: %s vs %s)" % (
+            what, len(got), len(expected), diffs, [list(got)[i] for i in diffs], [list(expected)[i] for i in diffs]))
+
+
+def check_with_libtiff(path, pages, ws):
+    """tiffinfo -D and tiffdump clean; tiffcp -c none decodes every page,
+    whose strips then match the source exactly."""
+    run_tool(["tiffinfo", "-D", path])
+    run_tool(["tiffdump", path])
+    plain = os.path.join(ws.tmp, "plain-%d.tif" % random.randrange(1 << 30))
+    run_tool(["tiffcp", "-c", "none", path, plain])
+    order, decoded = read_tiff_file(plain)
+    os.remove(plain)
+    assert len(decoded) == len(pages), "libtiff: %d pages, expected %d" % (len(decoded), len(pages))
+    for i, (page, expected) in enumerate(zip(decoded, pages)):
+        samples, palette = decode_uncompressed(page)
+        compare("libtiff page %d" % i, samples, expected.samples)
+        if expected.kind == "palette":
+            compare("libtiff page %d colour map" % i, palette[:len(expected.palette)], expected.palette)
+
+
+def pillow_expected(expected, order):
+    if expected.kind == "rgb":
+        if expected.bits == 8:
+            return "RGB", expected.samples
+        return "RGB", [tuple(v >> 8 for v in s) for s in expected.samples]
+    if expected.kind == "gray":
+        if expected.bits == 16:
+            return ("I;16" if order == "<" else "I;16B"), expected.samples
+        if expected.bits == 4:
+            return "L", [v * 17 for v in expected.samples]
+        return "L", expected.samples
+    if expected.kind == "bilevel":
+        return "1", [255 if v else 0 for v in expected.samples]
+    return "P", expected.samples
+
+
+def check_with_pillow(path, pages, order):
+    with PilImage.open(path) as image:
+        assert image.n_frames == len(pages), "Pillow: %d frames, expected %d" % (image.n_frames, len(pages))
+    for i, expected in enumerate(pages):
+        # A fresh open per page: this Pillow fails to reload a frame of
+        # another mode once n_frames has walked the file.
+        with PilImage.open(path) as image:
+            image.seek(i)
+            image.load()
+            mode, samples = pillow_expected(expected, order)
+            assert image.size == (expected.width, expected.height), "Pillow page %d size %r" % (i, image.size)
+            assert image.mode == mode, "Pillow page %d mode %s, expected %s" % (i, image.mode, mode)
+            compare("Pillow page %d" % i, image.getdata(), samples)
+            if mode == "P":
+                pal = image.getpalette()
+                got = [tuple(pal[3 * k:3 * k + 3]) for k in range(len(expected.palette))]
+                compare("Pillow page %d palette" % i, got, expected.palette)
+
+
+def check_with_imagemagick(path, pages):
+    lines = run_tool([IDENTIFY, "-format", "%w %h\n", path]).decode().split()
+    assert len(lines) == 2 * len(pages), "ImageMagick: %s" % lines
+    for i, expected in enumerate(pages):
+        raw = run_tool([CONVERT, "%s[%d]" % (path, i), "-depth", "16", "rgb:-"])
+        values = struct.unpack("<%dH" % (len(raw) // 2), raw)
+        got = [tuple(values[3 * k:3 * k + 3]) for k in range(len(values) // 3)]
+        compare("ImageMagick page %d" % i, got, expected.visual16())
+
+
+def check_output(ws, path, pages, byte_order="<", group4=False):
+    """Every independent reader decodes exactly the expected pages; our own
+    reading of the file checks its directories and uncompressed strips."""
+    order, own = read_tiff_file(path)
+    assert order == byte_order, "byte order %s, expected %s" % (order, byte_order)
+    assert len(own) == len(pages), "%d directories, expected %d" % (len(own), len(pages))
+    for i, (page, expected) in enumerate(zip(own, pages)):
+        check_page_tags(page, expected, group4 and expected.kind == "bilevel")
+        if not (group4 and expected.kind == "bilevel"):
+            samples, _ = decode_uncompressed(page)
+            compare("strip of page %d" % i, samples, expected.samples)
+    check_with_libtiff(path, pages, ws)
+    check_with_pillow(path, pages, order)
+    check_with_imagemagick(path, pages)
+    assert not ws.leftover_temp_files(), "temporary files left: %s" % ws.leftover_temp_files()
+
+
+def run_cases(cases):
+    """Runs named cases (those whose names hold one of the command line's
+    words, if any), reports each, exits non-zero when any failed."""
+    words = sys.argv[1:]
+    cases = [(name, case) for name, case in cases if not words or any(w in name for w in words)]
+    failed = 0
+    for name, case in cases:
+        ws = Workspace()
+        try:
+            case(ws)
+            print("ok     %s" % name)
+        except Exception as error:  # report every case, then fail
+            failed += 1
+            print("FAILED %s: %s" % (name, error))
+        finally:
+            ws.close()
+    print("%d passed, %d failed" % (len(cases) - failed, failed))
+    sys.exit(1 if failed else 0)

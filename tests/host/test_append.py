@@ -1,0 +1,62 @@
+"""Adding pages to an existing file from a second host process (--append),
+and --append onto a file that does not exist yet."""
+
+import os
+import random
+
+from host_check import check_output, png_bytes, pnm_bytes, random_page, run_cases, run_ok
+
+RNG = random.Random(77)
+
+
+def append_case(order, group4_first):
+    first = [random_page(RNG, "bilevel" if group4_first else "rgb", 1 if group4_first else 8, 13, 7),
+             random_page(RNG, "gray", 8, 5, 3)]
+    later = [random_page(RNG, "palette", 8, 7, 4, colours=40), random_page(RNG, "gray", 16, 1, 2)]
+
+    def case(ws):
+        paths = [ws.write("a%d.pnm" % i, pnm_bytes(p)) for i, p in enumerate(first)]
+        compression = "group4" if group4_first else "none"
+        run_ok(ws, "--byte-order", order[0], "--compression", compression, "-o", "doc.tif", *paths)
+        check_output(ws, ws.path("doc.tif"), first, order[1], group4_first)
+        before = open(ws.path("doc.tif"), "rb").read()
+        more = [ws.write("b%d.png" % i, png_bytes(p)) for i, p in enumerate(later)]
+        run_ok(ws, "--append", "--band-rows", "1", "-o", "doc.tif", *more)
+        after = open(ws.path("doc.tif"), "rb").read()
+        # The pages already there stay byte for byte; only their last
+        # next-directory pointer changes.
+        changed = [i for i in range(len(before)) if before[i] != after[i]]
+        assert len(changed) <= 4, "existing pages changed at %s" % changed[:10]
+        check_output(ws, ws.path("doc.tif"), first + later, order[1], group4_first)
+        # A third process adds one more.
+        last = random_page(RNG, "bilevel", 1, 5, 3)
+        run_ok(ws, "--append", "-o", "doc.tif", ws.write("c.pbm", pnm_bytes(last)))
+        check_output(ws, ws.path("doc.tif"), first + later + [last], order[1], group4_first)
+    return case
+
+
+def append_to_missing_file(ws):
+    page = random_page(RNG, "gray", 8, 7, 3)
+    result = run_ok(ws, "--append", "-o", "new.tif", ws.write("g.pgm", pnm_bytes(page)))
+    assert "does not exist" in result.stdout, result.stdout
+    check_output(ws, ws.path("new.tif"), [page])
+
+
+def without_append_replaces(ws):
+    pages = [random_page(RNG, "gray", 8, 5, 2) for _ in range(2)]
+    run_ok(ws, "-o", "r.tif", ws.write("a.pgm", pnm_bytes(pages[0])))
+    run_ok(ws, "-o", "r.tif", ws.write("b.pgm", pnm_bytes(pages[1])))
+    check_output(ws, ws.path("r.tif"), [pages[1]])
+    assert os.path.getsize(ws.path("r.tif")) < 400
+
+
+CASES = [
+    ("append intel", append_case(("intel", "<"), False)),
+    ("append motorola", append_case(("motorola", ">"), False)),
+    ("append after a group 4 page", append_case(("intel", "<"), True)),
+    ("append to a missing file starts it", append_to_missing_file),
+    ("a new job without --append replaces the file", without_append_replaces),
+]
+
+if __name__ == "__main__":
+    run_cases(CASES)

@@ -1,0 +1,103 @@
+"""Every page format through the host, both byte orders, odd widths, bands of
+one row and of the whole page, single pages and three-page files: the output
+decodes exactly to the source with libtiff, Pillow and ImageMagick."""
+
+import random
+
+from host_check import Page, check_output, png_bytes, pnm_bytes, random_page, run_cases, run_ok
+
+RNG = random.Random(20240611)
+
+
+def source(kind, bits, width, height=6, colours=None):
+    return random_page(RNG, kind, bits, width, height, colours)
+
+
+def as_stored(page, palette4=False):
+    """The page the host must produce from a source page."""
+    if page.kind == "gray" and page.bits == 2:
+        return Page("gray", 4, page.width, page.height, [v * 5 for v in page.samples])
+    if page.kind == "palette" and (page.bits < 8 or (palette4 and len(page.palette) <= 16)):
+        return Page("palette", 4, page.width, page.height, page.samples, page.palette)
+    return page
+
+
+# (name, source page, file writer, extra host options)
+SOURCES = [
+    ("rgb48 P6 w5", source("rgb", 16, 5), lambda p: ("a.ppm", pnm_bytes(p)), []),
+    ("rgb48 PNG w13", source("rgb", 16, 13), lambda p: ("a.png", png_bytes(p)), []),
+    ("rgb24 P6 w7", source("rgb", 8, 7), lambda p: ("a.ppm", pnm_bytes(p)), []),
+    ("rgb24 P3 w13", source("rgb", 8, 13), lambda p: ("a.ppm", pnm_bytes(p, plain=True)), []),
+    ("rgb24 PNG w1", source("rgb", 8, 1), lambda p: ("a.png", png_bytes(p)), []),
+    ("grey16 P5 w1", source("gray", 16, 1), lambda p: ("a.pgm", pnm_bytes(p)), []),
+    ("grey16 PNG w13", source("gray", 16, 13), lambda p: ("a.png", png_bytes(p)), []),
+    ("grey8 P5 w5", source("gray", 8, 5), lambda p: ("a.pgm", pnm_bytes(p)), []),
+    ("grey8 P2 w13", source("gray", 8, 13), lambda p: ("a.pgm", pnm_bytes(p, plain=True)), []),
+    ("grey8 PNG w7", source("gray", 8, 7), lambda p: ("a.png", png_bytes(p)), []),
+    ("grey4 P5 w7", source("gray", 4, 7), lambda p: ("a.pgm", pnm_bytes(p)), []),
+    ("grey4 PNG w13", source("gray", 4, 13), lambda p: ("a.png", png_bytes(p)), []),
+    ("grey2 PNG w5", source("gray", 2, 5), lambda p: ("a.png", png_bytes(p)), []),
+    ("bilevel P4 w13", source("bilevel", 1, 13), lambda p: ("a.pbm", pnm_bytes(p)), []),
+    ("bilevel P1 w5", source("bilevel", 1, 5), lambda p: ("a.pbm", pnm_bytes(p, plain=True)), []),
+    ("bilevel PNG w7", source("bilevel", 1, 7), lambda p: ("a.png", png_bytes(p)), []),
+    ("palette8 PNG w5", source("palette", 8, 5, colours=200), lambda p: ("a.png", png_bytes(p)), []),
+    ("palette8 PNG w13 full", source("palette", 8, 13), lambda p: ("a.png", png_bytes(p)), []),
+    ("palette4 PNG w7", source("palette", 4, 7), lambda p: ("a.png", png_bytes(p)), []),
+    ("palette2 PNG w13", source("palette", 2, 13), lambda p: ("a.png", png_bytes(p)), []),
+    ("palette1 PNG w5", source("palette", 1, 5), lambda p: ("a.png", png_bytes(p)), []),
+    ("palette8 small as 4-bit w13", source("palette", 8, 13, colours=10), lambda p: ("a.png", png_bytes(p)),
+     ["--palette4"]),
+]
+
+ORDERS = [("intel", "<"), ("motorola", ">")]
+
+
+def single_page_case(page, writer, extra, order, band_rows):
+    def case(ws):
+        name, data = writer(page)
+        path = ws.write(name, data)
+        run_ok(ws, "--byte-order", order[0], "--compression", "none", "--band-rows", str(band_rows),
+               "-o", "out.tif", path, *extra)
+        check_output(ws, ws.path("out.tif"), [as_stored(page, "--palette4" in extra)], order[1])
+    return case
+
+
+def three_page_case(order, band_rows, group4):
+    pages = [source("rgb", 8, 13, 5), source("palette", 4, 7, 4), source("bilevel", 1, 5, 9)]
+    if group4:
+        pages[1] = source("gray", 16, 1, 3)
+
+    def case(ws):
+        paths = [ws.write("p%d.png" % i, png_bytes(p)) for i, p in enumerate(pages)]
+        options = ["--group4"] if group4 else ["--compression", "none"]
+        run_ok(ws, "--byte-order", order[0], "--band-rows", str(band_rows), "-o", "three.tif", *options, *paths)
+        check_output(ws, ws.path("three.tif"), [as_stored(p) for p in pages], order[1], group4)
+    return case
+
+
+def group4_case(width, height, order, band_rows):
+    page = source("bilevel", 1, width, height)
+
+    def case(ws):
+        path = ws.write("g.pbm", pnm_bytes(page))
+        run_ok(ws, "--byte-order", order[0], "--group4", "--band-rows", str(band_rows), "-o", "g4.tif", path)
+        check_output(ws, ws.path("g4.tif"), [page], order[1], group4=True)
+    return case
+
+
+CASES = []
+for index, (label, page, writer, extra) in enumerate(SOURCES):
+    for order in ORDERS:
+        band_rows = 1 if (index + (order[0] == "motorola")) % 2 == 0 else 0
+        CASES.append(("%s %s bands of %s" % (label, order[0], band_rows or "the whole page"),
+                      single_page_case(page, writer, extra, order, band_rows)))
+for order in ORDERS:
+    CASES.append(("three pages %s one-row bands" % order[0], three_page_case(order, 1, False)))
+    CASES.append(("three pages %s whole-page bands" % order[0], three_page_case(order, 0, False)))
+    CASES.append(("three pages with group 4 %s" % order[0], three_page_case(order, 2, True)))
+    for width, height, band_rows in ((1, 3, 1), (13, 17, 0), (5, 40, 7), (100, 30, 4)):
+        CASES.append(("group 4 w%d h%d %s bands of %d" % (width, height, order[0], band_rows),
+                      group4_case(width, height, order, band_rows)))
+
+if __name__ == "__main__":
+    run_cases(CASES)
