@@ -12,7 +12,7 @@
 namespace {
 
 // Code bytes gathered before they are handed on: few, large writes.
-constexpr uint64_t kCodeBatchBytes = 256 * 1024;
+constexpr uint64_t kCodeBatchBytes = 32 * 1024;
 constexpr uint32_t kEndBlockBytes = 64;
 
 // The first change of the reference right of a0 whose colour is opposite
