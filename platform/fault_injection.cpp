@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr size_t kServiceCount = static_cast<size_t>(platform::testing::Service::Alloc) + 1;
+constexpr size_t kServiceCount = static_cast<size_t>(platform::testing::Service::ObjectAlloc) + 1;
 
 struct ServicePlan {
     int calls = 0;
@@ -41,21 +41,7 @@ ServicePlan& PlanOf(Controls& controls, platform::testing::Service service) {
 
 namespace platform::hooks {
 
-bool ShouldFail(Service service) {
-    Controls& controls = TheControls();
-    std::lock_guard<std::mutex> lock(controls.mutex);
-    ServicePlan& plan = PlanOf(controls, service);
-    ++plan.calls;
-    if (plan.skip > 0) {
-        --plan.skip;
-        return false;
-    }
-    if (plan.failures > 0) {
-        --plan.failures;
-        return true;
-    }
-    return false;
-}
+bool ShouldFail(Service service) { return platform::testing::ConsumeFault(service); }
 
 bool ChargeWrite(uint64_t bytes) {
     Controls& controls = TheControls();
@@ -88,6 +74,22 @@ bool IsLeadByte(uint8_t value) {
 }  // namespace platform::hooks
 
 namespace platform::testing {
+
+bool ConsumeFault(Service service) {
+    Controls& controls = TheControls();
+    std::lock_guard<std::mutex> lock(controls.mutex);
+    ServicePlan& plan = PlanOf(controls, service);
+    ++plan.calls;
+    if (plan.skip > 0) {
+        --plan.skip;
+        return false;
+    }
+    if (plan.failures > 0) {
+        --plan.failures;
+        return true;
+    }
+    return false;
+}
 
 void FailCalls(Service service, int count, int skip) {
     Controls& controls = TheControls();

@@ -1,0 +1,287 @@
+// File services: share modes, dispositions, Windows seek and size rules,
+// atomic copies and moves, the disk budget and injected faults.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/win32.h"
+#include "platform_test_support.h"
+
+namespace {
+
+using platform::testing::Service;
+using platform_tests::ReadWholeFile;
+using platform_tests::ScratchDirectory;
+using platform_tests::WriteWholeFile;
+
+class FileTest : public platform_tests::PlatformTest {
+protected:
+    HANDLE Open(const std::string& path, DWORD access, DWORD disposition, DWORD share = FILE_SHARE_READ) {
+        return CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    bool Write(HANDLE file, const std::string& bytes) {
+        DWORD written = 0;
+        return WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != FALSE &&
+               written == bytes.size();
+    }
+    std::vector<std::string> Entries() const {
+        std::vector<std::string> names;
+        DIR* listing = opendir(scratch.path().c_str());
+        while (dirent* entry = readdir(listing)) {
+            std::string name = entry->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        closedir(listing);
+        return names;
+    }
+
+    ScratchDirectory scratch;
+};
+
+TEST_F(FileTest, ValidHandlesAreNeitherNullNorInvalid) {
+    HANDLE file = Open(scratch.File("a"), GENERIC_WRITE, CREATE_ALWAYS);
+    EXPECT_NE(INVALID_HANDLE_VALUE, file);
+    EXPECT_NE(nullptr, file);
+    EXPECT_TRUE(CloseHandle(file));
+    EXPECT_FALSE(CloseHandle(file));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+}
+
+TEST_F(FileTest, SharingReadOnlyRefusesOtherWriters) {
+    const std::string path = scratch.File("out.tif");
+    HANDLE writer = Open(path, GENERIC_WRITE, CREATE_ALWAYS);
+    ASSERT_TRUE(Write(writer, "keep"));
+    struct Case {
+        const char* what;
+        DWORD access;
+        DWORD disposition;
+        DWORD share;
+        bool opens;
+    };
+    const std::vector<Case> cases = {
+        {"second writer", GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, FILE_SHARE_READ, false},
+        {"truncating writer", GENERIC_WRITE, CREATE_ALWAYS, FILE_SHARE_READ | FILE_SHARE_WRITE, false},
+        {"reader denying writes", GENERIC_READ, OPEN_EXISTING, FILE_SHARE_READ, false},
+        {"reader sharing writes", GENERIC_READ, OPEN_EXISTING, FILE_SHARE_READ | FILE_SHARE_WRITE, true},
+    };
+    for (const Case& c : cases) {
+        HANDLE other = Open(path, c.access, c.disposition, c.share);
+        EXPECT_EQ(c.opens, other != INVALID_HANDLE_VALUE) << c.what;
+        if (other != INVALID_HANDLE_VALUE) {
+            CloseHandle(other);
+        } else {
+            EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError()) << c.what;
+        }
+    }
+    // Another process is refused too.
+    pid_t child = platform_tests::StartChild([&path] {
+        HANDLE other = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        return other == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION;
+    });
+    EXPECT_EQ(0, platform_tests::WaitForChild(child));
+    EXPECT_FALSE(DeleteFileA(path.c_str()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+    CloseHandle(writer);
+    EXPECT_EQ("keep", ReadWholeFile(path)) << "a refused CREATE_ALWAYS must not truncate";
+    HANDLE again = Open(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
+    EXPECT_NE(INVALID_HANDLE_VALUE, again) << "free again once closed";
+    CloseHandle(again);
+}
+
+TEST_F(FileTest, DispositionsAndErrors) {
+    const std::string path = scratch.File("f");
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Open(path, GENERIC_READ, OPEN_EXISTING));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Open(scratch.File("no/dir/f"), GENERIC_WRITE, CREATE_ALWAYS));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
+    HANDLE created = Open(path, GENERIC_WRITE, CREATE_NEW);
+    ASSERT_NE(INVALID_HANDLE_VALUE, created);
+    Write(created, "12345");
+    CloseHandle(created);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Open(path, GENERIC_WRITE, CREATE_NEW));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), GetLastError());
+    HANDLE truncated = Open(path, GENERIC_WRITE, CREATE_ALWAYS);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+    EXPECT_EQ(0u, GetFileSize(truncated, nullptr));
+    char byte;
+    DWORD got = 0;
+    EXPECT_FALSE(ReadFile(truncated, &byte, 1, &got, nullptr)) << "no read access";
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+    CloseHandle(truncated);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Open(scratch.path(), GENERIC_READ, OPEN_EXISTING)) << "a directory";
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Open(std::string(260, 'x'), GENERIC_READ, OPEN_EXISTING));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), GetLastError());
+}
+
+TEST_F(FileTest, ReadStopsShortAtEndOfFile) {
+    const std::string path = scratch.File("r");
+    WriteWholeFile(path, "abc");
+    HANDLE file = Open(path, GENERIC_READ, OPEN_EXISTING);
+    char buffer[8] = {};
+    DWORD got = 99;
+    EXPECT_TRUE(ReadFile(file, buffer, sizeof(buffer), &got, nullptr));
+    EXPECT_EQ(3u, got);
+    EXPECT_TRUE(ReadFile(file, buffer, sizeof(buffer), &got, nullptr));
+    EXPECT_EQ(0u, got);
+    CloseHandle(file);
+}
+
+TEST_F(FileTest, SetFilePointerFollowsWindowsRules) {
+    HANDLE file = Open(scratch.File("s"), GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS);
+    ASSERT_TRUE(Write(file, std::string(100, 'x')));
+    struct Case {
+        const char* what;
+        LONG distance;
+        bool withHigh;
+        LONG high;
+        DWORD method;
+        DWORD expectedLow;
+        LONG expectedHigh;
+        DWORD expectedError;
+    };
+    const std::vector<Case> cases = {
+        {"from start", 10, false, 0, FILE_BEGIN, 10, 0, ERROR_SUCCESS},
+        {"back from current", -4, false, 0, FILE_CURRENT, 6, 0, ERROR_SUCCESS},
+        {"from end", -1, false, 0, FILE_END, 99, 0, ERROR_SUCCESS},
+        {"before the start", -101, false, 0, FILE_END, INVALID_SET_FILE_POINTER, 0, ERROR_NEGATIVE_SEEK},
+        {"past the end", 1000, false, 0, FILE_BEGIN, 1000, 0, ERROR_SUCCESS},
+        {"high part", 5, true, 1, FILE_BEGIN, 5, 1, ERROR_SUCCESS},
+        {"0xFFFFFFFF with high part", -1, true, 0, FILE_BEGIN, 0xFFFFFFFFu, 0, ERROR_SUCCESS},
+        {"negative 64-bit", -1, true, -1, FILE_BEGIN, INVALID_SET_FILE_POINTER, 0, ERROR_NEGATIVE_SEEK},
+        {"unknown method", 0, false, 0, 7, INVALID_SET_FILE_POINTER, 0, ERROR_INVALID_PARAMETER},
+    };
+    for (const Case& c : cases) {
+        LONG high = c.high;
+        SetLastError(12345);
+        DWORD low = SetFilePointer(file, c.distance, c.withHigh ? &high : nullptr, c.method);
+        EXPECT_EQ(c.expectedLow, low) << c.what;
+        EXPECT_EQ(c.expectedError, GetLastError()) << c.what;
+        if (c.withHigh && c.expectedError == ERROR_SUCCESS) {
+            EXPECT_EQ(c.expectedHigh, high) << c.what;
+        }
+    }
+    EXPECT_EQ(INVALID_SET_FILE_POINTER, SetFilePointer(nullptr, 0, nullptr, FILE_BEGIN));
+    CloseHandle(file);
+}
+
+TEST_F(FileTest, SizeBeyondFourGigabytes) {
+    const std::string path = scratch.File("big");
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_EQ(0, ftruncate(fd, 0x100000005LL));  // sparse
+    close(fd);
+    HANDLE file = Open(path, GENERIC_READ, OPEN_EXISTING);
+    DWORD high = 0;
+    EXPECT_EQ(5u, GetFileSize(file, &high));
+    EXPECT_EQ(1u, high);
+    EXPECT_EQ(5u, GetFileSize(file, nullptr)) << "low part only";
+    CloseHandle(file);
+}
+
+TEST_F(FileTest, WriteBudgetFailsWholeWritesAsDiskFull) {
+    const std::string path = scratch.File("w");
+    HANDLE file = Open(path, GENERIC_WRITE, CREATE_ALWAYS);
+    platform::testing::SetWriteBudget(10);
+    EXPECT_TRUE(Write(file, "123456"));
+    DWORD written = 99;
+    EXPECT_FALSE(WriteFile(file, "abcdef", 6, &written, nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_DISK_FULL), GetLastError());
+    EXPECT_EQ(0u, written);
+    EXPECT_TRUE(Write(file, "7890"));
+    platform::testing::SetWriteBudget(std::nullopt);
+    EXPECT_TRUE(Write(file, "more"));
+    CloseHandle(file);
+    EXPECT_EQ("1234567890more", ReadWholeFile(path));
+}
+
+TEST_F(FileTest, InjectedFaultsSkipCountAndLookReal) {
+    const std::string path = scratch.File("x");
+    platform::testing::FailCalls(Service::Create, 1, 1);
+    HANDLE first = Open(path, GENERIC_WRITE, CREATE_ALWAYS);
+    EXPECT_NE(INVALID_HANDLE_VALUE, first) << "skipped";
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Open(scratch.File("y"), GENERIC_WRITE, CREATE_ALWAYS)) << "failed";
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+    HANDLE third = Open(scratch.File("z"), GENERIC_WRITE, CREATE_ALWAYS);
+    EXPECT_NE(INVALID_HANDLE_VALUE, third) << "faults used up";
+    EXPECT_EQ(3, platform::testing::CallCount(Service::Create));
+    EXPECT_EQ(0, platform::testing::CallCount(Service::Open));
+
+    platform::testing::FailCalls(Service::Write, 1);
+    EXPECT_FALSE(Write(first, "data"));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_WRITE_FAULT), GetLastError());
+    platform::testing::FailCalls(Service::Close, 1);
+    EXPECT_FALSE(CloseHandle(first));
+    EXPECT_TRUE(Write(first, "still open")) << "a failed close keeps the handle";
+    EXPECT_TRUE(CloseHandle(first));
+    CloseHandle(third);
+    EXPECT_EQ("still open", ReadWholeFile(path));
+    platform::testing::FailCalls(Service::Delete, 1);
+    EXPECT_FALSE(DeleteFileA(path.c_str()));
+    EXPECT_TRUE(DeleteFileA(path.c_str()));
+    EXPECT_FALSE(DeleteFileA(path.c_str()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+}
+
+TEST_F(FileTest, CopyReplacesDestinationWhole) {
+    const std::string source = scratch.File("~TF0001.TMP");
+    const std::string destination = scratch.File("out.tif");
+    WriteWholeFile(source, std::string(200000, 'n'));
+    WriteWholeFile(destination, "old");
+    EXPECT_FALSE(CopyFileA(source.c_str(), destination.c_str(), TRUE));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), GetLastError());
+    ASSERT_TRUE(CopyFileA(source.c_str(), destination.c_str(), FALSE));
+    EXPECT_EQ(std::string(200000, 'n'), ReadWholeFile(destination));
+    EXPECT_EQ(2u, Entries().size()) << "no staging file left behind";
+}
+
+// A copy that fails midway (a full disk, or a fault before it completes)
+// leaves the old destination as it was and no stray file.
+TEST_F(FileTest, FailedCopyLeavesNoPartialDestination) {
+    const std::string source = scratch.File("~TF0002.TMP");
+    const std::string destination = scratch.File("out.tif");
+    WriteWholeFile(source, std::string(300000, 'n'));
+    for (int failure = 0; failure < 2; ++failure) {
+        WriteWholeFile(destination, "old");
+        if (failure == 0) platform::testing::SetWriteBudget(100000);
+        if (failure == 1) platform::testing::FailCalls(Service::Copy, 1);
+        EXPECT_FALSE(CopyFileA(source.c_str(), destination.c_str(), FALSE)) << failure;
+        EXPECT_EQ(static_cast<DWORD>(failure == 0 ? ERROR_DISK_FULL : ERROR_WRITE_FAULT), GetLastError());
+        EXPECT_EQ("old", ReadWholeFile(destination)) << failure;
+        EXPECT_EQ(2u, Entries().size()) << failure;
+        platform::testing::Reset();
+    }
+    DeleteFileA(destination.c_str());
+    platform::testing::SetWriteBudget(10);
+    EXPECT_FALSE(CopyFileA(source.c_str(), destination.c_str(), FALSE));
+    EXPECT_EQ(1u, Entries().size()) << "no destination at all after a failed first copy";
+}
+
+TEST_F(FileTest, CopyRefusesDestinationHeldOpen) {
+    const std::string source = scratch.File("src");
+    const std::string destination = scratch.File("dst");
+    WriteWholeFile(source, "new");
+    HANDLE held = Open(destination, GENERIC_WRITE, CREATE_ALWAYS);
+    EXPECT_FALSE(CopyFileA(source.c_str(), destination.c_str(), FALSE));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+    CloseHandle(held);
+    EXPECT_TRUE(CopyFileA(source.c_str(), destination.c_str(), FALSE));
+}
+
+TEST_F(FileTest, MoveHonoursReplaceFlag) {
+    const std::string source = scratch.File("a");
+    const std::string destination = scratch.File("b");
+    WriteWholeFile(source, "A");
+    WriteWholeFile(destination, "B");
+    EXPECT_FALSE(MoveFileExA(source.c_str(), destination.c_str(), 0));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+    EXPECT_EQ("B", ReadWholeFile(destination));
+    EXPECT_TRUE(MoveFileExA(source.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ("A", ReadWholeFile(destination));
+    EXPECT_EQ(1u, Entries().size());
+    EXPECT_FALSE(MoveFileExA(source.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+}
+
+}  // namespace
