@@ -10,19 +10,6 @@ G4BitWriter::G4BitWriter(const G4CoderState& coder, uint8_t* out, uint32_t count
     }
 }
 
-void G4BitWriter::PutMakeUp(uint32_t& run, const CodeEntry* table) {
-    const CodeEntry& largest = table[kLargestMakeUpRow];
-    while (run >= 2624) {  // 2560 + 64: what is left still needs a make-up code
-        Put(largest);
-        run -= 2560;
-    }
-    if (run >= 64) {
-        const CodeEntry& makeUp = table[kLastTerminatingRow + run / 64];
-        Put(makeUp);
-        run -= static_cast<uint32_t>(makeUp.run);
-    }
-}
-
 void G4BitWriter::StoreWholeBytes() {
     while (pendingCount_ >= 8) {
         pendingCount_ -= 8;

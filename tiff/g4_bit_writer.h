@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "tiff/g4_coder_state.h"
 #include "tiff/g4_tables.h"
@@ -19,12 +20,8 @@ public:
     G4BitWriter(const G4CoderState& coder, uint8_t* out, uint32_t count);
 
     // Appends the low `length` (1 to 16) bits of `code`.
-    void PutBits(uint32_t code, uint32_t length) {
-        pending_ = (pending_ << length) | (code & ((1u << length) - 1));
-        pendingCount_ += length;
-        if (pendingCount_ >= 32) StoreWord();
-    }
-    void Put(const CodeEntry& entry) { PutBits(entry.code, entry.length); }
+    void PutBits(uint32_t code, uint32_t length) { Append(code & ((1u << length) - 1), length); }
+    void Put(const CodeEntry& entry) { Append(entry.code, entry.length); }
 
     // Appends the make-up and terminating codes of `run` (0 or more) from
     // the colour's table; every run ends with a terminating code.
@@ -47,16 +44,32 @@ public:
     uint32_t Flush(G4CoderState& coder);
 
 private:
+    // `code` has no bits above `length`.
+    void Append(uint32_t code, uint32_t length) {
+        pending_ = (pending_ << length) | code;
+        pendingCount_ += length;
+        if (pendingCount_ >= 32) StoreWord();
+    }
     void StoreWord() {
         pendingCount_ -= 32;
-        const uint32_t word = static_cast<uint32_t>(pending_ >> pendingCount_);
-        out_[count_] = static_cast<uint8_t>(word >> 24);
-        out_[count_ + 1] = static_cast<uint8_t>(word >> 16);
-        out_[count_ + 2] = static_cast<uint8_t>(word >> 8);
-        out_[count_ + 3] = static_cast<uint8_t>(word);
+        uint32_t word = static_cast<uint32_t>(pending_ >> pendingCount_);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        word = __builtin_bswap32(word);
+#endif
+        std::memcpy(out_ + count_, &word, 4);
         count_ += 4;
     }
-    void PutMakeUp(uint32_t& run, const CodeEntry* table);
+    void PutMakeUp(uint32_t& run, const CodeEntry* table) {
+        while (run >= 2624) {  // 2560 + 64: what is left still needs a make-up code
+            Put(table[kLargestMakeUpRow]);
+            run -= 2560;
+        }
+        if (run >= 64) {
+            const CodeEntry& makeUp = table[kLastTerminatingRow + run / 64];
+            Put(makeUp);
+            run -= static_cast<uint32_t>(makeUp.run);
+        }
+    }
     void StoreWholeBytes();
 
     uint64_t pending_ = 0;       // the low pendingCount_ bits are not yet written

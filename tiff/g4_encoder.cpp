@@ -120,7 +120,10 @@ uint64_t MaxRowCodeBytes(uint32_t width) {
     return 2 * static_cast<uint64_t>(width) + 16;
 }
 
-void Code2DRow(G4BitWriter& writer, const uint32_t* row, const uint32_t* reference, uint32_t width) {
+void Code2DRow(G4BitWriter& rowWriter, const uint32_t* row, const uint32_t* reference, uint32_t width) {
+    // A local copy, which no store through the output area can alias, lets
+    // the compiler keep the accumulator in registers.
+    G4BitWriter writer = rowWriter;
     uint32_t a0 = 0;
     uint32_t a1Index = 0;  // a1 = row[a1Index]; even: the run from a0 is white
     uint32_t b1Index = 0;  // b1 = reference[b1Index]
@@ -145,9 +148,10 @@ void Code2DRow(G4BitWriter& writer, const uint32_t* row, const uint32_t* referen
             a0 = a2;
             a1Index += 2;
         }
-        if (a0 >= width) return;
+        if (a0 >= width) break;
         b1Index = NextB1(reference, b1Index, a0, a1Index);
     }
+    rowWriter = writer;
 }
 
 void EncodeRowG4(G4BitWriter& writer, G4ChangeLists& lists, const uint8_t* sourceRow, uint32_t width) {
