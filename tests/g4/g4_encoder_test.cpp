@@ -132,15 +132,6 @@ TEST(G4Coder, NoRowCodesLongerThanTheBound) {
     }
 }
 
-class CountingSink final : public G4CodeSink {
-public:
-    PluginStatus Append(const uint8_t*, uint32_t count) override {
-        bytes += count;
-        return StatusOk;
-    }
-    uint64_t bytes = 0;
-};
-
 TEST(G4Coder, RefusesBandLayoutsThatCannotBe) {
     std::vector<uint8_t> pixels(64, 0xFF);
     const auto* nearTop = reinterpret_cast<const uint8_t*>(UINTPTR_MAX - 100);
@@ -155,12 +146,13 @@ TEST(G4Coder, RefusesBandLayoutsThatCannotBe) {
                                           {"rows past the address space", nearTop, 8, 1000, 1},
                                           {"width beyond the limit", pixels.data(), kMaxG4Width + 1, 1, 0xFFFFFFFF}}) {
         G4CoderState coder;
-        CountingSink sink;
+        std::vector<uint8_t> code;
+        VectorSink sink(code);
         uint8_t* staging = nullptr;
         uint32_t size = 7;
         EXPECT_EQ(EncodeBandG4(coder, c.pixels, c.width, c.rows, c.rowBytes, sink, staging, size),
                   StatusUnsupportedImage) << c.what;
-        EXPECT_EQ(sink.bytes, 0u) << c.what;
+        EXPECT_TRUE(code.empty()) << c.what;
         EXPECT_EQ(staging, nullptr) << c.what;
         EXPECT_EQ(coder.referenceLine, nullptr) << c.what;
         EXPECT_EQ(size, 0u) << c.what;
@@ -175,12 +167,7 @@ TEST(G4Coder, RowLengthChangingBetweenBandsKeepsTheReference) {
     HostPage whole = MakePage(20, 8, [](uint32_t x, uint32_t y) { return y < 4 ? (x + y) % 5 == 0 : (x * (y - 4)) % 3 == 0; });
     G4CoderState coder;
     std::vector<uint8_t> strip;
-    class : public G4CodeSink {
-    public:
-        std::vector<uint8_t>* out;
-        PluginStatus Append(const uint8_t* b, uint32_t n) override { out->insert(out->end(), b, b + n); return StatusOk; }
-    } sink;
-    sink.out = &strip;
+    VectorSink sink(strip);
     uint8_t* staging = nullptr;
     uint32_t size = 0;
     ASSERT_EQ(EncodeBandG4(coder, narrow.rows.data(), 20, 4, narrow.rowBytes, sink, staging, size), StatusOk);
@@ -201,7 +188,8 @@ protected:
 TEST_F(G4CoderFaults, NoMemoryForTheReferenceLineTheBandOrTheEnd) {
     const HostPage page = MakePage(100, 3, [](uint32_t x, uint32_t) { return x % 7 == 0; });
     G4CoderState coder;
-    CountingSink sink;
+    std::vector<uint8_t> code;
+    VectorSink sink(code);
     uint8_t* staging = nullptr;
     uint32_t size = 0;
     FailCalls(Service::Alloc, 100);

@@ -7,21 +7,8 @@
 #include <cstdio>
 
 #include "output/global_block.h"
-#include "tiff/g4_encoder.h"
 
 namespace {
-
-class VectorSink final : public G4CodeSink {
-public:
-    explicit VectorSink(std::vector<uint8_t>& out) : out_(out) {}
-    PluginStatus Append(const uint8_t* bytes, uint32_t count) override {
-        out_.insert(out_.end(), bytes, bytes + count);
-        return StatusOk;
-    }
-
-private:
-    std::vector<uint8_t>& out_;
-};
 
 std::string TempTiffPath() {
     static int serial = 0;

@@ -6,12 +6,27 @@
 #include <string>
 #include <vector>
 
+#include "tiff/g4_encoder.h"
+
 // A bilevel page as the host gives it: 1 = white, rows rowBytes apart.
 struct HostPage {
     uint32_t width = 0;
     uint32_t height = 0;
     uint32_t rowBytes = 0;
     std::vector<uint8_t> rows;
+};
+
+// Collects code bytes in memory.
+class VectorSink final : public G4CodeSink {
+public:
+    explicit VectorSink(std::vector<uint8_t>& out) : out_(out) {}
+    PluginStatus Append(const uint8_t* bytes, uint32_t count) override {
+        out_.insert(out_.end(), bytes, bytes + count);
+        return StatusOk;
+    }
+
+private:
+    std::vector<uint8_t>& out_;
 };
 
 using PixelIsBlack = std::function<bool(uint32_t x, uint32_t y)>;
