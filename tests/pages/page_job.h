@@ -1,0 +1,245 @@
+// Drives whole scan jobs through the entry point the way a host does, with
+// generated pages whose decoded pixels are known.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "output/status.h"
+#include "support/plugin_fixture.h"
+#include "tiff/byte_order.h"
+#include "tiff/image_format.h"
+
+namespace page_test {
+
+using Bytes = std::vector<uint8_t>;
+
+struct PageSpec {
+    int32_t format = FormatGray8;
+    uint32_t width = 100;
+    uint32_t height = 50;
+    uint32_t bandRows = 0;  // 0: the whole page in one band
+};
+
+// A page as the host holds it, and what a reader must decode from it.
+struct HostPage {
+    PageSpec spec;
+    uint32_t stride = 0;    // bytes from host row to host row
+    Bytes buffer;           // 32 leading bytes (palette-4 quirk), then the rows
+    Bytes palette;          // palette form of the image record, or empty
+    Bytes expectedRgb16;    // decoded pixels, 16-bit big-endian RGB
+    const uint8_t* Row(uint32_t row) const { return buffer.data() + 32 + size_t{row} * stride; }
+};
+
+inline uint32_t BitsPerPixel(int32_t format) {
+    switch (format) {
+        case FormatRgb48: return 48;
+        case FormatRgb24: return 24;
+        case FormatGray16: return 16;
+        case FormatGray8: case FormatPalette8: return 8;
+        case FormatGray4: case FormatPalette4: return 4;
+        default: return 1;
+    }
+}
+
+inline uint32_t HostStride(int32_t format, uint32_t width) {
+    if (format == FormatPalette8) return width;
+    if (format == FormatBilevel) return (width + 7) / 8 + 2;  // the host may pad further
+    return static_cast<uint32_t>((uint64_t{width} * BitsPerPixel(format) + 31) / 32 * 4);
+}
+
+inline void PutRgb16(Bytes& out, uint16_t r, uint16_t g, uint16_t b) {
+    for (uint16_t v : {r, g, b}) {
+        out.push_back(static_cast<uint8_t>(v >> 8));
+        out.push_back(static_cast<uint8_t>(v));
+    }
+}
+
+// Random pixels; padding bytes hold garbage that must never show.
+inline HostPage MakePage(const PageSpec& spec, uint32_t seed) {
+    std::mt19937 random(seed);
+    auto next = [&](uint32_t limit) { return static_cast<uint32_t>(random() % limit); };
+    HostPage page;
+    page.spec = spec;
+    page.stride = HostStride(spec.format, spec.width);
+    page.buffer.assign(32 + size_t{page.stride} * spec.height, 0xA7);
+    bool palette = IsPaletteFormat(spec.format);
+    uint32_t colors = spec.format == FormatPalette8 ? 256 : 16;
+    if (palette) {
+        page.palette.assign(8 + 4 * colors + 4, 0);
+        page.palette[0] = static_cast<uint8_t>(colors);
+        page.palette[1] = static_cast<uint8_t>(colors >> 8);
+        for (uint32_t i = 0; i < colors; ++i)
+            for (uint32_t c = 0; c < 3; ++c) page.palette[9 + 4 * i + c] = static_cast<uint8_t>(next(256));
+    }
+    auto paletteColor = [&](uint32_t index, uint32_t c) { return uint16_t(page.palette[9 + 4 * index + c] * 257); };
+    for (uint32_t y = 0; y < spec.height; ++y) {
+        uint8_t* row = page.buffer.data() + 32 + size_t{y} * page.stride;
+        if (spec.format == FormatBilevel || spec.format == FormatGray4 || spec.format == FormatPalette4)
+            std::fill(row, row + page.stride, 0);  // partial bytes get bits set below; the rest is padding
+        for (uint32_t x = 0; x < spec.width; ++x) {
+            switch (spec.format) {
+                case FormatRgb48: {
+                    uint16_t s[3] = {uint16_t(next(65536)), uint16_t(next(65536)), uint16_t(next(65536))};
+                    for (int c = 0; c < 3; ++c) row[6 * x + 2 * c] = uint8_t(s[c]), row[6 * x + 2 * c + 1] = uint8_t(s[c] >> 8);
+                    PutRgb16(page.expectedRgb16, s[0], s[1], s[2]);
+                    break;
+                }
+                case FormatRgb24: {
+                    uint8_t s[3] = {uint8_t(next(256)), uint8_t(next(256)), uint8_t(next(256))};
+                    for (int c = 0; c < 3; ++c) row[3 * x + c] = s[c];
+                    PutRgb16(page.expectedRgb16, s[0] * 257, s[1] * 257, s[2] * 257);
+                    break;
+                }
+                case FormatGray16: {
+                    uint16_t v = uint16_t(next(65536));
+                    row[2 * x] = uint8_t(v), row[2 * x + 1] = uint8_t(v >> 8);
+                    PutRgb16(page.expectedRgb16, v, v, v);
+                    break;
+                }
+                case FormatGray8: {
+                    uint8_t v = uint8_t(next(256));
+                    row[x] = v;
+                    PutRgb16(page.expectedRgb16, v * 257, v * 257, v * 257);
+                    break;
+                }
+                case FormatPalette8: {
+                    uint8_t v = uint8_t(next(256));
+                    row[x] = v;
+                    PutRgb16(page.expectedRgb16, paletteColor(v, 0), paletteColor(v, 1), paletteColor(v, 2));
+                    break;
+                }
+                case FormatGray4:
+                case FormatPalette4: {
+                    uint8_t v = uint8_t(next(16));
+                    row[x / 2] |= x % 2 == 0 ? uint8_t(v << 4) : v;
+                    if (palette) PutRgb16(page.expectedRgb16, paletteColor(v, 0), paletteColor(v, 1), paletteColor(v, 2));
+                    else PutRgb16(page.expectedRgb16, v * 4369, v * 4369, v * 4369);
+                    break;
+                }
+                default: {  // bilevel: 1 is white
+                    bool white = next(3) != 0;
+                    if (white) row[x / 8] |= uint8_t(0x80 >> (x % 8));
+                    uint16_t v = white ? 65535 : 0;
+                    PutRgb16(page.expectedRgb16, v, v, v);
+                }
+            }
+        }
+        // Garbage in the unused bits of the last byte and beyond.
+        if (spec.format == FormatBilevel) {
+            if (spec.width % 8) row[spec.width / 8] |= uint8_t(0xFF >> (spec.width % 8));
+            for (uint32_t i = (spec.width + 7) / 8; i < page.stride; ++i) row[i] = 0x5A;
+        }
+        if ((spec.format == FormatGray4 || spec.format == FormatPalette4) && spec.width % 2) row[spec.width / 2] |= 0x0F;
+    }
+    return page;
+}
+
+inline void ColorKindOf(int32_t format, ScanImage& image) {
+    image.bitsPerPixel = BitsPerPixel(format);
+    image.samplesPerPixel = format / 1000 == 1 ? 3 : 1;
+    switch (format / 1000) {
+        case 1: image.colorKind = ColorRgb; break;
+        case 2: image.colorKind = ColorGray; break;
+        case 3: image.colorKind = ColorPalette; break;
+        default: image.colorKind = ColorBilevel;
+    }
+}
+
+class PageJobTest : public test_support::PluginTest {
+protected:
+    void SetUp() override {
+        PluginTest::SetUp();
+        output_path_ = output_.file("scan.tif");
+        host_.SetOutput(output_path_);
+        ASSERT_EQ(Run(CmdInitialize), 0);
+    }
+
+    // The fixture points TMPDIR at its own directory, which goes with it: the
+    // next fixture must find the system's temp directory again.
+    void TearDown() override {
+        PluginTest::TearDown();
+        setenv("TMPDIR", "/tmp", 1);
+    }
+
+    void UseSettings(int32_t byteOrder, int32_t compression) {
+        WriteValue("File Type", static_cast<uint32_t>(byteOrder));
+        WriteValue("Compression", static_cast<uint32_t>(compression));
+    }
+
+    uint16_t Prepare(int32_t format, bool continueFile) {
+        host_.image = ScanImage{};
+        ColorKindOf(format, host_.image);
+        host_.image.continueFile = continueFile ? 1 : 0;
+        return Run(CmdPreparePage);
+    }
+
+    uint16_t Begin(const HostPage& page) {
+        host_.image.width = page.spec.width;
+        host_.image.rows = page.spec.height;
+        host_.image.xResolution = 300;
+        host_.image.yResolution = 200;
+        return Run(CmdBeginPage);
+    }
+
+    uint16_t Palette(const HostPage& page) {
+        Bytes copy = page.palette;
+        host_.target.image = reinterpret_cast<ScanImage*>(copy.data());
+        uint16_t status = Run(CmdWritePalette);
+        host_.target.image = &host_.image;
+        return status;
+    }
+
+    uint16_t Band(const HostPage& page, uint32_t firstRow, uint32_t rows) {
+        host_.image.width = page.spec.width;
+        host_.image.rows = rows;
+        host_.image.yResolution = page.stride;
+        const uint8_t* start = page.Row(firstRow);
+        if (page.spec.format == FormatPalette4 && firstRow == 0) start -= 32;
+        host_.image.pixels = start;
+        return Run(CmdWriteBand);
+    }
+
+    // Runs one whole page; returns the first failing status.
+    uint16_t RunPage(const HostPage& page, bool continueFile) {
+        uint16_t status = Prepare(page.spec.format, continueFile);
+        if (status == 0) status = Begin(page);
+        if (status == 0 && !page.palette.empty()) status = Palette(page);
+        uint32_t bandRows = page.spec.bandRows == 0 ? page.spec.height : page.spec.bandRows;
+        for (uint32_t row = 0; status == 0 && row < page.spec.height; row += bandRows)
+            status = Band(page, row, std::min(bandRows, page.spec.height - row));
+        if (status == 0) status = Run(CmdEndPage);
+        return status;
+    }
+
+    // Writes the expected pixels and runs the independent readers.
+    void CheckOutput(const std::vector<HostPage>& pages) {
+        test_support::ScratchDirectory expected("zeduz-expected-");
+        for (size_t i = 0; i < pages.size(); ++i) {
+            std::ofstream(expected.file("page" + std::to_string(i) + ".txt"))
+                << pages[i].spec.width << " " << pages[i].spec.height << " " << pages[i].spec.format;
+            std::ofstream raw(expected.file("page" + std::to_string(i) + ".rgb16"), std::ios::binary);
+            raw.write(reinterpret_cast<const char*>(pages[i].expectedRgb16.data()),
+                      static_cast<std::streamsize>(pages[i].expectedRgb16.size()));
+        }
+        // The checker lies beside this header.
+        std::string here = __FILE__;
+        std::string script = here.substr(0, here.find_last_of('/') + 1) + "tiff_check.py";
+        std::string command = "/usr/bin/python3 " + script + " " + output_path_ + " " + expected.path();
+        EXPECT_EQ(system(command.c_str()), 0) << command;
+    }
+
+    Bytes OutputBytes() const {
+        std::ifstream in(output_path_, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+
+    std::string output_path_;
+};
+
+}  // namespace page_test

@@ -1,0 +1,117 @@
+"""Checks a multi-page TIFF with independent readers.
+
+usage: tiff_check.py TIFF EXPECTED_DIR
+
+EXPECTED_DIR holds, per page i, page<i>.txt ("width height format") and
+page<i>.rgb16 (the decoded pixels as 16-bit big-endian RGB). The file must
+pass libtiff's tiffinfo -D / tiffdump / tiffcp without a warning, decode to
+exactly those pixels in ImageMagick and (for sample depths up to 8 bits) in
+Pillow, and have its directories on word boundaries with nothing after the
+last page.
+"""
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+
+from PIL import Image
+
+SIXTEEN_BIT_FORMATS = {1048, 2016}
+CONVERT = "/usr/bin/convert"
+IMAGEMAGICK_MAX_WIDTH = 16000
+
+
+def fail(message):
+    print("FAIL:", message)
+    sys.exit(1)
+
+
+def run_clean(args):
+    result = subprocess.run(args, capture_output=True)
+    noise = result.stderr.decode(errors="replace")
+    if result.returncode != 0 or "Warning" in noise or "Error" in noise or "error" in noise:
+        fail("%s: rc %d, %s" % (" ".join(args), result.returncode, noise.strip()))
+    return result.stdout
+
+
+def read_expected(directory):
+    pages = []
+    i = 0
+    while os.path.exists(os.path.join(directory, "page%d.txt" % i)):
+        with open(os.path.join(directory, "page%d.txt" % i)) as info:
+            width, height, fmt = (int(v) for v in info.read().split())
+        with open(os.path.join(directory, "page%d.rgb16" % i), "rb") as raw:
+            pixels = raw.read()
+        pages.append((width, height, fmt, pixels))
+        i += 1
+    return pages
+
+
+def check_structure(path, page_count):
+    data = open(path, "rb").read()
+    order = {b"II": "<", b"MM": ">"}.get(data[:2])
+    if order is None or struct.unpack(order + "H", data[2:4])[0] != 42:
+        fail("bad header")
+    offset = struct.unpack(order + "I", data[4:8])[0]
+    directories = []
+    while offset:
+        if offset % 2:
+            fail("directory at odd offset %d" % offset)
+        directories.append(offset)
+        count = struct.unpack(order + "H", data[offset:offset + 2])[0]
+        entries = {}
+        for i in range(count):
+            tag, typ, n, value = struct.unpack(order + "HHI4s", data[offset + 2 + 12 * i:offset + 14 + 12 * i])
+            if typ == 3 and n == 1:
+                value = struct.unpack(order + "H", value[:2])[0]
+            else:
+                value = struct.unpack(order + "I", value)[0]
+            if typ in (3, 4, 5) and (typ == 5 or n > (2 if typ == 3 else 1)) and value % 2:
+                fail("value area at odd offset %d" % value)
+            entries[tag] = value
+        end = entries[273] + entries[279]
+        offset = struct.unpack(order + "I", data[offset + 2 + 12 * count:offset + 6 + 12 * count])[0]
+    if len(directories) != page_count:
+        fail("%d directories, expected %d" % (len(directories), page_count))
+    if len(data) != end + (end & 1):
+        fail("file is %d bytes, last strip ends at %d" % (len(data), end))
+
+
+def check_pixels(path, pages):
+    for i, (width, height, fmt, expected) in enumerate(pages):
+        if width > IMAGEMAGICK_MAX_WIDTH:
+            continue  # beyond the installed ImageMagick's resource policy; Pillow still decodes it
+        decoded = subprocess.run([CONVERT, "%s[%d]" % (path, i), "-depth", "16", "-endian", "MSB", "rgb:-"],
+                                 capture_output=True).stdout
+        if decoded != expected:
+            fail("page %d (format %d, %dx%d): ImageMagick pixels differ" % (i, fmt, width, height))
+    with Image.open(path) as image:
+        if getattr(image, "n_frames", 1) != len(pages):
+            fail("Pillow sees %d pages" % image.n_frames)
+    for i, (width, height, fmt, expected) in enumerate(pages):
+        # A fresh image per page: Pillow keeps a palette across seeks.
+        with Image.open(path) as image:
+            image.seek(i)
+            if image.size != (width, height):
+                fail("page %d: Pillow size %s" % (i, image.size))
+            if fmt in SIXTEEN_BIT_FORMATS:
+                continue
+            eight_bit = expected[0::2]  # the high byte of each 16-bit value
+            if image.convert("RGB").tobytes() != eight_bit:
+                fail("page %d (format %d): Pillow pixels differ" % (i, fmt))
+
+
+def main():
+    path, directory = sys.argv[1], sys.argv[2]
+    pages = read_expected(directory)
+    run_clean(["tiffinfo", "-D", path])
+    run_clean(["tiffdump", path])
+    with tempfile.TemporaryDirectory() as scratch:
+        run_clean(["tiffcp", "-c", "none", path, os.path.join(scratch, "copy.tif")])
+    check_structure(path, len(pages))
+    check_pixels(path, pages)
+    print("OK", len(pages), "pages")
+
+
+main()

@@ -1,0 +1,295 @@
+// Directory layouts and their serialisation, checked byte by byte against
+// the worked examples of the file format.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "output/global_block.h"
+#include "platform/testing.h"
+#include "support/plugin_fixture.h"
+#include "tiff/byte_order.h"
+#include "tiff/directory_layout.h"
+#include "tiff/directory_writer.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+struct Page {
+    int32_t format = FormatGray8;
+    uint32_t width = 100;
+    uint32_t height = 50;
+    uint32_t pageCount = 0;
+    uint32_t offset = 8;
+    int32_t byteOrder = ByteOrderIntel;
+    int32_t compression = CompressionNone;
+};
+
+LayoutRequest RequestFor(const Page& page) {
+    return {page.format, page.compression, true, page.pageCount, page.offset, {page.width, page.height, 300, 300}};
+}
+
+class DirectoryTest : public ::testing::Test {
+protected:
+    void SetUp() override { platform::testing::Reset(); }
+    void TearDown() override { platform::testing::Reset(); }
+
+    // Lays the page out and serialises it as BeginPage does; returns the bytes.
+    Bytes Serialise(const Page& page, PagePlan* planOut = nullptr, PluginStatus* statusOut = nullptr) {
+        LayoutRequest request = RequestFor(page);
+        PagePlan plan;
+        EXPECT_EQ(PlanPage(request, &plan), StatusOk);
+        std::vector<uint8_t> staging(plan.stagingBytes, 0);
+        FillDirectory(request, plan, staging.data());
+        std::string path = scratch_.file("page.tif");
+        FileHandle file;
+        EXPECT_EQ(file.CreateForWrite(path.c_str()), StatusOk);
+        TiffHeader header{static_cast<uint16_t>(page.byteOrder), 42, 8};
+        StagedDirectory directory{staging.data(), plan.stagingBytes, plan.entryCount, plan.entryBase};
+        PluginStatus status =
+            WriteDirectory(file, directory, page.pageCount == 0 ? &header : nullptr, page.byteOrder, path.c_str());
+        file.Close();
+        if (statusOut != nullptr) *statusOut = status;
+        if (planOut != nullptr) *planOut = plan;
+        std::ifstream in(path, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+
+    test_support::ScratchDirectory scratch_{"zeduz-tiff-"};
+};
+
+// Value of the entry with `tag` in a serialised directory starting at `at`.
+struct Entry {
+    uint16_t type;
+    uint32_t count;
+    uint32_t value;
+};
+Entry FindEntry(const Bytes& bytes, uint32_t at, uint16_t tag, int32_t order) {
+    uint16_t count = GetShort(&bytes[at], order);
+    for (uint16_t i = 0; i < count; ++i) {
+        const uint8_t* entry = &bytes[at + 2 + 12 * i];
+        if (GetShort(entry, order) != tag) continue;
+        uint16_t type = GetShort(entry + 2, order);
+        uint32_t n = GetLong(entry + 4, order);
+        uint32_t value = (type == TypeShort && n <= 2) ? GetShort(entry + 8, order) : GetLong(entry + 8, order);
+        return {type, n, value};
+    }
+    ADD_FAILURE() << "no tag " << tag;
+    return {};
+}
+
+TEST_F(DirectoryTest, FirstGray8PageIntel) {
+    PagePlan plan;
+    Bytes bytes = Serialise(Page{}, &plan);
+    ASSERT_EQ(bytes.size(), 198u);
+    EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 10), (Bytes{0x49, 0x49, 0x2A, 0, 8, 0, 0, 0, 0x0E, 0}));
+    EXPECT_EQ(Bytes(bytes.begin() + 178, bytes.begin() + 182), (Bytes{0, 0, 0, 0}));
+    EXPECT_EQ(FindEntry(bytes, 8, TagXResolution, ByteOrderIntel).value, 182u);
+    EXPECT_EQ(FindEntry(bytes, 8, TagYResolution, ByteOrderIntel).value, 190u);
+    EXPECT_EQ(FindEntry(bytes, 8, TagStripOffsets, ByteOrderIntel).value, 198u);
+    EXPECT_EQ(FindEntry(bytes, 8, TagStripByteCounts, ByteOrderIntel).value, 5000u);
+    EXPECT_EQ(FindEntry(bytes, 8, TagNewSubfileType, ByteOrderIntel).value, 2u);
+    EXPECT_EQ(FindEntry(bytes, 8, TagPageNumber, ByteOrderIntel).value, 0u);
+    EXPECT_EQ(GetLong(&bytes[182], ByteOrderIntel), 300u);  // X resolution 300/1
+    EXPECT_EQ(GetLong(&bytes[186], ByteOrderIntel), 1u);
+    EXPECT_EQ(plan.nextPointField, 178u);
+    EXPECT_EQ(plan.endOffset, 5198u);
+}
+
+TEST_F(DirectoryTest, MotorolaHeaderAndShortValuesLeadTheirField) {
+    Page page;
+    page.byteOrder = ByteOrderMotorola;
+    page.width = 300;
+    Bytes bytes = Serialise(page);
+    EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 10), (Bytes{0x4D, 0x4D, 0, 0x2A, 0, 0, 0, 8, 0, 0x0E}));
+    const uint8_t* width = &bytes[10 + 12 * 1];  // entry 2: ImageWidth
+    EXPECT_EQ(Bytes(width, width + 12), (Bytes{1, 0, 0, 3, 0, 0, 0, 1, 0x01, 0x2C, 0, 0}));
+}
+
+TEST_F(DirectoryTest, PageNumberCarriesPageCountInBothOrders) {
+    for (int32_t order : {ByteOrderIntel, ByteOrderMotorola}) {
+        Page page;
+        page.byteOrder = order;
+        page.pageCount = 3;
+        page.offset = 10000;
+        Bytes bytes = Serialise(page);
+        const uint8_t* value = &bytes[2 + 12 * 13 + 8];  // entry 14: PageNumber, no header
+        Bytes expected = order == ByteOrderIntel ? Bytes{3, 0, 0, 0} : Bytes{0, 3, 0, 0};
+        EXPECT_EQ(Bytes(value, value + 4), expected) << order;
+    }
+}
+
+TEST_F(DirectoryTest, SecondPageLaidOutAtItsOffset) {
+    Page page;
+    page.pageCount = 1;
+    page.offset = 5198;
+    PagePlan plan;
+    Bytes bytes = Serialise(page, &plan);
+    ASSERT_EQ(bytes.size(), 190u);  // no header
+    EXPECT_EQ(GetShort(&bytes[0], ByteOrderIntel), 14);
+    EXPECT_EQ(FindEntry(bytes, 0, TagStripOffsets, ByteOrderIntel).value, 5388u);
+    EXPECT_EQ(FindEntry(bytes, 0, TagXResolution, ByteOrderIntel).value, 5372u);
+    EXPECT_EQ(FindEntry(bytes, 0, TagYResolution, ByteOrderIntel).value, 5380u);
+    EXPECT_EQ(FindEntry(bytes, 0, TagPageNumber, ByteOrderIntel).value, 1u);
+    EXPECT_EQ(plan.entryBase, 5200u);
+    EXPECT_EQ(plan.endOffset, 10388u);
+    EXPECT_EQ(plan.nextPointField, 5368u);
+}
+
+struct LayoutCase {
+    int32_t format;
+    uint32_t fileBytes;  // header + directory block of a first page
+    uint32_t stripOffset;
+    uint32_t nextPoint;
+    uint16_t firstAreaTag;
+    uint32_t firstAreaOffset;
+};
+
+TEST_F(DirectoryTest, FirstPageOffsetsPerFamily) {
+    const LayoutCase cases[] = {
+        {FormatRgb24, 240, 240, 214, TagBitsPerSample, 218},  {FormatRgb48, 240, 240, 214, TagBitsPerSample, 218},
+        {FormatGray16, 198, 198, 178, TagXResolution, 182},   {FormatGray4, 198, 198, 178, TagXResolution, 182},
+        {FormatBilevel, 198, 198, 178, TagXResolution, 182},  {FormatPalette8, 1746, 1746, 190, TagColorMap, 210},
+        {FormatPalette4, 306, 306, 190, TagColorMap, 210},
+    };
+    for (const LayoutCase& c : cases) {
+        Page page;
+        page.format = c.format;
+        PagePlan plan;
+        Bytes bytes = Serialise(page, &plan);
+        SCOPED_TRACE(c.format);
+        EXPECT_EQ(bytes.size(), c.fileBytes);
+        EXPECT_EQ(FindEntry(bytes, 8, TagStripOffsets, ByteOrderIntel).value, c.stripOffset);
+        EXPECT_EQ(plan.nextPointField, c.nextPoint);
+        uint32_t area = c.firstAreaTag == TagColorMap ? 210 : c.firstAreaOffset;
+        EXPECT_EQ(FindEntry(bytes, 8, c.firstAreaTag, ByteOrderIntel).value, area);
+    }
+}
+
+TEST_F(DirectoryTest, RgbBitsPerSampleAndMaxSample) {
+    Page page;
+    page.format = FormatRgb24;
+    PagePlan plan;
+    Bytes bytes = Serialise(page, &plan);
+    EXPECT_EQ(Bytes(bytes.begin() + 218, bytes.begin() + 224), (Bytes{8, 0, 8, 0, 8, 0}));
+    EXPECT_EQ(plan.stripBytes, 15000u);
+    EXPECT_EQ(plan.endOffset, 15240u);
+    EXPECT_EQ(FindEntry(bytes, 8, TagMaxSampleValue, ByteOrderIntel).value, 255u);
+
+    page.format = FormatRgb48;
+    page.byteOrder = ByteOrderMotorola;
+    bytes = Serialise(page);
+    EXPECT_EQ(Bytes(bytes.begin() + 218, bytes.begin() + 224), (Bytes{0, 16, 0, 16, 0, 16}));
+    EXPECT_EQ(FindEntry(bytes, 8, TagMaxSampleValue, ByteOrderMotorola).value, 65535u);
+}
+
+TEST_F(DirectoryTest, PaletteMapIsZeroAtTheEnd) {
+    Page page;
+    page.format = FormatPalette8;
+    Bytes bytes = Serialise(page);
+    Entry map = FindEntry(bytes, 8, TagColorMap, ByteOrderIntel);
+    EXPECT_EQ(map.count, 768u);
+    EXPECT_EQ(Bytes(bytes.end() - 1536, bytes.end()), Bytes(1536, 0));
+    page.format = FormatPalette4;
+    EXPECT_EQ(FindEntry(Serialise(page), 8, TagColorMap, ByteOrderIntel).count, 48u);
+}
+
+TEST_F(DirectoryTest, BilevelCompressionAndPhotometric) {
+    for (int32_t compression : {CompressionNone, CompressionGroup4}) {
+        Page page;
+        page.format = FormatBilevel;
+        page.compression = compression;
+        PagePlan plan;
+        Bytes bytes = Serialise(page, &plan);
+        EXPECT_EQ(plan.stripBytes, 13u * 50);
+        EXPECT_EQ(FindEntry(bytes, 8, TagCompression, ByteOrderIntel).value, uint32_t(compression));
+        EXPECT_EQ(FindEntry(bytes, 8, TagPhotometric, ByteOrderIntel).value, compression == 4 ? 0u : 1u);
+    }
+}
+
+TEST_F(DirectoryTest, DimensionsAboveShortRangeAreLongs) {
+    Page page;
+    page.format = FormatBilevel;
+    page.width = 70000;
+    page.height = 3;
+    Bytes bytes = Serialise(page);
+    Entry width = FindEntry(bytes, 8, TagImageWidth, ByteOrderIntel);
+    EXPECT_EQ(width.type, TypeLong);
+    EXPECT_EQ(width.value, 70000u);
+    EXPECT_EQ(FindEntry(bytes, 8, TagImageLength, ByteOrderIntel).type, TypeShort);
+    EXPECT_EQ(FindEntry(bytes, 8, TagRowsPerStrip, ByteOrderIntel).type, TypeShort);
+}
+
+TEST_F(DirectoryTest, SizeLimitsAndUnsupportedFormats) {
+    PagePlan plan;
+    LayoutRequest request = RequestFor(Page{});
+    request.format = FormatRgb48;
+    request.page.width = request.page.height = 20000;
+    EXPECT_EQ(PlanPage(request, &plan), StatusOk);
+    request.page.width = request.page.height = 30000;
+    EXPECT_EQ(PlanPage(request, &plan), StatusWriteFailed);
+    request.page.width = request.page.height = 0xFFFFFFFFu;  // must not wrap round to a small size
+    EXPECT_EQ(PlanPage(request, &plan), StatusWriteFailed);
+    request.page.width = request.page.height = 20000;
+    request.directoryOffset = 2000000000;  // the page would end past 4 GiB
+    EXPECT_EQ(PlanPage(request, &plan), StatusWriteFailed);
+    for (int32_t format : {int32_t{FormatPalette1}, int32_t{FormatNone}, int32_t{1234}}) {
+        request.format = format;
+        EXPECT_EQ(PlanPage(request, &plan), StatusUnsupportedImage);
+    }
+}
+
+TEST_F(DirectoryTest, OddStripIsPaddedToAnEvenEnd) {
+    Page page;
+    page.width = 5;
+    page.height = 3;  // 15-byte strip
+    PagePlan plan;
+    Serialise(page, &plan);
+    EXPECT_EQ(plan.stripBytes, 15u);
+    EXPECT_EQ(plan.endOffset, 198u + 16);
+}
+
+TEST_F(DirectoryTest, FreeSpaceTests) {
+    PluginStatus status = StatusOk;
+    platform::testing::SetFreeSpace(100);  // too little for 14 entries (168 bytes)
+    Serialise(Page{}, nullptr, &status);
+    EXPECT_EQ(status, StatusDiskFull);
+    platform::testing::SetFreeSpace(std::nullopt);  // unknown: every test passes
+    Bytes bytes = Serialise(Page{}, nullptr, &status);
+    EXPECT_EQ(status, StatusOk);
+    EXPECT_EQ(bytes.size(), 198u);
+}
+
+TEST_F(DirectoryTest, FailingWriteEndsTheSerialiser) {
+    PluginStatus status = StatusOk;
+    platform::testing::FailCalls(platform::testing::Service::Write, 1, 3);  // header, count, entry 1 pass
+    Serialise(Page{}, nullptr, &status);
+    EXPECT_EQ(status, StatusWriteFailed);
+}
+
+TEST(EncodeEntry, ValueFieldRules) {
+    struct Case {
+        DirectoryEntry entry;
+        int32_t order;
+        Bytes value;
+    };
+    const Case cases[] = {
+        {{1, TypeByte, 1, 0x1234}, ByteOrderMotorola, {0x34, 0, 0, 0}},
+        {{1, TypeShort, 1, 0x1234}, ByteOrderMotorola, {0x12, 0x34, 0, 0}},
+        {{1, TypeShort, 2, 0x00050003}, ByteOrderIntel, {3, 0, 5, 0}},
+        {{1, TypeShort, 3, 0x100}, ByteOrderIntel, {0, 1, 0, 0}},
+        {{1, TypeLong, 1, 0x01020304}, ByteOrderMotorola, {1, 2, 3, 4}},
+        {{1, TypeRational, 1, 224}, ByteOrderIntel, {224, 0, 0, 0}},
+        {{1, 13, 1, 0xFFFFFFFF}, ByteOrderIntel, {0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        uint8_t bytes[12];
+        EncodeEntry(bytes, c.entry, c.order);
+        EXPECT_EQ(Bytes(bytes + 8, bytes + 12), c.value) << c.entry.type << "/" << c.entry.count;
+    }
+}
+
+}  // namespace
