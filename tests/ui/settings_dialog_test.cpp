@@ -8,6 +8,7 @@
 
 #include "dialog_test_support.h"
 #include "support/plugin_fixture.h"
+#include "ui/details_dialog.h"
 
 using platform::testing::ClickButton;
 using platform::testing::CloseWindow;
@@ -294,6 +295,46 @@ TEST_F(SettingsDialogTest, MissingResourceLibraryTemplateCountsAsCancel) {
     EXPECT_EQ(status, StatusOk);
     EXPECT_EQ(opened.count, 0);
     EXPECT_FALSE(HasValue("Position X"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SettingsDialogTest, OkWithANotificationCodeStillConfirms) {
+    // An OK that reaches the procedure with a code in the high word (as from
+    // an accelerator) is a confirmation all the same.
+    Opened opened;
+    PlayUser(&opened, [](HWND dialog) {
+        ClickButton(dialog, IDC_BYTE_ORDER_MOTOROLA);
+        DetailsDialogProc(dialog, WM_COMMAND, (WPARAM{1} << 16) | IDOK, 0);
+    });
+    EXPECT_EQ(Run(CmdSettings), StatusOk);
+    EXPECT_EQ(Value("File Type"), kMotorola);
+}
+
+TEST_F(SettingsDialogTest, ControlCallsOnAClosedDialogFailSafely) {
+    HWND kept = nullptr;
+    Opened opened;
+    PlayUser(&opened, [&](HWND dialog) {
+        kept = dialog;
+        ClickButton(dialog, IDCANCEL);
+        // Ended: the user's further clicks reach nothing.
+        ClickButton(dialog, IDOK);
+    });
+    EXPECT_EQ(Run(CmdSettings), StatusOk);
+    EXPECT_FALSE(HasValue("File Type"));
+    // The window is gone: every call with its handle fails without touching it.
+    RECT rect = {1, 2, 3, 4};
+    EXPECT_FALSE(GetWindowRect(kept, &rect));
+    EXPECT_EQ(rect.left, 1);
+    EXPECT_FALSE(EndDialog(kept, IDOK));
+    EXPECT_FALSE(CheckDlgButton(kept, IDC_BYTE_ORDER_INTEL, BST_CHECKED));
+    EXPECT_EQ(SendDlgItemMessageA(kept, IDC_COMPRESSION_LIST, CB_GETCOUNT, 0, 0), 0);
+    EXPECT_EQ(GetWindowLongPtrA(kept, DWLP_USER), 0);
+    EXPECT_FALSE(platform::testing::IsDialogOpen(kept));
+    // Messages that arrive before the dialog object is known are ignored.
+    EXPECT_EQ(DetailsDialogProc(kept, WM_COMMAND, IDOK, 0), FALSE);
 }
 
 }  // namespace
