@@ -32,7 +32,7 @@ trap 'rm -rf "$work"' EXIT
 key="Software\\ZeduzWineTests\\RawRecords-$$"
 
 echo "== CmdInitialize, command numbers, CmdPreparePage"
-wine "$ZEDUZ_WIN_BIN_DIR/raw_records.exe" "$(win_path "$dll")" "$key" initialize | tr -d '\r' || failures=$((failures + 1))
+run_wine "$ZEDUZ_WIN_BIN_DIR/raw_records.exe" "$(win_path "$dll")" "$key" initialize || failures=$((failures + 1))
 
 echo "== the registry after CmdPreparePage, as wine reg query shows it"
 values=$(plugin_values "$key")
@@ -45,7 +45,7 @@ check "Image Offset 8 for a new file" grep -qx 'Image Offset|REG_DWORD|0x8' <<<"
 check "nothing else" test "$(wc -l <<<"$values")" -eq 5
 
 echo "== CmdEndJob in a new process"
-wine "$ZEDUZ_WIN_BIN_DIR/raw_records.exe" "$(win_path "$dll")" "$key" end-job | tr -d '\r' || failures=$((failures + 1))
+run_wine "$ZEDUZ_WIN_BIN_DIR/raw_records.exe" "$(win_path "$dll")" "$key" end-job || failures=$((failures + 1))
 values=$(plugin_values "$key")
 echo "$values"
 check "after CmdEndJob only the settings and Image Offset remain" \
@@ -55,8 +55,8 @@ wine reg delete "HKCU\\Software\\ZeduzWineTests\\RawRecords-$$" /f >/dev/null 2>
 echo "== the plug-in alone, without Vizazira.dll"
 mkdir -p "$work/alone"
 cp "$dll" "$work/alone/"
-wine "$ZEDUZ_WIN_BIN_DIR/raw_records.exe" "$(win_path "$work/alone/ZeduzTiff.dll")" "$key-alone" no-resources |
-  tr -d '\r' || failures=$((failures + 1))
+run_wine "$ZEDUZ_WIN_BIN_DIR/raw_records.exe" "$(win_path "$work/alone/ZeduzTiff.dll")" "$key-alone" no-resources ||
+  failures=$((failures + 1))
 
 echo "$failures script checks failed"
 [ "$failures" -eq 0 ]

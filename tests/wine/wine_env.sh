@@ -61,6 +61,7 @@ zeduz_make_prefix() {
 
 if [ "${1:-}" = "--print-env" ]; then
   zeduz_make_prefix
+  wineserver -p10 >/dev/null 2>&1 || true
   for name in WINEARCH WINEDEBUG WINEDLLOVERRIDES WINEPREFIX ZEDUZ_WINE_RUN_KEY; do
     echo "$name=${!name}"
   done
@@ -68,11 +69,25 @@ if [ "${1:-}" = "--print-env" ]; then
 fi
 
 zeduz_make_prefix
+# Keeps one Wine server up for a while between the programs of a test, so
+# that each program does not pay for starting Wine's services afresh.
+wineserver -p10 >/dev/null 2>&1 || true
 
-# A Windows path (Z:\...) for a Linux path.
-win_path() { winepath -w "$1" 2>/dev/null; }
+# A Windows path for an absolute Linux path: Wine's drive Z: is the root.
+win_path() { local path=${1//\//\\}; echo "Z:$path"; }
 
-run_wine() { wine "$@"; }
+# Runs a Wine program and prints its output (stdout and stderr, without
+# carriage returns); returns its exit status. The output goes through a file,
+# not a pipe: Wine's service processes inherit the descriptors and would keep
+# a pipe, and so the caller, waiting long after the program ended.
+run_wine() {
+  local out status=0
+  out=$(mktemp)
+  wine "$@" </dev/null >"$out" 2>&1 || status=$?
+  tr -d '\r' <"$out"
+  rm -f "$out"
+  return "$status"
+}
 
 # A program with windows, in a virtual desktop of its own on a private Xvfb
 # display. The desktop of its own matters: the prefix's default desktop may
@@ -81,18 +96,22 @@ run_wine() { wine "$@"; }
 # so the programs report through their output (programs/wine_check.h): this
 # succeeds when the output ends its checks with "0 failed" and has no "FAIL".
 run_wine_x() {
-  local output
-  output=$(xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24" \
-             wine explorer "/desktop=zeduz-$$-$RANDOM,1024x768" "$@" 2>&1 |
-           tr -d '\r' | grep -v '^X connection to .* broken' || true)
-  printf '%s\n' "$output"
-  grep -qx '0 failed' <<<"$output" && ! grep -q '^FAIL' <<<"$output"
+  local out
+  out=$(mktemp)
+  xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24" \
+    wine explorer "/desktop=zeduz-$$-$RANDOM,1024x768" "$@" </dev/null >"$out" 2>&1 || true
+  tr -d '\r' <"$out" | grep -v '^X connection to .* broken' >"$out.clean" || true
+  cat "$out.clean"
+  local ok=0
+  grep -qx '0 failed' "$out.clean" && ! grep -q '^FAIL' "$out.clean" || ok=1
+  rm -f "$out" "$out.clean"
+  return "$ok"
 }
 
 # `wine reg query` of the plug-in's key below HKEY_CURRENT_USER, one
-# "name type data" line per value, sorted; nothing when the key is missing.
+# "name|type|data" line per value, sorted; nothing when the key is missing.
 plugin_values() {
-  wine reg query "HKCU\\$1\\ZEDUZ-ORID" 2>/dev/null | tr -d '\r' |
+  run_wine reg query "HKCU\\$1\\ZEDUZ-ORID" 2>/dev/null |
     awk '/REG_/ { name=$1; for (i = 2; $i !~ /^REG_/; i++) name = name " " $i;
                   type=$i; data=""; for (j = i + 1; j <= NF; j++) data = data (j > i + 1 ? " " : "") $j;
                   print name "|" type "|" data }' | sort

@@ -15,9 +15,12 @@ def _wine_environment():
     env = dict(os.environ)
     # Tests of one ctest run share one prefix: the run is ctest, our parent.
     env.setdefault("ZEDUZ_WINE_RUN_KEY", str(os.getppid()))
-    printed = subprocess.run(["bash", os.path.join(HERE, "wine_env.sh"), "--print-env"], env=env,
-                             check=True, capture_output=True, text=True).stdout
-    for line in printed.splitlines():
+    with tempfile.TemporaryFile("w+") as printed:
+        subprocess.run(["bash", os.path.join(HERE, "wine_env.sh"), "--print-env"], env=env, check=True,
+                       stdin=subprocess.DEVNULL, stdout=printed)
+        printed.seek(0)
+        lines = printed.read().splitlines()
+    for line in lines:
         name, _, value = line.partition("=")
         env[name] = value
     env.pop("DISPLAY", None)
@@ -33,29 +36,42 @@ def work_directory(name):
     return tempfile.mkdtemp(prefix=name + ".", dir=WINE_ROOT)
 
 
-def wine(*args, **kwargs):
-    return subprocess.run(["wine", *args], env=WINE_ENV, **kwargs)
+def wine(*args, check=False):
+    """Runs a Wine program; returns the CompletedProcess with its output as
+    text. The output goes through files, not pipes: Wine's service processes
+    inherit the descriptors and would hold a pipe open long after the program
+    ended."""
+    with tempfile.TemporaryFile("w+b") as out, tempfile.TemporaryFile("w+b") as err:
+        result = subprocess.run(["wine", *args], env=WINE_ENV, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                                check=check)
+        out.seek(0)
+        err.seek(0)
+        result.stdout = out.read().decode("latin-1").replace("\r", "")
+        result.stderr = err.read().decode("latin-1").replace("\r", "")
+    return result
 
 
 def win_path(path):
-    out = subprocess.run(["winepath", "-w", path], env=WINE_ENV, check=True, capture_output=True, text=True).stdout
-    return out.strip()
+    """The Windows path of a Linux path: Wine's drive Z: is the root."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def unix_path(path):
-    out = subprocess.run(["winepath", "-u", path], env=WINE_ENV, check=True, capture_output=True, text=True).stdout
-    return out.strip()
+    """The Linux path of a path on Wine's drive Z:."""
+    if not path.upper().startswith("Z:"):
+        raise ValueError("not on drive Z: " + path)
+    return path[2:].replace("\\", "/")
 
 
 def plugin_values(host_key):
     """The plug-in's registry values below HKCU\\<host_key>\\ZEDUZ-ORID as
     `wine reg query` shows them: {name: (type, data)}; {} when the key is
     missing."""
-    result = wine("reg", "query", "HKCU\\%s\\ZEDUZ-ORID" % host_key, capture_output=True, text=True)
+    result = wine("reg", "query", "HKCU\\%s\\ZEDUZ-ORID" % host_key)
     values = {}
     if result.returncode != 0:
         return values
-    for line in result.stdout.replace("\r", "").splitlines():
+    for line in result.stdout.splitlines():
         words = line.split()
         kinds = [i for i, word in enumerate(words) if word.startswith("REG_")]
         if not kinds or not line.startswith(" "):
@@ -68,7 +84,7 @@ def plugin_values(host_key):
 
 
 def delete_key(host_key):
-    wine("reg", "delete", "HKCU\\" + host_key, "/f", capture_output=True)
+    wine("reg", "delete", "HKCU\\" + host_key, "/f")
 
 
 class Stepper:
