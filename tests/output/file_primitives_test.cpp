@@ -36,13 +36,6 @@ TEST_F(OutputTest, CreateWriteSeekReadRoundTrip) {
     EXPECT_EQ(Contents(path), bytes);
 }
 
-TEST_F(OutputTest, CreateForWriteTruncatesAnExistingFile) {
-    std::string path = MakeFile("old.tif", Pattern(1000));
-    FileHandle file;
-    ASSERT_EQ(file.CreateForWrite(path.c_str()), StatusOk);
-    EXPECT_EQ(file.Size(), 0u);
-}
-
 TEST_F(OutputTest, OpeningFailuresHaveTheirOwnStatusAndLeaveNothingOpen) {
     struct Case {
         const char* name;
@@ -64,18 +57,6 @@ TEST_F(OutputTest, OpeningFailuresHaveTheirOwnStatusAndLeaveNothingOpen) {
         EXPECT_EQ(file.Close(), StatusCloseFailed);
         EXPECT_EQ((file.*c.open)(nullptr), c.expected);
     }
-}
-
-TEST_F(OutputTest, CallsOnAClosedHandleFailWithTheirStatus) {
-    FileHandle file;
-    uint8_t byte = 0;
-    EXPECT_EQ(file.Write(1, &byte), StatusWriteFailed);
-    EXPECT_EQ(file.Read(1, &byte), StatusReadFailed);
-    EXPECT_EQ(file.Seek(0, nullptr, FILE_BEGIN), StatusSeekFailed);
-    EXPECT_EQ(file.Flush(), StatusWriteFailed);
-    EXPECT_EQ(file.Close(), StatusCloseFailed);
-    EXPECT_EQ(file.Size(), 0xFFFFFFFFu);
-    EXPECT_EQ(file.Size64(), UINT64_MAX);
 }
 
 TEST_F(OutputTest, ServiceFailuresBecomeTheFixedStatuses) {

@@ -24,7 +24,6 @@ TEST(VolumeRootTest, WindowsRoots) {
         {"\\\\server\\share", "\\\\server\\share\\"},
         {"\\\\server\\share\\", "\\\\server\\share\\"},
         {"\\\\server", "\\\\server\\"},
-        {"\\\\", "\\\\\\"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
@@ -34,6 +33,15 @@ TEST(VolumeRootTest, WindowsRoots) {
     }
     std::string root;
     EXPECT_FALSE(WindowsVolumeRoot(nullptr, root));
+}
+
+// A trail byte equal to '\' belongs to its double-byte character and ends
+// no name.
+TEST_F(OutputTest, WindowsRootsStepOverDoubleByteCharacters) {
+    platform::testing::SetLeadBytes({0x81});
+    std::string root;
+    ASSERT_TRUE(WindowsVolumeRoot("\\\\s\x81\\v\\sh\x81\\e\\dir\\f.tif", root));
+    EXPECT_EQ(root, "\\\\s\x81\\v\\sh\x81\\e\\");
 }
 
 TEST_F(OutputTest, LinuxRootIsTheDirectoryThatHoldsThePath) {
