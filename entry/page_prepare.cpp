@@ -26,6 +26,12 @@ PluginStatus TiffPageWriter::PreparePage() {
         nextPoint_ = 0;
         imageOffset_ = kFirstDirectoryOffset;
         state_.WriteDword(value_names::kImageOffset, imageOffset_);
+    } else if (pageCount_ == 0) {
+        // An object that has committed no page (the library was reloaded
+        // within the job) continues from the job's registry values rather
+        // than replacing the pages already in the file.
+        state_.ReadDword(value_names::kPageCount, &pageCount_);
+        state_.ReadDword(value_names::kNextPoint, &nextPoint_);
     }
     state_.WriteInt(value_names::kImageFormat, imageFormat_);
     state_.WriteDword(value_names::kPageCount, pageCount_);
