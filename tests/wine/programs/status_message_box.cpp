@@ -54,7 +54,7 @@ DWORD WINAPI Watcher(LPVOID) {
     for (;;) {
         EnumWindows(AnswerBox, 0);
         DWORD started = g_callStarted.load();
-        if (started != 0 && GetTickCount() - started > 60000) {
+        if (started != 0 && static_cast<int32_t>(GetTickCount() - started) > 60000) {
             printf("FAIL a command did not return within 60 s (a box nobody could answer?)\n");
             fflush(stdout);
             ExitProcess(3);
