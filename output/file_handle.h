@@ -32,13 +32,19 @@ public:
     PluginStatus Close();                           // StatusCloseFailed, handle kept
     bool IsOpen() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
 
-    // Compound operation through the held handle (the open destination).
+    // Compound operation through the held handle (the open destination):
+    // appends the whole source in 65,535-byte chunks with a free-space test
+    // before each; on any failure the destination is cut back to its old size.
     PluginStatus AppendFile(const char* sourcePath, const char* destinationPath);
 
     // Operations on paths; they open and close what they need themselves.
     static PluginStatus RemoveFile(const char* path);  // StatusDeleteFailed
+    // Replaces the destination with a complete copy of the source, or leaves
+    // it as it was; the source is deleted in every case.
     static PluginStatus MoveToDestination(const char* sourcePath, const char* destinationPath);
+    // True when the destination's volume can hold the source, or does not say.
     static bool HasRoomFor(const char* destinationPath, const char* sourcePath);
+    // StatusWriteFailed when the two files together pass kLargestFileSize.
     static PluginStatus CheckCombinedSize(const char* firstPath, const char* secondPath);
 
 private:
@@ -50,7 +56,7 @@ private:
 inline constexpr uint64_t kFreeSpaceUnknown = UINT64_MAX;
 uint64_t FreeSpace(const char* path);
 
-// The room test of the commit: free space, read as signed, at least `needed`.
+// The strict room test: free space, read as signed, at least `needed`.
 // Unknown free space is never room here.
 bool IsRoom(uint64_t freeSpace, uint64_t needed);
 
