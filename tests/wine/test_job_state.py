@@ -108,16 +108,27 @@ def refused_writers():
         checks.equal(stepper.temp_files(), [], "the failed page's temporary file is gone once released")
         checks.equal(value("LoopCount"), 0, "LoopCount unchanged by the failed band")
 
-    run("prepare gray8 64 20 1")
-    run("begin")
-    run("band 20")
-    size_before = os.path.getsize(output)
-    checks.equal(stepper.ask("hold output write"), "held", "another handle opens the output file to write")
-    run("end", 203)
-    stepper.ask("release")
-    checks.equal(os.path.getsize(output), size_before, "the output file is unchanged")
-    checks.equal(value("Page Count"), 2, "Page Count unchanged by the failed page")
-    checks.equal(stepper.temp_files(), [], "the failed page's temporary file is gone")
+    for access in ("write", "delete"):
+        run("prepare gray8 64 20 1")
+        run("begin")
+        run("band 20")
+        size_before = os.path.getsize(output)
+        checks.equal(stepper.ask("hold output " + access), "held", "another handle opens the output file to " + access)
+        run("end", 203)
+        stepper.ask("release")
+        checks.equal(os.path.getsize(output), size_before, "the output file is unchanged")
+        checks.equal(value("Page Count"), 2, "Page Count unchanged by the failed page")
+        checks.equal(stepper.temp_files(), [], "the failed page's temporary file is gone")
+
+
+def page_without_layout():
+    """A 1-bit palette image passes classification but has no page form."""
+    run("prepare pal1 64 20 1")
+    checks.equal(value("ImageFormat"), 3001, "ImageFormat of a 1-bit palette image")
+    before = w.plugin_values(key)
+    run("begin", 209)
+    checks.equal(stepper.temp_files(), [], "a refused page leaves no temporary file")
+    checks.equal(w.plugin_values(key), before, "a refused page leaves the registry as it was")
 
 
 def end_job():
@@ -134,6 +145,7 @@ try:
     first_page()
     second_page_with_shared_reads()
     refused_writers()
+    page_without_layout()
     end_job()
 finally:
     stepper.close()

@@ -13,7 +13,7 @@
 //   release                            -> "released"
 //   quit
 //
-// KIND is gray8, pal8 or bilevel. Usage:
+// KIND is gray8, pal8, bilevel or pal1 (a layout with no TIFF page form). Usage:
 //   plugin_stepper.exe <plug-in dll> <host key path> <output path> <temp dir>
 // The temp dir becomes this process's TMP and TEMP, so that the plug-in's
 // temporary files land where only this test looks.
@@ -29,7 +29,14 @@ namespace {
 void Put32(std::vector<uint8_t>& record, size_t offset, uint32_t value) { memcpy(&record[offset], &value, 4); }
 uint32_t Address(const void* pointer) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer)); }
 
-enum class Kind { Gray8, Palette8, Bilevel };
+enum class Kind { Gray8, Palette8, Bilevel, Palette1 };
+
+Kind KindNamed(const std::string& name) {
+    if (name == "pal8") return Kind::Palette8;
+    if (name == "bilevel") return Kind::Bilevel;
+    if (name == "pal1") return Kind::Palette1;
+    return Kind::Gray8;
+}
 
 class Stepper {
 public:
@@ -69,11 +76,13 @@ private:
         std::string kind;
         int continueFile = 0;
         words >> kind >> width_ >> pageRows_ >> continueFile;
-        kind_ = kind == "pal8" ? Kind::Palette8 : kind == "bilevel" ? Kind::Bilevel : Kind::Gray8;
+        kind_ = KindNamed(kind);
+        bool oneBit = kind_ == Kind::Bilevel || kind_ == Kind::Palette1;
+        bool palette = kind_ == Kind::Palette8 || kind_ == Kind::Palette1;
         std::fill(image_.begin(), image_.end(), 0);
         Put32(image_, 16, 1);
-        Put32(image_, 36, kind_ == Kind::Bilevel ? 1 : 8);
-        Put32(image_, 44, kind_ == Kind::Palette8 ? 3 : kind_ == Kind::Bilevel ? 0 : 1);
+        Put32(image_, 36, oneBit ? 1 : 8);
+        Put32(image_, 44, palette ? 3 : kind_ == Kind::Bilevel ? 0 : 1);
         image_[52] = static_cast<uint8_t>(continueFile);
         rowsWritten_ = 0;
         return Status(2);
