@@ -19,11 +19,21 @@
 
 namespace test_support {
 
+// The temp directory the test program started with (tests point TMPDIR at
+// their own scratch directories).
+inline const std::string& BaseTempDirectory() {
+    static const std::string base = [] {
+        const char* tmp = getenv("TMPDIR");
+        return std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp");
+    }();
+    return base;
+}
+
 // A fresh directory below the system temp dir, removed with the object.
 class ScratchDirectory {
 public:
     explicit ScratchDirectory(const std::string& prefix) {
-        std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "XXXXXX")).string();
+        std::string pattern = (std::filesystem::path(BaseTempDirectory()) / (prefix + "XXXXXX")).string();
         std::vector<char> buffer(pattern.begin(), pattern.end());
         buffer.push_back('\0');
         if (mkdtemp(buffer.data()) == nullptr) std::abort();
@@ -76,6 +86,7 @@ protected:
         PluginProcessDetach();
         platform::testing::Reset();
         platform::testing::SetDialogDriver(nullptr);
+        setenv("TMPDIR", BaseTempDirectory().c_str(), 1);
     }
 
     uint16_t Run(int32_t command) { return static_cast<uint16_t>(ZUVadeZoduv(command, &host_.request)); }
