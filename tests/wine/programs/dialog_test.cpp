@@ -48,6 +48,8 @@ using UserPlan = std::function<void(HWND dialog, Seen* seen)>;
 CRITICAL_SECTION g_lock;
 UserPlan g_plan;  // the user's part for the dialog the next command opens
 Seen g_seen;
+bool g_planTaken = false;
+HANDLE g_planDone = nullptr;  // set once the watcher has recorded g_seen
 std::atomic<DWORD> g_callStarted{0};
 
 bool IsOurDialog(HWND window) {
@@ -104,7 +106,10 @@ DWORD WINAPI Watcher(LPVOID) {
         EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&dialog));
         EnterCriticalSection(&g_lock);
         UserPlan plan;
-        if (dialog != nullptr && g_plan) plan.swap(g_plan);
+        if (dialog != nullptr && g_plan) {
+            plan.swap(g_plan);
+            g_planTaken = true;
+        }
         LeaveCriticalSection(&g_lock);
         if (plan) {
             Seen seen = Look(dialog);
@@ -112,6 +117,7 @@ DWORD WINAPI Watcher(LPVOID) {
             EnterCriticalSection(&g_lock);
             g_seen = seen;
             LeaveCriticalSection(&g_lock);
+            SetEvent(g_planDone);
         }
         DWORD started = g_callStarted.load();
         if (started != 0 && GetTickCount() - started > 60000) {
@@ -146,10 +152,18 @@ Seen RunDialog(winetest::EntryPoint entry, Host& host, int32_t command, UserPlan
     EnterCriticalSection(&g_lock);
     g_plan = std::move(plan);
     g_seen = Seen();
+    g_planTaken = false;
+    ResetEvent(g_planDone);
     LeaveCriticalSection(&g_lock);
     g_callStarted = GetTickCount() | 1;
     *status = winetest::CallEntry(entry, command, host.request).status;
     g_callStarted = 0;
+    // A dialog can end (a posted close) before the user's part has returned:
+    // wait for it, so that what it saw is this command's and not the next one's.
+    EnterCriticalSection(&g_lock);
+    const bool taken = g_planTaken;
+    LeaveCriticalSection(&g_lock);
+    if (taken) WaitForSingleObject(g_planDone, 30000);
     EnterCriticalSection(&g_lock);
     Seen seen = g_seen;
     g_plan = nullptr;
@@ -240,6 +254,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     InitializeCriticalSection(&g_lock);
+    g_planDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     const std::string dllPath = argv[1];
     const std::string key = argv[2];
     winetest::EntryPoint entry = winetest::LoadEntry(dllPath.c_str());
