@@ -238,7 +238,8 @@ def tokenize(lines):
             elif kind == "num":
                 value = int(value.rstrip("lLuU"), 0)
             tokens.append(Token(kind, value, where))
-    tokens.append(Token("end", None, "end of input"))
+    last = lines[-1][0] if lines else "input"
+    tokens.append(Token("end", None, "%s: end of input" % last))
     return tokens
 
 
