@@ -80,6 +80,7 @@ bool JobDriver::WritePalette(const ScanPage& page, JobFailure& failure) {
 bool JobDriver::WriteBands(const ScanPage& page, uint32_t bandRows, JobFailure& failure) {
     const uint32_t height = page.image.height;
     const uint32_t rowsPerBand = bandRows == 0 ? height : std::min(bandRows, height);
+    const uint32_t bandCount = (height + rowsPerBand - 1) / rowsPerBand;
     for (uint32_t first = 0; first < height; first += rowsPerBand) {
         const ScanBand band = LayOutBand(page, first, std::min(rowsPerBand, height - first));
         image_.width = page.image.width;
@@ -91,7 +92,7 @@ bool JobDriver::WriteBands(const ScanPage& page, uint32_t bandRows, JobFailure& 
         if (!Run(CmdWriteBand, "CmdWriteBand", failure)) {
             return false;
         }
-        progress_.BandWritten(first + band.rows, height);
+        progress_.BandWritten(first / rowsPerBand + 1, bandCount, first + band.rows, height);
     }
     image_.pixels = nullptr;
     return true;

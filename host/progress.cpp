@@ -24,13 +24,13 @@ void Progress::Info(const std::string& line) {
 void Progress::PageStarted(uint32_t page, uint32_t pageCount, const std::string& description) {
     current_ = "page " + std::to_string(page) + "/" + std::to_string(pageCount) + ": " + description;
     if (!quiet_ && terminal_) {
-        ShowLine(0, 1);
+        ShowLine("", 0, 1);
     }
 }
 
-void Progress::BandWritten(uint32_t rowsDone, uint32_t rowsTotal) {
+void Progress::BandWritten(uint32_t band, uint32_t bandCount, uint32_t rowsDone, uint32_t rowsTotal) {
     if (!quiet_ && terminal_) {
-        ShowLine(rowsDone, rowsTotal);
+        ShowLine("band " + std::to_string(band) + "/" + std::to_string(bandCount), rowsDone, rowsTotal);
     }
 }
 
@@ -55,9 +55,9 @@ void Progress::Interrupt() {
     }
 }
 
-void Progress::ShowLine(uint32_t rowsDone, uint32_t rowsTotal) {
+void Progress::ShowLine(const std::string& bands, uint32_t rowsDone, uint32_t rowsTotal) {
     const unsigned percent = rowsTotal == 0 ? 100u : static_cast<unsigned>(100ull * rowsDone / rowsTotal);
-    std::printf("\r\033[K%s  %3u%%", current_.c_str(), percent);
+    std::printf("\r\033[K%s  %s %3u%%", current_.c_str(), bands.c_str(), percent);
     std::fflush(stdout);
     lineOpen_ = true;
 }

@@ -12,13 +12,13 @@ public:
 
     void Info(const std::string& line);
     void PageStarted(uint32_t page, uint32_t pageCount, const std::string& description);
-    void BandWritten(uint32_t rowsDone, uint32_t rowsTotal);
+    void BandWritten(uint32_t band, uint32_t bandCount, uint32_t rowsDone, uint32_t rowsTotal);
     void PageFinished();
     // Ends an unfinished terminal line before an error is printed.
     void Interrupt();
 
 private:
-    void ShowLine(uint32_t rowsDone, uint32_t rowsTotal);
+    void ShowLine(const std::string& bands, uint32_t rowsDone, uint32_t rowsTotal);
 
     bool quiet_;
     bool terminal_;
