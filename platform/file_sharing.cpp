@@ -66,10 +66,11 @@ bool ClaimSharing(int fd, DWORD access, DWORD shareMode) {
                    (!deniesRead || Hold(fd, kDeniesRead)) &&
                    (!deniesWrite || Hold(fd, kDeniesWrite)) &&
                    (!deniesDelete || Hold(fd, kDeniesDelete));
-    if (!claimed) {
-        FailWithErrno(errno);
-        return false;
-    }
+    // Every record is a shared lock, so claiming conflicts with nobody; it
+    // fails only where the file system keeps no such locks (some network
+    // file systems). Such files are opened without share-mode checks rather
+    // than not at all.
+    if (!claimed) return true;
     bool conflict = (wantsRead && SomeoneHolds(fd, kDeniesRead)) ||
                     (wantsWrite && SomeoneHolds(fd, kDeniesWrite)) ||
                     (deniesRead && SomeoneHolds(fd, kHoldsRead)) ||

@@ -14,7 +14,8 @@ namespace platform {
 
 // Records the opener's access and share mode on `fd` after checking them
 // against every other open description of the file. False with
-// ERROR_SHARING_VIOLATION (or the lock error) when they conflict.
+// ERROR_SHARING_VIOLATION when they conflict. On a file system without
+// open-file-description locks nothing is checked.
 bool ClaimSharing(int fd, DWORD access, DWORD shareMode);
 
 // Whether some open description of `path` refuses to share deletion (and

@@ -284,4 +284,22 @@ TEST_F(FileTest, MoveHonoursReplaceFlag) {
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
 }
 
+// Across volumes a move copies and removes the source.
+TEST_F(FileTest, MoveAcrossVolumes) {
+    struct stat here {}, there {};
+    if (stat("/dev/shm", &there) != 0 || stat(scratch.path().c_str(), &here) != 0 || here.st_dev == there.st_dev) {
+        GTEST_SKIP() << "no second volume";
+    }
+    char pattern[] = "/dev/shm/zeduz-move-XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(pattern));
+    const std::string source = scratch.File("page");
+    const std::string destination = std::string(pattern) + "/page";
+    WriteWholeFile(source, std::string(70000, 'p'));
+    EXPECT_TRUE(MoveFileExA(source.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(std::string(70000, 'p'), ReadWholeFile(destination));
+    EXPECT_TRUE(Entries().empty());
+    std::string cleanup = std::string("rm -rf ") + pattern;
+    EXPECT_EQ(0, system(cleanup.c_str()));
+}
+
 }  // namespace
