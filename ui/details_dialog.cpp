@@ -56,38 +56,51 @@ uint16_t DetailsDialog::Run() {
 
 void DetailsDialog::InitControls() {
     ShowByteOrder(window_, byteOrder_ == kByteOrderIntel);
+    // Without the choices the list stays empty and the template's position stands.
+    if (!LoadChoices()) return;
+    FillList();
+    PlaceWindow();
+}
 
+bool DetailsDialog::LoadChoices() {
     char countText[128];
     LoadResourceString(IDS_COMPRESSION_COUNT, countText, sizeof countText);
-    const int32_t count = std::min(ParseDecimal(countText), kMaxChoices);
+    const int32_t count = std::max(0, std::min(ParseDecimal(countText), kMaxChoices));
 
     delete[] choices_;
     choiceCount_ = 0;
     choices_ = AllocateChoices(count);
-    // Without the choices the list stays empty and the template's position stands.
-    if (choices_ == nullptr) return;
-    choiceCount_ = count > 0 ? count : 0;
+    if (choices_ == nullptr) return false;
+    choiceCount_ = count;
 
-    int32_t preselected = 0;
     for (int32_t j = 0; j < choiceCount_; ++j) {
         char entry[128];
         char* fields[2];
-        SplitResourceString(IDS_COMPRESSION_FIRST + static_cast<UINT>(j), 2, entry, sizeof entry,
-                            fields);
+        SplitResourceString(IDS_COMPRESSION_FIRST + static_cast<UINT>(j), 2, entry, sizeof entry, fields);
         CompressionEntry& choice = choices_[j];
         choice.value = ParseDecimal(fields[0]);
         std::strncpy(choice.label, fields[1], sizeof choice.label - 1);
         choice.label[sizeof choice.label - 1] = '\0';
+    }
+    return true;
+}
+
+void DetailsDialog::FillList() {
+    int32_t preselected = 0;
+    for (int32_t j = 0; j < choiceCount_; ++j) {
         // The last entry carrying the stored value wins.
-        if (choice.value == compression_) preselected = j;
+        if (choices_[j].value == compression_) preselected = j;
         // Inserted at the end, so list position j stays entry j even when the
         // combo box sorts.
-        SendDlgItemMessageA(window_, IDC_COMPRESSION_LIST, CB_INSERTSTRING,
-                            static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(choice.label));
+        SendDlgItemMessageA(window_, IDC_COMPRESSION_LIST, CB_INSERTSTRING, static_cast<WPARAM>(-1),
+                            reinterpret_cast<LPARAM>(choices_[j].label));
     }
-    SendDlgItemMessageA(window_, IDC_COMPRESSION_LIST, CB_SETCURSEL,
-                        static_cast<WPARAM>(preselected), 0);
+    SendDlgItemMessageA(window_, IDC_COMPRESSION_LIST, CB_SETCURSEL, static_cast<WPARAM>(preselected), 0);
+}
 
+void DetailsDialog::PlaceWindow() {
+    // A stored position is used as it is, even off every screen; with no key
+    // at all the dialog is centred.
     int32_t x = 0;
     int32_t y = 0;
     if (state_->ReadWindowPosition(&x, &y)) {

@@ -23,7 +23,13 @@ public:
 
 private:
     friend INT_PTR CALLBACK DetailsDialogProc(HWND, UINT, WPARAM, LPARAM);
+    // Byte-order buttons, the compression list and the window's place.
     void InitControls();
+    // The entries of the string table; false when they cannot be held.
+    bool LoadChoices();
+    void FillList();
+    void PlaceWindow();
+    // Takes the user's choices from the controls.
     bool ApplyControls();
 
     int32_t byteOrder_ = 18761;
