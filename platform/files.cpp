@@ -1,7 +1,7 @@
 // File handles: CreateFileA, ReadFile, WriteFile, SetFilePointer,
 // GetFileSize, FlushFileBuffers, SetEndOfFile, CloseHandle.
 //
-// A handle points to a FileObject known to the live-handle set, so a stale,
+// A handle points to a FileObject known to the live-handle list, so a stale,
 // foreign or doubly closed handle is refused with ERROR_INVALID_HANDLE instead
 // of touching freed memory.
 #include <fcntl.h>
@@ -9,12 +9,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <mutex>
-#include <unordered_set>
 
 #include "platform/fault_hooks.h"
 #include "platform/file_sharing.h"
 #include "platform/last_error.h"
+#include "platform/live_list.h"
 #include "platform/path_checks.h"
 
 using platform::FailWith;
@@ -24,45 +23,31 @@ using platform::hooks::ShouldFail;
 
 namespace {
 
-struct FileObject {
+struct FileObject : platform::LiveLinks<FileObject> {
+    FileObject(int descriptor, bool readable, bool writable)
+        : fd(descriptor), canRead(readable), canWrite(writable) {}
     int fd;
     bool canRead;
     bool canWrite;
 };
 
-struct LiveFiles {
-    std::mutex mutex;
-    std::unordered_set<FileObject*> objects;
-};
-
-LiveFiles& TheLiveFiles() {
-    static LiveFiles* files = new LiveFiles;  // outlives static destructors
-    return *files;
-}
+platform::LiveList<FileObject> liveFiles;
+static_assert(std::is_trivially_destructible_v<platform::LiveList<FileObject>>);
 
 FileObject* Lookup(HANDLE handle) {
-    LiveFiles& files = TheLiveFiles();
-    std::lock_guard<std::mutex> lock(files.mutex);
-    auto found = files.objects.find(static_cast<FileObject*>(handle));
-    if (found == files.objects.end()) {
+    if (!liveFiles.Contains(handle)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    return *found;
+    return static_cast<FileObject*>(handle);
 }
 
 HANDLE Register(FileObject* object) {
-    LiveFiles& files = TheLiveFiles();
-    std::lock_guard<std::mutex> lock(files.mutex);
-    files.objects.insert(object);
+    liveFiles.Add(object);
     return object;
 }
 
-bool Unregister(FileObject* object) {
-    LiveFiles& files = TheLiveFiles();
-    std::lock_guard<std::mutex> lock(files.mutex);
-    return files.objects.erase(object) == 1;
-}
+bool Unregister(FileObject* object) { return liveFiles.Remove(object); }
 
 int OpenFlags(DWORD access, DWORD disposition) {
     int flags = O_CLOEXEC;
@@ -138,7 +123,7 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, void* security, D
         FailWithErrno(error);
         return INVALID_HANDLE_VALUE;
     }
-    auto* object = new FileObject{fd, (access & GENERIC_READ) != 0, (access & GENERIC_WRITE) != 0};
+    auto* object = new FileObject(fd, (access & GENERIC_READ) != 0, (access & GENERIC_WRITE) != 0);
     // As on Windows: success over an existing file says so in the last error.
     SetLastError(disposition == CREATE_ALWAYS && existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return Register(object);

@@ -3,21 +3,21 @@
 //
 // A block is a header followed by its data; the handle is the header and the
 // locked address is the data, so GlobalHandle finds the header just before
-// an address. Live blocks are kept in a set: a stale or foreign handle or
+// an address. Live blocks are kept in a list: a stale or foreign handle or
 // address is refused with ERROR_INVALID_HANDLE rather than followed.
 #include <cstdlib>
-#include <mutex>
 #include <new>
-#include <unordered_set>
 
 #include "platform/fault_hooks.h"
 #include "platform/last_error.h"
+#include "platform/live_list.h"
 
 namespace {
 
-struct alignas(16) BlockHeader {
+struct alignas(16) BlockHeader : platform::LiveLinks<BlockHeader> {
+    BlockHeader(size_t size, bool isFixed) : bytes(size), fixed(isFixed) {}
     size_t bytes;
-    unsigned lockCount;
+    unsigned lockCount = 0;
     bool fixed;
 };
 
@@ -25,23 +25,12 @@ struct alignas(16) BlockHeader {
 // requests a clean failure instead of an exhausted machine.
 constexpr size_t kLargestBlock = 0x7FFFFFFF;
 
-struct LiveBlocks {
-    std::mutex mutex;
-    std::unordered_set<BlockHeader*> headers;
-};
-
-LiveBlocks& TheLiveBlocks() {
-    static LiveBlocks* blocks = new LiveBlocks;  // outlives static destructors
-    return *blocks;
-}
+platform::LiveList<BlockHeader> liveBlocks;
+static_assert(std::is_trivially_destructible_v<platform::LiveList<BlockHeader>>);
 
 void* DataOf(BlockHeader* header) { return header + 1; }
 
-bool IsLive(BlockHeader* header) {
-    LiveBlocks& blocks = TheLiveBlocks();
-    std::lock_guard<std::mutex> lock(blocks.mutex);
-    return blocks.headers.count(header) == 1;
-}
+bool IsLive(const BlockHeader* header) { return liveBlocks.Contains(header); }
 
 // The header of a handle: a moveable block's handle is its header; a fixed
 // block's handle is its data address, as on Windows.
@@ -69,12 +58,8 @@ HGLOBAL GlobalAlloc(UINT flags, size_t bytes) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    auto* header = new (memory) BlockHeader{bytes, 0, (flags & GMEM_MOVEABLE) == 0};
-    LiveBlocks& blocks = TheLiveBlocks();
-    {
-        std::lock_guard<std::mutex> lock(blocks.mutex);
-        blocks.headers.insert(header);
-    }
+    auto* header = new (memory) BlockHeader(bytes, (flags & GMEM_MOVEABLE) == 0);
+    liveBlocks.Add(header);
     return HandleOf(header);
 }
 
@@ -115,11 +100,7 @@ HGLOBAL GlobalHandle(LPCVOID lockedAddress) {
 HGLOBAL GlobalFree(HGLOBAL block) {
     BlockHeader* header = HeaderOfHandle(block);
     if (header == nullptr) return block;  // Windows: the handle back on failure
-    LiveBlocks& blocks = TheLiveBlocks();
-    {
-        std::lock_guard<std::mutex> lock(blocks.mutex);
-        blocks.headers.erase(header);
-    }
+    if (!liveBlocks.Remove(header)) return block;
     header->~BlockHeader();
     free(header);
     return nullptr;

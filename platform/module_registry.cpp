@@ -1,41 +1,18 @@
-// The set of module handles the module services have handed out.
+// Module handles are the loader's link-map entries; a handle is known when it
+// is one of the entries of the loader's list. Keeping no list of our own
+// means nothing to free when the plug-in is unloaded.
 #include "platform/module_registry.h"
 
-#include <mutex>
-#include <unordered_set>
-
-namespace {
-
-struct KnownModules {
-    std::mutex mutex;
-    std::unordered_set<HMODULE> handles;
-};
-
-KnownModules& TheKnownModules() {
-    static KnownModules* modules = new KnownModules;  // outlives static destructors
-    return *modules;
-}
-
-}  // namespace
+#include <link.h>
 
 namespace platform {
 
-void RememberModule(HMODULE module) {
-    KnownModules& modules = TheKnownModules();
-    std::lock_guard<std::mutex> lock(modules.mutex);
-    modules.handles.insert(module);
-}
-
-void ForgetModule(HMODULE module) {
-    KnownModules& modules = TheKnownModules();
-    std::lock_guard<std::mutex> lock(modules.mutex);
-    modules.handles.erase(module);
-}
-
 bool IsKnownModule(HMODULE module) {
-    KnownModules& modules = TheKnownModules();
-    std::lock_guard<std::mutex> lock(modules.mutex);
-    return modules.handles.count(module) == 1;
+    if (module == nullptr) return false;
+    for (const link_map* map = _r_debug.r_map; map != nullptr; map = map->l_next) {
+        if (static_cast<const void*>(map) == static_cast<const void*>(module)) return true;
+    }
+    return false;
 }
 
 }  // namespace platform

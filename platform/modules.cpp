@@ -57,11 +57,6 @@ HMODULE OpenByName(const std::string& name) {
 
 HMODULE ProgramModule() { return static_cast<HMODULE>(dlopen(nullptr, RTLD_NOW)); }
 
-HMODULE Remembered(HMODULE module) {
-    if (module != nullptr) platform::RememberModule(module);
-    return module;
-}
-
 // Gives back the reference that dlopen took, unless the caller keeps it.
 HMODULE Release(HMODULE module, bool keepReference) {
     if (module != nullptr && !keepReference) dlclose(module);
@@ -91,14 +86,6 @@ std::string LoadedPathOf(HMODULE module) {
     return map->l_name;
 }
 
-bool IsStillLoaded(const std::string& path) {
-    if (path.empty()) return true;  // the program
-    void* again = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
-    if (again == nullptr) return false;
-    dlclose(again);
-    return true;
-}
-
 }  // namespace
 
 HMODULE LoadLibraryA(LPCSTR path) {
@@ -111,16 +98,13 @@ HMODULE LoadLibraryA(LPCSTR path) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
-    platform::RememberModule(module);
     return module;
 }
 
 BOOL FreeLibrary(HMODULE module) {
     if (module == platform::SystemModule()) return TRUE;
     if (!platform::IsKnownModule(module)) return platform::FailWith(ERROR_INVALID_HANDLE);
-    std::string path = LoadedPathOf(module);
     if (dlclose(module) != 0) return platform::FailWith(ERROR_INVALID_HANDLE);
-    if (!IsStillLoaded(path)) platform::ForgetModule(module);
     return TRUE;
 }
 
@@ -130,7 +114,7 @@ HMODULE GetModuleHandleA(LPCSTR name) {
     if (name != nullptr && platform::IsSystemModuleName(name)) return platform::SystemModule();
     HMODULE module = LoadedModuleByName(name, false);
     if (module == nullptr) SetLastError(ERROR_MOD_NOT_FOUND);
-    return Remembered(module);
+    return module;
 }
 
 BOOL GetModuleHandleExA(DWORD flags, LPCSTR addressOrName, HMODULE* module) {
@@ -139,7 +123,7 @@ BOOL GetModuleHandleExA(DWORD flags, LPCSTR addressOrName, HMODULE* module) {
     HMODULE found = (flags & GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS)
                         ? ModuleContaining(addressOrName, keepReference)
                         : LoadedModuleByName(addressOrName, keepReference);
-    *module = Remembered(found);
+    *module = found;
     if (found == nullptr) return platform::FailWith(ERROR_MOD_NOT_FOUND);
     return TRUE;
 }

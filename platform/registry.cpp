@@ -4,37 +4,27 @@
 //
 // An opened key is a handle to its directory and the access it was opened
 // with; it can itself serve as the root of further opens. Handles are kept
-// in a live set so a stale or foreign handle gives ERROR_INVALID_HANDLE.
+// in a live list so a stale or foreign handle gives ERROR_INVALID_HANDLE.
 #include <cstring>
-#include <mutex>
-#include <unordered_set>
+#include <utility>
 
+#include "platform/live_list.h"
 #include "platform/registry_store.h"
 
 using platform::registry::Value;
 
 namespace {
 
-struct OpenKey {
+struct OpenKey : platform::LiveLinks<OpenKey> {
+    OpenKey(std::string path, REGSAM rights) : directory(std::move(path)), access(rights) {}
     std::string directory;
     REGSAM access;
 };
 
-struct LiveKeys {
-    std::mutex mutex;
-    std::unordered_set<OpenKey*> keys;
-};
+platform::LiveList<OpenKey> liveKeys;
+static_assert(std::is_trivially_destructible_v<platform::LiveList<OpenKey>>);
 
-LiveKeys& TheLiveKeys() {
-    static LiveKeys* keys = new LiveKeys;  // outlives static destructors
-    return *keys;
-}
-
-bool IsLive(OpenKey* key) {
-    LiveKeys& keys = TheLiveKeys();
-    std::lock_guard<std::mutex> lock(keys.mutex);
-    return keys.keys.count(key) == 1;
-}
+bool IsLive(const OpenKey* key) { return liveKeys.Contains(key); }
 
 // The directory a root handle stands for, and its access.
 bool RootOf(HKEY root, std::string* directory, REGSAM* access) {
@@ -52,10 +42,8 @@ bool RootOf(HKEY root, std::string* directory, REGSAM* access) {
 }
 
 HKEY NewHandle(const std::string& directory, REGSAM access) {
-    auto* key = new OpenKey{directory, access};
-    LiveKeys& keys = TheLiveKeys();
-    std::lock_guard<std::mutex> lock(keys.mutex);
-    keys.keys.insert(key);
+    auto* key = new OpenKey(directory, access);
+    liveKeys.Add(key);
     return reinterpret_cast<HKEY>(key);
 }
 
@@ -159,11 +147,7 @@ LSTATUS RegDeleteValueA(HKEY key, LPCSTR name) {
 LSTATUS RegCloseKey(HKEY key) {
     if (!platform::registry::RootDirectory(key).empty()) return ERROR_SUCCESS;
     auto* openKey = reinterpret_cast<OpenKey*>(key);
-    LiveKeys& keys = TheLiveKeys();
-    {
-        std::lock_guard<std::mutex> lock(keys.mutex);
-        if (keys.keys.erase(openKey) != 1) return ERROR_INVALID_HANDLE;
-    }
+    if (!liveKeys.Remove(openKey)) return ERROR_INVALID_HANDLE;
     delete openKey;
     return ERROR_SUCCESS;
 }
