@@ -3,11 +3,12 @@
 // reads its caption, its text and its owner, and presses OK, while the main
 // thread drives the plug-in through its entry point with raw host records.
 //
-//   status_message_box.exe <plug-in dll> <host key path> <output path>
+//   status_message_box.exe <plug-in dll> <host key path> <missing dir> <work dir>
 //
-// The output path lies in a directory that does not exist, so committing the
-// page fails with a file status (202 to 206), which must show string 3002
-// under caption 2501, owned by the host's window. Statuses without a box
+// A page for a file in the missing directory fails when it is committed with
+// a file status (202 to 206), which must show string 3002 under caption 2501,
+// owned by the host's window. A page added to a file in the work directory
+// that is no TIFF file fails with 215 and string 3003. Statuses without a box
 // (0, 209, 211) must show none.
 #include <atomic>
 #include <vector>
@@ -132,11 +133,52 @@ void ExpectNoBox(winetest::EntryPoint entry, Host& host, int32_t command, uint16
           seen.empty() ? "" : ": ", seen.empty() ? "" : seen[0].text.c_str());
 }
 
+// The command fails with a status in [low, high] and shows exactly one box:
+// the status's text under the plug-in's caption, owned by the host window.
+void ExpectBox(winetest::EntryPoint entry, Host& host, int32_t command, const char* what, uint16_t low,
+               uint16_t high, const std::string& text, const winetest::ResourceTexts& texts, HWND owner) {
+    uint16_t status = Run(entry, host, command);
+    std::vector<SeenBox> seen = TakeSeen();
+    Check(status >= low && status <= high, "%s fails with %u..%u (%u)", what, low, high, status);
+    Check(seen.size() == 1, "%s: exactly one message box (%u)", what, static_cast<unsigned>(seen.size()));
+    if (seen.empty()) return;
+    Check(seen[0].text == text, "%s: its text (\"%s\")", what, seen[0].text.c_str());
+    Check(seen[0].caption == texts.Get(2501, 31), "%s: its caption is string 2501 (\"%s\")", what,
+          seen[0].caption.c_str());
+    Check(seen[0].owner == owner, "%s: it is owned by the host's parentWindow", what);
+}
+
+void OverwriteFile(const std::string& path, const char* content) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) winetest::Fatal("overwriting the output file");
+    DWORD written = 0;
+    WriteFile(file, content, static_cast<DWORD>(strlen(content)), &written, nullptr);
+    CloseHandle(file);
+}
+
+// A committed page, then its file replaced by something that is no TIFF
+// file: the next page cannot be added to it.
+void TestNotAppendable(winetest::EntryPoint entry, const std::string& hostKey, const std::string& workDir,
+                       const winetest::ResourceTexts& texts, HWND owner) {
+    std::string output = workDir + "\\not-a-tiff.tif";
+    Host host(hostKey, output, owner);
+    host.DescribeGreyPage(0);
+    ExpectNoBox(entry, host, 2, 0, "first page: CmdPreparePage");
+    ExpectNoBox(entry, host, 4, 0, "first page: CmdBeginPage");
+    ExpectNoBox(entry, host, 5, 0, "first page: CmdWriteBand");
+    ExpectNoBox(entry, host, 6, 0, "first page: CmdEndPage");
+    OverwriteFile(output, "This is a letter, not a TIFF file.\r\n");
+    host.image[52] = 1;
+    ExpectNoBox(entry, host, 2, 0, "later page: CmdPreparePage");
+    ExpectBox(entry, host, 4, "later page onto a file that is no TIFF", 215, 215, texts.Get(3003, 127), texts, owner);
+    ExpectNoBox(entry, host, 7, 0, "CmdEndJob");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        fprintf(stderr, "usage: status_message_box <plug-in dll> <host key path> <output path>\n");
+    if (argc != 5) {
+        fprintf(stderr, "usage: status_message_box <plug-in dll> <host key path> <missing dir> <work dir>\n");
         return 2;
     }
     InitializeCriticalSection(&g_lock);
@@ -146,7 +188,7 @@ int main(int argc, char** argv) {
     HWND owner = MakeHostWindow();
     CreateThread(nullptr, 0, Watcher, nullptr, 0, nullptr);
 
-    Host host(argv[2], argv[3], owner);
+    Host host(argv[2], std::string(argv[3]) + "\\page.tif", owner);
     ExpectNoBox(entry, host, 0, 0, "CmdInitialize");
     ExpectNoBox(entry, host, 9, 211, "unknown command 9");
     host.DescribeGreyPage(1);
@@ -156,15 +198,8 @@ int main(int argc, char** argv) {
     ExpectNoBox(entry, host, 2, 0, "CmdPreparePage");
     ExpectNoBox(entry, host, 4, 0, "CmdBeginPage");
     ExpectNoBox(entry, host, 5, 0, "CmdWriteBand");
-    uint16_t status = Run(entry, host, 6);
-    std::vector<SeenBox> seen = TakeSeen();
-    Check(status >= 202 && status <= 206, "CmdEndPage into a missing directory fails with a file status (%u)", status);
-    Check(seen.size() == 1, "exactly one message box (%u)", static_cast<unsigned>(seen.size()));
-    if (!seen.empty()) {
-        Check(seen[0].text == texts.Get(3002, 127), "its text is string 3002 (\"%s\")", seen[0].text.c_str());
-        Check(seen[0].caption == texts.Get(2501, 31), "its caption is string 2501 (\"%s\")", seen[0].caption.c_str());
-        Check(seen[0].owner == owner, "it is owned by the host's parentWindow");
-    }
+    ExpectBox(entry, host, 6, "CmdEndPage into a missing directory", 202, 206, texts.Get(3002, 127), texts, owner);
     ExpectNoBox(entry, host, 7, 0, "CmdEndJob");
+    TestNotAppendable(entry, argv[2], argv[4], texts, owner);
     return winetest::Finish();
 }
