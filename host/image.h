@@ -46,7 +46,7 @@ public:
 // allocate without bound (a page must also stay below the 4 GiB that the
 // plug-in's 32-bit offsets can address).
 constexpr uint32_t kMaxImageSide = 1u << 20;
-constexpr uint64_t kMaxImageSamples = 1ull << 30;
+constexpr uint64_t kMaxImageSamples = 1ull << 28;
 
 // Throws InputError when width x height x channels is empty or too large.
 void CheckImageSize(uint32_t width, uint32_t height, int channels, const std::string& label);

@@ -2,15 +2,15 @@
 // TIFF plug-in, driving it exactly as a scanning application does.
 #include <cstdio>
 #include <exception>
+#include <new>
 #include <string>
-#include <vector>
 
-#include "host/demo_pages.h"
 #include "host/format_mapping.h"
-#include "host/image_reader.h"
+#include "host/image.h"
 #include "host/job_driver.h"
 #include "host/options.h"
 #include "host/output_path.h"
+#include "host/page_source.h"
 #include "host/plugin_library.h"
 #include "host/progress.h"
 #include "host/settings.h"
@@ -29,33 +29,22 @@ int Fail(int code, const std::string& message) {
     return code;
 }
 
-// Every input is read before the plug-in sees a page, so that a bad input
-// never leaves half a document behind.
-std::vector<ScanPage> LoadPages(const HostOptions& options) {
-    std::vector<Image> images;
-    if (options.inputs.empty()) {
-        images = MakeDemoPages();
-    }
-    for (const std::string& input : options.inputs) {
-        for (Image& image : ReadImageFile(input)) {
-            images.push_back(std::move(image));
-        }
-    }
-    MappingOptions mapping;
-    mapping.palette4WhenSmall = options.palette4WhenSmall;
-    std::vector<ScanPage> pages;
-    for (Image& image : images) {
-        pages.push_back(MapToScanPage(std::move(image), mapping));
-    }
-    return pages;
-}
-
 std::string PageLine(const ScanPage& page) {
     return page.image.label + " (" + std::to_string(page.image.width) + " x " + std::to_string(page.image.height) +
            ", " + page.Describe() + ")";
 }
 
-int RunJob(const HostOptions& options, const std::vector<ScanPage>& pages, const std::string& outputPath,
+PageGeometry GeometryOf(const HostOptions& options) {
+    PageGeometry geometry;
+    geometry.bandRows = options.bandRows;
+    geometry.xResolution = options.xResolution;
+    geometry.yResolution = options.yResolution;
+    return geometry;
+}
+
+// Writes every page; CmdEndJob also follows a failed page or an input that
+// went bad since it was checked.
+int RunJob(const HostOptions& options, const PageSource& source, uint32_t pageCount, const std::string& outputPath,
            const PluginLibrary& plugin) {
     Progress progress(options.quiet);
     JobDriver driver(plugin, progress, outputPath);
@@ -68,29 +57,40 @@ int RunJob(const HostOptions& options, const std::vector<ScanPage>& pages, const
     if (options.append && !continueFile) {
         progress.Info("note: " + outputPath + " does not exist yet; starting a new file");
     }
-    PageGeometry geometry;
-    geometry.bandRows = options.bandRows;
-    geometry.xResolution = options.xResolution;
-    geometry.yResolution = options.yResolution;
-
-    const uint32_t pageCount = static_cast<uint32_t>(pages.size());
-    for (uint32_t i = 0; i < pageCount; ++i) {
-        progress.PageStarted(i + 1, pageCount, PageLine(pages[i]));
+    const PageGeometry geometry = GeometryOf(options);
+    uint32_t pageNumber = 0;
+    std::string failed;
+    const auto writePage = [&](const ScanPage& page) {
+        progress.PageStarted(++pageNumber, pageCount, PageLine(page));
         JobFailure failure;
-        if (!driver.WritePage(pages[i], continueFile, geometry, failure)) {
-            progress.Interrupt();
-            driver.EndJob();
-            return Fail(kExitPageFailed, "page " + std::to_string(i + 1) + " (" + pages[i].image.label + "): " +
-                                             failure.command + " failed with " + DescribeStatus(failure.status));
+        if (!driver.WritePage(page, continueFile, geometry, failure)) {
+            failed = "page " + std::to_string(pageNumber) + " (" + page.image.label + "): " + failure.command +
+                     " failed with " + DescribeStatus(failure.status);
+            return false;
         }
         progress.PageFinished();
         continueFile = true;
+        return true;
+    };
+    int code = kExitOk;
+    try {
+        if (!source.ForEachPage(writePage)) {
+            code = kExitPageFailed;
+        }
+    } catch (const InputError& bad) {
+        failed = bad.what();
+        code = kExitBadSetup;
     }
+    progress.Interrupt();
     const uint16_t ended = driver.EndJob();
+    if (code != kExitOk) {
+        return Fail(code, failed);
+    }
     if (ended != 0) {
         return Fail(kExitPageFailed, std::string("CmdEndJob failed with ") + DescribeStatus(ended));
     }
-    progress.Info("wrote " + std::to_string(pageCount) + (pageCount == 1 ? " page to " : " pages to ") + outputPath);
+    progress.Info("wrote " + std::to_string(pageNumber) + (pageNumber == 1 ? " page to " : " pages to ") +
+                  outputPath);
     return kExitOk;
 }
 
@@ -104,9 +104,12 @@ int Main(int argc, char** argv) {
         std::fputs(UsageText(kProgram).c_str(), stdout);
         return kExitOk;
     }
-    std::vector<ScanPage> pages;
+    MappingOptions mapping;
+    mapping.palette4WhenSmall = options.palette4WhenSmall;
+    const PageSource source(options.inputs, mapping);
+    uint32_t pageCount = 0;
     try {
-        pages = LoadPages(options);
+        pageCount = source.CheckAll();
     } catch (const InputError& bad) {
         return Fail(kExitBadSetup, bad.what());
     }
@@ -122,7 +125,7 @@ int Main(int argc, char** argv) {
     if (!plugin.Load(pluginPath, error)) {
         return Fail(kExitBadSetup, error);
     }
-    return RunJob(options, pages, outputPath, plugin);
+    return RunJob(options, source, pageCount, outputPath, plugin);
 }
 
 }  // namespace
