@@ -56,9 +56,7 @@ PluginLibrary::~PluginLibrary() {
 #ifdef _WIN32
     FreeLibrary(static_cast<HMODULE>(handle_));
 #else
-    // Left mapped: the process is ending, and the detach handler runs at exit
-    // all the same. Unmapping it first would turn the platform layer's
-    // process-lifetime tables inside the plug-in into leak reports.
+    dlclose(handle_);
 #endif
 }
 
