@@ -60,6 +60,30 @@ def several_images_in_one_pnm(ws):
     check_output(ws, ws.path("m.tif"), pages)
 
 
+def scaled(value, maxval, top):
+    return (value * top + maxval // 2) // maxval
+
+
+def odd_maxvals(ws):
+    """Maxvals other than 2^n - 1 are scaled to 8 or 16 bits; maxval 1 grey
+    is black and white; comments may stand anywhere in the header."""
+    grey = [0, 1, 500, 999, 1000, 7]
+    rgb = [(0, 15, 7), (3, 9, 14)]
+    bits = [0, 1, 1, 0, 1, 1]
+    files = [
+        b"P5 # grey\n3 # width\n2\n1000\n" + b"".join(v.to_bytes(2, "big") for v in grey),
+        b"P3\n2 1 15\n" + b" ".join(b"%d" % v for px in rgb for v in px) + b"\n",
+        b"P2\n3 2\n1\n" + b" ".join(b"%d" % v for v in bits) + b"\n",
+    ]
+    paths = [ws.write("o%d.pnm" % i, data) for i, data in enumerate(files)]
+    run_ok(ws, "-o", "o.tif", *paths)
+    check_output(ws, ws.path("o.tif"), [
+        Page("gray", 16, 3, 2, [scaled(v, 1000, 65535) for v in grey]),
+        Page("rgb", 8, 2, 1, [tuple(scaled(v, 15, 255) for v in px) for px in rgb]),
+        Page("bilevel", 1, 3, 2, bits),
+    ])
+
+
 def unwritable_destination(ws):
     page = random_page(RNG, "gray", 8, 5, 2)
     result = ws.run("-o", ws.path("no/such/dir/out.tif"), ws.write("a.pgm", pnm_bytes(page)))
@@ -75,6 +99,7 @@ CASES = [
     ("stored settings reused by the next run", settings_persist),
     ("4-bit palettes on request", palette4_on_request),
     ("several images in one PNM file", several_images_in_one_pnm),
+    ("maxvals other than 2^n - 1", odd_maxvals),
     ("unwritable destination", unwritable_destination),
 ]
 
