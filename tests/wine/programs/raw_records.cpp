@@ -4,8 +4,9 @@
 //
 //   raw_records.exe <plug-in dll> <host key path> initialize
 //       CmdInitialize on an empty key, then with stored settings; unknown
-//       commands; commands with high bits set; CmdPreparePage. Leaves the
-//       page's registry values for the calling script to inspect.
+//       commands; commands with high bits set; CmdPreparePage; a host key
+//       path of the longest length; unloading and reloading the plug-in.
+//       Leaves the page's registry values for the calling script to inspect.
 //   raw_records.exe <plug-in dll> <host key path> end-job
 //       CmdEndJob removes the job's values and keeps the settings.
 //   raw_records.exe <plug-in dll> <host key path> no-resources
@@ -187,6 +188,35 @@ void TestPreparePage(winetest::EntryPoint entry, const std::string& hostKey) {
           "a refused page leaves ImageFormat as it was");
 }
 
+// A host key path of 248 characters makes a plug-in key path of 259, the
+// most the plug-in composes; the real registry takes it.
+void TestLongestKeyPath(winetest::EntryPoint entry, const std::string& hostKey, const winetest::ResourceTexts& texts) {
+    std::string longKey = hostKey + "\\";
+    longKey += std::string(248 - longKey.size(), 'K');
+    winetest::WriteDword(longKey, "File Type", 19789);
+    winetest::WriteDword(longKey, "Compression", 4);
+    HostRecords records(longKey);
+    Check(Call(entry, 0, records).status == 0, "CmdInitialize with a host key path of %u characters",
+          static_cast<unsigned>(longKey.size()));
+    CheckInitializeTexts(records, texts, 2506, 2508);
+    HostRecords page(longKey);
+    uint32_t format = 0;
+    Check(Call(entry, 2, page).status == 0 && winetest::ReadDword(longKey, "ImageFormat", &format) && format == 2008,
+          "CmdPreparePage stores ImageFormat under the longest key path");
+}
+
+// Detach releases the resource library; a second attach works as the first.
+void TestReload(HMODULE* plugin, const std::string& dllPath, const std::string& hostKey) {
+    Check(FreeLibrary(*plugin) != FALSE, "the plug-in unloads");
+    Check(GetModuleHandleA("ZeduzTiff.dll") == nullptr, "no plug-in module left after unloading");
+    Check(GetModuleHandleA("Vizazira.dll") == nullptr, "detach released Vizazira.dll");
+    winetest::EntryPoint entry = winetest::LoadEntry(dllPath.c_str(), plugin);
+    HostRecords records(hostKey);
+    Check(Call(entry, 0, records).status == 0 && records.request[kFilledFlag] == 1,
+          "after reloading, CmdInitialize works again");
+    Check(GetModuleHandleA("Vizazira.dll") != nullptr, "the reloaded plug-in loaded Vizazira.dll again");
+}
+
 void TestEndJob(winetest::EntryPoint entry, const std::string& hostKey) {
     HostRecords records(hostKey);
     uint16_t status = Call(entry, 7, records).status;
@@ -225,12 +255,15 @@ int main(int argc, char** argv) {
     std::string dllPath = argv[1];
     std::string hostKey = argv[2];
     std::string mode = argv[3];
-    winetest::EntryPoint entry = winetest::LoadEntry(dllPath.c_str());
+    HMODULE plugin = nullptr;
+    winetest::EntryPoint entry = winetest::LoadEntry(dllPath.c_str(), &plugin);
     if (mode == "initialize") {
         winetest::ResourceTexts texts(dllPath);
         TestInitialize(entry, hostKey, texts);
         TestCommandNumbers(entry, hostKey);
+        TestLongestKeyPath(entry, hostKey, texts);
         TestPreparePage(entry, hostKey);
+        TestReload(&plugin, dllPath, hostKey);
     } else if (mode == "end-job") {
         TestEndJob(entry, hostKey);
     } else if (mode == "no-resources") {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 
 namespace winetest {
@@ -90,28 +91,32 @@ inline std::string DirectoryOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// A string of the resource library, loaded as data beside the plug-in; the
-// texts the plug-in hands out must be exactly these (cut to `room` chars).
+// The strings of the resource library, read as data from beside the plug-in
+// (and released again, so that the test sees only the plug-in's own loading
+// of it); the texts the plug-in hands out must be exactly these, cut to
+// `room` characters.
 class ResourceTexts {
 public:
     explicit ResourceTexts(const std::string& dllPath) {
         std::string path = DirectoryOf(dllPath) + "Vizazira.dll";
-        module_ = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        if (module_ == nullptr) Fatal("loading Vizazira.dll as data");
+        HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        if (module == nullptr) Fatal("loading Vizazira.dll as data");
+        for (UINT id : {2501, 2502, 2503, 2504, 2505, 2506, 2507, 2508, 3000, 3001, 3002, 3003}) {
+            char text[1024] = {};
+            LoadStringA(module, id, text, sizeof(text));
+            texts_[id] = text;
+        }
+        FreeLibrary(module);
     }
-    ~ResourceTexts() { FreeLibrary(module_); }
-    ResourceTexts(const ResourceTexts&) = delete;
-    ResourceTexts& operator=(const ResourceTexts&) = delete;
 
     std::string Get(UINT id, size_t room) const {
-        char text[1024] = {};
-        LoadStringA(module_, id, text, sizeof(text));
-        std::string value(text);
+        auto found = texts_.find(id);
+        std::string value = found == texts_.end() ? std::string() : found->second;
         return value.size() > room ? value.substr(0, room) : value;
     }
 
 private:
-    HMODULE module_;
+    std::map<UINT, std::string> texts_;
 };
 
 // The plug-in's registry key below HKEY_CURRENT_USER for a host key path.
