@@ -49,6 +49,17 @@ inline int WaitForChild(pid_t pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+// Where the built libraries lie: $ZEDUZ_BIN_DIR, else beside this program.
+inline std::string BinDirectory() {
+    const char* fromEnvironment = getenv("ZEDUZ_BIN_DIR");
+    if (fromEnvironment != nullptr && *fromEnvironment != '\0') return fromEnvironment;
+    char program[4096];
+    ssize_t length = readlink("/proc/self/exe", program, sizeof(program) - 1);
+    std::string path(program, length > 0 ? static_cast<size_t>(length) : 0);
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
 inline std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;

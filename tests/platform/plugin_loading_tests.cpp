@@ -15,10 +15,7 @@ typedef uint32_t (*EntryPoint)(int32_t command, void* request);
 constexpr uint32_t kStatusUnknownCommand = 211;
 constexpr uint32_t kStatusNoResources = 213;
 
-std::string BinDirectory() {
-    const char* fromEnvironment = getenv("ZEDUZ_BIN_DIR");
-    return fromEnvironment != nullptr ? fromEnvironment : ".";
-}
+using platform_tests::BinDirectory;
 
 uint32_t UnknownCommandStatus(const std::string& pluginPath) {
     HMODULE plugin = LoadLibraryA(pluginPath.c_str());

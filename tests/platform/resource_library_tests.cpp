@@ -13,14 +13,7 @@
 
 namespace {
 
-std::string BinDirectory() {
-    const char* fromEnvironment = getenv("ZEDUZ_BIN_DIR");
-    if (fromEnvironment != nullptr && *fromEnvironment != '\0') return fromEnvironment;
-    char program[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, program, sizeof(program));
-    std::string path(program, length);
-    return path.substr(0, path.find_last_of('/'));
-}
+using platform_tests::BinDirectory;
 
 class ResourceLibraryTest : public platform_tests::PlatformTest {
 protected:
