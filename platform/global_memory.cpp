@@ -5,6 +5,7 @@
 // locked address is the data, so GlobalHandle finds the header just before
 // an address. Live blocks are kept in a list: a stale or foreign handle or
 // address is refused with ERROR_INVALID_HANDLE rather than followed.
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -32,13 +33,21 @@ void* DataOf(BlockHeader* header) { return header + 1; }
 
 bool IsLive(const BlockHeader* header) { return liveBlocks.Contains(header); }
 
+// The header that would precede `data`; compared with live headers only, so
+// computing it for a foreign address is harmless.
+const BlockHeader* HeaderBefore(const void* data) {
+    return reinterpret_cast<const BlockHeader*>(reinterpret_cast<uintptr_t>(data) - sizeof(BlockHeader));
+}
+
 // The header of a handle: a moveable block's handle is its header; a fixed
 // block's handle is its data address, as on Windows.
 BlockHeader* HeaderOfHandle(HGLOBAL handle) {
-    auto* asHeader = static_cast<BlockHeader*>(handle);
-    if (handle != nullptr && IsLive(asHeader) && !asHeader->fixed) return asHeader;
-    auto* beforeData = static_cast<BlockHeader*>(handle) - 1;
-    if (handle != nullptr && IsLive(beforeData) && beforeData->fixed) return beforeData;
+    if (handle != nullptr) {
+        auto* asHeader = static_cast<BlockHeader*>(handle);
+        if (IsLive(asHeader) && !asHeader->fixed) return asHeader;
+        const BlockHeader* beforeData = HeaderBefore(handle);
+        if (IsLive(beforeData) && beforeData->fixed) return const_cast<BlockHeader*>(beforeData);
+    }
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
 }
@@ -89,12 +98,12 @@ HGLOBAL GlobalHandle(LPCVOID lockedAddress) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    auto* header = static_cast<BlockHeader*>(const_cast<void*>(lockedAddress)) - 1;
+    const BlockHeader* header = HeaderBefore(lockedAddress);
     if (!IsLive(header)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    return HandleOf(header);
+    return HandleOf(const_cast<BlockHeader*>(header));
 }
 
 HGLOBAL GlobalFree(HGLOBAL block) {
