@@ -117,6 +117,11 @@ int Main(int argc, char** argv) {
     if (outputPath.empty()) {
         return Fail(kExitBadSetup, "output path " + options.output + " is too long (at most 259 characters)");
     }
+    for (const std::string& input : options.inputs) {
+        if (FullOutputPath(input) == outputPath) {
+            return Fail(kExitBadSetup, "the output file " + options.output + " is also an input");
+        }
+    }
     if (!StoreUserSettings(options.settings, error)) {
         return Fail(kExitBadSetup, error);
     }

@@ -75,6 +75,13 @@ def bad_options(ws):
     assert not any(name.endswith(".tif") for name in os.listdir(ws.work))
 
 
+def output_is_an_input(ws):
+    path = ws.write("a.pgm", GOOD_PGM)
+    refused(ws, ["-o", "a.pgm", path], ["also an input"])
+    refused(ws, ["-o", path, "a.pgm"], ["also an input"])
+    assert open(path, "rb").read() == GOOD_PGM
+
+
 def help_text(ws):
     result = run_ok(ws, "--help")
     for option in ("--output", "--append", "--byte-order", "--group4", "--band-rows", "--dpi", "--plugin"):
@@ -119,6 +126,7 @@ def mutated_inputs_never_crash(ws):
 CASES = [("bad file: " + name, bad_file_case(data, words)) for name, data, words in BAD_FILES] + [
     ("missing input", missing_input),
     ("bad options", bad_options),
+    ("output file that is also an input", output_is_an_input),
     ("help", help_text),
     ("append in the other byte order is refused", other_byte_order_append_refused),
     ("append to a file that is not a TIFF is refused", append_to_non_tiff_refused),
