@@ -32,11 +32,14 @@ bool JobDriver::Run(int32_t command, const char* name, JobFailure& failure) {
     return true;
 }
 
-void JobDriver::Initialize(std::string& formatName, std::string& settingsText) {
+bool JobDriver::Initialize(std::string& formatName, std::string& settingsText, JobFailure& failure) {
     target_.image = &image_;
-    plugin_.Call(CmdInitialize, request_);
+    if (!Run(CmdInitialize, "CmdInitialize", failure)) {
+        return false;
+    }
     formatName = FieldText(request_.formatName, sizeof request_.formatName);
     settingsText = FieldText(request_.settingsText, sizeof request_.settingsText);
+    return true;
 }
 
 void JobDriver::DescribeLayout(const ScanPage& page, bool continueFile) {

@@ -28,8 +28,9 @@ public:
     // outputPath: the full path of the output file.
     JobDriver(const PluginLibrary& plugin, Progress& progress, const std::string& outputPath);
 
-    // CmdInitialize; returns the texts the plug-in filled in.
-    void Initialize(std::string& formatName, std::string& settingsText);
+    // CmdInitialize; fills in the texts the plug-in provides. False with
+    // `failure` set when the plug-in cannot work (no resource library).
+    bool Initialize(std::string& formatName, std::string& settingsText, JobFailure& failure);
 
     // Writes one page. continueFile: add to the current (or existing) file
     // rather than start a new one. False with `failure` set when a command

@@ -50,7 +50,11 @@ int RunJob(const HostOptions& options, const PageSource& source, uint32_t pageCo
     JobDriver driver(plugin, progress, outputPath);
     std::string formatName;
     std::string settingsText;
-    driver.Initialize(formatName, settingsText);
+    JobFailure initFailure;
+    if (!driver.Initialize(formatName, settingsText, initFailure)) {
+        return Fail(kExitPageFailed, std::string(initFailure.command) + " failed with " +
+                                         DescribeStatus(initFailure.status));
+    }
     progress.Info(formatName + ": " + settingsText);
 
     bool continueFile = options.append && FileExists(outputPath);

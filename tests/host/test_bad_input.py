@@ -5,8 +5,9 @@ status name and number and exit code 1."""
 
 import os
 import random
+import shutil
 
-from host_check import Page, png_bytes, pnm_bytes, random_page, run_cases, run_ok
+from host_check import BIN_DIR, Page, png_bytes, pnm_bytes, random_page, run_cases, run_ok
 
 RNG = random.Random(5)
 GOOD_PGM = pnm_bytes(random_page(RNG, "gray", 8, 6, 4))
@@ -75,6 +76,19 @@ def bad_options(ws):
     assert not any(name.endswith(".tif") for name in os.listdir(ws.work))
 
 
+def plugin_without_resources(ws):
+    """A plug-in whose resource library is missing answers every command
+    with StatusNoResources; the host names it and stops."""
+    lonely = os.path.join(ws.root, "lonely")
+    os.makedirs(lonely)
+    shutil.copy(os.path.join(BIN_DIR, "libzeduztiff.so"), lonely)
+    refused(ws, ["--plugin", os.path.join(lonely, "libzeduztiff.so"), "-o", "x.tif"],
+            ["CmdInitialize failed with StatusNoResources (213)"], code=1)
+    assert not os.path.exists(ws.path("x.tif"))
+    refused(ws, ["--plugin", "/bin/sh", "-o", "x.tif"], ["cannot load"])
+    refused(ws, ["--plugin", os.path.join(BIN_DIR, "Vizazira.so"), "-o", "x.tif"], ["no entry point ZUVadeZoduv"])
+
+
 def output_is_an_input(ws):
     path = ws.write("a.pgm", GOOD_PGM)
     refused(ws, ["-o", "a.pgm", path], ["also an input"])
@@ -126,6 +140,7 @@ def mutated_inputs_never_crash(ws):
 CASES = [("bad file: " + name, bad_file_case(data, words)) for name, data, words in BAD_FILES] + [
     ("missing input", missing_input),
     ("bad options", bad_options),
+    ("plug-in without its resource library", plugin_without_resources),
     ("output file that is also an input", output_is_an_input),
     ("help", help_text),
     ("append in the other byte order is refused", other_byte_order_append_refused),
