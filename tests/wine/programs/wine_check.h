@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 
 namespace winetest {
@@ -91,32 +90,26 @@ inline std::string DirectoryOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// The strings of the resource library, read as data from beside the plug-in
-// (and released again, so that the test sees only the plug-in's own loading
-// of it); the texts the plug-in hands out must be exactly these, cut to
-// `room` characters.
+// A string of the resource library, read as data from beside the plug-in;
+// the texts the plug-in hands out must be exactly these, cut to `room`
+// characters. The library is loaded for each read and released at once, so
+// that the test sees only the plug-in's own loading of it.
 class ResourceTexts {
 public:
-    explicit ResourceTexts(const std::string& dllPath) {
-        std::string path = DirectoryOf(dllPath) + "Vizazira.dll";
-        HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        if (module == nullptr) Fatal("loading Vizazira.dll as data");
-        for (UINT id : {2501, 2502, 2503, 2504, 2505, 2506, 2507, 2508, 3000, 3001, 3002, 3003}) {
-            char text[1024] = {};
-            LoadStringA(module, id, text, sizeof(text));
-            texts_[id] = text;
-        }
-        FreeLibrary(module);
-    }
+    explicit ResourceTexts(const std::string& dllPath) : path_(DirectoryOf(dllPath) + "Vizazira.dll") {}
 
     std::string Get(UINT id, size_t room) const {
-        auto found = texts_.find(id);
-        std::string value = found == texts_.end() ? std::string() : found->second;
+        HMODULE module = LoadLibraryExA(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        if (module == nullptr) Fatal("loading Vizazira.dll as data");
+        char text[1024] = {};
+        LoadStringA(module, id, text, sizeof(text));
+        FreeLibrary(module);
+        std::string value(text);
         return value.size() > room ? value.substr(0, room) : value;
     }
 
 private:
-    std::map<UINT, std::string> texts_;
+    std::string path_;
 };
 
 // The plug-in's registry key below HKEY_CURRENT_USER for a host key path.
