@@ -72,9 +72,9 @@ bool JobDriver::WritePage(const ScanPage& page, bool continueFile, const PageGeo
 }
 
 bool JobDriver::WritePalette(const ScanPage& page, JobFailure& failure) {
-    const std::vector<uint8_t> record = LayOutPaletteRecord(page.image.palette);
+    std::vector<uint8_t> record = LayOutPaletteRecord(page.image.palette);
     // The palette form is read as bytes through the image pointer.
-    target_.image = reinterpret_cast<ScanImage*>(const_cast<uint8_t*>(record.data()));
+    target_.image = reinterpret_cast<ScanImage*>(record.data());
     const bool written = Run(CmdWritePalette, "CmdWritePalette", failure);
     target_.image = &image_;
     return written;
