@@ -52,15 +52,18 @@ zeduz_make_prefix() {
     if [ ! -f "$WINEPREFIX/.zeduz-ready" ]; then
       zeduz_remove_stale_prefixes
       rm -rf "$WINEPREFIX"
-      wineboot -i >/dev/null 2>&1
+      if ! wineboot -i </dev/null >"$zeduz_wine_root/wineboot.log" 2>&1; then
+        echo "wine_env.sh: wineboot failed, see $zeduz_wine_root/wineboot.log" >&2
+        exit 1
+      fi
       wineserver -w
       touch "$WINEPREFIX/.zeduz-ready"
     fi
-  ) 9>"$zeduz_wine_root/prefix.lock"
+  ) 9>"$zeduz_wine_root/prefix.lock" || { echo "wine_env.sh: no Wine prefix" >&2; return 1; }
 }
 
 if [ "${1:-}" = "--print-env" ]; then
-  zeduz_make_prefix
+  zeduz_make_prefix || exit 1
   wineserver -p10 >/dev/null 2>&1 || true
   for name in WINEARCH WINEDEBUG WINEDLLOVERRIDES WINEPREFIX ZEDUZ_WINE_RUN_KEY; do
     echo "$name=${!name}"
@@ -68,7 +71,7 @@ if [ "${1:-}" = "--print-env" ]; then
   exit 0
 fi
 
-zeduz_make_prefix
+zeduz_make_prefix || { return 1 2>/dev/null || exit 1; }
 # Keeps one Wine server up for a while between the programs of a test, so
 # that each program does not pay for starting Wine's services afresh.
 wineserver -p10 >/dev/null 2>&1 || true
