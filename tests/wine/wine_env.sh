@@ -3,7 +3,7 @@
 #
 #   source "$ZEDUZ_SOURCE_DIR/tests/wine/wine_env.sh"
 #   run_wine program.exe args...         # console program, no display
-#   run_wine_x program.exe args...       # under a private Xvfb display
+#   run_wine_x program.exe args...       # windowed, on a private Xvfb display
 #
 # Executed as `wine_env.sh --print-env`, it prints the variables (NAME=value
 # lines) for test scripts in other languages.
@@ -92,6 +92,23 @@ run_wine() {
   return "$status"
 }
 
+# Starts a private Xvfb server on the first free display (Xvfb picks it and
+# tells us through -displayfd, so parallel tests never race for a number);
+# sets zeduz_xvfb_pid and zeduz_xvfb_display.
+zeduz_start_xvfb() {
+  local numbers
+  numbers=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numbers" </dev/null >/dev/null 2>&1 &
+  zeduz_xvfb_pid=$!
+  for _ in $(seq 100); do
+    zeduz_xvfb_display=$(head -n1 "$numbers")
+    [ -n "$zeduz_xvfb_display" ] && break
+    sleep 0.1
+  done
+  rm -f "$numbers"
+  [ -n "$zeduz_xvfb_display" ]
+}
+
 # A program with windows, in a virtual desktop of its own on a private Xvfb
 # display. The desktop of its own matters: the prefix's default desktop may
 # already have been made by a program without a display, and windows could not
@@ -99,13 +116,19 @@ run_wine() {
 # so the programs report through their output (programs/wine_check.h): this
 # succeeds when the output ends its checks with "0 failed" and has no "FAIL".
 run_wine_x() {
-  local out
+  local out ok=0
+  if ! zeduz_start_xvfb; then
+    echo "FAIL no Xvfb display"
+    kill "$zeduz_xvfb_pid" 2>/dev/null || true
+    return 1
+  fi
   out=$(mktemp)
-  xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24" \
-    wine explorer "/desktop=zeduz-$$-$RANDOM,1024x768" "$@" </dev/null >"$out" 2>&1 || true
+  DISPLAY=":$zeduz_xvfb_display" wine explorer "/desktop=zeduz-$$-$RANDOM,1024x768" "$@" \
+    </dev/null >"$out" 2>&1 || true
+  kill "$zeduz_xvfb_pid" 2>/dev/null || true
+  wait "$zeduz_xvfb_pid" 2>/dev/null || true
   tr -d '\r' <"$out" | grep -v '^X connection to .* broken' >"$out.clean" || true
   cat "$out.clean"
-  local ok=0
   grep -qx '0 failed' "$out.clean" && ! grep -q '^FAIL' "$out.clean" || ok=1
   rm -f "$out" "$out.clean"
   return "$ok"
