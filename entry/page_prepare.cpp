@@ -4,6 +4,7 @@
 #include "entry/tiff_page_writer.h"
 #include "tiff/g4_encoder.h"
 #include "tiff/image_format.h"
+#include "tiff/page_chain.h"
 
 namespace {
 
@@ -27,14 +28,26 @@ PluginStatus TiffPageWriter::PreparePage() {
         imageOffset_ = kFirstDirectoryOffset;
         state_.WriteDword(value_names::kImageOffset, imageOffset_);
     } else if (pageCount_ == 0) {
-        // An object that has committed no page (the library was reloaded
-        // within the job) continues from the job's registry values rather
-        // than replacing the pages already in the file.
-        state_.ReadDword(value_names::kPageCount, &pageCount_);
-        state_.ReadDword(value_names::kNextPoint, &nextPoint_);
+        // Continuing a file of which this object has committed no page (a
+        // new job, or the library reloaded within one): the pages are those
+        // already in the output file.
+        status = CountPagesInOutput();
+        if (status != StatusOk) return status;
     }
     state_.WriteInt(value_names::kImageFormat, imageFormat_);
     state_.WriteDword(value_names::kPageCount, pageCount_);
+    return StatusOk;
+}
+
+PluginStatus TiffPageWriter::CountPagesInOutput() {
+    if (file_.OpenForRead(target_->path) != StatusOk) return StatusOk;  // no file yet: it starts with this page
+    state_.ReadInt(value_names::kFileType, &byteOrder_);
+    ChainEnd end;
+    PluginStatus status = FindChainEnd(file_, byteOrder_, &end);
+    file_.Close();
+    if (status != StatusOk) return status;
+    pageCount_ = end.pages;
+    nextPoint_ = end.nextField;
     return StatusOk;
 }
 

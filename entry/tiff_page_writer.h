@@ -47,6 +47,8 @@ protected:
     G4CoderState g4_;
 
 private:
+    // Page preparation: the pages already in a file that is continued.
+    PluginStatus CountPagesInOutput();
     // Page begin: where a later page lands, and the page file itself.
     PluginStatus LocateLaterPage(uint32_t* directoryOffset);
     PluginStatus WritePageFile(const PagePlan& plan);

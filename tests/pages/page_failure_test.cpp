@@ -106,16 +106,43 @@ TEST_F(PageJobTest, ZeroSizedPageIsRefused) {
     EXPECT_EQ(FilesIn(temp_.path()), 0u);
 }
 
-// The library is unloaded and loaded again within a job: the new object
-// continues the file from the registry instead of replacing it.
-TEST_F(PageJobTest, ReloadedPluginContinuesTheFile) {
-    std::vector<HostPage> pages{MakePage({FormatGray8, 5, 3, 0}, 1), MakePage({FormatRgb24, 3, 3, 0}, 2)};
-    ASSERT_EQ(RunPage(pages[0], false), 0);
-    PluginProcessDetach();
-    PluginProcessAttach(GetModuleHandleA(nullptr));
-    ASSERT_EQ(RunPage(pages[1], true), 0);
-    EXPECT_EQ(Run(CmdEndJob), 0);
-    CheckOutput(pages);
+// A fresh object continues a file of which it has committed no page: the
+// library reloaded within a job, or a new job that adds to an existing file.
+TEST_F(PageJobTest, FreshObjectContinuesTheFile) {
+    for (bool endJobFirst : {false, true}) {
+        std::vector<HostPage> pages{MakePage({FormatGray8, 5, 3, 0}, 1), MakePage({FormatRgb24, 3, 3, 0}, 2)};
+        ASSERT_EQ(RunPage(pages[0], false), 0);
+        if (endJobFirst) {
+            ASSERT_EQ(Run(CmdEndJob), 0);
+        }
+        PluginProcessDetach();
+        PluginProcessAttach(GetModuleHandleA(nullptr));
+        ASSERT_EQ(RunPage(pages[1], true), 0);
+        EXPECT_EQ(Run(CmdEndJob), 0);
+        CheckOutput(pages);
+    }
+}
+
+TEST_F(PageJobTest, ContinuingAFileThatCannotTakeAPage) {
+    HostPage page = MakePage({FormatGray8, 5, 3, 0}, 1);
+    struct Case {
+        const char* name;
+        std::string content;
+    };
+    const Case cases[] = {
+        {"not a TIFF", "hello, world"},
+        {"BigTIFF", std::string("II\x2B\0\x08\0\0\0\0\0\0\0\0\0\0\0", 16)},
+        {"other byte order", std::string("MM\0\x2A\0\0\0\x08", 8)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        { std::ofstream(output_path_, std::ios::binary) << c.content; }
+        EXPECT_EQ(Prepare(FormatGray8, true), StatusNotAppendable);
+        EXPECT_EQ(OutputBytes(), Bytes(c.content.begin(), c.content.end()));
+    }
+    std::remove(output_path_.c_str());  // nothing to continue: the page starts the file
+    ASSERT_EQ(RunPage(page, true), 0);
+    CheckOutput({page});
 }
 
 }  // namespace
