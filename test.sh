@@ -9,23 +9,35 @@ root=$PWD
 jobs=$(nproc)
 if [ "$(id -u)" = 0 ]; then scripts/install_packages.sh test; fi
 
+# Runs a build step quietly; on failure shows what it printed.
+quietly() {
+  local log
+  log=$(mktemp)
+  if ! "$@" >"$log" 2>&1; then
+    tail -n 80 "$log"
+    echo "failed: $*" >&2
+    exit 1
+  fi
+  rm -f "$log"
+}
+
 echo "== Windows build (i686 mingw-w64)"
-cmake -S . -B build/windows -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DZEDUZ_TESTS=ON >/dev/null
-cmake --build build/windows -j"$jobs" >/dev/null
+quietly cmake -S . -B build/windows -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake \
+  -DCMAKE_BUILD_TYPE=Release -DZEDUZ_TESTS=ON
+quietly cmake --build build/windows -j"$jobs"
 
 if [ -f tests/fuzz/CMakeLists.txt ]; then
   echo "== Fuzz targets (clang, libFuzzer)"
-  CC=clang CXX=clang++ cmake -S . -B build/fuzz -DZEDUZ_FUZZ=ON -DZEDUZ_FAULT_INJECTION=ON \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPython3_EXECUTABLE=/usr/bin/python3 >/dev/null
-  cmake --build build/fuzz -j"$jobs" >/dev/null
+  quietly env CC=clang CXX=clang++ cmake -S . -B build/fuzz -DZEDUZ_FUZZ=ON -DZEDUZ_FAULT_INJECTION=ON \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPython3_EXECUTABLE=/usr/bin/python3
+  quietly cmake --build build/fuzz -j"$jobs"
 fi
 
 echo "== Linux test build (ASan, UBSan, fault injection)"
-cmake -S . -B build/test -DZEDUZ_TESTS=ON -DZEDUZ_SANITIZE=ON -DZEDUZ_FAULT_INJECTION=ON \
+quietly cmake -S . -B build/test -DZEDUZ_TESTS=ON -DZEDUZ_SANITIZE=ON -DZEDUZ_FAULT_INJECTION=ON \
   -DZEDUZ_WINDOWS_BUILD_DIR="$root/build/windows" -DZEDUZ_FUZZ_BUILD_DIR="$root/build/fuzz" \
-  -DPython3_EXECUTABLE=/usr/bin/python3 >/dev/null
-cmake --build build/test -j"$jobs" >/dev/null
+  -DPython3_EXECUTABLE=/usr/bin/python3
+quietly cmake --build build/test -j"$jobs"
 
 echo "== Tests"
 cd build/test
