@@ -160,13 +160,6 @@ protected:
         ASSERT_EQ(Run(CmdInitialize), 0);
     }
 
-    // The fixture points TMPDIR at its own directory, which goes with it: the
-    // next fixture must find the system's temp directory again.
-    void TearDown() override {
-        PluginTest::TearDown();
-        setenv("TMPDIR", "/tmp", 1);
-    }
-
     void UseSettings(int32_t byteOrder, int32_t compression) {
         WriteValue("File Type", static_cast<uint32_t>(byteOrder));
         WriteValue("Compression", static_cast<uint32_t>(compression));
