@@ -39,7 +39,8 @@ set_target_properties(vizazira PROPERTIES PREFIX "" OUTPUT_NAME "Vizazira" SUFFI
 
 add_dependencies(zeduztiff vizazira)
 
-if(EXISTS ${CMAKE_SOURCE_DIR}/host/CMakeLists.txt)
+# The host loads the plug-in library, which the fuzz build does not make.
+if(EXISTS ${CMAKE_SOURCE_DIR}/host/CMakeLists.txt AND NOT ZEDUZ_FUZZ)
   add_subdirectory(host)
 endif()
 
@@ -50,4 +51,8 @@ endif()
 
 if(ZEDUZ_BENCH)
   add_subdirectory(bench)
+endif()
+
+if(ZEDUZ_FUZZ)
+  add_subdirectory(tests/fuzz)
 endif()

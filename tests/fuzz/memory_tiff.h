@@ -1,0 +1,21 @@
+// libtiff over bytes in memory: the independent reader the fuzz targets
+// judge the plug-in's output by.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace fuzz {
+
+using Bytes = std::vector<uint8_t>;
+
+// Decodes a CCITT Group 4 strip of `height` rows of `width` pixels into
+// rows of (width + 7) / 8 bytes, 1 = black, bits past the width cleared.
+// False when libtiff reports an error.
+bool DecodeG4Strip(const Bytes& strip, uint32_t width, uint32_t height, Bytes* rows);
+
+// The number of pages of a TIFF file when libtiff reads every directory and
+// decodes every page's strips without an error; -1 otherwise.
+int ReadablePageCount(const Bytes& file);
+
+}  // namespace fuzz
