@@ -89,6 +89,9 @@ PluginStatus TiffPageWriter::LocateLaterPage(uint32_t* directoryOffset) {
 }
 
 PluginStatus TiffPageWriter::WritePageFile(const PagePlan& plan) {
+    // A page begun and never ended is abandoned by the new one: its file
+    // would otherwise stay in the temp directory for good.
+    if (ReadPageFilePath()) FileHandle::RemoveFile(tempPath_);
     if (!NamePageTempFile(tempPath_)) return StatusCreateFailed;
     PluginStatus status = file_.CreateForWrite(tempPath_);
     if (status != StatusOk) {
