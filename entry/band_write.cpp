@@ -1,5 +1,6 @@
 // The page's image data: bands converted to strip rows (or Group 4 coded)
 // and appended to the page file, and the colour map of palette pages.
+#include "entry/page_file_settings.h"
 #include "entry/tiff_page_writer.h"
 #include "output/global_block.h"
 #include "platform/win32.h"
@@ -34,8 +35,13 @@ PluginStatus TiffPageWriter::WriteBand() {
         FileHandle::RemoveFile(tempPath_);
         return status;
     }
+    status = AdoptPageFileSettings();
+    if (status == StatusBadSequence) {
+        file_.Close();  // not a page of this format: nothing is touched
+        return status;
+    }
     int32_t high = 0;
-    status = file_.Seek(0, &high, FILE_END);
+    if (status == StatusOk) status = file_.Seek(0, &high, FILE_END);
     if (status == StatusOk) status = AppendBand();
     if (status != StatusOk) {
         AbandonPage();
@@ -47,6 +53,18 @@ PluginStatus TiffPageWriter::WriteBand() {
     state_.WriteDword(value_names::kImageSize, imageSize_);
     ReleaseStaging();
     return closeStatus;
+}
+
+// The band is coded in the byte order and compression the page was begun
+// with, whatever the settings say by now.
+PluginStatus TiffPageWriter::AdoptPageFileSettings(uint32_t* pageHeight) {
+    PageFileSettings page{};
+    PluginStatus status = ReadPageFileSettings(file_, pageCount_, imageFormat_, byteOrder_, &page);
+    if (status != StatusOk) return status;
+    byteOrder_ = page.byteOrder;
+    compression_ = page.compression;
+    if (pageHeight != nullptr) *pageHeight = page.height;
+    return StatusOk;
 }
 
 // A band the page cannot take is refused before anything is touched.

@@ -106,8 +106,14 @@ PluginStatus TiffPageWriter::EndPage() {
 
 PluginStatus TiffPageWriter::FinishPageFile(PageFileFacts* facts) {
     PluginStatus status = file_.OpenForUpdate(tempPath_);
+    uint32_t pageHeight = 0;
+    if (status == StatusOk) status = AdoptPageFileSettings(&pageHeight);
     if (status == StatusOk) status = ReadPageFileFacts(facts);
-    if (status == StatusOk && IsGroup4Page(imageFormat_, compression_)) status = FinishGroup4Strip(*facts);
+    // A Group 4 strip without all its rows would decode short: bands are
+    // missing, as with an uncompressed strip shorter than declared.
+    const bool group4 = IsGroup4Page(imageFormat_, compression_);
+    if (status == StatusOk && group4 && g4_.rowsCoded < pageHeight) status = StatusBadSequence;
+    if (status == StatusOk && group4) status = FinishGroup4Strip(*facts);
     if (status == StatusOk) status = TrimAndPadStrip(facts);
     if (status == StatusOk) status = file_.Close();
     return status;

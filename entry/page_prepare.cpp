@@ -34,9 +34,19 @@ PluginStatus TiffPageWriter::PreparePage() {
         status = CountPagesInOutput();
         if (status != StatusOk) return status;
     }
+    AbandonOpenPage();
     state_.WriteInt(value_names::kImageFormat, imageFormat_);
     state_.WriteDword(value_names::kPageCount, pageCount_);
     return StatusOk;
+}
+
+// A page prepared while another was begun and never ended replaces it: the
+// old page file cannot be ended as a page of the new format.
+void TiffPageWriter::AbandonOpenPage() {
+    if (!ReadPageFilePath()) return;
+    FileHandle::RemoveFile(tempPath_);
+    state_.DeleteValue(value_names::kTempFile);
+    state_.DeleteValue(value_names::kLoopCount);
 }
 
 PluginStatus TiffPageWriter::CountPagesInOutput() {

@@ -54,6 +54,9 @@ private:
     PluginStatus WritePageFile(const PagePlan& plan);
     // Bands and palette.
     PluginStatus CheckBandRecord() const;
+    // Takes the byte order and compression (and the height, when asked) from
+    // the open page file: a page ends as it was begun.
+    PluginStatus AdoptPageFileSettings(uint32_t* pageHeight = nullptr);
     PluginStatus AppendBand();
     PluginStatus WriteColorMap();
     // Page end: completing the page file and committing it.
@@ -67,4 +70,6 @@ private:
     void AbandonPage();
     // Reads "TempFile"; false when there is none or it is not a page file.
     bool ReadPageFilePath();
+    // Deletes the page file of a page begun and not ended, and its values.
+    void AbandonOpenPage();
 };

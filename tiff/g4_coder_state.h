@@ -10,4 +10,5 @@ struct G4CoderState {
     int32_t freeBits = 8;              // free positions left in `bits`; 8 means empty
     uint8_t* referenceLine = nullptr;  // global-memory block of rowBytes bytes, or none
     uint32_t referenceBytes = 0;       // size of the reference line block
+    uint32_t rowsCoded = 0;            // rows of the page coded so far
 };

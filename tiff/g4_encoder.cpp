@@ -182,6 +182,7 @@ PluginStatus EncodeBandG4(G4CoderState& coder, const uint8_t* pixels, uint32_t w
     }
     const uint32_t count = writer.Finish(coder);
     StoreReferenceLine(coder, sourceRow - rowBytes, width);
+    coder.rowsCoded = rows > UINT32_MAX - coder.rowsCoded ? UINT32_MAX : coder.rowsCoded + rows;
     if (count == 0) return StatusOk;
     return sink.Append(workspace.code, count);
 }
@@ -213,5 +214,6 @@ void ReleaseReferenceLine(G4CoderState& coder) {
 void ResetCoder(G4CoderState& coder) {
     coder.bits = 0;
     coder.freeBits = 8;
+    coder.rowsCoded = 0;
     ReleaseReferenceLine(coder);
 }

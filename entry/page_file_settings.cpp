@@ -1,0 +1,63 @@
+#include "entry/page_file_settings.h"
+
+#include "tiff/byte_order.h"
+#include "tiff/directory_entry.h"
+#include "tiff/directory_layout.h"
+#include "tiff/image_format.h"
+
+namespace {
+
+constexpr uint32_t kHeaderBytes = 8;
+// Entry indexes shared by every layout.
+constexpr uint32_t kImageLengthIndex = 2;
+constexpr uint32_t kCompressionIndex = 4;
+
+PluginStatus ReadAt(FileHandle& file, uint32_t position, uint32_t count, uint8_t* bytes) {
+    int32_t high = 0;
+    PluginStatus status = file.Seek(static_cast<int32_t>(position), &high, FILE_BEGIN);
+    return status != StatusOk ? status : file.Read(count, bytes);
+}
+
+int32_t OtherByteOrder(int32_t byteOrder) {
+    return byteOrder == ByteOrderIntel ? ByteOrderMotorola : ByteOrderIntel;
+}
+
+// A one-value SHORT or LONG entry with the given tag.
+bool EntryValue(const uint8_t* entry, uint16_t tag, int32_t byteOrder, uint32_t* value) {
+    if (GetShort(entry, byteOrder) != tag || GetLong(entry + 4, byteOrder) != 1) return false;
+    uint16_t type = GetShort(entry + 2, byteOrder);
+    if (type == TypeShort) *value = GetShort(entry + 8, byteOrder);
+    else if (type == TypeLong) *value = GetLong(entry + 8, byteOrder);
+    else return false;
+    return true;
+}
+
+}  // namespace
+
+PluginStatus ReadPageFileSettings(FileHandle& file, uint32_t pageCount, int32_t format, int32_t settingsByteOrder,
+                                  PageFileSettings* settings) {
+    const FormatLayout* layout = FindLayout(format);
+    if (layout == nullptr) return StatusBadSequence;
+    const uint32_t directory = pageCount == 0 ? kHeaderBytes : 0;
+    uint8_t count[2];
+    PluginStatus status = ReadAt(file, directory, sizeof(count), count);
+    if (status != StatusOk) return status;
+
+    // The entry count reads right in one byte order only (it is below 256).
+    int32_t byteOrder = settingsByteOrder == ByteOrderIntel ? ByteOrderIntel : ByteOrderMotorola;
+    if (GetShort(count, byteOrder) != layout->entryCount) byteOrder = OtherByteOrder(byteOrder);
+    if (GetShort(count, byteOrder) != layout->entryCount) return StatusBadSequence;
+
+    uint8_t entries[12 * (kCompressionIndex + 1)];
+    status = ReadAt(file, directory + 2, sizeof(entries), entries);
+    if (status != StatusOk) return status;
+    uint32_t height = 0;
+    uint32_t compression = 0;
+    if (!EntryValue(entries + 12 * kImageLengthIndex, TagImageLength, byteOrder, &height) ||
+        !EntryValue(entries + 12 * kCompressionIndex, TagCompression, byteOrder, &compression))
+        return StatusBadSequence;
+    settings->byteOrder = byteOrder;
+    settings->compression = compression == CompressionGroup4 ? CompressionGroup4 : CompressionNone;
+    settings->height = height;
+    return StatusOk;
+}
