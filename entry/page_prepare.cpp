@@ -5,6 +5,7 @@
 #include "tiff/g4_encoder.h"
 #include "tiff/image_format.h"
 #include "tiff/page_chain.h"
+#include "platform/win32.h"
 
 namespace {
 
@@ -50,7 +51,12 @@ void TiffPageWriter::AbandonOpenPage() {
 }
 
 PluginStatus TiffPageWriter::CountPagesInOutput() {
-    if (file_.OpenForRead(target_->path) != StatusOk) return StatusOk;  // no file yet: it starts with this page
+    if (file_.OpenForRead(target_->path) != StatusOk) {
+        // No file yet: it starts with this page. A file that is there but
+        // cannot be read now is never taken for a missing one and replaced.
+        DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? StatusOk : StatusOpenFailed;
+    }
     state_.ReadInt(value_names::kFileType, &byteOrder_);
     ChainEnd end;
     PluginStatus status = FindChainEnd(file_, byteOrder_, &end);
