@@ -85,7 +85,9 @@ PluginStatus TiffPageWriter::EndPage() {
         file_.Close();  // an unfinished page stays as it is: more bands may come
         return status;
     }
-    if (status == StatusOk && !FileHandle::HasRoomFor(target_->path, tempPath_)) status = StatusDiskFull;
+    // The page file is measured already: it needs no second opening, whose
+    // failure would read as a full disk.
+    if (status == StatusOk && !RoomOrUnknown(FreeSpace(target_->path), facts.fileSize)) status = StatusDiskFull;
     if (status == StatusOk) {
         status = pageCount_ > 0 ? AppendLaterPage(facts, previousLink) : CommitFirstPage(tempPath_, target_->path);
     }
