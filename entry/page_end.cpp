@@ -218,6 +218,10 @@ PluginStatus TiffPageWriter::AppendLaterPage(const PageFileFacts& facts, uint32_
         PutLong(link.bytes, facts.directoryOffset, byteOrder_);
         status = AppendAndLink(file_, tempPath_, target_->path, end.fileSize, link);
     }
-    PluginStatus closeStatus = file_.Close();
-    return status != StatusOk ? status : closeStatus;
+    // Once appended, flushed and linked the page is committed, and a close
+    // that fails cannot take it back: reporting a failure would make the
+    // host send the page again. The handle goes at the next open or the
+    // job's end.
+    file_.Close();
+    return status;
 }
