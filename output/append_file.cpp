@@ -40,5 +40,8 @@ PluginStatus FileHandle::AppendFile(const char* sourcePath, const char* destinat
     if (status != StatusOk) Truncate(originalSize);
 
     ReleaseBlock(buffer);
+    // Closed here and, should that fail, once more by the destructor: a
+    // handle left open would keep the page file from being deleted.
+    source.Close();
     return status;
 }
