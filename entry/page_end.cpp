@@ -1,6 +1,8 @@
 // The end of a page: the page file completed (Group 4 tail and sizes, strip
 // trimmed to its declared length and padded to a word boundary) and then
 // committed to the output file.
+#include <cstring>
+
 #include "entry/tiff_page_writer.h"
 #include "output/page_commit.h"
 #include "platform/win32.h"
@@ -100,7 +102,9 @@ PluginStatus TiffPageWriter::EndPage() {
     ++pageCount_;
     state_.WriteDword(value_names::kPageCount, pageCount_);
     state_.WriteDword(value_names::kNextPoint, nextPoint_);
-    FileHandle::RemoveFile(tempPath_);
+    if (FileHandle::RemoveFile(tempPath_) != StatusOk && GetLastError() != ERROR_FILE_NOT_FOUND) {
+        std::memcpy(strayPageFile_, tempPath_, sizeof(strayPageFile_));
+    }
     state_.DeleteValue(value_names::kTempFile);
     state_.DeleteValue(value_names::kLoopCount);
     return StatusOk;

@@ -68,6 +68,13 @@ PluginStatus TiffPageWriter::CountPagesInOutput() {
 }
 
 PluginStatus TiffPageWriter::DiscardTempFile() {
+    // A page file still held (its close failed) cannot be deleted.
+    if (file_.IsOpen()) file_.Close();
+    // A committed page's file that could not be deleted at its end.
+    if (strayPageFile_[0] != '\0') {
+        FileHandle::RemoveFile(strayPageFile_);
+        strayPageFile_[0] = '\0';
+    }
     // Only a page file of ours is deleted, whatever the registry names.
     if (state_.ReadString(value_names::kTempFile, tempPath_) && IsPageTempFile(tempPath_)) {
         FileHandle::RemoveFile(tempPath_);

@@ -45,6 +45,8 @@ protected:
     uint32_t imageSize_ = 0;
     uint32_t imageOffset_ = 0;
     G4CoderState g4_;
+    // A committed page's file whose deletion failed; the job's end retries.
+    char strayPageFile_[260] = {};
 
 private:
     // Page preparation: the pages already in a file that is continued.
