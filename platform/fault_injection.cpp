@@ -2,7 +2,10 @@
 // space, a write budget and lead bytes. Compiled into test builds only.
 #ifdef ZEDUZ_FAULT_INJECTION
 
+#include <signal.h>
+
 #include <array>
+#include <cstdlib>
 #include <mutex>
 
 #include "platform/fault_hooks.h"
@@ -10,7 +13,7 @@
 
 namespace {
 
-constexpr size_t kServiceCount = static_cast<size_t>(platform::testing::Service::ObjectAlloc) + 1;
+constexpr size_t kServiceCount = static_cast<size_t>(platform::testing::Service::FreeSpace) + 1;
 
 struct ServicePlan {
     int calls = 0;
@@ -37,6 +40,17 @@ ServicePlan& PlanOf(Controls& controls, platform::testing::Service service) {
     return controls.plans[static_cast<size_t>(service)];
 }
 
+// ZEDUZ_CRASH_AT_CALL: the process dies at that service call, as on a power
+// cut or a killed host, so that a test can look at what the files hold.
+void CrashAtCall() {
+    static const long crashAt = [] {
+        const char* value = std::getenv("ZEDUZ_CRASH_AT_CALL");
+        return value != nullptr ? std::strtol(value, nullptr, 10) : 0L;
+    }();
+    static long calls = 0;
+    if (crashAt > 0 && ++calls == crashAt) raise(SIGKILL);
+}
+
 }  // namespace
 
 namespace platform::hooks {
@@ -53,6 +67,10 @@ bool ChargeWrite(uint64_t bytes) {
 }
 
 FreeSpaceMode FreeSpaceSetting(uint64_t* injectedBytes) {
+    if (platform::testing::ConsumeFault(Service::FreeSpace)) {
+        *injectedBytes = 0;
+        return FreeSpaceMode::Injected;
+    }
     Controls& controls = TheControls();
     std::lock_guard<std::mutex> lock(controls.mutex);
     *injectedBytes = controls.injectedFreeSpace;
@@ -76,6 +94,7 @@ bool IsLeadByte(uint8_t value) {
 namespace platform::testing {
 
 bool ConsumeFault(Service service) {
+    CrashAtCall();
     Controls& controls = TheControls();
     std::lock_guard<std::mutex> lock(controls.mutex);
     ServicePlan& plan = PlanOf(controls, service);

@@ -27,6 +27,7 @@ enum class Service {
     Copy,    // CopyFileA, MoveFileExA
     Alloc,   // GlobalAlloc, GlobalLock
     ObjectAlloc,  // the plug-in's own objects (plug-in object, dialogs), via ConsumeFault
+    FreeSpace,    // GetDiskFreeSpaceExA, GetDiskFreeSpaceA: a failing query reports a full volume (0 bytes)
 };
 
 // Counts one call of the service and tells whether it must fail. The
@@ -38,6 +39,10 @@ void FailCalls(Service service, int count, int skip = 0);
 
 // Calls of the service made since the last Reset (failed ones included).
 int CallCount(Service service);
+
+// Crash tests of whole processes: when the environment variable
+// ZEDUZ_CRASH_AT_CALL holds N, the process kills itself with SIGKILL at the
+// N-th call (counting from 1) of any service above, before that call runs.
 
 // What every volume reports as free space: a byte count, or nullopt for
 // "cannot be determined" (both free-space queries fail). Unset: the real value.
