@@ -1,0 +1,131 @@
+// Adding pages to an existing file from a plug-in object that has committed
+// none of its pages (a new process, yesterday's file): the pages go behind
+// the existing ones, found from the file's own directory chain, and a file
+// whose chain cannot be trusted is refused untouched.
+#include <fstream>
+
+#include "reliability/reliability_job.h"
+#include "tiff/byte_order.h"
+
+namespace reliability {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+class ContinueFile : public ReliabilityTest {
+protected:
+    // Two pages written by an ended job; the plug-in then reloaded.
+    std::vector<HostPage> WriteTwoPageFile(int32_t byteOrder) {
+        JobSpec job{"two", byteOrder, 1, {{FormatGray8, 5, 3, 0}, {FormatRgb24, 3, 4, 2}}};
+        StartAfresh(job);
+        std::vector<HostPage> pages = MakePages(job, 41);
+        EXPECT_EQ(RunPages(pages, 0, false).status, 0);
+        EXPECT_EQ(Run(CmdEndJob), 0);
+        ReloadPlugin();
+        return pages;
+    }
+    void WriteOutput(const Bytes& bytes) {
+        std::ofstream out(output_path_, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+};
+
+TEST_F(ContinueFile, NewProcessAppendsBehindTheExistingPages) {
+    for (int32_t order : {ByteOrderIntel, ByteOrderMotorola}) {
+        SCOPED_TRACE(order);
+        std::vector<HostPage> pages = WriteTwoPageFile(order);
+        Bytes before = OutputBytes();
+        pages.push_back(MakePage({FormatBilevel, 12, 5, 2}, 3));
+        ASSERT_EQ(RunPages(pages, 2, true).status, 0);
+        uint32_t pageCount = 0;
+        ASSERT_TRUE(ReadValue("Page Count", &pageCount));
+        EXPECT_EQ(pageCount, 3u);
+        EXPECT_EQ(Run(CmdEndJob), 0);
+        ExpectOutputHolds(pages, 3);
+        // Only the old last page's next-directory field changed.
+        Bytes after = OutputBytes();
+        size_t changed = 0;
+        for (size_t i = 0; i < before.size(); ++i) changed += before[i] != after[i];
+        EXPECT_LE(changed, 4u);
+        ExpectNoLeftovers();
+    }
+}
+
+// A host killed after a commit left its job values behind, one page behind
+// the file: the file's own chain says where the page goes and what it is.
+TEST_F(ContinueFile, StaleJobValuesYieldToTheFile) {
+    std::vector<HostPage> pages = WriteTwoPageFile(ByteOrderIntel);
+    WriteValue("Page Count", 1);
+    WriteValue("Next Point", 178);
+    WriteValue("Image Offset", 8);
+    pages.push_back(MakePage({FormatGray4, 7, 2, 0}, 4));
+    ASSERT_EQ(RunPages(pages, 2, true).status, 0);
+    EXPECT_EQ(Run(CmdEndJob), 0);
+    ExpectOutputHolds(pages, 3);
+}
+
+// A file that is there but cannot be opened is never taken for a missing
+// file and replaced.
+TEST_F(ContinueFile, UnreadableFileIsNotReplaced) {
+    std::vector<HostPage> pages = WriteTwoPageFile(ByteOrderIntel);
+    Bytes before = OutputBytes();
+    platform::testing::FailCalls(platform::testing::Service::Open, 1);
+    HostPage page = MakePage({FormatGray8, 4, 4, 0}, 5);
+    EXPECT_EQ(RunOnePage(page, true).status, StatusOpenFailed);
+    EXPECT_EQ(Run(CmdEndJob), 0);
+    EXPECT_EQ(OutputBytes(), before);
+    pages.push_back(page);
+    ASSERT_EQ(RunPages(pages, 2, true).status, 0);  // the retry succeeds
+    ExpectOutputHolds(pages, 3);
+}
+
+// Damaged files, each made from a good two-page Intel file (page 1's
+// directory at 8 with 14 entries, its next field at 178; page 2 behind it).
+struct DamageCase {
+    const char* name;
+    void (*damage)(Bytes& file);
+};
+
+uint32_t SecondDirectory(const Bytes& file) { return GetLong(file.data() + 178, ByteOrderIntel); }
+
+const DamageCase kDamage[] = {
+    {"Empty", [](Bytes& f) { f.clear(); }},
+    {"HeaderOnly", [](Bytes& f) { f.resize(8); }},
+    {"FirstDirectoryPastTheEnd", [](Bytes& f) { PutLong(f.data() + 4, static_cast<uint32_t>(f.size()) + 64, ByteOrderIntel); }},
+    {"FirstDirectoryOdd", [](Bytes& f) { PutLong(f.data() + 4, 9, ByteOrderIntel); }},
+    {"FirstDirectoryZero", [](Bytes& f) { PutLong(f.data() + 4, 0, ByteOrderIntel); }},
+    {"EntryCountOverruns", [](Bytes& f) { PutShort(f.data() + 8, 0xFFFF, ByteOrderIntel); }},
+    {"NextDirectoryPastTheEnd", [](Bytes& f) { PutLong(f.data() + 178, static_cast<uint32_t>(f.size()) + 2, ByteOrderIntel); }},
+    {"NextDirectoryInsideTheLastEntry", [](Bytes& f) { PutLong(f.data() + 178, static_cast<uint32_t>(f.size()) - 4, ByteOrderIntel); }},
+    {"ChainPointsAtItself", [](Bytes& f) { PutLong(f.data() + 178, 8, ByteOrderIntel); }},
+    {"ChainLoopsBack", [](Bytes& f) {
+         uint32_t second = SecondDirectory(f);
+         uint32_t entries = GetShort(f.data() + second, ByteOrderIntel);
+         PutLong(f.data() + second + 2 + 12 * entries, 8, ByteOrderIntel);
+     }},
+    {"LastStripCutShort", [](Bytes& f) { f.resize(f.size() - 10); }},
+};
+
+class DamagedFile : public ContinueFile, public ::testing::WithParamInterface<DamageCase> {};
+
+TEST_P(DamagedFile, IsRefusedUntouched) {
+    WriteTwoPageFile(ByteOrderIntel);
+    Bytes damaged = OutputBytes();
+    GetParam().damage(damaged);
+    WriteOutput(damaged);
+    platform::testing::MessageBoxes().clear();
+
+    JobOutcome outcome = RunOnePage(MakePage({FormatGray8, 4, 4, 0}, 6), true);
+    EXPECT_EQ(outcome.status, StatusNotAppendable);
+    EXPECT_EQ(outcome.command, CmdPreparePage);
+    ExpectMessageFor(StatusNotAppendable);
+    EXPECT_EQ(Run(CmdEndJob), 0);
+    EXPECT_EQ(OutputBytes(), damaged);
+    ExpectNoLeftovers();
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, DamagedFile, ::testing::ValuesIn(kDamage),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace reliability

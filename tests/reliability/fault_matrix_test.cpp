@@ -1,0 +1,187 @@
+// The fault matrix: whole single- and multi-page jobs, uncompressed and
+// Group 4, with each service failing at each of its calls in turn (the calls
+// of a clean run are counted first). Every fault must end in a clear status
+// with its message box, leave the output holding exactly the pages committed
+// before it, leave no page file behind once the job ends, and leave a file
+// that the next job can continue. FAULT_MATRIX.md lists the cases.
+#include <string>
+#include <vector>
+
+#include "reliability/reliability_job.h"
+
+namespace reliability {
+namespace {
+
+using platform::testing::CallCount;
+using platform::testing::FailCalls;
+using platform::testing::Service;
+
+struct ServiceCase {
+    const char* name;
+    Service service;
+    std::vector<uint16_t> statuses;  // what a failing call may end in; 0: the plug-in rides it out
+};
+
+const std::vector<JobSpec> kJobs = {
+    {"SinglePalettePage", ByteOrderIntel, 1, {{FormatPalette8, 9, 6, 2}}},
+    {"MultiPageUncompressed", ByteOrderMotorola, 1,
+     {{FormatRgb24, 7, 5, 2}, {FormatPalette4, 5, 4, 3}, {FormatGray16, 6, 3, 0}, {FormatBilevel, 20, 4, 3}}},
+    {"MultiPageGroup4", ByteOrderIntel, 4,
+     {{FormatBilevel, 40, 12, 5}, {FormatGray8, 5, 3, 0}, {FormatBilevel, 33, 7, 3}}},
+    // The second page (72,190 bytes) is appended in two chunks.
+    {"AppendInChunks", ByteOrderIntel, 1, {{FormatGray4, 9, 4, 0}, {FormatRgb24, 200, 120, 40}}},
+};
+
+const std::vector<ServiceCase> kServices = {
+    {"Create", Service::Create, {StatusCreateFailed}},
+    // The first page's copy is flushed through an opening of its own before
+    // it is renamed into place; a failure there fails the copy (202).
+    {"Open", Service::Open, {StatusOpenFailed, StatusCreateFailed}},
+    {"Read", Service::Read, {StatusReadFailed}},
+    {"Write", Service::Write, {StatusWriteFailed}},
+    {"Seek", Service::Seek, {StatusSeekFailed}},
+    {"Close", Service::Close, {0, StatusCloseFailed, StatusCreateFailed}},
+    {"Delete", Service::Delete, {0}},
+    {"Copy", Service::Copy, {StatusCreateFailed}},
+    {"Alloc", Service::Alloc, {StatusNoMemory, StatusDiskFull}},
+    {"FreeSpace", Service::FreeSpace, {StatusDiskFull}},
+};
+
+void PrintTo(const ServiceCase& service, std::ostream* out) { *out << service.name; }
+
+bool Allowed(const ServiceCase& service, uint16_t status) {
+    if (status == 0) return true;  // checked below: then every page is in the file
+    for (uint16_t allowed : service.statuses)
+        if (allowed == status) return true;
+    return false;
+}
+
+class FaultMatrix : public ReliabilityTest,
+                    public ::testing::WithParamInterface<std::tuple<JobSpec, ServiceCase>> {};
+
+TEST_P(FaultMatrix, EachCallFailsInTurn) {
+    const JobSpec& job = std::get<0>(GetParam());
+    const ServiceCase& service = std::get<1>(GetParam());
+    std::vector<HostPage> pages = MakePages(job, 17);
+
+    StartAfresh(job);
+    JobOutcome clean = RunPages(pages, 0, false);
+    ASSERT_EQ(clean.status, 0) << "clean run, command " << clean.command;
+    ASSERT_EQ(Run(CmdEndJob), 0);
+    int calls = CallCount(service.service);
+    RecordProperty("calls", calls);
+    ExpectOutputHolds(pages, pages.size());
+
+    for (int index = 0; index < calls && !HasFailure(); ++index) {
+        SCOPED_TRACE(std::string(service.name) + " call " + std::to_string(index) + " of " + std::to_string(calls));
+        StartAfresh(job);
+        FailCalls(service.service, 1, index);
+        JobOutcome outcome = RunPages(pages, 0, false);
+
+        EXPECT_TRUE(Allowed(service, outcome.status))
+            << "status " << outcome.status << " from command " << outcome.command;
+        if (outcome.status == 0) {
+            EXPECT_EQ(outcome.committed, pages.size());
+        }
+        ExpectMessageFor(outcome.status);
+        uint32_t pageCount = 0;
+        if (ReadValue("Page Count", &pageCount)) {
+            EXPECT_EQ(pageCount, outcome.committed) << "registry page count";
+        }
+
+        EXPECT_EQ(Run(CmdEndJob), 0);
+        ExpectNoLeftovers();
+        ExpectOutputHolds(pages, outcome.committed);
+
+        // The job goes on in a new job: the file takes the remaining pages.
+        platform::testing::Reset();
+        JobOutcome rest = RunPages(pages, outcome.committed, outcome.committed > 0);
+        EXPECT_EQ(rest.status, 0) << "continuing after the fault, command " << rest.command;
+        EXPECT_EQ(Run(CmdEndJob), 0);
+        ExpectNoLeftovers();
+        ExpectOutputHolds(pages, pages.size());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, FaultMatrix, ::testing::Combine(::testing::ValuesIn(kJobs), ::testing::ValuesIn(kServices)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
+                         });
+
+// Free space exactly equal to what a test asks for is room; one byte less
+// is StatusDiskFull with the page abandoned and the output untouched.
+struct RoomCase {
+    const char* name;
+    int32_t command;      // the command whose free-space test is met
+    PageSpec page;
+    bool laterPage;       // a page appended behind one already committed
+    uint64_t needed;      // the bytes that test asks for
+};
+
+const RoomCase kRoomCases[] = {
+    // 14 entries: 168 + 30 + 5,000 bytes of the page.
+    {"BeginFirstGrey", CmdBeginPage, {FormatGray8, 100, 50, 0}, false, 5198},
+    {"BeginLaterGrey", CmdBeginPage, {FormatGray8, 100, 50, 0}, true, 5198},
+    // Palette pages count 786 + 12 * 15 for their directory.
+    {"BeginPalette", CmdBeginPage, {FormatPalette8, 4, 2, 0}, false, 974},
+    {"ColorMap", CmdWritePalette, {FormatPalette8, 4, 2, 0}, false, 1536},
+    {"EndFirstPage", CmdEndPage, {FormatGray8, 100, 50, 0}, false, 5198},
+    {"EndLaterPage", CmdEndPage, {FormatGray8, 100, 50, 0}, true, 5190},
+};
+
+class FreeSpaceRoom : public ReliabilityTest, public ::testing::WithParamInterface<RoomCase> {
+protected:
+    // Runs the page with `freeSpace` reported only during the command met.
+    JobOutcome RunWithSpace(const RoomCase& c, const HostPage& page, uint64_t freeSpace) {
+        JobOutcome outcome;
+        auto run = [&](int32_t command, auto action) {
+            if (outcome.status != 0) return;
+            if (command == c.command) platform::testing::SetFreeSpace(freeSpace);
+            uint16_t status = action();
+            auto boxes = platform::testing::MessageBoxes();
+            platform::testing::Reset();  // real free space again; the boxes shown stay
+            platform::testing::MessageBoxes() = boxes;
+            if (status != 0) outcome = {0, status, command};
+        };
+        run(CmdPreparePage, [&] { return Prepare(page.spec.format, c.laterPage); });
+        run(CmdBeginPage, [&] { return Begin(page); });
+        if (!page.palette.empty()) run(CmdWritePalette, [&] { return Palette(page); });
+        run(CmdWriteBand, [&] { return Band(page, 0, page.spec.height); });
+        run(CmdEndPage, [&] { return Run(CmdEndPage); });
+        if (outcome.status == 0) outcome.committed = 1;
+        return outcome;
+    }
+};
+
+TEST_P(FreeSpaceRoom, ExactlyEnoughIsRoomOneByteLessIsNot) {
+    const RoomCase& c = GetParam();
+    JobSpec job{c.name, ByteOrderIntel, 1, {}};
+    HostPage first = MakePage({FormatGray4, 3, 2, 0}, 5);
+    HostPage page = MakePage(c.page, 6);
+    std::vector<HostPage> expected = c.laterPage ? std::vector<HostPage>{first, page} : std::vector<HostPage>{page};
+
+    for (uint64_t freeSpace : {c.needed - 1, c.needed}) {
+        SCOPED_TRACE("free space " + std::to_string(freeSpace));
+        StartAfresh(job);
+        if (c.laterPage) {
+            ASSERT_EQ(RunOnePage(first, false).status, 0);
+        }
+        platform::testing::MessageBoxes().clear();
+        JobOutcome outcome = RunWithSpace(c, page, freeSpace);
+        bool enough = freeSpace == c.needed;
+        EXPECT_EQ(outcome.status, enough ? 0 : StatusDiskFull);
+        if (!enough) {
+            EXPECT_EQ(outcome.command, c.command);
+        }
+        ExpectMessageFor(outcome.status);
+        EXPECT_EQ(Run(CmdEndJob), 0);
+        ExpectNoLeftovers();
+        ExpectOutputHolds(expected, expected.size() - (enough ? 0 : 1));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Tests, FreeSpaceRoom, ::testing::ValuesIn(kRoomCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace reliability

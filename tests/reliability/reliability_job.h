@@ -1,0 +1,145 @@
+// Whole scan jobs driven the way a host drives them, with a record of which
+// command failed, and the checks that every failure must pass: the output
+// holds exactly the committed pages (decoded by libtiff), nothing of the
+// page is left in the temp directory, and the file can still be continued.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "entry/status_message.h"
+#include "pages/page_job.h"
+#include "platform/testing.h"
+#include "reliability/tiff_pages.h"
+#include "ui/resource_strings.h"
+
+namespace reliability {
+
+using page_test::HostPage;
+using page_test::MakePage;
+using page_test::PageSpec;
+
+struct JobSpec {
+    const char* name;
+    int32_t byteOrder;
+    int32_t compression;
+    std::vector<PageSpec> pages;
+};
+
+inline void PrintTo(const JobSpec& job, std::ostream* out) { *out << job.name; }
+
+struct JobOutcome {
+    size_t committed = 0;  // pages whose CmdEndPage succeeded
+    uint16_t status = 0;   // the first failure; 0 when every command succeeded
+    int32_t command = -1;  // the command that failed
+};
+
+inline std::vector<HostPage> MakePages(const JobSpec& job, uint32_t seed) {
+    std::vector<HostPage> pages;
+    for (const PageSpec& spec : job.pages) pages.push_back(MakePage(spec, seed++));
+    return pages;
+}
+
+inline size_t FilesIn(const std::string& directory) {
+    namespace fs = std::filesystem;
+    return static_cast<size_t>(std::distance(fs::directory_iterator(directory), fs::directory_iterator()));
+}
+
+class ReliabilityTest : public page_test::PageJobTest {
+protected:
+    // One page, command by command; stops at the first failure.
+    JobOutcome RunOnePage(const HostPage& page, bool continueFile) {
+        JobOutcome outcome;
+        auto step = [&](int32_t command, uint16_t status) {
+            if (status != 0 && outcome.status == 0) {
+                outcome.status = status;
+                outcome.command = command;
+            }
+            return status == 0;
+        };
+        if (!step(CmdPreparePage, Prepare(page.spec.format, continueFile))) return outcome;
+        if (!step(CmdBeginPage, Begin(page))) return outcome;
+        if (!page.palette.empty() && !step(CmdWritePalette, Palette(page))) return outcome;
+        uint32_t bandRows = page.spec.bandRows == 0 ? page.spec.height : page.spec.bandRows;
+        for (uint32_t row = 0; row < page.spec.height; row += bandRows)
+            if (!step(CmdWriteBand, Band(page, row, std::min(bandRows, page.spec.height - row)))) return outcome;
+        if (step(CmdEndPage, Run(CmdEndPage))) outcome.committed = 1;
+        return outcome;
+    }
+
+    // Pages [first, end) as one job, not ended; the first page continues
+    // the file when `continueFirst` is set.
+    JobOutcome RunPages(const std::vector<HostPage>& pages, size_t first, bool continueFirst) {
+        JobOutcome total;
+        for (size_t i = first; i < pages.size(); ++i) {
+            JobOutcome one = RunOnePage(pages[i], i > first || continueFirst);
+            total.committed += one.committed;
+            if (one.status != 0) {
+                total.status = one.status;
+                total.command = one.command;
+                break;
+            }
+        }
+        return total;
+    }
+
+    // A new process's view: no output file, the plug-in loaded afresh, no
+    // faults; the job's settings in the registry.
+    void StartAfresh(const JobSpec& job) {
+        std::filesystem::remove(output_path_);
+        PluginProcessDetach();
+        platform::testing::Reset();
+        PluginProcessAttach(GetModuleHandleA(nullptr));
+        UseSettings(job.byteOrder, job.compression);
+    }
+
+    void ReloadPlugin() {
+        PluginProcessDetach();
+        PluginProcessAttach(GetModuleHandleA(nullptr));
+    }
+
+    // The output holds exactly `count` of the pages, pixel for pixel, and
+    // libtiff reads it without a complaint.
+    void ExpectOutputHolds(const std::vector<HostPage>& pages, size_t count) {
+        if (count == 0) {
+            EXPECT_FALSE(std::filesystem::exists(output_path_)) << "a file with no committed page";
+            return;
+        }
+        TiffReading reading = ReadTiffPages(output_path_);
+        ASSERT_TRUE(reading.opened) << reading.complaints;
+        EXPECT_EQ(reading.complaints, "");
+        ASSERT_EQ(reading.pages.size(), count);
+        for (size_t i = 0; i < count; ++i) {
+            EXPECT_EQ(reading.pages[i].width, pages[i].spec.width) << "page " << i;
+            EXPECT_EQ(reading.pages[i].height, pages[i].spec.height) << "page " << i;
+            EXPECT_TRUE(reading.pages[i].rgb16 == pages[i].expectedRgb16) << "pixels of page " << i;
+        }
+    }
+
+    // The message box of a status, if it has one, was shown once, with its text.
+    static void ExpectMessageFor(uint16_t status) {
+        auto& boxes = platform::testing::MessageBoxes();
+        UINT id = StatusMessageId(status);
+        if (id == 0) {
+            EXPECT_TRUE(boxes.empty()) << "a box for status " << status;
+            return;
+        }
+        char text[128] = {};
+        LoadResourceString(id, text, sizeof(text));
+        ASSERT_EQ(boxes.size(), 1u) << "status " << status;
+        EXPECT_EQ(boxes[0].text, text);
+        EXPECT_FALSE(boxes[0].caption.empty());
+    }
+
+    // Nothing of the job is left beside the output or in the temp directory.
+    void ExpectNoLeftovers() {
+        EXPECT_EQ(FilesIn(temp_.path()), 0u) << "a page file was left in the temp directory";
+        size_t outputs = std::filesystem::exists(output_path_) ? 1 : 0;
+        EXPECT_EQ(FilesIn(output_.path()), outputs) << "a stray file beside the output";
+    }
+};
+
+}  // namespace reliability
