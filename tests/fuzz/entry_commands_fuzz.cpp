@@ -112,10 +112,12 @@ std::optional<Bytes> FileBytes(const fs::path& path) {
 
 int PageCount(const std::optional<Bytes>& file) { return file ? fuzz::ReadablePageCount(*file) : 0; }
 
-size_t TempFilesLeft() {
-    size_t count = 0;
-    for (const auto& entry : fs::directory_iterator(g_sandbox->temp)) count += entry.is_regular_file() ? 1 : 0;
-    return count;
+// The names of the files in the temp directory, blank-separated.
+std::string TempFilesLeft() {
+    std::string names;
+    for (const auto& entry : fs::directory_iterator(g_sandbox->temp))
+        if (entry.is_regular_file()) names += " " + entry.path().filename().string();
+    return names;
 }
 
 bool KnownStatus(uint32_t result) {
@@ -164,7 +166,7 @@ public:
     }
 
     bool faultsArmed() const { return faultsArmed_; }
-    bool tempFileDamaged() const { return tempFileDamaged_; }
+    bool tempFileDamaged() const { return tempFileDamaged_ || keyChanged_; }
     bool endedJobLast() const { return endedJobLast_; }
 
 private:
@@ -183,7 +185,10 @@ private:
             case 14: DamageJobValue(); break;
             case 15: OddRecords(); break;
             case 16: SetKeyPathStep(); break;
-            case 17: SetOutput(outputs_[data_.ConsumeIntegralInRange(0, 1)]); break;
+            case 17:
+                Trace("output file chosen");
+                SetOutput(outputs_[data_.ConsumeIntegralInRange(0, 1)]);
+                break;
             default: WholePage(); break;
         }
     }
@@ -243,7 +248,12 @@ private:
 
     void Prepare() {
         DescribeImage(data_.ConsumeBool());
-        if (Command(CmdPreparePage) == StatusOk) continuing_ = image_.continueFile != 0;
+        if (Command(CmdPreparePage) == StatusOk) Prepared();
+    }
+
+    void Prepared() {
+        continuing_ = image_.continueFile != 0;
+        preparedFormat_ = ClassifyFormat(image_.bitsPerPixel, image_.samplesPerPixel, image_.colorKind);
     }
 
     void Begin() {
@@ -293,9 +303,15 @@ private:
     }
 
     void RunBand(uint32_t width, uint32_t rows, uint32_t rowBytes, bool noPixels) {
+        // The host's rows are those of the image it last prepared; the
+        // plug-in may go by the job's format in the registry instead (the
+        // same, unless the job values were damaged or deleted since).
         const int32_t format = static_cast<int32_t>(JobValue("ImageFormat").value_or(FormatNone));
-        const uint32_t lead = format == FormatPalette4 && JobValue("LoopCount").value_or(0) == 0 ? 32 : 0;
-        const uint64_t bytes = lead + HostStride(format, width, rowBytes) * rows;
+        const bool firstPalette4Band =
+            (format == FormatPalette4 || preparedFormat_ == FormatPalette4) && JobValue("LoopCount").value_or(0) == 0;
+        const uint32_t lead = firstPalette4Band ? 32 : 0;
+        const uint64_t stride = std::max(HostStride(format, width, rowBytes), HostStride(preparedFormat_, width, rowBytes));
+        const uint64_t bytes = lead + stride * rows;
         std::vector<uint8_t> pixels;
         if (bytes <= kMaxBandBytes) {
             pixels = data_.ConsumeBytes<uint8_t>(static_cast<size_t>(std::min<uint64_t>(bytes, 4096)));
@@ -311,6 +327,7 @@ private:
         image_.rows = rows;
         image_.yResolution = rowBytes;
         image_.pixels = noPixels || bytes > kMaxBandBytes ? nullptr : block.get();
+        Trace("band of format " + std::to_string(format) + ": " + std::to_string(pixels.size()) + " bytes given");
         Command(CmdWriteBand);
         image_.pixels = nullptr;
     }
@@ -429,6 +446,7 @@ private:
             jobValuesDamaged_ = true;
             const char* name = data_.PickValueInArray(kDwords);
             uint32_t value = data_.ConsumeBool() ? data_.ConsumeIntegralInRange<uint32_t>(0, 4100) : data_.ConsumeIntegral<uint32_t>();
+            Trace(std::string("  ") + name + " := " + std::to_string(value));
             SetJobValue(name, REG_DWORD, &value, sizeof(value));
             return;
         }
@@ -468,7 +486,11 @@ private:
         }
     }
 
+    // Another key is another job: files of the jobs left open under other
+    // keys are not the business of this key's CmdEndJob.
     void SetKeyPathStep() {
+        Trace("key path changed");
+        keyChanged_ = true;
         if (data_.ConsumeBool()) {
             SetKeyPath(kDefaultKeyPath);
             return;
@@ -492,7 +514,7 @@ private:
     void WholePage() {
         DescribeImage(data_.ConsumeBool());
         if (Command(CmdPreparePage) != StatusOk) return;
-        continuing_ = image_.continueFile != 0;
+        Prepared();
         pageWidth_ = data_.ConsumeIntegralInRange<uint32_t>(1, 200);
         const uint32_t height = data_.ConsumeIntegralInRange<uint32_t>(1, 120);
         image_.width = pageWidth_;
@@ -513,10 +535,12 @@ private:
     ScanImage image_{};
     std::string outputs_[2];
     uint32_t pageWidth_ = 1;
+    int32_t preparedFormat_ = FormatNone;
     bool continuing_ = false;
     bool faultsArmed_ = false;
     bool tempFileDamaged_ = false;
     bool jobValuesDamaged_ = false;
+    bool keyChanged_ = false;
     bool endedJobLast_ = false;
 };
 
@@ -548,8 +572,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     platform::testing::Reset();
     setenv("TMPDIR", g_fuzzerTemp.c_str(), 1);
 
-    if (job.endedJobLast() && !job.faultsArmed() && !job.tempFileDamaged() && TempFilesLeft() != 0)
-        Fail("a page file is left after CmdEndJob");
+    const std::string left = TempFilesLeft();
+    if (job.endedJobLast() && !job.faultsArmed() && !job.tempFileDamaged() && !left.empty())
+        Fail("files are left in the temp directory after CmdEndJob:" + left);
     if (FileBytes(g_sandbox->victim) != Bytes(kVictimText, kVictimText + strlen(kVictimText)))
         Fail("a file that is not the plug-in's was changed");
     return 0;
