@@ -82,8 +82,8 @@ PluginStatus TiffPageWriter::LocateLaterPage(uint32_t* directoryOffset) {
     status = FindChainEnd(file_, byteOrder_, &end);
     file_.Close();
     if (status != StatusOk) return status;
-    if (end.fileSize >= kOffsetLimit) return StatusWriteFailed;
-    *directoryOffset = static_cast<uint32_t>(end.fileSize);
+    if (end.appendOffset >= kOffsetLimit) return StatusWriteFailed;
+    *directoryOffset = static_cast<uint32_t>(end.appendOffset);
     nextPoint_ = end.nextField;
     return StatusOk;
 }

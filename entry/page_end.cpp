@@ -215,7 +215,7 @@ PluginStatus TiffPageWriter::AppendLaterPage(const PageFileFacts& facts, uint32_
     status = FindChainEnd(file_, byteOrder_, &end);
     // The page was laid out for the end of the output file, and the chain's
     // end must still be where the page will be linked.
-    if (status == StatusOk && (end.fileSize != facts.directoryOffset || end.nextField != previousLink))
+    if (status == StatusOk && (end.appendOffset != facts.directoryOffset || end.nextField != previousLink))
         status = StatusNotAppendable;
     if (status == StatusOk) {
         PageLink link{previousLink, {}};

@@ -36,10 +36,18 @@ PluginStatus AppendAndLink(FileHandle& output, const char* pagePath, const char*
     PluginStatus status = ReadAt(output, link.position, 4, oldLink);
     if (status != StatusOk) return status;
 
-    status = output.AppendFile(pagePath, outputPath);  // cuts back on its own failures
-    if (status != StatusOk) return status;
+    // A file that ends on an odd offset (bytes of an append cut short) gets
+    // one pad byte: directories lie on word boundaries.
+    if (oldSize % 2 != 0) {
+        const uint8_t pad = 0;
+        int32_t high = 0;
+        status = output.Seek(0, &high, FILE_END);
+        if (status == StatusOk) status = output.Write(1, &pad);
+    }
+    if (status == StatusOk) status = output.AppendFile(pagePath, outputPath);
     // The page must be on the disk before anything points at it.
-    if ((status = output.Flush()) == StatusOk && (status = WriteAt(output, link.position, 4, link.bytes)) == StatusOk)
+    if (status == StatusOk && (status = output.Flush()) == StatusOk &&
+        (status = WriteAt(output, link.position, 4, link.bytes)) == StatusOk)
         status = output.Flush();
     if (status != StatusOk) RestoreOutput(output, oldSize, link.position, oldLink);
     return status;

@@ -22,8 +22,9 @@ struct PageLink {
 };
 
 // Appends the page file to `output` (open on `outputPath`, `oldSize` bytes
-// long), flushes, then writes the link and flushes again. On failure the
-// output is cut back to `oldSize` with its old link bytes restored. The page
-// file is left for the caller to delete; `output` stays open.
+// long) at the first word boundary from `oldSize` on, flushes, then writes
+// the link and flushes again. On failure the output is cut back to `oldSize`
+// with its old link bytes restored. The page file is left for the caller to
+// delete; `output` stays open.
 PluginStatus AppendAndLink(FileHandle& output, const char* pagePath, const char* outputPath, uint64_t oldSize,
                            const PageLink& link);

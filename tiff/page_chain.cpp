@@ -56,7 +56,7 @@ PluginStatus FindChainEnd(FileHandle& file, int32_t byteOrder, ChainEnd* end) {
     if (PluginStatus status = ReadAt(file, 0, kHeaderBytes, header); status != StatusOk) return status;
     if (!HeaderMatches(header, byteOrder)) return StatusNotAppendable;
 
-    ChainEnd result{0, 0, size};
+    ChainEnd result{0, 0, size, size + (size & 1)};
     uint64_t directory = GetLong(header + 4, byteOrder);
     uint64_t previous = 0;
     // Directories must move strictly forward, so the walk always ends.
@@ -74,7 +74,7 @@ PluginStatus FindChainEnd(FileHandle& file, int32_t byteOrder, ChainEnd* end) {
             uint64_t stripEnd = 0;
             if (PluginStatus status = StripEnd(file, directory, entries, byteOrder, &stripEnd); status != StatusOk)
                 return status;
-            if (stripEnd + (stripEnd & 1) != size) return StatusNotAppendable;
+            if (stripEnd > size) return StatusNotAppendable;
             result.nextField = static_cast<uint32_t>(nextField);
             *end = result;
             return StatusOk;

@@ -12,11 +12,13 @@ struct ChainEnd {
     uint32_t pages;      // directories in the chain
     uint32_t nextField;  // file offset of the last directory's next-directory field
     uint64_t fileSize;
+    uint64_t appendOffset;  // where a new page's directory goes: the end of the file, on a word boundary
 };
 
 // Walks the chain of the file open in `file`. StatusNotAppendable when the
-// file is not a classic TIFF in `byteOrder`, when the chain leaves the file,
-// does not move forward, or when the file does not end (on a word boundary)
-// right behind its last page's strip; StatusReadFailed/StatusSeekFailed when
-// the file cannot be read.
+// file is not a classic TIFF in `byteOrder`, when the chain leaves the file
+// or does not move forward, or when the last page's strip does not lie
+// within the file; StatusReadFailed/StatusSeekFailed when the file cannot be
+// read. Bytes behind the last page (an append cut short before it was
+// linked, by a crash or a power cut) belong to no page and are left alone.
 PluginStatus FindChainEnd(FileHandle& file, int32_t byteOrder, ChainEnd* end);

@@ -79,6 +79,28 @@ TEST_F(ContinueFile, UnreadableFileIsNotReplaced) {
     ExpectOutputHolds(pages, 3);
 }
 
+// A crash between appending a page and linking it leaves bytes behind the
+// last page that no directory names. They stay as they are, and the next
+// page goes behind them, on a word boundary.
+TEST_F(ContinueFile, BytesOfAnAppendCutShortAreLeftBehind) {
+    for (size_t tail : {1, 2, 65535}) {
+        SCOPED_TRACE(tail);
+        std::vector<HostPage> pages = WriteTwoPageFile(ByteOrderIntel);
+        Bytes cut = OutputBytes();
+        cut.resize(cut.size() + tail, 0x5A);
+        WriteOutput(cut);
+        pages.push_back(MakePage({FormatBilevel, 9, 5, 0}, 7));
+        ASSERT_EQ(RunPages(pages, 2, true).status, 0);
+        EXPECT_EQ(Run(CmdEndJob), 0);
+        ExpectOutputHolds(pages, 3);
+        Bytes after = OutputBytes();
+        size_t changed = 0;
+        for (size_t i = 0; i < cut.size(); ++i) changed += cut[i] != after[i];
+        EXPECT_LE(changed, 4u) << "only the last next-directory field changes";
+        EXPECT_EQ(after.size() % 2, 0u);
+    }
+}
+
 // Damaged files, each made from a good two-page Intel file (page 1's
 // directory at 8 with 14 entries, its next field at 178; page 2 behind it).
 struct DamageCase {

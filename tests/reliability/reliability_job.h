@@ -43,6 +43,11 @@ inline std::vector<HostPage> MakePages(const JobSpec& job, uint32_t seed) {
     return pages;
 }
 
+// The directory of the test program, where the built libraries lie.
+inline std::string BaseBinDirectory() {
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+}
+
 inline size_t FilesIn(const std::string& directory) {
     namespace fs = std::filesystem;
     return static_cast<size_t>(std::distance(fs::directory_iterator(directory), fs::directory_iterator()));
