@@ -1,5 +1,7 @@
 #include "entry/command_dispatch.h"
 
+#include <cstring>
+
 #include "entry/multi_tiff_plugin.h"
 
 namespace {
@@ -15,8 +17,18 @@ bool ReadsScanImage(int16_t command) {
     }
 }
 
+// The plug-in's key is the host's key path, "\" and "ZEDUZ-ORID" in 259
+// characters: a longer path would leave the job with no state at all, its
+// page files made and never found again.
+constexpr size_t kLongestKeyPath = 248;
+
+bool KeyPathUsable(const PluginRequest* request) {
+    const char* path = request->stateKey.stateKeyPath;
+    return strnlen(path, sizeof(request->stateKey.stateKeyPath)) <= kLongestKeyPath;
+}
+
 bool RequestUsable(int16_t command, const PluginRequest* request) {
-    if (request == nullptr || request->target == nullptr) return false;
+    if (request == nullptr || request->target == nullptr || !KeyPathUsable(request)) return false;
     return !ReadsScanImage(command) || request->target->image != nullptr;
 }
 
