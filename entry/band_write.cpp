@@ -35,9 +35,11 @@ PluginStatus TiffPageWriter::WriteBand() {
         FileHandle::RemoveFile(tempPath_);
         return status;
     }
-    status = AdoptPageFileSettings();
-    if (status == StatusBadSequence) {
-        file_.Close();  // not a page of this format: nothing is touched
+    PageFileSettings page{};
+    status = AdoptPageFileSettings(&page);
+    if (status == StatusOk) status = CheckBandFitsPage(page);
+    if (status == StatusBadSequence || status == StatusBadRecord) {
+        file_.Close();  // not a page of this format, or a band it cannot take: nothing is touched
         return status;
     }
     int32_t high = 0;
@@ -57,14 +59,29 @@ PluginStatus TiffPageWriter::WriteBand() {
 
 // The band is coded in the byte order and compression the page was begun
 // with, whatever the settings say by now.
-PluginStatus TiffPageWriter::AdoptPageFileSettings(uint32_t* pageHeight) {
-    PageFileSettings page{};
-    PluginStatus status = ReadPageFileSettings(file_, pageCount_, imageFormat_, byteOrder_, &page);
+PluginStatus TiffPageWriter::AdoptPageFileSettings(PageFileSettings* page) {
+    PluginStatus status = ReadPageFileSettings(file_, pageCount_, imageFormat_, byteOrder_, page);
     if (status != StatusOk) return status;
-    byteOrder_ = page.byteOrder;
-    compression_ = page.compression;
-    if (pageHeight != nullptr) *pageHeight = page.height;
+    byteOrder_ = page->byteOrder;
+    compression_ = page->compression;
     return StatusOk;
+}
+
+// A band holds rows of the page's own width, and no more rows than the page
+// has left: any other band would make a strip that is not the page, and its
+// size is bounded by the page's before anything is allocated or read.
+PluginStatus TiffPageWriter::CheckBandFitsPage(const PageFileSettings& page) {
+    if (image_->rows == 0) return StatusOk;
+    if (image_->width != page.width) return StatusBadRecord;
+    uint64_t rowsWritten = g4_.rowsCoded;
+    if (!IsGroup4Page(imageFormat_, compression_)) {
+        uint64_t size = file_.Size64();
+        if (size == UINT64_MAX) return StatusReadFailed;
+        uint64_t dataStart = (pageCount_ == 0 ? 8u : 0u) + BlockBytes(*FindLayout(imageFormat_));
+        uint64_t rowBytes = ConvertedBandBytes(imageFormat_, page.width, 1);
+        rowsWritten = size > dataStart && rowBytes > 0 ? (size - dataStart) / rowBytes : 0;
+    }
+    return rowsWritten + image_->rows > page.height ? StatusBadRecord : StatusOk;
 }
 
 // A band the page cannot take is refused before anything is touched.

@@ -3,6 +3,7 @@
 // committed to the output file.
 #include <cstring>
 
+#include "entry/page_file_settings.h"
 #include "entry/tiff_page_writer.h"
 #include "output/page_commit.h"
 #include "platform/win32.h"
@@ -112,8 +113,9 @@ PluginStatus TiffPageWriter::EndPage() {
 
 PluginStatus TiffPageWriter::FinishPageFile(PageFileFacts* facts) {
     PluginStatus status = file_.OpenForUpdate(tempPath_);
-    uint32_t pageHeight = 0;
-    if (status == StatusOk) status = AdoptPageFileSettings(&pageHeight);
+    PageFileSettings page{};
+    if (status == StatusOk) status = AdoptPageFileSettings(&page);
+    uint32_t pageHeight = page.height;
     if (status == StatusOk) status = ReadPageFileFacts(facts);
     // A Group 4 strip without all its rows would decode short: bands are
     // missing, as with an uncompressed strip shorter than declared.

@@ -9,6 +9,7 @@ namespace {
 
 constexpr uint32_t kHeaderBytes = 8;
 // Entry indexes shared by every layout.
+constexpr uint32_t kImageWidthIndex = 1;
 constexpr uint32_t kImageLengthIndex = 2;
 constexpr uint32_t kCompressionIndex = 4;
 
@@ -51,13 +52,16 @@ PluginStatus ReadPageFileSettings(FileHandle& file, uint32_t pageCount, int32_t 
     uint8_t entries[12 * (kCompressionIndex + 1)];
     status = ReadAt(file, directory + 2, sizeof(entries), entries);
     if (status != StatusOk) return status;
+    uint32_t width = 0;
     uint32_t height = 0;
     uint32_t compression = 0;
-    if (!EntryValue(entries + 12 * kImageLengthIndex, TagImageLength, byteOrder, &height) ||
+    if (!EntryValue(entries + 12 * kImageWidthIndex, TagImageWidth, byteOrder, &width) ||
+        !EntryValue(entries + 12 * kImageLengthIndex, TagImageLength, byteOrder, &height) ||
         !EntryValue(entries + 12 * kCompressionIndex, TagCompression, byteOrder, &compression))
         return StatusBadSequence;
     settings->byteOrder = byteOrder;
     settings->compression = compression == CompressionGroup4 ? CompressionGroup4 : CompressionNone;
     settings->height = height;
+    settings->width = width;
     return StatusOk;
 }

@@ -16,6 +16,7 @@ struct PageFileSettings {
     int32_t byteOrder;    // ByteOrderIntel or ByteOrderMotorola
     int32_t compression;  // CompressionNone or CompressionGroup4
     uint32_t height;      // ImageLength: the rows the page was begun with
+    uint32_t width;       // ImageWidth: the pixels of each of its rows
 };
 
 // Reads the directory at the start of the page file open in `file` (after

@@ -9,6 +9,7 @@
 
 struct PagePlan;
 struct PageFileFacts;
+struct PageFileSettings;
 
 class TiffPageWriter : public PluginBase {
 public:
@@ -58,7 +59,8 @@ private:
     PluginStatus CheckBandRecord() const;
     // Takes the byte order and compression (and the height, when asked) from
     // the open page file: a page ends as it was begun.
-    PluginStatus AdoptPageFileSettings(uint32_t* pageHeight = nullptr);
+    PluginStatus AdoptPageFileSettings(PageFileSettings* page);
+    PluginStatus CheckBandFitsPage(const PageFileSettings& page);
     PluginStatus AppendBand();
     PluginStatus WriteColorMap();
     // Page end: completing the page file and committing it.

@@ -183,7 +183,8 @@ TEST_F(PageCommit, SurplusRowsAreNotWritten) {
     HostPage taller = MakePage({FormatGray8, 10, 8, 0}, 1);
     ASSERT_EQ(Prepare(FormatGray8, false), 0);
     ASSERT_EQ(Begin(page), 0);
-    ASSERT_EQ(Band(taller, 0, 8), 0);
+    EXPECT_EQ(Band(taller, 0, 8), StatusBadRecord);  // refused whole, before anything is written
+    ASSERT_EQ(Band(taller, 0, 6), 0);
     ASSERT_EQ(Run(CmdEndPage), 0);
     EXPECT_EQ(OutputBytes().size(), 198u + 60);
 }
