@@ -30,7 +30,8 @@ bool HasRoom(uint64_t freeSpace, uint64_t bytes) {
 PluginStatus TiffPageWriter::BeginPage() {
     state_.ReadInt(value_names::kFileType, &byteOrder_);
     state_.ReadInt(value_names::kCompression, &compression_);
-    state_.ReadInt(value_names::kImageFormat, &imageFormat_);
+    // No prepared page: the job has ended (or never begun) since the last one.
+    if (!state_.ReadInt(value_names::kImageFormat, &imageFormat_)) return StatusBadSequence;
     directoryCount_ = 0;
     imageSize_ = 0;
     state_.ReadDword(value_names::kImageOffset, &imageOffset_);
