@@ -94,6 +94,9 @@ PluginStatus TiffPageWriter::WritePageFile(const PagePlan& plan) {
     // would otherwise stay in the temp directory for good.
     if (ReadPageFilePath()) FileHandle::RemoveFile(tempPath_);
     if (!NamePageTempFile(tempPath_)) return StatusCreateFailed;
+    // Named at once, not only once the page is begun: a host killed while
+    // the directory is written leaves a file that the next job can find.
+    state_.WriteString(value_names::kTempFile, tempPath_);
     PluginStatus status = file_.CreateForWrite(tempPath_);
     if (status != StatusOk) {
         FileHandle::RemoveFile(tempPath_);
