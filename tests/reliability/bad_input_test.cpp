@@ -1,0 +1,373 @@
+// Bad input from the host: commands out of order, a "TempFile" that is not
+// this job's page file, bands with more or fewer rows than the page, sizes
+// out of range, an oversized palette, a key path too long for the registry,
+// resource texts longer than their fields. Each gets a clear status and
+// touches nothing it should not.
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "reliability/reliability_job.h"
+#include "resources/resource_ids.h"
+
+namespace reliability {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+class BadInput : public ReliabilityTest {
+protected:
+    void SetUp() override {
+        ReliabilityTest::SetUp();
+        UseSettings(ByteOrderIntel, 1);
+    }
+    void WriteString(const char* name, const std::string& value) {
+        HKEY key;
+        DWORD disposition = 0;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, SubkeyPath().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  &key, &disposition),
+                  ERROR_SUCCESS);
+        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>(value.size() + 1));
+        RegCloseKey(key);
+    }
+    // A page that was begun and has its first `rows` rows written.
+    void BeginWithRows(const HostPage& page, uint32_t rows) {
+        ASSERT_EQ(Prepare(page.spec.format, false), 0);
+        ASSERT_EQ(Begin(page), 0);
+        if (!page.palette.empty()) {
+            ASSERT_EQ(Palette(page), 0);
+        }
+        if (rows > 0) {
+            ASSERT_EQ(Band(page, 0, rows), 0);
+        }
+    }
+};
+
+// Commands out of order are refused with StatusBadSequence and change
+// nothing; the job ends cleanly afterwards.
+struct SequenceCase {
+    const char* name;
+    std::function<uint16_t(BadInput&, const HostPage&)> run;  // returns the offending command's status
+    size_t pagesInFile;                                        // once the job has ended
+};
+
+class CommandOrder : public BadInput, public ::testing::WithParamInterface<SequenceCase> {
+public:
+    using BadInput::Band;
+    using BadInput::Begin;
+    using BadInput::Palette;
+    using BadInput::Prepare;
+    using BadInput::Run;
+    using BadInput::RunOnePage;
+};
+
+const SequenceCase kSequences[] = {
+    {"BandBeforeBeginPage", [](BadInput& t, const HostPage& p) {
+         static_cast<CommandOrder&>(t).Prepare(p.spec.format, false);
+         return static_cast<CommandOrder&>(t).Band(p, 0, 2);
+     }, 0},
+    {"PaletteBeforeBeginPage", [](BadInput& t, const HostPage& p) {
+         static_cast<CommandOrder&>(t).Prepare(p.spec.format, false);
+         return static_cast<CommandOrder&>(t).Palette(p);
+     }, 0},
+    {"EndPageWithNoPage", [](BadInput& t, const HostPage& p) {
+         static_cast<CommandOrder&>(t).Prepare(p.spec.format, false);
+         return static_cast<CommandOrder&>(t).Run(CmdEndPage);
+     }, 0},
+    {"EndPageTwice", [](BadInput& t, const HostPage& p) {
+         static_cast<CommandOrder&>(t).RunOnePage(p, false);
+         return static_cast<CommandOrder&>(t).Run(CmdEndPage);
+     }, 1},
+    {"BandAfterEndPage", [](BadInput& t, const HostPage& p) {
+         static_cast<CommandOrder&>(t).RunOnePage(p, false);
+         return static_cast<CommandOrder&>(t).Band(p, 0, 2);
+     }, 1},
+    {"PaletteAfterFirstBand", [](BadInput& t, const HostPage& p) {
+         auto& c = static_cast<CommandOrder&>(t);
+         c.Prepare(p.spec.format, false);
+         c.Begin(p);
+         c.Band(p, 0, 2);
+         return c.Palette(p);
+     }, 0},
+    {"BeginPageAfterTheJobEnded", [](BadInput& t, const HostPage& p) {
+         auto& c = static_cast<CommandOrder&>(t);
+         c.RunOnePage(p, false);
+         c.Run(CmdEndJob);
+         return c.Begin(p);
+     }, 1},
+    {"BandAfterTheJobEnded", [](BadInput& t, const HostPage& p) {
+         auto& c = static_cast<CommandOrder&>(t);
+         c.Prepare(p.spec.format, false);
+         c.Begin(p);
+         c.Palette(p);
+         c.Run(CmdEndJob);
+         return c.Band(p, 0, 2);
+     }, 0},
+};
+
+TEST_P(CommandOrder, IsRefusedAndTouchesNothing) {
+    HostPage page = MakePage({FormatPalette8, 6, 4, 0}, 9);
+    uint16_t status = GetParam().run(*this, page);
+    EXPECT_EQ(status, StatusBadSequence);
+    EXPECT_EQ(Run(CmdEndJob), 0);
+    EXPECT_EQ(Run(CmdEndJob), 0);  // ending a job with nothing open
+    ExpectNoLeftovers();
+    ExpectOutputHolds({page}, GetParam().pagesInFile);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CommandOrder, ::testing::ValuesIn(kSequences),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A "TempFile" that names anything but a page file in the temp directory is
+// neither written, nor read as a page, nor deleted.
+TEST_F(BadInput, ForeignTempFileIsNeverTouched) {
+    const std::string temp = temp_.path() + "/";
+    const std::vector<std::string> victims = {
+        output_path_,                                // the output file itself
+        output_.file("~TFVICTIM.TMP"),               // the prefix, in another directory
+        temp + "VICTIM.TMP",                         // the temp directory, another name
+        temp + "~TFX/../VICTIM2.TMP",                // out of the temp directory
+        "~TFVICTIM.TMP",                             // relative: wherever the host runs
+    };
+    HostPage page = MakePage({FormatPalette8, 6, 4, 0}, 9);
+    for (const std::string& victim : victims) {
+        SCOPED_TRACE(victim);
+        fs::create_directories(temp + "~TFX");
+        const std::string content = "not a page file";
+        std::string realVictim = victim == "~TFVICTIM.TMP" ? fs::current_path().string() + "/" + victim : victim;
+        std::ofstream(realVictim, std::ios::binary) << content;
+        for (int32_t command : {CmdWritePalette, CmdWriteBand, CmdEndPage}) {
+            BeginWithRows(page, 0);
+            WriteString("TempFile", victim);
+            uint16_t status = command == CmdWritePalette ? Palette(page)
+                              : command == CmdWriteBand  ? Band(page, 0, 2)
+                                                         : Run(CmdEndPage);
+            EXPECT_EQ(status, StatusBadSequence) << "command " << command;
+            EXPECT_EQ(Run(CmdEndJob), 0);
+            std::ifstream in(realVictim, std::ios::binary);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), content) << "command " << command;
+        }
+        fs::remove(realVictim);
+        fs::remove_all(temp + "~TFX");
+    }
+}
+
+// A page file that is gone: the file primitive's status, nothing else.
+TEST_F(BadInput, TempFileThatIsGone) {
+    HostPage page = MakePage({FormatGray8, 6, 4, 0}, 9);
+    for (int32_t command : {CmdWriteBand, CmdEndPage}) {
+        BeginWithRows(page, 0);
+        WriteString("TempFile", temp_.path() + "/~TFGONE.TMP");
+        platform::testing::MessageBoxes().clear();
+        uint16_t status = command == CmdWriteBand ? Band(page, 0, 2) : Run(CmdEndPage);
+        EXPECT_EQ(status, StatusOpenFailed) << "command " << command;
+        ExpectMessageFor(StatusOpenFailed);
+        EXPECT_EQ(Run(CmdEndJob), 0);
+    }
+    ExpectOutputHolds({page}, 0);
+}
+
+// Bands must deliver exactly the rows BeginPage announced. A band beyond
+// them is refused before its pixels are read and leaves the page as it was;
+// a page with rows missing is not committed, and stays open for them.
+struct RowsCase {
+    const char* name;
+    int32_t compression;
+    std::vector<uint32_t> bands;  // rows per band, as the host sends them
+    std::vector<bool> accepted;
+};
+
+const RowsCase kRows[] = {
+    {"OneBandTooMany", 1, {6, 4}, {false, true}},
+    {"SecondBandRunsOver", 1, {3, 3, 1}, {true, false, true}},
+    {"OneBandTooManyGroup4", 4, {6, 4}, {false, true}},
+    {"SecondBandRunsOverGroup4", 4, {3, 3, 1}, {true, false, true}},
+};
+
+class BandRows : public BadInput, public ::testing::WithParamInterface<RowsCase> {};
+
+TEST_P(BandRows, BeyondThePageAreRefused) {
+    const RowsCase& c = GetParam();
+    UseSettings(ByteOrderIntel, c.compression);
+    HostPage tall = MakePage({FormatBilevel, 21, 6, 0}, 3);  // rows 0..5; the page has 4
+    HostPage page = tall;
+    page.spec.height = 4;
+    page.expectedRgb16.resize(size_t{21} * 4 * 6);
+    BeginWithRows(page, 0);
+    uint32_t row = 0;
+    for (size_t i = 0; i < c.bands.size(); ++i) {
+        uint16_t status = Band(tall, row, c.bands[i]);
+        EXPECT_EQ(status, c.accepted[i] ? 0 : StatusBadRecord) << "band " << i;
+        if (status == 0) row += c.bands[i];
+    }
+    EXPECT_EQ(Run(CmdEndPage), 0);
+    EXPECT_EQ(Run(CmdEndJob), 0);
+    ExpectOutputHolds({page}, 1);
+}
+
+TEST_P(BandRows, MissingRowsKeepThePageOpen) {
+    UseSettings(ByteOrderIntel, GetParam().compression);
+    HostPage page = MakePage({FormatBilevel, 21, 4, 0}, 3);
+    BeginWithRows(page, 3);
+    EXPECT_EQ(Run(CmdEndPage), StatusBadSequence);
+    EXPECT_FALSE(fs::exists(output_path_));
+    ASSERT_EQ(Band(page, 3, 1), 0);
+    EXPECT_EQ(Run(CmdEndPage), 0);
+    EXPECT_EQ(Run(CmdEndJob), 0);
+    ExpectOutputHolds({page}, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BandRows, ::testing::ValuesIn(kRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Band records that cannot be the page's: refused before any pixel is read.
+TEST_F(BadInput, BandRecordsThatAreNotThePages) {
+    HostPage page = MakePage({FormatGray8, 8, 4, 0}, 2);
+    BeginWithRows(page, 0);
+    host_.image.width = 8;
+    host_.image.pixels = page.Row(0);
+    host_.image.rows = 0x7FFFFFFF;  // far beyond the page; the buffer holds four rows
+    EXPECT_EQ(Run(CmdWriteBand), StatusBadRecord);
+    host_.image.rows = 5;  // one row more than the page has
+    EXPECT_EQ(Run(CmdWriteBand), StatusBadRecord);
+    Bytes wide(4000 * 2, 0x11);
+    host_.image.pixels = wide.data();
+    host_.image.rows = 2;
+    host_.image.width = 4000;  // wider than the page
+    EXPECT_EQ(Run(CmdWriteBand), StatusBadRecord);
+    ASSERT_EQ(Band(page, 0, 4), 0);
+    ASSERT_EQ(Run(CmdEndPage), 0);
+    ExpectOutputHolds({page}, 1);
+}
+
+// Page sizes out of range: refused before any allocation or file.
+struct SizeCase {
+    const char* name;
+    int32_t format;
+    uint32_t width, height;
+    uint16_t status;
+};
+
+const SizeCase kSizes[] = {
+    {"ZeroWidth", FormatGray8, 0, 10, StatusBadRecord},
+    {"ZeroHeight", FormatRgb24, 10, 0, StatusBadRecord},
+    {"StripPastFourGigabytes", FormatRgb48, 30000, 30000, StatusWriteFailed},
+    {"WidestPossible", FormatGray8, 0xFFFFFFFF, 1, StatusWriteFailed},
+    {"TallestPossible", FormatBilevel, 8, 0xFFFFFFFF, StatusWriteFailed},
+};
+
+class PageSizes : public BadInput, public ::testing::WithParamInterface<SizeCase> {};
+
+TEST_P(PageSizes, AreRefusedBeforeAnything) {
+    const SizeCase& c = GetParam();
+    HostPage page = MakePage({c.format, 1, 1, 0}, 1);
+    page.spec.width = c.width;
+    page.spec.height = c.height;
+    ASSERT_EQ(Prepare(c.format, false), 0);
+    platform::testing::Reset();
+    EXPECT_EQ(Begin(page), c.status);
+    EXPECT_EQ(platform::testing::CallCount(platform::testing::Service::Alloc), 0);
+    EXPECT_EQ(platform::testing::CallCount(platform::testing::Service::Create), 0);
+    EXPECT_FALSE(HasValue("TempFile"));
+    EXPECT_EQ(Run(CmdEndJob), 0);
+    ExpectNoLeftovers();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PageSizes, ::testing::ValuesIn(kSizes),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Pages wider or taller than a SHORT can say are written with LONG entries
+// or refused; never with a width that readers take for another.
+TEST_F(BadInput, PagesBeyondSixteenBits) {
+    HostPage page = MakePage({FormatGray4, 70001, 2, 0}, 8);
+    uint16_t status = RunOnePage(page, false).status;
+    EXPECT_TRUE(status == 0 || status == StatusBadRecord) << status;
+    EXPECT_EQ(Run(CmdEndJob), 0);
+    ExpectOutputHolds({page}, status == 0 ? 1 : 0);
+}
+
+// A palette with more entries than the map has room for: the map takes
+// what fits, and nothing beyond it is written.
+TEST_F(BadInput, PaletteLargerThanTheMap) {
+    for (int32_t format : {FormatPalette4, FormatPalette8}) {
+        HostPage page = MakePage({format, 5, 3, 0}, 4);
+        page.palette[0] = 0xFF;  // 65,535 entries claimed
+        page.palette[1] = 0xFF;
+        ASSERT_EQ(RunOnePage(page, false).status, 0);
+        EXPECT_EQ(Run(CmdEndJob), 0);
+        ExpectOutputHolds({page}, 1);
+    }
+}
+
+// A key path that leaves no room for "\ZEDUZ-ORID" in 259 characters is an
+// unusable record: refused before anything is created, in the registry or
+// on the disk. 248 characters still work.
+TEST_F(BadInput, KeyPathTooLongForTheRegistry) {
+    HostPage page = MakePage({FormatGray8, 4, 2, 0}, 5);
+    host_.SetKeyPath(std::string(249, 'k'));
+    for (int32_t command : {CmdInitialize, CmdPreparePage, CmdBeginPage, CmdWriteBand, CmdEndPage, CmdEndJob}) {
+        EXPECT_EQ(Run(command), StatusBadRecord) << "command " << command;
+    }
+    HKEY key;
+    EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, std::string(249, 'k').c_str(), 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, std::string(248, 'k').c_str(), 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    ExpectNoLeftovers();
+    EXPECT_FALSE(fs::exists(output_path_));
+
+    host_.SetKeyPath(std::string(248, 'k'));
+    UseSettings(ByteOrderIntel, 1);
+    ASSERT_EQ(RunOnePage(page, false).status, 0);
+    EXPECT_EQ(Run(CmdEndJob), 0);
+    ExpectOutputHolds({page}, 1);
+}
+
+// Resource texts longer than the fields they go into are cut to fit, and
+// the host's bytes around the fields stay as they were.
+TEST_F(BadInput, ResourceTextsLongerThanTheirRoom) {
+    std::string library = (fs::path(BaseBinDirectory()) / "UiTestResources.so").string();
+    HMODULE resources = LoadLibraryA(library.c_str());
+    ASSERT_NE(resources, nullptr) << library;
+    using SetString = int (*)(unsigned, const char*);
+    auto set = reinterpret_cast<SetString>(reinterpret_cast<void (*)()>(GetProcAddress(resources, "zeduz_test_set_string")));
+    ASSERT_NE(set, nullptr);
+    static const std::string kLong(400, 'x');
+    for (unsigned id : {IDS_MESSAGE_CAPTION, IDS_FILE_EXTENSION, IDS_FORMAT_NAME, IDS_FORMAT_COMMENT, IDS_SETTINGS_INTEL,
+                        IDS_SETTINGS_MOTOROLA, IDS_SETTINGS_UNCOMPRESSED, IDS_SETTINGS_GROUP4, IDS_MESSAGE_NO_MEMORY,
+                        IDS_MESSAGE_DISK_FULL, IDS_MESSAGE_FILE_ERROR}) {
+        set(id, kLong.c_str());
+    }
+    HMODULE original = ResourceModule();
+    SetResourceModule(resources);
+
+    PluginRequest& r = host_.request;
+    memset(&r, 0xA5, offsetof(PluginRequest, stateKey));
+    TargetFile& t = host_.target;
+    memset(t.extension, 0xA5, sizeof(t.extension));
+    EXPECT_EQ(Run(CmdInitialize), 0);
+    EXPECT_EQ(std::string(r.formatName), kLong.substr(0, 63));
+    EXPECT_EQ(std::string(r.formatComment), kLong.substr(0, 63));
+    EXPECT_EQ(std::string(r.settingsText), kLong.substr(0, 259));
+    EXPECT_EQ(std::string(t.extension), kLong.substr(0, 7));
+    for (uint8_t byte : r.host0) EXPECT_EQ(byte, 0xA5);
+    const uint8_t* raw = reinterpret_cast<const uint8_t*>(&r);
+    for (size_t i = offsetof(PluginRequest, settingsText) + 260; i < offsetof(PluginRequest, stateKey); ++i)
+        EXPECT_EQ(raw[i], 0xA5) << "byte " << i;
+
+    platform::testing::MessageBoxes().clear();
+    HostPage page = MakePage({FormatGray8, 4, 2, 0}, 5);
+    BeginWithRows(page, 0);
+    platform::testing::FailCalls(platform::testing::Service::Write, 1);
+    EXPECT_EQ(Band(page, 0, 2), StatusWriteFailed);
+    ASSERT_EQ(platform::testing::MessageBoxes().size(), 1u);
+    EXPECT_EQ(platform::testing::MessageBoxes()[0].text, kLong.substr(0, 127));
+    EXPECT_EQ(platform::testing::MessageBoxes()[0].caption, kLong.substr(0, 31));
+    EXPECT_EQ(Run(CmdEndJob), 0);
+
+    SetResourceModule(original);
+    FreeLibrary(resources);
+}
+
+}  // namespace
+}  // namespace reliability

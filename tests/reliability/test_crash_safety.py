@@ -1,0 +1,167 @@
+"""Crash safety: the host is killed (SIGKILL) at many points of a multi-page
+job, Group 4 pages and a page appended in several chunks included. The
+platform layer of the test build kills the process at its N-th service call
+(ZEDUZ_CRASH_AT_CALL), so the kills land inside commands as well as between
+them: between an append and the link that makes it a page, inside a chunked
+append, before and after the registry learns of a commit.
+
+After every kill the output is a valid TIFF holding exactly a prefix of the
+pages, pixel for pixel (libtiff's tiffinfo -D, tiffdump, tiffcp), never fewer
+pages than after an earlier kill point; a new host process then adds the
+missing pages with --append (every tenth time: writes the document anew),
+and the file holds the whole document, with no page file left behind.
+
+ZEDUZ_CRASH_POINTS sets how many kill points are drawn (default 120);
+ZEDUZ_CRASH_ALL=1 kills at every service call of the job (some minutes)."""
+
+import os
+import random
+import shutil
+import sys
+
+sys.path.insert(0, os.path.join(os.environ.get("ZEDUZ_SOURCE_DIR", ""), "tests", "host"))
+from host_check import (Workspace, check_output, check_with_libtiff, pnm_bytes, random_page,  # noqa: E402
+                        read_tiff_file, run_ok)
+
+RNG = random.Random(20261208)
+KILL_POINTS = int(os.environ.get("ZEDUZ_CRASH_POINTS", "120"))
+
+
+def make_pages():
+    return [
+        random_page(RNG, "gray", 8, 30, 20),
+        random_page(RNG, "bilevel", 1, 45, 33),           # Group 4
+        random_page(RNG, "rgb", 8, 165, 140),              # 69,300 bytes: two append chunks
+        random_page(RNG, "palette", 8, 11, 9, colours=50),
+        random_page(RNG, "bilevel", 1, 20, 9),            # Group 4 again
+    ]
+
+
+class Job:
+    def __init__(self, ws, pages):
+        self.ws = ws
+        self.pages = pages
+        self.inputs = [ws.write("p%d.pnm" % i, pnm_bytes(p)) if p.kind != "palette" else None
+                       for i, p in enumerate(pages)]
+        # Palette pages come from PNG (PNM has no palette).
+        from host_check import png_bytes
+        for i, p in enumerate(pages):
+            if p.kind == "palette":
+                self.inputs[i] = ws.write("p%d.png" % i, png_bytes(p))
+        self.output = ws.path("doc.tif")
+
+    def remove_output(self):
+        if os.path.exists(self.output):
+            os.remove(self.output)
+
+    def run(self, first=0, append=False, crash_at=None):
+        args = ["--byte-order", "intel", "--compression", "group4", "--band-rows", "7", "-o", self.output] + (["--append"] if append else []) + self.inputs[first:]
+        if crash_at is None:
+            os.environ.pop("ZEDUZ_CRASH_AT_CALL", None)
+        else:
+            os.environ["ZEDUZ_CRASH_AT_CALL"] = str(crash_at)
+        try:
+            return self.ws.run(*args)
+        finally:
+            os.environ.pop("ZEDUZ_CRASH_AT_CALL", None)
+
+    def committed_pages(self):
+        if not os.path.exists(self.output):
+            return 0
+        _, directories = read_tiff_file(self.output)
+        return len(directories)
+
+
+def fresh_start(job):
+    """No output, no page files, no registry: every run makes the same calls."""
+    job.remove_output()
+    for directory in (job.ws.tmp, job.ws.registry):
+        shutil.rmtree(directory)
+        os.makedirs(directory)
+
+
+def calls_of_a_clean_job(job):
+    """The service calls a whole job makes: the smallest crash point that the
+    job no longer reaches."""
+    def killed(point):
+        fresh_start(job)
+        return job.run(crash_at=point).returncode != 0
+
+    low, high = 1, 1
+    while killed(high):
+        low, high = high, high * 2
+    while low < high:
+        middle = (low + high) // 2
+        if killed(middle):
+            low = middle + 1
+        else:
+            high = middle
+    return low - 1
+
+
+def main():
+    if not os.environ.get("ZEDUZ_BIN_DIR"):
+        print("ZEDUZ_BIN_DIR is not set")
+        return 1
+    ws = Workspace()
+    failures = []
+    try:
+        job = Job(ws, make_pages())
+        if job.run(crash_at=1).returncode != -9:
+            print("this build has no crash hook (ZEDUZ_FAULT_INJECTION off); nothing to test")
+            return 0
+        total = calls_of_a_clean_job(job)
+        if os.environ.get("ZEDUZ_CRASH_ALL"):
+            points = list(range(1, total + 1))  # every call: a long run, by hand
+        else:
+            points = sorted(set([1, total] + RNG.sample(range(1, total + 1), min(KILL_POINTS, total))))
+        print("a clean job makes %d service calls; killing at %d of them" % (total, len(points)))
+        highest = 0
+        leftovers = 0
+        for n, point in enumerate(points):
+            fresh_start(job)
+            try:
+                killed = job.run(crash_at=point)
+                left_by_kill = set(ws.leftover_temp_files())
+                assert killed.returncode == -9, "not killed at call %d: %d %s" % (point, killed.returncode,
+                                                                                  killed.stderr)
+                committed = job.committed_pages()
+                assert committed >= highest, "%d pages after a later kill, %d before" % (committed, highest)
+                highest = committed
+                if committed:
+                    check_with_libtiff(job.output, job.pages[:committed], ws)
+                # A new process finishes the job, or (now and then) starts it again.
+                if n % 10 == 9:
+                    run_ok(ws, "--band-rows", "7", "-o", job.output, *job.inputs)  # settings as stored
+                elif committed < len(job.pages):
+                    result = job.run(first=committed, append=committed > 0)
+                    assert result.returncode == 0, "recovery after call %d: %s" % (point, result.stderr)
+                else:  # the document is complete; the next job, whatever it writes, clears what is left
+                    run_ok(ws, "-o", ws.path("next.tif"), job.inputs[0])
+                    os.remove(ws.path("next.tif"))
+                # Whatever page file the kill left, the registry names it,
+                # and the recovering job deletes it.
+                assert not ws.leftover_temp_files(), "page files left: %s (after the kill: %s)" % (
+                    ws.leftover_temp_files(), sorted(left_by_kill))
+                # A copy being renamed into place when the kill came stays
+                # beside the output: its name is known to no one.
+                strays = [name for name in os.listdir(ws.work) if name.startswith("~TF")]
+                leftovers += len(strays)
+                for name in strays:
+                    os.remove(os.path.join(ws.work, name))
+                if n % 10 == 0:
+                    check_output(ws, job.output, job.pages, "<", True)  # every reader
+                else:
+                    check_with_libtiff(job.output, job.pages, ws)
+            except AssertionError as failure:
+                failures.append("kill at call %d: %s" % (point, failure))
+                print("FAILED kill at call %d: %s" % (point, failure))
+        print("%d kill points, %d failures; %d kills left a copy beside the output" % (
+            len(points), len(failures), leftovers))
+    finally:
+        ws.close()
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
