@@ -30,6 +30,9 @@ const std::vector<JobSpec> kJobs = {
      {{FormatBilevel, 40, 12, 5}, {FormatGray8, 5, 3, 0}, {FormatBilevel, 33, 7, 3}}},
     // The second page (72,190 bytes) is appended in two chunks.
     {"AppendInChunks", ByteOrderIntel, 1, {{FormatGray4, 9, 4, 0}, {FormatRgb24, 200, 120, 40}}},
+    // A new process adds pages to a file written earlier: its chain is read.
+    {"ContinueEarlierFile", ByteOrderMotorola, 4,
+     {{FormatGray8, 5, 4, 0}, {FormatPalette8, 3, 3, 0}, {FormatBilevel, 30, 9, 4}, {FormatRgb48, 4, 3, 0}}, 2},
 };
 
 const std::vector<ServiceCase> kServices = {
@@ -64,8 +67,9 @@ TEST_P(FaultMatrix, EachCallFailsInTurn) {
     const ServiceCase& service = std::get<1>(GetParam());
     std::vector<HostPage> pages = MakePages(job, 17);
 
-    StartAfresh(job);
-    JobOutcome clean = RunPages(pages, 0, false);
+    const size_t existing = job.existing;
+    StartWithExistingPages(job, pages);
+    JobOutcome clean = RunPages(pages, existing, existing > 0);
     ASSERT_EQ(clean.status, 0) << "clean run, command " << clean.command;
     ASSERT_EQ(Run(CmdEndJob), 0);
     int calls = CallCount(service.service);
@@ -74,15 +78,17 @@ TEST_P(FaultMatrix, EachCallFailsInTurn) {
 
     for (int index = 0; index < calls && !HasFailure(); ++index) {
         SCOPED_TRACE(std::string(service.name) + " call " + std::to_string(index) + " of " + std::to_string(calls));
-        StartAfresh(job);
+        StartWithExistingPages(job, pages);
         FailCalls(service.service, 1, index);
-        JobOutcome outcome = RunPages(pages, 0, false);
+        JobOutcome outcome = RunPages(pages, existing, existing > 0);
+        outcome.committed += existing;
 
         EXPECT_TRUE(Allowed(service, outcome.status))
             << "status " << outcome.status << " from command " << outcome.command;
         if (outcome.status == 0) {
             EXPECT_EQ(outcome.committed, pages.size());
         }
+        if (HasFatalFailure()) break;
         ExpectMessageFor(outcome.status);
         uint32_t pageCount = 0;
         if (ReadValue("Page Count", &pageCount)) {
@@ -93,8 +99,10 @@ TEST_P(FaultMatrix, EachCallFailsInTurn) {
         ExpectNoLeftovers();
         ExpectOutputHolds(pages, outcome.committed);
 
-        // The job goes on in a new job: the file takes the remaining pages.
+        // The job goes on in a new job, every other time in a new process:
+        // the file takes the remaining pages.
         platform::testing::Reset();
+        if (index % 2 != 0) ReloadPlugin();
         JobOutcome rest = RunPages(pages, outcome.committed, outcome.committed > 0);
         EXPECT_EQ(rest.status, 0) << "continuing after the fault, command " << rest.command;
         EXPECT_EQ(Run(CmdEndJob), 0);

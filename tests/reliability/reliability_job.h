@@ -27,6 +27,7 @@ struct JobSpec {
     int32_t byteOrder;
     int32_t compression;
     std::vector<PageSpec> pages;
+    size_t existing = 0;  // pages already in the file, written by an earlier process
 };
 
 inline void PrintTo(const JobSpec& job, std::ostream* out) { *out << job.name; }
@@ -77,9 +78,10 @@ protected:
 
     // Pages [first, end) as one job, not ended; the first page continues
     // the file when `continueFirst` is set.
-    JobOutcome RunPages(const std::vector<HostPage>& pages, size_t first, bool continueFirst) {
+    JobOutcome RunPages(const std::vector<HostPage>& pages, size_t first, bool continueFirst,
+                        size_t end = SIZE_MAX) {
         JobOutcome total;
-        for (size_t i = first; i < pages.size(); ++i) {
+        for (size_t i = first; i < std::min(end, pages.size()); ++i) {
             JobOutcome one = RunOnePage(pages[i], i > first || continueFirst);
             total.committed += one.committed;
             if (one.status != 0) {
@@ -99,6 +101,17 @@ protected:
         platform::testing::Reset();
         PluginProcessAttach(GetModuleHandleA(nullptr));
         UseSettings(job.byteOrder, job.compression);
+    }
+
+    // A new process's view of a file that an earlier one wrote: the job's
+    // existing pages committed and the job ended, the plug-in loaded afresh.
+    void StartWithExistingPages(const JobSpec& job, const std::vector<HostPage>& pages) {
+        StartAfresh(job);
+        if (job.existing == 0) return;
+        ASSERT_EQ(RunPages(pages, 0, false, job.existing).status, 0);
+        ASSERT_EQ(Run(CmdEndJob), 0);
+        ReloadPlugin();
+        platform::testing::Reset();
     }
 
     void ReloadPlugin() {
