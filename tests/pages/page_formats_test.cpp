@@ -15,14 +15,14 @@ class PageFormats : public PageJobTest, public ::testing::WithParamInterface<std
 TEST_P(PageFormats, ThreePagesDecodeExactly) {
     auto [formatCase, byteOrder] = GetParam();
     UseSettings(byteOrder, formatCase.compression);
-    const PageSpec specs[] = {
+    const PageShape shapes[] = {
         {formatCase.format, 13, 7, 1},  // one row per band
         {formatCase.format, 1, 5, 0},   // the whole page in one band
         {formatCase.format, 7, 9, 4},   // a short last band
     };
     std::vector<HostPage> pages;
-    for (const PageSpec& spec : specs) {
-        pages.push_back(MakePage(spec, static_cast<uint32_t>(pages.size() + 7 * spec.format)));
+    for (const PageShape& shape : shapes) {
+        pages.push_back(MakePage(shape, static_cast<uint32_t>(pages.size() + 7 * shape.format)));
         ASSERT_EQ(RunPage(pages.back(), pages.size() > 1), 0) << "page " << pages.size();
     }
     EXPECT_EQ(Run(CmdEndJob), 0);
@@ -58,15 +58,15 @@ INSTANTIATE_TEST_SUITE_P(AllFormats, PageFormats,
 // file really ends, also after a Group 4 page whose strip is shorter than
 // predicted and after pages with odd strips.
 TEST_F(PageJobTest, MixedFormatsInOneFile) {
-    const PageSpec specs[] = {
+    const PageShape shapes[] = {
         {FormatBilevel, 29, 11, 3}, {FormatGray8, 5, 3, 0},   {FormatRgb24, 7, 5, 2},  {FormatBilevel, 13, 3, 0},
         {FormatPalette4, 5, 5, 1},  {FormatGray16, 3, 3, 0},  {FormatPalette8, 9, 3, 0},
     };
     const int32_t compressions[] = {4, 1, 1, 1, 1, 1, 1};
     std::vector<HostPage> pages;
-    for (size_t i = 0; i < std::size(specs); ++i) {
+    for (size_t i = 0; i < std::size(shapes); ++i) {
         UseSettings(ByteOrderMotorola, compressions[i]);
-        pages.push_back(MakePage(specs[i], static_cast<uint32_t>(i + 1)));
+        pages.push_back(MakePage(shapes[i], static_cast<uint32_t>(i + 1)));
         ASSERT_EQ(RunPage(pages.back(), i > 0), 0) << "page " << i;
     }
     EXPECT_EQ(Run(CmdEndJob), 0);

@@ -19,7 +19,7 @@ namespace page_test {
 
 using Bytes = std::vector<uint8_t>;
 
-struct PageSpec {
+struct PageShape {
     int32_t format = FormatGray8;
     uint32_t width = 100;
     uint32_t height = 50;
@@ -28,7 +28,7 @@ struct PageSpec {
 
 // A page as the host holds it, and what a reader must decode from it.
 struct HostPage {
-    PageSpec spec;
+    PageShape shape;
     uint32_t stride = 0;    // bytes from host row to host row
     Bytes buffer;           // 32 leading bytes (palette-4 quirk), then the rows
     Bytes palette;          // palette form of the image record, or empty
@@ -61,15 +61,15 @@ inline void PutRgb16(Bytes& out, uint16_t r, uint16_t g, uint16_t b) {
 }
 
 // Random pixels; padding bytes hold garbage that must never show.
-inline HostPage MakePage(const PageSpec& spec, uint32_t seed) {
+inline HostPage MakePage(const PageShape& shape, uint32_t seed) {
     std::mt19937 random(seed);
     auto next = [&](uint32_t limit) { return static_cast<uint32_t>(random() % limit); };
     HostPage page;
-    page.spec = spec;
-    page.stride = HostStride(spec.format, spec.width);
-    page.buffer.assign(32 + size_t{page.stride} * spec.height, 0xA7);
-    bool palette = IsPaletteFormat(spec.format);
-    uint32_t colors = spec.format == FormatPalette8 ? 256 : 16;
+    page.shape = shape;
+    page.stride = HostStride(shape.format, shape.width);
+    page.buffer.assign(32 + size_t{page.stride} * shape.height, 0xA7);
+    bool palette = IsPaletteFormat(shape.format);
+    uint32_t colors = shape.format == FormatPalette8 ? 256 : 16;
     if (palette) {
         page.palette.assign(8 + 4 * colors + 4, 0);
         page.palette[0] = static_cast<uint8_t>(colors);
@@ -78,12 +78,12 @@ inline HostPage MakePage(const PageSpec& spec, uint32_t seed) {
             for (uint32_t c = 0; c < 3; ++c) page.palette[9 + 4 * i + c] = static_cast<uint8_t>(next(256));
     }
     auto paletteColor = [&](uint32_t index, uint32_t c) { return uint16_t(page.palette[9 + 4 * index + c] * 257); };
-    for (uint32_t y = 0; y < spec.height; ++y) {
+    for (uint32_t y = 0; y < shape.height; ++y) {
         uint8_t* row = page.buffer.data() + 32 + size_t{y} * page.stride;
-        if (spec.format == FormatBilevel || spec.format == FormatGray4 || spec.format == FormatPalette4)
+        if (shape.format == FormatBilevel || shape.format == FormatGray4 || shape.format == FormatPalette4)
             std::fill(row, row + page.stride, 0);  // partial bytes get bits set below; the rest is padding
-        for (uint32_t x = 0; x < spec.width; ++x) {
-            switch (spec.format) {
+        for (uint32_t x = 0; x < shape.width; ++x) {
+            switch (shape.format) {
                 case FormatRgb48: {
                     uint16_t s[3] = {uint16_t(next(65536)), uint16_t(next(65536)), uint16_t(next(65536))};
                     for (int c = 0; c < 3; ++c) row[6 * x + 2 * c] = uint8_t(s[c]), row[6 * x + 2 * c + 1] = uint8_t(s[c] >> 8);
@@ -131,11 +131,11 @@ inline HostPage MakePage(const PageSpec& spec, uint32_t seed) {
             }
         }
         // Garbage in the unused bits of the last byte and beyond.
-        if (spec.format == FormatBilevel) {
-            if (spec.width % 8) row[spec.width / 8] |= uint8_t(0xFF >> (spec.width % 8));
-            for (uint32_t i = (spec.width + 7) / 8; i < page.stride; ++i) row[i] = 0x5A;
+        if (shape.format == FormatBilevel) {
+            if (shape.width % 8) row[shape.width / 8] |= uint8_t(0xFF >> (shape.width % 8));
+            for (uint32_t i = (shape.width + 7) / 8; i < page.stride; ++i) row[i] = 0x5A;
         }
-        if ((spec.format == FormatGray4 || spec.format == FormatPalette4) && spec.width % 2) row[spec.width / 2] |= 0x0F;
+        if ((shape.format == FormatGray4 || shape.format == FormatPalette4) && shape.width % 2) row[shape.width / 2] |= 0x0F;
     }
     return page;
 }
@@ -173,8 +173,8 @@ protected:
     }
 
     uint16_t Begin(const HostPage& page) {
-        host_.image.width = page.spec.width;
-        host_.image.rows = page.spec.height;
+        host_.image.width = page.shape.width;
+        host_.image.rows = page.shape.height;
         host_.image.xResolution = 300;
         host_.image.yResolution = 200;
         return Run(CmdBeginPage);
@@ -189,23 +189,23 @@ protected:
     }
 
     uint16_t Band(const HostPage& page, uint32_t firstRow, uint32_t rows) {
-        host_.image.width = page.spec.width;
+        host_.image.width = page.shape.width;
         host_.image.rows = rows;
         host_.image.yResolution = page.stride;
         const uint8_t* start = page.Row(firstRow);
-        if (page.spec.format == FormatPalette4 && firstRow == 0) start -= 32;
+        if (page.shape.format == FormatPalette4 && firstRow == 0) start -= 32;
         host_.image.pixels = start;
         return Run(CmdWriteBand);
     }
 
     // Runs one whole page; returns the first failing status.
     uint16_t RunPage(const HostPage& page, bool continueFile) {
-        uint16_t status = Prepare(page.spec.format, continueFile);
+        uint16_t status = Prepare(page.shape.format, continueFile);
         if (status == 0) status = Begin(page);
         if (status == 0 && !page.palette.empty()) status = Palette(page);
-        uint32_t bandRows = page.spec.bandRows == 0 ? page.spec.height : page.spec.bandRows;
-        for (uint32_t row = 0; status == 0 && row < page.spec.height; row += bandRows)
-            status = Band(page, row, std::min(bandRows, page.spec.height - row));
+        uint32_t bandRows = page.shape.bandRows == 0 ? page.shape.height : page.shape.bandRows;
+        for (uint32_t row = 0; status == 0 && row < page.shape.height; row += bandRows)
+            status = Band(page, row, std::min(bandRows, page.shape.height - row));
         if (status == 0) status = Run(CmdEndPage);
         return status;
     }
@@ -215,7 +215,7 @@ protected:
         test_support::ScratchDirectory expected("zeduz-expected-");
         for (size_t i = 0; i < pages.size(); ++i) {
             std::ofstream(expected.file("page" + std::to_string(i) + ".txt"))
-                << pages[i].spec.width << " " << pages[i].spec.height << " " << pages[i].spec.format;
+                << pages[i].shape.width << " " << pages[i].shape.height << " " << pages[i].shape.format;
             std::ofstream raw(expected.file("page" + std::to_string(i) + ".rgb16"), std::ios::binary);
             raw.write(reinterpret_cast<const char*>(pages[i].expectedRgb16.data()),
                       static_cast<std::streamsize>(pages[i].expectedRgb16.size()));

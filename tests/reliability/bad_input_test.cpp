@@ -34,7 +34,7 @@ protected:
     }
     // A page that was begun and has its first `rows` rows written.
     void BeginWithRows(const HostPage& page, uint32_t rows) {
-        ASSERT_EQ(Prepare(page.spec.format, false), 0);
+        ASSERT_EQ(Prepare(page.shape.format, false), 0);
         ASSERT_EQ(Begin(page), 0);
         if (!page.palette.empty()) {
             ASSERT_EQ(Palette(page), 0);
@@ -65,15 +65,15 @@ public:
 
 const SequenceCase kSequences[] = {
     {"BandBeforeBeginPage", [](BadInput& t, const HostPage& p) {
-         static_cast<CommandOrder&>(t).Prepare(p.spec.format, false);
+         static_cast<CommandOrder&>(t).Prepare(p.shape.format, false);
          return static_cast<CommandOrder&>(t).Band(p, 0, 2);
      }, 0},
     {"PaletteBeforeBeginPage", [](BadInput& t, const HostPage& p) {
-         static_cast<CommandOrder&>(t).Prepare(p.spec.format, false);
+         static_cast<CommandOrder&>(t).Prepare(p.shape.format, false);
          return static_cast<CommandOrder&>(t).Palette(p);
      }, 0},
     {"EndPageWithNoPage", [](BadInput& t, const HostPage& p) {
-         static_cast<CommandOrder&>(t).Prepare(p.spec.format, false);
+         static_cast<CommandOrder&>(t).Prepare(p.shape.format, false);
          return static_cast<CommandOrder&>(t).Run(CmdEndPage);
      }, 0},
     {"EndPageTwice", [](BadInput& t, const HostPage& p) {
@@ -86,7 +86,7 @@ const SequenceCase kSequences[] = {
      }, 1},
     {"PaletteAfterFirstBand", [](BadInput& t, const HostPage& p) {
          auto& c = static_cast<CommandOrder&>(t);
-         c.Prepare(p.spec.format, false);
+         c.Prepare(p.shape.format, false);
          c.Begin(p);
          c.Band(p, 0, 2);
          return c.Palette(p);
@@ -99,7 +99,7 @@ const SequenceCase kSequences[] = {
      }, 1},
     {"BandAfterTheJobEnded", [](BadInput& t, const HostPage& p) {
          auto& c = static_cast<CommandOrder&>(t);
-         c.Prepare(p.spec.format, false);
+         c.Prepare(p.shape.format, false);
          c.Begin(p);
          c.Palette(p);
          c.Run(CmdEndJob);
@@ -193,7 +193,7 @@ TEST_P(BandRows, BeyondThePageAreRefused) {
     UseSettings(ByteOrderIntel, c.compression);
     HostPage tall = MakePage({FormatBilevel, 21, 6, 0}, 3);  // rows 0..5; the page has 4
     HostPage page = tall;
-    page.spec.height = 4;
+    page.shape.height = 4;
     page.expectedRgb16.resize(size_t{21} * 4 * 6);
     BeginWithRows(page, 0);
     uint32_t row = 0;
@@ -263,8 +263,8 @@ class PageSizes : public BadInput, public ::testing::WithParamInterface<SizeCase
 TEST_P(PageSizes, AreRefusedBeforeAnything) {
     const SizeCase& c = GetParam();
     HostPage page = MakePage({c.format, 1, 1, 0}, 1);
-    page.spec.width = c.width;
-    page.spec.height = c.height;
+    page.shape.width = c.width;
+    page.shape.height = c.height;
     ASSERT_EQ(Prepare(c.format, false), 0);
     platform::testing::Reset();
     EXPECT_EQ(Begin(page), c.status);

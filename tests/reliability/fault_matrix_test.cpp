@@ -121,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(Jobs, FaultMatrix, ::testing::Combine(::testing::Values
 struct RoomCase {
     const char* name;
     int32_t command;      // the command whose free-space test is met
-    PageSpec page;
+    PageShape page;
     bool laterPage;       // a page appended behind one already committed
     uint64_t needed;      // the bytes that test asks for
 };
@@ -151,10 +151,10 @@ protected:
             platform::testing::MessageBoxes() = boxes;
             if (status != 0) outcome = {0, status, command};
         };
-        run(CmdPreparePage, [&] { return Prepare(page.spec.format, c.laterPage); });
+        run(CmdPreparePage, [&] { return Prepare(page.shape.format, c.laterPage); });
         run(CmdBeginPage, [&] { return Begin(page); });
         if (!page.palette.empty()) run(CmdWritePalette, [&] { return Palette(page); });
-        run(CmdWriteBand, [&] { return Band(page, 0, page.spec.height); });
+        run(CmdWriteBand, [&] { return Band(page, 0, page.shape.height); });
         run(CmdEndPage, [&] { return Run(CmdEndPage); });
         if (outcome.status == 0) outcome.committed = 1;
         return outcome;

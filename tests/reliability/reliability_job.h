@@ -20,13 +20,13 @@ namespace reliability {
 
 using page_test::HostPage;
 using page_test::MakePage;
-using page_test::PageSpec;
+using page_test::PageShape;
 
 struct JobSpec {
     const char* name;
     int32_t byteOrder;
     int32_t compression;
-    std::vector<PageSpec> pages;
+    std::vector<PageShape> pages;
     size_t existing = 0;  // pages already in the file, written by an earlier process
 };
 
@@ -40,7 +40,7 @@ struct JobOutcome {
 
 inline std::vector<HostPage> MakePages(const JobSpec& job, uint32_t seed) {
     std::vector<HostPage> pages;
-    for (const PageSpec& spec : job.pages) pages.push_back(MakePage(spec, seed++));
+    for (const PageShape& shape : job.pages) pages.push_back(MakePage(shape, seed++));
     return pages;
 }
 
@@ -66,12 +66,12 @@ protected:
             }
             return status == 0;
         };
-        if (!step(CmdPreparePage, Prepare(page.spec.format, continueFile))) return outcome;
+        if (!step(CmdPreparePage, Prepare(page.shape.format, continueFile))) return outcome;
         if (!step(CmdBeginPage, Begin(page))) return outcome;
         if (!page.palette.empty() && !step(CmdWritePalette, Palette(page))) return outcome;
-        uint32_t bandRows = page.spec.bandRows == 0 ? page.spec.height : page.spec.bandRows;
-        for (uint32_t row = 0; row < page.spec.height; row += bandRows)
-            if (!step(CmdWriteBand, Band(page, row, std::min(bandRows, page.spec.height - row)))) return outcome;
+        uint32_t bandRows = page.shape.bandRows == 0 ? page.shape.height : page.shape.bandRows;
+        for (uint32_t row = 0; row < page.shape.height; row += bandRows)
+            if (!step(CmdWriteBand, Band(page, row, std::min(bandRows, page.shape.height - row)))) return outcome;
         if (step(CmdEndPage, Run(CmdEndPage))) outcome.committed = 1;
         return outcome;
     }
@@ -131,8 +131,8 @@ protected:
         EXPECT_EQ(reading.complaints, "");
         ASSERT_EQ(reading.pages.size(), count);
         for (size_t i = 0; i < count; ++i) {
-            EXPECT_EQ(reading.pages[i].width, pages[i].spec.width) << "page " << i;
-            EXPECT_EQ(reading.pages[i].height, pages[i].spec.height) << "page " << i;
+            EXPECT_EQ(reading.pages[i].width, pages[i].shape.width) << "page " << i;
+            EXPECT_EQ(reading.pages[i].height, pages[i].shape.height) << "page " << i;
             EXPECT_TRUE(reading.pages[i].rgb16 == pages[i].expectedRgb16) << "pixels of page " << i;
         }
     }
