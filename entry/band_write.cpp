@@ -42,8 +42,7 @@ PluginStatus TiffPageWriter::WriteBand() {
         file_.Close();  // not a page of this format, or a band it cannot take: nothing is touched
         return status;
     }
-    int32_t high = 0;
-    if (status == StatusOk) status = file_.Seek(0, &high, FILE_END);
+    if (status == StatusOk) status = file_.SeekToEnd();
     if (status == StatusOk) status = AppendBand();
     if (status != StatusOk) {
         AbandonPage();

@@ -28,35 +28,16 @@ struct PageFileFacts {
 namespace {
 
 constexpr uint32_t kFirstDirectoryOffset = 8;
-// Entry indexes shared by every layout.
-constexpr uint32_t kStripOffsetsIndex = 6;
-constexpr uint32_t kStripByteCountsIndex = 9;
-// Grey and bilevel layouts.
-constexpr uint32_t kXResolutionIndex = 10;
-constexpr uint32_t kYResolutionIndex = 11;
-
-PluginStatus ReadAt(FileHandle& file, uint32_t position, uint32_t count, uint8_t* bytes) {
-    int32_t high = 0;
-    PluginStatus status = file.Seek(static_cast<int32_t>(position), &high, FILE_BEGIN);
-    return status != StatusOk ? status : file.Read(count, bytes);
-}
-
-PluginStatus WriteAt(FileHandle& file, uint32_t position, uint32_t count, const uint8_t* bytes) {
-    int32_t high = 0;
-    PluginStatus status = file.Seek(static_cast<int32_t>(position), &high, FILE_BEGIN);
-    return status != StatusOk ? status : file.Write(count, bytes);
-}
-
-PluginStatus SeekToEnd(FileHandle& file) {
-    int32_t high = 0;
-    return file.Seek(0, &high, FILE_END);
-}
+constexpr uint32_t kStripOffsetsIndex = entry_index::kStripOffsets;
+constexpr uint32_t kStripByteCountsIndex = entry_index::kStripByteCounts;
+constexpr uint32_t kXResolutionIndex = entry_index::kGreyXResolution;
+constexpr uint32_t kYResolutionIndex = entry_index::kGreyYResolution;
 
 // Reads a one-value entry; false when the entry there has another tag.
 PluginStatus ReadEntryValue(FileHandle& file, uint32_t position, uint16_t tag, int32_t byteOrder,
                             uint32_t* value) {
     uint8_t entry[12];
-    PluginStatus status = ReadAt(file, position, sizeof(entry), entry);
+    PluginStatus status = file.ReadAt(position, sizeof(entry), entry);
     if (status != StatusOk) return status;
     if (GetShort(entry, byteOrder) != tag || GetLong(entry + 4, byteOrder) != 1) return StatusBadSequence;
     *value = GetLong(entry + 8, byteOrder);
@@ -66,7 +47,7 @@ PluginStatus ReadEntryValue(FileHandle& file, uint32_t position, uint16_t tag, i
 PluginStatus RewriteEntry(FileHandle& file, uint32_t position, const DirectoryEntry& entry, int32_t byteOrder) {
     uint8_t bytes[12];
     EncodeEntry(bytes, entry, byteOrder);
-    return WriteAt(file, position, sizeof(bytes), bytes);
+    return file.WriteAt(position, sizeof(bytes), bytes);
 }
 
 }  // namespace
@@ -137,7 +118,7 @@ PluginStatus TiffPageWriter::ReadPageFileFacts(PageFileFacts* facts) {
     if (facts->fileSize < uint64_t{facts->headerBytes} + facts->blockBytes) return StatusBadSequence;
 
     uint8_t count[2];
-    PluginStatus status = ReadAt(file_, facts->headerBytes, 2, count);
+    PluginStatus status = file_.ReadAt(facts->headerBytes, 2, count);
     if (status != StatusOk) return status;
     facts->entryCount = GetShort(count, byteOrder_);
     if (facts->entryCount != layout->entryCount) return StatusBadSequence;
@@ -159,7 +140,7 @@ PluginStatus TiffPageWriter::ReadPageFileFacts(PageFileFacts* facts) {
 // Appends the end-of-page code and writes the strip's real size (and, for a
 // later page, where its data lie) into the directory.
 PluginStatus TiffPageWriter::FinishGroup4Strip(const PageFileFacts& facts) {
-    PluginStatus status = SeekToEnd(file_);
+    PluginStatus status = file_.SeekToEnd();
     if (status == StatusOk) status = FinishPageG4(g4_, staging_, stagingSize_);
     if (status == StatusOk && stagingSize_ > 0) status = file_.Write(stagingSize_, staging_);
     ReleaseStaging();
@@ -199,7 +180,7 @@ PluginStatus TiffPageWriter::TrimAndPadStrip(PageFileFacts* facts) {
     if (size < stripEnd) return StatusBadSequence;  // bands missing: the page is not complete
 
     // Rows beyond the page's declared height have no place in the file.
-    PluginStatus status = size > stripEnd ? file_.Truncate(stripEnd) : SeekToEnd(file_);
+    PluginStatus status = size > stripEnd ? file_.Truncate(stripEnd) : file_.SeekToEnd();
     uint64_t landing = facts->headerBytes != 0 ? 0 : facts->directoryOffset;
     facts->fileSize = stripEnd;
     if (status == StatusOk && (landing + stripEnd) % 2 != 0) {

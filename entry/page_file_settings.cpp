@@ -8,16 +8,9 @@
 namespace {
 
 constexpr uint32_t kHeaderBytes = 8;
-// Entry indexes shared by every layout.
-constexpr uint32_t kImageWidthIndex = 1;
-constexpr uint32_t kImageLengthIndex = 2;
-constexpr uint32_t kCompressionIndex = 4;
-
-PluginStatus ReadAt(FileHandle& file, uint32_t position, uint32_t count, uint8_t* bytes) {
-    int32_t high = 0;
-    PluginStatus status = file.Seek(static_cast<int32_t>(position), &high, FILE_BEGIN);
-    return status != StatusOk ? status : file.Read(count, bytes);
-}
+constexpr uint32_t kImageWidthIndex = entry_index::kImageWidth;
+constexpr uint32_t kImageLengthIndex = entry_index::kImageLength;
+constexpr uint32_t kCompressionIndex = entry_index::kCompression;
 
 int32_t OtherByteOrder(int32_t byteOrder) {
     return byteOrder == ByteOrderIntel ? ByteOrderMotorola : ByteOrderIntel;
@@ -41,7 +34,7 @@ PluginStatus ReadPageFileSettings(FileHandle& file, uint32_t pageCount, int32_t 
     if (layout == nullptr) return StatusBadSequence;
     const uint32_t directory = pageCount == 0 ? kHeaderBytes : 0;
     uint8_t count[2];
-    PluginStatus status = ReadAt(file, directory, sizeof(count), count);
+    PluginStatus status = file.ReadAt(directory, sizeof(count), count);
     if (status != StatusOk) return status;
 
     // The entry count reads right in one byte order only (it is below 256).
@@ -50,7 +43,7 @@ PluginStatus ReadPageFileSettings(FileHandle& file, uint32_t pageCount, int32_t 
     if (GetShort(count, byteOrder) != layout->entryCount) return StatusBadSequence;
 
     uint8_t entries[12 * (kCompressionIndex + 1)];
-    status = ReadAt(file, directory + 2, sizeof(entries), entries);
+    status = file.ReadAt(directory + 2, sizeof(entries), entries);
     if (status != StatusOk) return status;
     uint32_t width = 0;
     uint32_t height = 0;

@@ -121,3 +121,20 @@ PluginStatus FileHandle::RemoveFile(const char* path) {
     if (path == nullptr || !DeleteFileA(path)) return StatusDeleteFailed;
     return StatusOk;
 }
+
+PluginStatus FileHandle::ReadAt(uint64_t position, uint32_t count, void* buffer) {
+    int32_t high = static_cast<int32_t>(position >> 32);
+    PluginStatus status = Seek(static_cast<int32_t>(position & 0xFFFFFFFFu), &high, FILE_BEGIN);
+    return status != StatusOk ? status : Read(count, buffer);
+}
+
+PluginStatus FileHandle::WriteAt(uint64_t position, uint32_t count, const void* buffer) {
+    int32_t high = static_cast<int32_t>(position >> 32);
+    PluginStatus status = Seek(static_cast<int32_t>(position & 0xFFFFFFFFu), &high, FILE_BEGIN);
+    return status != StatusOk ? status : Write(count, buffer);
+}
+
+PluginStatus FileHandle::SeekToEnd() {
+    int32_t high = 0;
+    return Seek(0, &high, FILE_END);
+}

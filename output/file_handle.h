@@ -26,6 +26,10 @@ public:
     uint32_t Size();                                // low 32 bits; 0xFFFFFFFF on failure
     uint64_t Size64();                              // UINT64_MAX on failure
     PluginStatus Read(uint32_t count, void* buffer);  // StatusReadFailed unless all bytes came
+    // Seek from the start, then Read or Write: the first failing step's status.
+    PluginStatus ReadAt(uint64_t position, uint32_t count, void* buffer);
+    PluginStatus WriteAt(uint64_t position, uint32_t count, const void* buffer);
+    PluginStatus SeekToEnd();  // StatusSeekFailed
     PluginStatus Flush();                           // StatusWriteFailed
     // Cuts the file to `size` bytes and leaves the position there.
     PluginStatus Truncate(uint64_t size);           // StatusSeekFailed, StatusWriteFailed

@@ -48,6 +48,19 @@ PluginStatus PlanPage(const LayoutRequest& request, PagePlan* plan);
 // Fills a zero-filled staging block of plan.stagingBytes bytes.
 void FillDirectory(const LayoutRequest& request, const PagePlan& plan, uint8_t* staging);
 
+// Positions of entries in every layout's directory (0-based, the order the
+// builders fill them in). The resolutions are those of the grey and bilevel
+// layouts; the RGB and palette layouts place them elsewhere.
+namespace entry_index {
+inline constexpr uint32_t kImageWidth = 1;
+inline constexpr uint32_t kImageLength = 2;
+inline constexpr uint32_t kCompression = 4;
+inline constexpr uint32_t kStripOffsets = 6;
+inline constexpr uint32_t kStripByteCounts = 9;
+inline constexpr uint32_t kGreyXResolution = 10;
+inline constexpr uint32_t kGreyYResolution = 11;
+}  // namespace entry_index
+
 // Where the StripOffsets entry of a page lies in its temporary file (the
 // first page of a file starts with the 8-byte header).
 uint32_t EntryPositionInTempFile(uint32_t entryIndex, uint32_t pageCount);

@@ -9,12 +9,6 @@ namespace {
 constexpr uint32_t kHeaderBytes = 8;
 constexpr uint16_t kClassicMagic = 42;
 
-PluginStatus ReadAt(FileHandle& file, uint64_t offset, uint32_t count, uint8_t* buffer) {
-    int32_t high = static_cast<int32_t>(offset >> 32);
-    PluginStatus status = file.Seek(static_cast<int32_t>(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
-    return status != StatusOk ? status : file.Read(count, buffer);
-}
-
 // The value of a one-value SHORT or LONG entry; false for anything else.
 bool SingleValue(const uint8_t* entry, int32_t byteOrder, uint32_t* value) {
     uint16_t type = GetShort(entry + 2, byteOrder);
@@ -31,7 +25,7 @@ PluginStatus StripEnd(FileHandle& file, uint64_t directory, uint16_t entries, in
     bool haveOffset = false, haveBytes = false;
     for (uint16_t i = 0; i < entries; ++i) {
         uint8_t entry[12];
-        if (PluginStatus status = ReadAt(file, directory + 2 + 12ull * i, 12, entry); status != StatusOk)
+        if (PluginStatus status = file.ReadAt(directory + 2 + 12ull * i, 12, entry); status != StatusOk)
             return status;
         uint16_t tag = GetShort(entry, byteOrder);
         if (tag == TagStripOffsets) haveOffset = SingleValue(entry, byteOrder, &offset);
@@ -53,7 +47,7 @@ PluginStatus FindChainEnd(FileHandle& file, int32_t byteOrder, ChainEnd* end) {
     if (size == UINT64_MAX) return StatusReadFailed;
     if (size < kHeaderBytes) return StatusNotAppendable;
     uint8_t header[kHeaderBytes];
-    if (PluginStatus status = ReadAt(file, 0, kHeaderBytes, header); status != StatusOk) return status;
+    if (PluginStatus status = file.ReadAt(0, kHeaderBytes, header); status != StatusOk) return status;
     if (!HeaderMatches(header, byteOrder)) return StatusNotAppendable;
 
     ChainEnd result{0, 0, size, size + (size & 1)};
@@ -63,11 +57,11 @@ PluginStatus FindChainEnd(FileHandle& file, int32_t byteOrder, ChainEnd* end) {
     while (true) {
         if (directory <= previous || directory % 2 != 0 || directory + 2 > size) return StatusNotAppendable;
         uint8_t field[4];
-        if (PluginStatus status = ReadAt(file, directory, 2, field); status != StatusOk) return status;
+        if (PluginStatus status = file.ReadAt(directory, 2, field); status != StatusOk) return status;
         uint16_t entries = GetShort(field, byteOrder);
         uint64_t nextField = directory + 2 + 12ull * entries;
         if (nextField + 4 > size) return StatusNotAppendable;
-        if (PluginStatus status = ReadAt(file, nextField, 4, field); status != StatusOk) return status;
+        if (PluginStatus status = file.ReadAt(nextField, 4, field); status != StatusOk) return status;
         ++result.pages;
         uint32_t next = GetLong(field, byteOrder);
         if (next == 0) {
