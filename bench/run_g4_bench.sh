@@ -3,7 +3,7 @@
 # throughput against libtiff's per page. Usage: run_g4_bench.sh [build dir]
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
-build_dir=${1:-/work/build-bench}
+build_dir=${1:-$source_dir/build/bench}
 cmake -S "$source_dir" -B "$build_dir" -DZEDUZ_BENCH=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build_dir" -j2 --target g4_bench >/dev/null
 json=$(mktemp)

@@ -10,6 +10,9 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 export ZEDUZ_SOURCE_DIR="${ZEDUZ_SOURCE_DIR:-$(cd "$here/../.." && pwd)}"
+# Defaults: the build trees ./test.sh makes.
+export ZEDUZ_BIN_DIR="${ZEDUZ_BIN_DIR:-$ZEDUZ_SOURCE_DIR/build/test/bin}"
+export ZEDUZ_WIN_BIN_DIR="${ZEDUZ_WIN_BIN_DIR:-$ZEDUZ_SOURCE_DIR/build/windows/bin}"
 inside=false
 if [ "${1:-}" = "--inside" ]; then inside=true; shift; fi
 out="$(mkdir -p "${1:-dialog-screenshots}" && cd "${1:-dialog-screenshots}" && pwd)"
