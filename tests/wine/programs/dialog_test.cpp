@@ -173,18 +173,6 @@ Seen RunDialog(winetest::EntryPoint entry, Host& host, int32_t command, UserPlan
     return seen;
 }
 
-HWND MakeHostWindow() {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "ZeduzDialogTestHost";
-    RegisterClassA(&windowClass);
-    HWND window = CreateWindowExA(0, "ZeduzDialogTestHost", "host", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
-                                  nullptr, windowClass.hInstance, nullptr);
-    if (window == nullptr) winetest::Fatal("creating the host window");
-    return window;
-}
-
 uint32_t Stored(const std::string& key, const char* name) {
     uint32_t value = 0xDEADBEEF;
     winetest::ReadDword(key, name, &value);
@@ -261,7 +249,7 @@ int main(int argc, char** argv) {
     const std::string key = argv[2];
     winetest::EntryPoint entry = winetest::LoadEntry(dllPath.c_str());
     winetest::ResourceTexts texts(dllPath);
-    HWND owner = MakeHostWindow();
+    HWND owner = winetest::MakeHostWindow("ZeduzDialogTestHost");
     CreateThread(nullptr, 0, Watcher, nullptr, 0, nullptr);
     Host host(key, owner);
     if (show) return ShowForScreenshot(entry, host, argv[4], argv[5], argv[6]);

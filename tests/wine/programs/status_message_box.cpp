@@ -72,18 +72,6 @@ std::vector<SeenBox> TakeSeen() {
     return seen;
 }
 
-HWND MakeHostWindow() {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "ZeduzTestHostWindow";
-    RegisterClassA(&windowClass);
-    HWND window = CreateWindowExA(0, "ZeduzTestHostWindow", "host", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
-                                  nullptr, windowClass.hInstance, nullptr);
-    if (window == nullptr) winetest::Fatal("creating the host window");
-    return window;
-}
-
 void Put32(uint8_t* record, size_t offset, uint32_t value) { memcpy(record + offset, &value, 4); }
 uint32_t Address(const void* pointer) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer)); }
 
@@ -185,7 +173,7 @@ int main(int argc, char** argv) {
     std::string dllPath = argv[1];
     winetest::EntryPoint entry = winetest::LoadEntry(dllPath.c_str());
     winetest::ResourceTexts texts(dllPath);
-    HWND owner = MakeHostWindow();
+    HWND owner = winetest::MakeHostWindow("ZeduzTestHostWindow");
     CreateThread(nullptr, 0, Watcher, nullptr, 0, nullptr);
 
     Host host(argv[2], std::string(argv[3]) + "\\page.tif", owner);

@@ -113,6 +113,20 @@ private:
 };
 
 // The plug-in's registry key below HKEY_CURRENT_USER for a host key path.
+// A plain top-level window that plays the host's main window: the owner of
+// the plug-in's dialogs and message boxes.
+inline HWND MakeHostWindow(const char* className) {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = className;
+    RegisterClassA(&windowClass);
+    HWND window = CreateWindowExA(0, className, "host", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                                  windowClass.hInstance, nullptr);
+    if (window == nullptr) Fatal("creating the host window");
+    return window;
+}
+
 inline std::string PluginKey(const std::string& hostKey) { return hostKey + "\\ZEDUZ-ORID"; }
 
 inline bool PluginKeyExists(const std::string& hostKey) {
