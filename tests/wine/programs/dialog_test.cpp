@@ -18,7 +18,9 @@
 
 #include "wine_check.h"
 
+using winetest::Address;
 using winetest::Check;
+using winetest::Put32;
 
 namespace {
 
@@ -119,20 +121,11 @@ DWORD WINAPI Watcher(LPVOID) {
             LeaveCriticalSection(&g_lock);
             SetEvent(g_planDone);
         }
-        DWORD started = g_callStarted.load();
-        // Signed difference: `started` carries a set low bit, so it can be one
-        // tick ahead of the clock.
-        if (started != 0 && static_cast<int32_t>(GetTickCount() - started) > 60000) {
-            printf("FAIL a dialog did not end within 60 s\n");
-            fflush(stdout);
-            ExitProcess(3);
-        }
+        winetest::EndIfHung(g_callStarted.load(), "a dialog did not end within 60 s");
         Sleep(50);
     }
 }
 
-void Put32(uint8_t* record, size_t offset, uint32_t value) { memcpy(record + offset, &value, 4); }
-uint32_t Address(const void* pointer) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer)); }
 
 struct Host {
     uint8_t request[1024] = {};

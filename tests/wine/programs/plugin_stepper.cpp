@@ -24,10 +24,11 @@
 
 #include "wine_check.h"
 
+using winetest::Address;
+using winetest::Put32;
+
 namespace {
 
-void Put32(std::vector<uint8_t>& record, size_t offset, uint32_t value) { memcpy(&record[offset], &value, 4); }
-uint32_t Address(const void* pointer) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer)); }
 
 enum class Kind { Gray8, Palette8, Bilevel, Palette1 };
 

@@ -16,7 +16,9 @@
 
 #include "wine_check.h"
 
+using winetest::Address;
 using winetest::Check;
+using winetest::Put32;
 
 namespace {
 
@@ -44,7 +46,6 @@ constexpr uint16_t kUnknownCommand = 211;
 constexpr uint16_t kNoResources = 213;
 constexpr uint16_t kUnsupportedImage = 209;
 
-void Put32(std::vector<uint8_t>& record, size_t offset, uint32_t value) { memcpy(&record[offset], &value, 4); }
 
 std::string TextAt(const std::vector<uint8_t>& record, size_t offset, size_t width) {
     const char* start = reinterpret_cast<const char*>(&record[offset]);

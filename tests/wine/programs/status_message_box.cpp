@@ -15,7 +15,9 @@
 
 #include "wine_check.h"
 
+using winetest::Address;
 using winetest::Check;
+using winetest::Put32;
 
 namespace {
 
@@ -54,12 +56,7 @@ BOOL CALLBACK AnswerBox(HWND window, LPARAM) {
 DWORD WINAPI Watcher(LPVOID) {
     for (;;) {
         EnumWindows(AnswerBox, 0);
-        DWORD started = g_callStarted.load();
-        if (started != 0 && static_cast<int32_t>(GetTickCount() - started) > 60000) {
-            printf("FAIL a command did not return within 60 s (a box nobody could answer?)\n");
-            fflush(stdout);
-            ExitProcess(3);
-        }
+        winetest::EndIfHung(g_callStarted.load(), "a command did not return within 60 s (a box nobody could answer?)");
         Sleep(50);
     }
 }
@@ -72,8 +69,6 @@ std::vector<SeenBox> TakeSeen() {
     return seen;
 }
 
-void Put32(uint8_t* record, size_t offset, uint32_t value) { memcpy(record + offset, &value, 4); }
-uint32_t Address(const void* pointer) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer)); }
 
 struct Host {
     uint8_t request[1024] = {};

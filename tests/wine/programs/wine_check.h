@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace winetest {
 
@@ -113,6 +114,23 @@ private:
 };
 
 // The plug-in's registry key below HKEY_CURRENT_USER for a host key path.
+// Little-endian stores into a record laid out by raw offsets, and the 32-bit
+// address a record holds for a pointer.
+inline void Put32(uint8_t* record, size_t offset, uint32_t value) { memcpy(record + offset, &value, 4); }
+inline void Put32(std::vector<uint8_t>& record, size_t offset, uint32_t value) { Put32(record.data(), offset, value); }
+inline uint32_t Address(const void* pointer) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer)); }
+
+// Ends the program when a call started at tick `started` (0: none running)
+// has not returned within 60 s. The difference is signed: `started` may be
+// one tick ahead of the clock.
+inline void EndIfHung(DWORD started, const char* what) {
+    if (started != 0 && static_cast<int32_t>(GetTickCount() - started) > 60000) {
+        printf("FAIL %s\n", what);
+        fflush(stdout);
+        ExitProcess(3);
+    }
+}
+
 // A plain top-level window that plays the host's main window: the owner of
 // the plug-in's dialogs and message boxes.
 inline HWND MakeHostWindow(const char* className) {
