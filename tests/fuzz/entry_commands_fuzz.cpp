@@ -482,8 +482,19 @@ private:
                 target_.image = &image_;
                 break;
             }
-            default: Command(data_.ConsumeIntegral<int32_t>()); break;
+            default: AnyCommand(data_.ConsumeIntegral<int32_t>()); break;
         }
+    }
+
+    // Any number as a command. CmdWritePalette reads as many palette entries
+    // as its record claims, so a host always passes it a record that long:
+    // it goes through Palette(), never with the plain image record.
+    void AnyCommand(int32_t command) {
+        if (command == CmdWritePalette) {
+            Palette();
+            return;
+        }
+        Command(command);
     }
 
     // Another key is another job: files of the jobs left open under other

@@ -4,6 +4,9 @@
 # New inputs go to a scratch corpus, never into the source tree; a crash
 # leaves its input in the test's working directory (fuzz-<target>-crash-*),
 # where `<fuzz build>/bin/fuzz_<target> <file>` replays it.
+# The seed is fixed (ZEDUZ_FUZZ_SEED, default 1) so a suite run explores the
+# same way each time and a red run replays; tests/fuzz/run_long.sh explores
+# with fresh seeds.
 set -euo pipefail
 
 run_fuzzer() {
@@ -22,7 +25,7 @@ run_fuzzer() {
   trap 'rm -rf "$scratch"' RETURN
   mkdir -p "$scratch/corpus"
   "$program" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
-    -artifact_prefix="$PWD/fuzz-$target-" "$@" "$scratch/corpus" "$seeds" >"$scratch/log" 2>&1 || {
+    -seed="${ZEDUZ_FUZZ_SEED:-1}" -artifact_prefix="$PWD/fuzz-$target-" "$@" "$scratch/corpus" "$seeds" >"$scratch/log" 2>&1 || {
     tail -n 60 "$scratch/log"
     echo "FAIL: fuzz_$target found a fault; its input is in $PWD/fuzz-$target-*"
     return 1
