@@ -23,6 +23,7 @@ struct FailureCase {
     int skip;
     uint16_t status;
 };
+void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
 
 class PageFailures : public PageJobTest, public ::testing::WithParamInterface<FailureCase> {};
 

@@ -9,6 +9,9 @@ struct FormatCase {
     int32_t format;
     int32_t compression;
 };
+void PrintTo(const FormatCase& c, std::ostream* out) {
+    *out << "format " << c.format << " compression " << c.compression;
+}
 
 class PageFormats : public PageJobTest, public ::testing::WithParamInterface<std::tuple<FormatCase, int32_t>> {};
 

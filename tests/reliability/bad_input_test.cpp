@@ -52,6 +52,7 @@ struct SequenceCase {
     std::function<uint16_t(BadInput&, const HostPage&)> run;  // returns the offending command's status
     size_t pagesInFile;                                        // once the job has ended
 };
+void PrintTo(const SequenceCase& c, std::ostream* out) { *out << c.name; }
 
 class CommandOrder : public BadInput, public ::testing::WithParamInterface<SequenceCase> {
 public:
@@ -178,6 +179,7 @@ struct RowsCase {
     std::vector<uint32_t> bands;  // rows per band, as the host sends them
     std::vector<bool> accepted;
 };
+void PrintTo(const RowsCase& c, std::ostream* out) { *out << c.name; }
 
 const RowsCase kRows[] = {
     {"OneBandTooMany", 1, {6, 4}, {false, true}},
@@ -249,6 +251,7 @@ struct SizeCase {
     uint32_t width, height;
     uint16_t status;
 };
+void PrintTo(const SizeCase& c, std::ostream* out) { *out << c.name; }
 
 const SizeCase kSizes[] = {
     {"ZeroWidth", FormatGray8, 0, 10, StatusBadRecord},

@@ -107,6 +107,7 @@ struct DamageCase {
     const char* name;
     void (*damage)(Bytes& file);
 };
+void PrintTo(const DamageCase& c, std::ostream* out) { *out << c.name; }
 
 uint32_t SecondDirectory(const Bytes& file) { return GetLong(file.data() + 178, ByteOrderIntel); }
 

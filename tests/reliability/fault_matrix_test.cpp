@@ -125,6 +125,7 @@ struct RoomCase {
     bool laterPage;       // a page appended behind one already committed
     uint64_t needed;      // the bytes that test asks for
 };
+void PrintTo(const RoomCase& c, std::ostream* out) { *out << c.name; }
 
 const RoomCase kRoomCases[] = {
     // 14 entries: 168 + 30 + 5,000 bytes of the page.

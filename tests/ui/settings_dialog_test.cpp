@@ -66,6 +66,7 @@ struct Ending {
     std::function<void(HWND)> user;
     bool confirmed;
 };
+void PrintTo(const Ending& c, std::ostream* out) { *out << c.name; }
 
 class SettingsEndingTest : public SettingsDialogTest, public ::testing::WithParamInterface<Ending> {};
 
