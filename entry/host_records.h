@@ -3,18 +3,20 @@
 // This header is the host binding: a host includes it to lay out its records.
 //
 // 32-bit Windows: the records have the exact byte layout every host of the
-// plug-in uses (every pointer and handle 4 bytes); the offsets are checked
-// below at compile time.
+// plug-in uses (every pointer and handle 4 bytes); the offsets in the field
+// comments below are these.
 //
-// 64-bit Linux: the same records with native pointers. Field order, the
-// widths of all non-pointer fields and their meanings are unchanged; the
-// pointer and handle fields are 8 bytes and naturally aligned, so the offsets
-// from the first pointer field on differ from the Windows ones:
+// 64-bit builds (x86-64 Windows and 64-bit Linux): the same records in their
+// natural 64-bit layout. Field order, the widths of all non-pointer fields and
+// their meanings are unchanged; the pointer and handle fields are 8 bytes and
+// naturally aligned, so the offsets from the first pointer field on differ:
 //   PluginRequest  stateKey.stateRoot 712, parentWindow 720, target 736, size 744
 //   TargetFile     image 272, multiPage 280, auxFlag 281, size 288
 //   ScanImage      pixels 32, bitsPerPixel 44, colorKind 52,
 //                  unsupportedLayout 56, continueFile 60, size 64
-// A stateRoot is a registry root the platform layer knows
+// Both tables are checked at compile time at the end of this header.
+//
+// On Linux a stateRoot is a registry root the platform layer knows
 // (HKEY_CURRENT_USER, ...) or a key the host opened through it.
 //
 // Bytes named host* are never read or written by the plug-in.
@@ -104,34 +106,53 @@ typedef uint32_t(ZEDUZ_CDECL* ZUVadeZoduvFunction)(int32_t command, PluginReques
 }  // extern "C"
 #endif
 
-#if defined(_WIN32) && !defined(_WIN64)
 #define ZEDUZ_CHECK_OFFSET(record, field, offset) \
     static_assert(offsetof(record, field) == (offset), #record "." #field " must lie at " #offset)
+// Fields before the first pointer of each record: the same in both layouts.
 ZEDUZ_CHECK_OFFSET(StateKeyBlock, stateKeyPath, 0);
-ZEDUZ_CHECK_OFFSET(StateKeyBlock, stateRoot, 256);
-static_assert(sizeof(StateKeyBlock) == 260, "stateKey block is 260 bytes");
 ZEDUZ_CHECK_OFFSET(PluginRequest, formatName, 64);
 ZEDUZ_CHECK_OFFSET(PluginRequest, formatComment, 128);
 ZEDUZ_CHECK_OFFSET(PluginRequest, filledFlag, 192);
 ZEDUZ_CHECK_OFFSET(PluginRequest, settingsText, 193);
 ZEDUZ_CHECK_OFFSET(PluginRequest, stateKey, 456);
-ZEDUZ_CHECK_OFFSET(PluginRequest, parentWindow, 716);
-ZEDUZ_CHECK_OFFSET(PluginRequest, target, 724);
-static_assert(sizeof(PluginRequest) == 728, "PluginRequest ends after target");
 ZEDUZ_CHECK_OFFSET(TargetFile, path, 0);
 ZEDUZ_CHECK_OFFSET(TargetFile, extension, 260);
-ZEDUZ_CHECK_OFFSET(TargetFile, image, 268);
-ZEDUZ_CHECK_OFFSET(TargetFile, multiPage, 272);
-ZEDUZ_CHECK_OFFSET(TargetFile, auxFlag, 273);
 ZEDUZ_CHECK_OFFSET(ScanImage, xResolution, 0);
 ZEDUZ_CHECK_OFFSET(ScanImage, yResolution, 4);
 ZEDUZ_CHECK_OFFSET(ScanImage, width, 8);
 ZEDUZ_CHECK_OFFSET(ScanImage, rows, 12);
 ZEDUZ_CHECK_OFFSET(ScanImage, samplesPerPixel, 16);
+#if defined(_WIN32) && !defined(_WIN64)
+ZEDUZ_CHECK_OFFSET(StateKeyBlock, stateRoot, 256);
+static_assert(sizeof(StateKeyBlock) == 260, "stateKey block is 260 bytes");
+ZEDUZ_CHECK_OFFSET(PluginRequest, parentWindow, 716);
+ZEDUZ_CHECK_OFFSET(PluginRequest, target, 724);
+static_assert(sizeof(PluginRequest) == 728, "PluginRequest ends after target");
+ZEDUZ_CHECK_OFFSET(TargetFile, image, 268);
+ZEDUZ_CHECK_OFFSET(TargetFile, multiPage, 272);
+ZEDUZ_CHECK_OFFSET(TargetFile, auxFlag, 273);
 ZEDUZ_CHECK_OFFSET(ScanImage, pixels, 28);
 ZEDUZ_CHECK_OFFSET(ScanImage, bitsPerPixel, 36);
 ZEDUZ_CHECK_OFFSET(ScanImage, colorKind, 44);
 ZEDUZ_CHECK_OFFSET(ScanImage, unsupportedLayout, 48);
 ZEDUZ_CHECK_OFFSET(ScanImage, continueFile, 52);
-#undef ZEDUZ_CHECK_OFFSET
+#elif UINTPTR_MAX == 0xFFFFFFFFFFFFFFFFu
+ZEDUZ_CHECK_OFFSET(StateKeyBlock, stateRoot, 256);
+static_assert(sizeof(StateKeyBlock) == 264, "stateKey block is 264 bytes");
+static_assert(offsetof(PluginRequest, stateKey) + offsetof(StateKeyBlock, stateRoot) == 712,
+              "PluginRequest.stateKey.stateRoot must lie at 712");
+ZEDUZ_CHECK_OFFSET(PluginRequest, parentWindow, 720);
+ZEDUZ_CHECK_OFFSET(PluginRequest, target, 736);
+static_assert(sizeof(PluginRequest) == 744, "PluginRequest ends after target");
+ZEDUZ_CHECK_OFFSET(TargetFile, image, 272);
+ZEDUZ_CHECK_OFFSET(TargetFile, multiPage, 280);
+ZEDUZ_CHECK_OFFSET(TargetFile, auxFlag, 281);
+static_assert(sizeof(TargetFile) == 288, "TargetFile is 288 bytes");
+ZEDUZ_CHECK_OFFSET(ScanImage, pixels, 32);
+ZEDUZ_CHECK_OFFSET(ScanImage, bitsPerPixel, 44);
+ZEDUZ_CHECK_OFFSET(ScanImage, colorKind, 52);
+ZEDUZ_CHECK_OFFSET(ScanImage, unsupportedLayout, 56);
+ZEDUZ_CHECK_OFFSET(ScanImage, continueFile, 60);
+static_assert(sizeof(ScanImage) == 64, "ScanImage is 64 bytes");
 #endif
+#undef ZEDUZ_CHECK_OFFSET

@@ -1,5 +1,5 @@
 """Scan jobs through the Windows host (zeduz-tiff.exe) and the plug-in DLL
-under 32-bit Wine: every page format, both byte orders, Group 4, multi-page
+under Wine (each Windows flavour): every page format, both byte orders, Group 4, multi-page
 files mixing formats, and a job continued over several host processes. Each
 output is read on the Linux side by independent TIFF readers (tiffinfo -D,
 tiffcp, Pillow, ImageMagick) with exact pixel comparison, and must be

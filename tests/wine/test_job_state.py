@@ -1,4 +1,4 @@
-"""A job's state under real Windows services (32-bit Wine), between any two
+"""A job's state under real Windows services (Wine), between any two
 commands: the registry values as `wine reg query` shows them, the "~TF"
 temporary file in the temp directory, and the share modes with which the
 plug-in opens the temporary and the output file, proven by holding the file

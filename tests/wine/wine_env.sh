@@ -8,8 +8,15 @@
 # Executed as `wine_env.sh --print-env`, it prints the variables (NAME=value
 # lines) for test scripts in other languages.
 #
-# All Wine tests of one ctest run share one fresh 32-bit prefix below the
-# native build tree. The prefix is keyed by the run (the process that started
+# ZEDUZ_WINE_ARCH picks the Windows flavour under test: win32 (the default:
+# the 32-bit DLL under 32-bit Wine) or win64 (the x86-64 DLL under wine64).
+# A machine that cannot execute 32-bit programs cannot run 32-bit Wine at all:
+# there a win32 test ends with exit status 77 (ctest shows it skipped) and
+# says why. ZEDUZ_WINE32=0 or 1 overrides the probe (test.sh probes once and
+# sets it; set it to 0 to try the skip path on a machine that runs 32-bit).
+#
+# All Wine tests of one ctest run and flavour share one fresh prefix below
+# the native build tree. The prefix is keyed by the run (the process that started
 # the tests: ctest, or the shell of a hand-run script), so parallel tests of a
 # run share it while a later run gets a new one; a lock makes sure exactly one
 # test creates it while the others wait. Prefixes of finished runs are removed.
@@ -21,22 +28,58 @@ if [ -z "${ZEDUZ_BIN_DIR:-}" ] || [ -z "${ZEDUZ_WIN_BIN_DIR:-}" ]; then
   return 2 2>/dev/null || exit 2
 fi
 
-export WINEARCH=win32
+# Whether 32-bit programs execute on this machine (the loader of 32-bit
+# Linux programs answers), unless ZEDUZ_WINE32 says so already.
+zeduz_32bit_runs() {
+  case "${ZEDUZ_WINE32:-}" in
+    0) return 1 ;;
+    1) return 0 ;;
+  esac
+  /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
+
+export WINEARCH="${ZEDUZ_WINE_ARCH:-win32}"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 
 zeduz_wine_root="$(cd "$ZEDUZ_BIN_DIR/.." && pwd)/wine"
+case "$WINEARCH" in
+  win32)
+    if ! zeduz_32bit_runs; then
+      echo "SKIP: this machine cannot execute 32-bit programs (/lib/ld-linux.so.2 does not run), so 32-bit Wine cannot run; the x86-64 build is tested under wine64 instead"
+      if [ "${1:-}" = "--print-env" ]; then exit 77; fi
+      return 77 2>/dev/null || exit 77
+    fi
+    ;;
+  win64)
+    # Debian's `wine` prefers the 32-bit loader whenever it is installed; the
+    # 64-bit flavour calls wine64 by name, through a `wine` first on PATH.
+    export WINELOADER=/usr/lib/wine/wine64
+    mkdir -p "$zeduz_wine_root/bin-win64"
+    if [ ! -x "$zeduz_wine_root/bin-win64/wine" ]; then
+      printf '#!/bin/sh\nexec %s "$@"\n' "$WINELOADER" >"$zeduz_wine_root/bin-win64/wine.$$"
+      chmod +x "$zeduz_wine_root/bin-win64/wine.$$"
+      mv "$zeduz_wine_root/bin-win64/wine.$$" "$zeduz_wine_root/bin-win64/wine"
+    fi
+    export PATH="$zeduz_wine_root/bin-win64:$PATH"
+    ;;
+  *)
+    echo "wine_env.sh: ZEDUZ_WINE_ARCH must be win32 or win64, not $WINEARCH" >&2
+    return 2 2>/dev/null || exit 2
+    ;;
+esac
+
 zeduz_wine_run_key="${ZEDUZ_WINE_RUN_KEY:-$PPID}"
 export ZEDUZ_WINE_RUN_KEY="$zeduz_wine_run_key"
-export WINEPREFIX="$zeduz_wine_root/prefix-$zeduz_wine_run_key"
+export WINEPREFIX="$zeduz_wine_root/prefix-$WINEARCH-$zeduz_wine_run_key"
 
 # Removes the prefixes of runs whose starting process has ended.
 zeduz_remove_stale_prefixes() {
   local prefix key
   for prefix in "$zeduz_wine_root"/prefix-*; do
     [ -d "$prefix" ] || continue
-    key="${prefix##*/prefix-}"
+    key="${prefix##*-}"
     [ "$key" = "$zeduz_wine_run_key" ] && continue
     case "$key" in *[!0-9]*) continue ;; esac
     if ! kill -0 "$key" 2>/dev/null; then
@@ -52,20 +95,20 @@ zeduz_make_prefix() {
     if [ ! -f "$WINEPREFIX/.zeduz-ready" ]; then
       zeduz_remove_stale_prefixes
       rm -rf "$WINEPREFIX"
-      if ! wineboot -i </dev/null >"$zeduz_wine_root/wineboot.log" 2>&1; then
+      if ! wine wineboot -i </dev/null >"$zeduz_wine_root/wineboot.log" 2>&1; then
         echo "wine_env.sh: wineboot failed, see $zeduz_wine_root/wineboot.log" >&2
         exit 1
       fi
       wineserver -w
       touch "$WINEPREFIX/.zeduz-ready"
     fi
-  ) 9>"$zeduz_wine_root/prefix.lock" || { echo "wine_env.sh: no Wine prefix" >&2; return 1; }
+  ) 9>"$zeduz_wine_root/prefix-$WINEARCH.lock" || { echo "wine_env.sh: no Wine prefix" >&2; return 1; }
 }
 
 if [ "${1:-}" = "--print-env" ]; then
   zeduz_make_prefix || exit 1
   wineserver -p10 >/dev/null 2>&1 || true
-  for name in WINEARCH WINEDEBUG WINEDLLOVERRIDES WINEPREFIX ZEDUZ_WINE_RUN_KEY; do
+  for name in WINEARCH WINEDEBUG WINEDLLOVERRIDES WINEPREFIX ZEDUZ_WINE_RUN_KEY PATH ${WINELOADER:+WINELOADER}; do
     echo "$name=${!name}"
   done
   exit 0

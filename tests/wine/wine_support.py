@@ -9,6 +9,8 @@ import tempfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 WIN_BIN = os.environ.get("ZEDUZ_WIN_BIN_DIR", "")
 NATIVE_BIN = os.environ.get("ZEDUZ_BIN_DIR", "")
+# The exit status of a test that cannot run on this machine (ctest: skipped).
+SKIPPED = 77
 
 
 def _wine_environment():
@@ -16,10 +18,15 @@ def _wine_environment():
     # Tests of one ctest run share one prefix: the run is ctest, our parent.
     env.setdefault("ZEDUZ_WINE_RUN_KEY", str(os.getppid()))
     with tempfile.TemporaryFile("w+") as printed:
-        subprocess.run(["bash", os.path.join(HERE, "wine_env.sh"), "--print-env"], env=env, check=True,
-                       stdin=subprocess.DEVNULL, stdout=printed)
+        result = subprocess.run(["bash", os.path.join(HERE, "wine_env.sh"), "--print-env"], env=env,
+                                stdin=subprocess.DEVNULL, stdout=printed)
         printed.seek(0)
         lines = printed.read().splitlines()
+    if result.returncode == SKIPPED:
+        print("\n".join(lines))
+        sys.exit(SKIPPED)
+    if result.returncode != 0:
+        sys.exit("wine_env.sh --print-env failed with exit status %d" % result.returncode)
     for line in lines:
         name, _, value = line.partition("=")
         env[name] = value

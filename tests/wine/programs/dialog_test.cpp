@@ -18,7 +18,8 @@
 
 #include "wine_check.h"
 
-using winetest::Address;
+using winetest::PutPointer;
+namespace offsets = winetest::offsets;
 using winetest::Check;
 using winetest::Put32;
 
@@ -133,11 +134,11 @@ struct Host {
     uint8_t image[128] = {};
 
     Host(const std::string& hostKey, HWND owner) {
-        memcpy(request + 456, hostKey.c_str(), hostKey.size());
-        Put32(request, 456 + 256, Address(HKEY_CURRENT_USER));
-        Put32(request, 716, Address(owner));
-        Put32(request, 724, Address(target));
-        Put32(target, 268, Address(image));
+        memcpy(request + offsets::kStateKeyPath, hostKey.c_str(), hostKey.size());
+        PutPointer(request, offsets::kStateRoot, HKEY_CURRENT_USER);
+        PutPointer(request, offsets::kParentWindow, owner);
+        PutPointer(request, offsets::kTarget, target);
+        PutPointer(target, offsets::kTargetImage, image);
     }
     std::string SettingsText() const { return std::string(reinterpret_cast<const char*>(request + 193)); }
 };

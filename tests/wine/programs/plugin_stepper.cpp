@@ -24,7 +24,8 @@
 
 #include "wine_check.h"
 
-using winetest::Address;
+using winetest::PutPointer;
+namespace offsets = winetest::offsets;
 using winetest::Put32;
 
 namespace {
@@ -43,11 +44,11 @@ class Stepper {
 public:
     Stepper(winetest::EntryPoint entry, const std::string& hostKey, const std::string& outputPath)
         : entry_(entry), hostKey_(hostKey), outputPath_(outputPath) {
-        memcpy(&request_[456], hostKey.c_str(), hostKey.size());
-        Put32(request_, 456 + 256, Address(HKEY_CURRENT_USER));
-        Put32(request_, 724, Address(target_.data()));
+        memcpy(&request_[offsets::kStateKeyPath], hostKey.c_str(), hostKey.size());
+        PutPointer(request_, offsets::kStateRoot, HKEY_CURRENT_USER);
+        PutPointer(request_, offsets::kTarget, target_.data());
         memcpy(&target_[0], outputPath.c_str(), outputPath.size());
-        Put32(target_, 268, Address(image_.data()));
+        PutPointer(target_, offsets::kTargetImage, image_.data());
     }
 
     std::string Handle(const std::string& line) {
@@ -82,9 +83,9 @@ private:
         bool palette = kind_ == Kind::Palette8 || kind_ == Kind::Palette1;
         std::fill(image_.begin(), image_.end(), 0);
         Put32(image_, 16, 1);
-        Put32(image_, 36, oneBit ? 1 : 8);
-        Put32(image_, 44, palette ? 3 : kind_ == Kind::Bilevel ? 0 : 1);
-        image_[52] = static_cast<uint8_t>(continueFile);
+        Put32(image_, offsets::kImageBitsPerPixel, oneBit ? 1 : 8);
+        Put32(image_, offsets::kImageColorKind, palette ? 3 : kind_ == Kind::Bilevel ? 0 : 1);
+        image_[offsets::kImageContinueFile] = static_cast<uint8_t>(continueFile);
         rowsWritten_ = 0;
         return Status(2);
     }
@@ -129,7 +130,7 @@ private:
         Put32(image_, 4, Stride());
         Put32(image_, 8, width_);
         Put32(image_, 12, rows);
-        Put32(image_, 28, Address(pixels_.data()));
+        PutPointer(image_, offsets::kImagePixels, pixels_.data());
         return Status(5);
     }
 

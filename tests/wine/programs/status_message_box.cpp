@@ -15,7 +15,8 @@
 
 #include "wine_check.h"
 
-using winetest::Address;
+using winetest::PutPointer;
+namespace offsets = winetest::offsets;
 using winetest::Check;
 using winetest::Put32;
 
@@ -77,12 +78,12 @@ struct Host {
     uint8_t pixels[64] = {};
 
     Host(const std::string& hostKey, const std::string& outputPath, HWND owner) {
-        memcpy(request + 456, hostKey.c_str(), hostKey.size());
-        Put32(request, 456 + 256, Address(HKEY_CURRENT_USER));
-        Put32(request, 716, Address(owner));
-        Put32(request, 724, Address(target));
+        memcpy(request + offsets::kStateKeyPath, hostKey.c_str(), hostKey.size());
+        PutPointer(request, offsets::kStateRoot, HKEY_CURRENT_USER);
+        PutPointer(request, offsets::kParentWindow, owner);
+        PutPointer(request, offsets::kTarget, target);
         memcpy(target, outputPath.c_str(), outputPath.size());
-        Put32(target, 268, Address(image));
+        PutPointer(target, offsets::kTargetImage, image);
         for (size_t i = 0; i < sizeof(pixels); ++i) pixels[i] = static_cast<uint8_t>(i * 7);
     }
 
@@ -93,11 +94,11 @@ struct Host {
         Put32(image, 8, 4);
         Put32(image, 12, 2);
         Put32(image, 16, 1);
-        Put32(image, 28, Address(pixels));
-        Put32(image, 36, 8);
-        Put32(image, 44, 1);
-        Put32(image, 48, unsupported);
-        image[52] = 0;
+        PutPointer(image, offsets::kImagePixels, pixels);
+        Put32(image, offsets::kImageBitsPerPixel, 8);
+        Put32(image, offsets::kImageColorKind, 1);
+        Put32(image, offsets::kImageUnsupported, unsupported);
+        image[offsets::kImageContinueFile] = 0;
     }
 };
 
@@ -151,7 +152,7 @@ void TestNotAppendable(winetest::EntryPoint entry, const std::string& hostKey, c
     ExpectNoBox(entry, host, 5, 0, "first page: CmdWriteBand");
     ExpectNoBox(entry, host, 6, 0, "first page: CmdEndPage");
     OverwriteFile(output, "This is a letter, not a TIFF file.\r\n");
-    host.image[52] = 1;
+    host.image[offsets::kImageContinueFile] = 1;
     ExpectNoBox(entry, host, 2, 0, "later page: CmdPreparePage");
     ExpectBox(entry, host, 4, "later page onto a file that is no TIFF", 215, 215, texts.Get(3003, 127), texts, owner);
     ExpectNoBox(entry, host, 7, 0, "CmdEndJob");

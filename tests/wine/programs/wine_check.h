@@ -52,6 +52,13 @@ struct CallResult {
     int32_t stackDelta;  // 0 when the callee left the arguments to the caller
 };
 
+#if defined(_WIN64)
+// x64 has one calling convention: the arguments travel in registers and the
+// caller owns the stack, so there is no argument clean-up to measure.
+inline CallResult CallEntry(EntryPoint entry, int32_t command, void* request) {
+    return {static_cast<uint16_t>(entry(command, request) & 0xFFFFu), 0};
+}
+#else
 // Calls the entry point as a cdecl caller does (push the arguments, call,
 // remove them) and measures the stack pointer around the call, so that an
 // entry point that pops its own arguments (stdcall) is caught.
@@ -75,6 +82,7 @@ inline CallResult CallEntry(EntryPoint entry, int32_t command, void* request) {
         : "esi", "memory", "cc");
     return {static_cast<uint16_t>(result & 0xFFFFu), delta};
 }
+#endif
 
 inline EntryPoint LoadEntry(const char* dllPath, HMODULE* module = nullptr) {
     HMODULE library = LoadLibraryA(dllPath);
@@ -113,12 +121,50 @@ private:
     std::string path_;
 };
 
-// The plug-in's registry key below HKEY_CURRENT_USER for a host key path.
-// Little-endian stores into a record laid out by raw offsets, and the 32-bit
-// address a record holds for a pointer.
+// Byte offsets of the host record fields that move with the pointer size:
+// every pointer and handle is 4 bytes in the 32-bit records and 8 bytes,
+// naturally aligned, in the 64-bit ones. The fields before the first pointer
+// of each record lie at the same offsets in both.
+namespace offsets {
+constexpr size_t kStateKeyPath = 456;
+#if defined(_WIN64)
+constexpr size_t kStateRoot = 712;
+constexpr size_t kParentWindow = 720;
+constexpr size_t kTarget = 736;
+constexpr size_t kTargetImage = 272;
+constexpr size_t kImagePixels = 32;
+constexpr size_t kImageBitsPerPixel = 44;
+constexpr size_t kImageColorKind = 52;
+constexpr size_t kImageUnsupported = 56;
+constexpr size_t kImageContinueFile = 60;
+#else
+constexpr size_t kStateRoot = 712;
+constexpr size_t kParentWindow = 716;
+constexpr size_t kTarget = 724;
+constexpr size_t kTargetImage = 268;
+constexpr size_t kImagePixels = 28;
+constexpr size_t kImageBitsPerPixel = 36;
+constexpr size_t kImageColorKind = 44;
+constexpr size_t kImageUnsupported = 48;
+constexpr size_t kImageContinueFile = 52;
+#endif
+}  // namespace offsets
+
+// Little-endian stores into a record laid out by raw offsets; a pointer or
+// handle takes the width it has in this program's records.
 inline void Put32(uint8_t* record, size_t offset, uint32_t value) { memcpy(record + offset, &value, 4); }
 inline void Put32(std::vector<uint8_t>& record, size_t offset, uint32_t value) { Put32(record.data(), offset, value); }
+inline void PutPointer(uint8_t* record, size_t offset, const void* pointer) {
+    uintptr_t address = reinterpret_cast<uintptr_t>(pointer);
+    memcpy(record + offset, &address, sizeof(address));
+}
+inline void PutPointer(std::vector<uint8_t>& record, size_t offset, const void* pointer) {
+    PutPointer(record.data(), offset, pointer);
+}
+#if !defined(_WIN64)
+// The 32-bit address a record holds for a pointer (the raw record tests).
 inline uint32_t Address(const void* pointer) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer)); }
+#endif
 
 // Ends the program when a call started at tick `started` (0: none running)
 // has not returned within 60 s. The difference is signed: `started` may be
