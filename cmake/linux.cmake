@@ -11,7 +11,8 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 file(GLOB ZEDUZ_PLATFORM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/*.cpp)
 add_library(zeduz_platform STATIC ${ZEDUZ_PLATFORM_SOURCES})
-target_link_libraries(zeduz_platform PUBLIC ${CMAKE_DL_LIBS})
+find_package(SQLite3 REQUIRED)  # the registry stand-in's database
+target_link_libraries(zeduz_platform PUBLIC SQLite::SQLite3 ${CMAKE_DL_LIBS})
 if(ZEDUZ_FAULT_INJECTION)
   target_compile_definitions(zeduz_platform PUBLIC ZEDUZ_FAULT_INJECTION=1)
 endif()

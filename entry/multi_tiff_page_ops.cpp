@@ -1,16 +1,18 @@
 // The page operations of the plug-in object: each first points the state
-// store at the current request, then runs the page writer's operation.
+// store at the current request, then runs the page writer's operation. A
+// registry that cannot be used fails every one of them.
 #include "entry/multi_tiff_plugin.h"
 
 PluginStatus MultiTiffPlugin::PreparePage() {
-    SetStateLocation();
-    return TiffPageWriter::PreparePage();
+    PluginStatus status = OpenJobState();
+    return status != StatusOk ? status : TiffPageWriter::PreparePage();
 }
 
 PluginStatus MultiTiffPlugin::BeginPage() {
-    SetStateLocation();
+    PluginStatus status = OpenJobState();
+    if (status != StatusOk) return status;
     state_.ReadDword(value_names::kPageCount, &pageCount_);
-    PluginStatus status = TiffPageWriter::BeginPage();
+    status = TiffPageWriter::BeginPage();
     if (status != StatusOk || pageCount_ == 0) return status;
 
     // A later page: the output file and the page together must stay below
@@ -22,21 +24,23 @@ PluginStatus MultiTiffPlugin::BeginPage() {
 }
 
 PluginStatus MultiTiffPlugin::WritePalette() {
-    SetStateLocation();
-    return TiffPageWriter::WritePalette();
+    PluginStatus status = OpenJobState();
+    return status != StatusOk ? status : TiffPageWriter::WritePalette();
 }
 
 PluginStatus MultiTiffPlugin::WriteBand() {
-    SetStateLocation();
-    return TiffPageWriter::WriteBand();
+    PluginStatus status = OpenJobState();
+    return status != StatusOk ? status : TiffPageWriter::WriteBand();
 }
 
 PluginStatus MultiTiffPlugin::EndPage() {
-    SetStateLocation();
-    return TiffPageWriter::EndPage();
+    PluginStatus status = OpenJobState();
+    return status != StatusOk ? status : TiffPageWriter::EndPage();
 }
 
+// What the job holds is released even when its state cannot be reached.
 PluginStatus MultiTiffPlugin::EndJob() {
-    SetStateLocation();
-    return TiffPageWriter::EndJob();
+    PluginStatus status = OpenJobState();
+    PluginStatus ended = TiffPageWriter::EndJob();
+    return status != StatusOk ? status : ended;
 }

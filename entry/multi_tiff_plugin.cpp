@@ -17,7 +17,8 @@ constexpr int32_t kDefaultCompression = 1;
 }  // namespace
 
 PluginStatus MultiTiffPlugin::Initialize() {
-    SetStateLocation();
+    PluginStatus status = OpenJobState();
+    if (status != StatusOk) return status;
     if (!state_.ReadInt(value_names::kFileType, &byteOrder_)) byteOrder_ = kDefaultByteOrder;
     if (!state_.ReadInt(value_names::kCompression, &compression_)) compression_ = kDefaultCompression;
 
@@ -33,7 +34,8 @@ PluginStatus MultiTiffPlugin::Initialize() {
 }
 
 PluginStatus MultiTiffPlugin::ShowSettings() {
-    SetStateLocation();
+    PluginStatus status = OpenJobState();
+    if (status != StatusOk) return status;
     DetailsDialog* dialog = NewObject<DetailsDialog>(static_cast<HWND>(request_->parentWindow), &state_);
     if (dialog == nullptr) return StatusNoMemory;
     dialog->Run();  // confirmed or not, the registry now holds the settings to show

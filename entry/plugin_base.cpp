@@ -20,6 +20,11 @@ void PluginBase::SetStateLocation() {
                        value_names::kSubkey);
 }
 
+PluginStatus PluginBase::OpenJobState() {
+    SetStateLocation();
+    return state_.Usable() ? StatusOk : StatusOpenFailed;
+}
+
 void PluginBase::ReleaseStaging() {
     ReleaseBlock(staging_);
     stagingSize_ = 0;

@@ -30,6 +30,10 @@ public:
 protected:
     // Points the state store at the current request's key and "ZEDUZ-ORID".
     void SetStateLocation();
+    // The same for a command that needs the job's state: StatusOpenFailed
+    // when the registry cannot be used at all, so that the job fails instead
+    // of running as if it had no state.
+    PluginStatus OpenJobState();
     // Releases the staging buffer, if one is held.
     void ReleaseStaging();
 

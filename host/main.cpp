@@ -13,6 +13,7 @@
 #include "host/page_source.h"
 #include "host/plugin_library.h"
 #include "host/progress.h"
+#include "host/registry_check.h"
 #include "host/settings.h"
 #include "host/status_names.h"
 
@@ -125,6 +126,9 @@ int Main(int argc, char** argv) {
         if (FullOutputPath(input) == outputPath) {
             return Fail(kExitBadSetup, "the output file " + options.output + " is also an input");
         }
+    }
+    if (!CheckRegistry(error)) {
+        return Fail(kExitBadSetup, error);
     }
     if (!StoreUserSettings(options.settings, error)) {
         return Fail(kExitBadSetup, error);

@@ -1,23 +1,22 @@
 // The registry services: RegOpenKeyExA, RegCreateKeyExA, RegQueryValueExA,
-// RegSetValueExA, RegDeleteValueA, RegCloseKey, over the files of
-// registry_store.h.
+// RegSetValueExA, RegDeleteValueA, RegCloseKey, over the rows of
+// registry_rows.h.
 //
-// An opened key is a handle to its directory and the access it was opened
-// with; it can itself serve as the root of further opens. Handles are kept
-// in a live list so a stale or foreign handle gives ERROR_INVALID_HANDLE.
+// An opened key is a handle to its path and the access it was opened with;
+// it can itself serve as the root of further opens. Handles are kept in a
+// live list so a stale or foreign handle gives ERROR_INVALID_HANDLE.
 #include <cstring>
 #include <utility>
 
 #include "platform/live_list.h"
-#include "platform/registry_store.h"
-
-using platform::registry::Value;
+#include "platform/registry_database.h"
+#include "platform/registry_rows.h"
 
 namespace {
 
 struct OpenKey : platform::LiveLinks<OpenKey> {
-    OpenKey(std::string path, REGSAM rights) : directory(std::move(path)), access(rights) {}
-    std::string directory;
+    OpenKey(std::string keyPath, REGSAM rights) : path(std::move(keyPath)), access(rights) {}
+    std::string path;
     REGSAM access;
 };
 
@@ -26,31 +25,31 @@ static_assert(std::is_trivially_destructible_v<platform::LiveList<OpenKey>>);
 
 bool IsLive(const OpenKey* key) { return liveKeys.Contains(key); }
 
-// The directory a root handle stands for, and its access.
-bool RootOf(HKEY root, std::string* directory, REGSAM* access) {
-    std::string predefined = platform::registry::RootDirectory(root);
-    if (!predefined.empty()) {
-        *directory = predefined;
+// The key path a root handle stands for, and its access.
+bool RootOf(HKEY root, std::string* path, REGSAM* access) {
+    const char* predefined = platform::registry::RootName(root);
+    if (predefined != nullptr) {
+        *path = predefined;
         *access = KEY_ALL_ACCESS;
         return true;
     }
     auto* key = reinterpret_cast<OpenKey*>(root);
     if (root == nullptr || !IsLive(key)) return false;
-    *directory = key->directory;
+    *path = key->path;
     *access = key->access;
     return true;
 }
 
-HKEY NewHandle(const std::string& directory, REGSAM access) {
-    auto* key = new OpenKey(directory, access);
+HKEY NewHandle(const std::string& path, REGSAM access) {
+    auto* key = new OpenKey(path, access);
     liveKeys.Add(key);
     return reinterpret_cast<HKEY>(key);
 }
 
-// The key directory and access for a value operation that needs `right`.
-LSTATUS KeyFor(HKEY key, REGSAM right, std::string* directory) {
+// The key path for a value operation that needs `right`.
+LSTATUS KeyFor(HKEY key, REGSAM right, std::string* path) {
     REGSAM access = 0;
-    if (!RootOf(key, directory, &access)) return ERROR_INVALID_HANDLE;
+    if (!RootOf(key, path, &access)) return ERROR_INVALID_HANDLE;
     if ((access & right) != right) return ERROR_ACCESS_DENIED;
     return ERROR_SUCCESS;
 }
@@ -64,10 +63,11 @@ LSTATUS OpenOrCreate(HKEY root, LPCSTR subKey, REGSAM access, bool create, PHKEY
     std::vector<std::string> components;
     LSTATUS status = platform::registry::SplitKeyPath(subKey, &components);
     if (status != ERROR_SUCCESS) return status;
-    std::string directory;
-    status = platform::registry::ResolveKey(base, components, create, &directory, created);
+    std::string path;
+    status = create ? platform::registry::CreateKey(base, components, &path, created)
+                    : platform::registry::OpenKey(base, components, &path);
     if (status != ERROR_SUCCESS) return status;
-    *result = NewHandle(directory, access);
+    *result = NewHandle(path, access);
     return ERROR_SUCCESS;
 }
 
@@ -91,22 +91,20 @@ LSTATUS RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD reserved, LPSTR keyClass
 LSTATUS RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, BYTE* data,
                          LPDWORD dataSize) {
     if (data != nullptr && dataSize == nullptr) return ERROR_INVALID_PARAMETER;
-    std::string directory;
-    LSTATUS status = KeyFor(key, KEY_QUERY_VALUE, &directory);
+    std::string path;
+    LSTATUS status = KeyFor(key, KEY_QUERY_VALUE, &path);
     if (status != ERROR_SUCCESS) return status;
-    platform::registry::ParsedValues values;
-    status = platform::registry::ReadValues(directory, &values);
+    platform::registry::Value value{};
+    status = platform::registry::ReadValue(path, name != nullptr ? name : "", &value);
     if (status != ERROR_SUCCESS) return status;
-    auto found = platform::registry::FindValue(values.values, name != nullptr ? name : "");
-    if (found == values.values.end()) return ERROR_FILE_NOT_FOUND;
-    if (type != nullptr) *type = found->type;
-    DWORD size = static_cast<DWORD>(found->data.size());
+    if (type != nullptr) *type = value.type;
+    DWORD size = static_cast<DWORD>(value.data.size());
     if (data != nullptr && *dataSize < size) {
         // The caller's buffer is left as it was; it learns the size needed.
         *dataSize = size;
         return ERROR_MORE_DATA;
     }
-    if (data != nullptr && size > 0) memcpy(data, found->data.data(), size);
+    if (data != nullptr && size > 0) memcpy(data, value.data.data(), size);
     if (dataSize != nullptr) *dataSize = size;
     return ERROR_SUCCESS;
 }
@@ -114,38 +112,21 @@ LSTATUS RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, 
 LSTATUS RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
                        DWORD dataSize) {
     if (data == nullptr && dataSize > 0) return ERROR_INVALID_PARAMETER;
-    std::string directory;
-    LSTATUS status = KeyFor(key, KEY_SET_VALUE, &directory);
+    std::string path;
+    LSTATUS status = KeyFor(key, KEY_SET_VALUE, &path);
     if (status != ERROR_SUCCESS) return status;
-    Value value{name != nullptr ? name : "", type,
-                data != nullptr ? std::vector<uint8_t>(data, data + dataSize) : std::vector<uint8_t>()};
-    return platform::registry::ChangeValues(directory, [&value](std::vector<Value>& values) -> LSTATUS {
-        auto existing = platform::registry::FindValue(values, value.name);
-        if (existing != values.end()) {
-            existing->type = value.type;  // the name keeps its first spelling
-            existing->data = value.data;
-        } else {
-            values.push_back(value);
-        }
-        return ERROR_SUCCESS;
-    });
+    return platform::registry::WriteValue(path, name != nullptr ? name : "", type, data, dataSize);
 }
 
 LSTATUS RegDeleteValueA(HKEY key, LPCSTR name) {
-    std::string directory;
-    LSTATUS status = KeyFor(key, KEY_SET_VALUE, &directory);
+    std::string path;
+    LSTATUS status = KeyFor(key, KEY_SET_VALUE, &path);
     if (status != ERROR_SUCCESS) return status;
-    std::string valueName = name != nullptr ? name : "";
-    return platform::registry::ChangeValues(directory, [&valueName](std::vector<Value>& values) -> LSTATUS {
-        auto existing = platform::registry::FindValue(values, valueName);
-        if (existing == values.end()) return ERROR_FILE_NOT_FOUND;
-        values.erase(existing);
-        return ERROR_SUCCESS;
-    });
+    return platform::registry::DeleteValue(path, name != nullptr ? name : "");
 }
 
 LSTATUS RegCloseKey(HKEY key) {
-    if (!platform::registry::RootDirectory(key).empty()) return ERROR_SUCCESS;
+    if (platform::registry::RootName(key) != nullptr) return ERROR_SUCCESS;
     auto* openKey = reinterpret_cast<OpenKey*>(key);
     if (!liveKeys.Remove(openKey)) return ERROR_INVALID_HANDLE;
     delete openKey;

@@ -36,6 +36,15 @@ bool StateStore::OpenKey(HKEY* key) const {
     return RegOpenKeyExA(rootKey, composed, 0, KEY_ALL_ACCESS, key) == ERROR_SUCCESS;
 }
 
+bool StateStore::Usable() const {
+    char composed[kKeyPathRoom];
+    if (!ComposeKeyPath(*this, composed)) return true;  // refused as a bad record before this
+    HKEY key;
+    LSTATUS result = RegOpenKeyExA(rootKey, composed, 0, KEY_QUERY_VALUE, &key);
+    if (result == ERROR_SUCCESS) RegCloseKey(key);
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND || result == ERROR_INVALID_HANDLE;
+}
+
 bool StateStore::OpenOrCreateKey(HKEY* key) const {
     char composed[kKeyPathRoom];
     if (!ComposeKeyPath(*this, composed)) return false;

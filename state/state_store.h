@@ -36,6 +36,11 @@ struct StateStore {
     // root), then the subkey name.
     void SetLocation(const char (&hostKeyPath)[256], HKEY hostRoot, const char* subkey);
 
+    // False when the registry itself cannot be used (damaged, unreadable,
+    // refused): opening the key fails for another reason than its absence or
+    // a root that is no key at all.
+    bool Usable() const;
+
     bool OpenKey(HKEY* key) const;
     bool OpenOrCreateKey(HKEY* key) const;
 

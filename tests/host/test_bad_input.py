@@ -1,7 +1,7 @@
 """Bad input never crashes the host and never leaves a file behind: damaged
-PNM and PNG files, unsupported PNGs, bad options; each gives a clear
-message on stderr and exit code 2. A page the plug-in refuses gives the
-status name and number and exit code 1."""
+PNM and PNG files, unsupported PNGs, bad options, a damaged registry
+database; each gives a clear message on stderr and exit code 2. A page the
+plug-in refuses gives the status name and number and exit code 1."""
 
 import os
 import random
@@ -89,6 +89,27 @@ def plugin_without_resources(ws):
     refused(ws, ["--plugin", os.path.join(BIN_DIR, "Vizazira.so"), "-o", "x.tif"], ["no entry point ZUVadeZoduv"])
 
 
+def damaged_registry(ws):
+    """A registry database that cannot be used stops the job before the
+    plug-in is loaded, with a message naming the database, and is left as
+    it was."""
+    good = ws.write("good.pgm", GOOD_PGM)
+    run_ok(ws, "-o", "first.tif", good)
+    database = os.path.join(ws.registry, "registry.db")
+    for suffix in ("", "-wal", "-shm"):
+        if os.path.exists(database + suffix):
+            os.remove(database + suffix)
+    garbage = b"not a registry\n" * 300
+    with open(database, "wb") as f:
+        f.write(garbage)
+    refused(ws, ["--group4", "-o", "out.tif", good], [database, "damaged", "registry error 1009"])
+    assert open(database, "rb").read() == garbage
+    os.remove(database)
+    os.makedirs(database)
+    refused(ws, ["-o", "out.tif", good], [database, "registry error 1011"])
+    assert not os.path.exists(ws.path("out.tif"))
+
+
 def output_is_an_input(ws):
     path = ws.write("a.pgm", GOOD_PGM)
     refused(ws, ["-o", "a.pgm", path], ["also an input"])
@@ -141,6 +162,7 @@ CASES = [("bad file: " + name, bad_file_case(data, words)) for name, data, words
     ("missing input", missing_input),
     ("bad options", bad_options),
     ("plug-in without its resource library", plugin_without_resources),
+    ("damaged registry database", damaged_registry),
     ("output file that is also an input", output_is_an_input),
     ("help", help_text),
     ("append in the other byte order is refused", other_byte_order_append_refused),

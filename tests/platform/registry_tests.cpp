@@ -1,8 +1,12 @@
 // The registry stand-in: persistence, crash safety, concurrent writers,
-// roots, case rules, Windows query semantics and key-path limits.
+// roots, case rules, Windows query semantics, key-path limits and damaged
+// databases.
 #include <signal.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,8 +19,18 @@ using platform_tests::ReadWholeFile;
 using platform_tests::ScratchDirectory;
 using platform_tests::StartChild;
 using platform_tests::WaitForChild;
+using platform_tests::WriteWholeFile;
 
 constexpr char kKey[] = "Software\\Host\\ZEDUZ-ORID";
+
+// Makes the process's connection to the registry in `directory` close, its
+// log folded into the file, by using another registry for one call.
+void LeaveDatabase(const std::string& directory) {
+    setenv("ZEDUZ_REGISTRY_DIR", (directory + "/elsewhere").c_str(), 1);
+    HKEY key = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, nullptr, 0, KEY_READ, &key));
+    setenv("ZEDUZ_REGISTRY_DIR", directory.c_str(), 1);
+}
 
 class RegistryTest : public platform_tests::PlatformTest {
 protected:
@@ -52,9 +66,30 @@ protected:
         RegCloseKey(key);
         return status;
     }
-
+    // Rows of the database as another program reads them, one string each.
+    std::vector<std::string> Rows(const char* sql) const {
+        std::vector<std::string> rows;
+        sqlite3* database = nullptr;
+        EXPECT_EQ(SQLITE_OK, sqlite3_open_v2(scratch.File("registry.db").c_str(), &database, SQLITE_OPEN_READONLY,
+                                             nullptr));
+        sqlite3_exec(
+            database, sql,
+            [](void* out, int columns, char** values, char**) {
+                std::string row;
+                for (int i = 0; i < columns; ++i) row += std::string(i > 0 ? "|" : "") + (values[i] ? values[i] : "");
+                static_cast<std::vector<std::string>*>(out)->push_back(row);
+                return 0;
+            },
+            &rows, nullptr);
+        sqlite3_close(database);
+        return rows;
+    }
     ScratchDirectory scratch;
 };
+
+constexpr char kValueRows[] =
+    "SELECT k.path, v.name, v.type, hex(v.data) FROM registry_values v JOIN registry_keys k ON k.id = v.key_id"
+    " ORDER BY 1, 2";
 
 TEST_F(RegistryTest, ValuesPersistAcrossProcesses) {
     pid_t writer = StartChild([] { return SetDword(HKEY_CURRENT_USER, kKey, "File Type", 0x4D4D); });
@@ -64,21 +99,22 @@ TEST_F(RegistryTest, ValuesPersistAcrossProcesses) {
     EXPECT_EQ(0x4D4Du, value);
 }
 
-TEST_F(RegistryTest, StorageIsHumanReadable) {
+TEST_F(RegistryTest, DatabaseHoldsKeysAndValuesAsDocumented) {
     ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kKey, "File Type", 0x4949));
     HKEY key = Create(HKEY_CURRENT_USER, kKey);
     const char path[] = "/tmp/~TF1A2B.TMP";
     ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "TempFile", 0, REG_SZ, reinterpret_cast<const BYTE*>(path),
                                             sizeof(path)));
     RegCloseKey(key);
-    std::string text =
-        ReadWholeFile(scratch.path() + "/HKEY_CURRENT_USER/Software/Host/ZEDUZ-ORID/values.reg");
-    EXPECT_NE(std::string::npos, text.find("\"File Type\"=dword:00004949\n")) << text;
-    EXPECT_NE(std::string::npos, text.find("\"TempFile\"=\"/tmp/~TF1A2B.TMP\"\n")) << text;
+    EXPECT_EQ(Rows(kValueRows),
+              (std::vector<std::string>{"HKEY_CURRENT_USER\\Software\\Host\\ZEDUZ-ORID|File Type|4|49490000",
+                                        "HKEY_CURRENT_USER\\Software\\Host\\ZEDUZ-ORID|TempFile|1|"
+                                        "2F746D702F7E5446314132422E544D5000"}));
+    EXPECT_EQ(Rows("PRAGMA journal_mode"), std::vector<std::string>{"wal"});
 }
 
-// A writer killed at random moments never leaves a damaged file or loses
-// the values it was not changing.
+// A writer killed at random moments never leaves a damaged database or
+// loses the values it was not changing.
 TEST_F(RegistryTest, CrashDuringWritesKeepsOtherValues) {
     ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kKey, "Compression", 4));
     for (int round = 0; round < 5; ++round) {
@@ -92,7 +128,7 @@ TEST_F(RegistryTest, CrashDuringWritesKeepsOtherValues) {
         DWORD compression = 0;
         ASSERT_EQ(ERROR_SUCCESS, GetDword(HKEY_CURRENT_USER, kKey, "Compression", &compression));
         EXPECT_EQ(4u, compression);
-        // Still writable: a damaged file would be refused.
+        // Still writable: a damaged database would be refused.
         ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kKey, "After", static_cast<DWORD>(round)));
     }
 }
@@ -108,10 +144,13 @@ TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
             return true;
         });
     };
+    // The parent's connection is open when it forks: the children must not share it.
+    ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kKey, "Parent", 1));
     pid_t first = writer("A");
     pid_t second = writer("B");
     ASSERT_EQ(0, WaitForChild(first));
     ASSERT_EQ(0, WaitForChild(second));
+    ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kKey, "Parent", 2));
     for (const char* prefix : {"A", "B"}) {
         for (int i = 0; i < kPerWriter; ++i) {
             DWORD value = 0xFFFF;
@@ -140,9 +179,35 @@ TEST_F(RegistryTest, KeyAndValueNamesIgnoreCase) {
     DWORD value = 0;
     ASSERT_EQ(ERROR_SUCCESS, GetDword(HKEY_CURRENT_USER, "software\\HOST\\Zeduz-Orid", "page count", &value));
     EXPECT_EQ(4u, value);
-    std::string text =
-        ReadWholeFile(scratch.path() + "/HKEY_CURRENT_USER/Software/Host/ZEDUZ-ORID/values.reg");
-    EXPECT_NE(std::string::npos, text.find("\"Page Count\"=dword:00000004")) << "first spelling kept: " << text;
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\HOST\\zeduz-orid\\Sub", 0, nullptr, 0,
+                                             KEY_ALL_ACCESS, nullptr, &key, &disposition));
+    EXPECT_EQ(REG_CREATED_NEW_KEY, disposition);
+    RegCloseKey(key);
+    // Every name keeps its first spelling.
+    EXPECT_EQ(Rows(kValueRows),
+              std::vector<std::string>{"HKEY_CURRENT_USER\\Software\\Host\\ZEDUZ-ORID|Page Count|4|04000000"});
+    EXPECT_EQ(Rows("SELECT path FROM registry_keys WHERE path LIKE '%sub'"),
+              std::vector<std::string>{"HKEY_CURRENT_USER\\Software\\Host\\ZEDUZ-ORID\\Sub"});
+}
+
+// The registry follows ZEDUZ_REGISTRY_DIR from call to call, and a registry
+// deleted under a running process starts afresh.
+TEST_F(RegistryTest, FollowsTheRegistryDirectory) {
+    ScratchDirectory other;
+    ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kKey, "V", 1));
+    setenv("ZEDUZ_REGISTRY_DIR", other.path().c_str(), 1);
+    DWORD value = 0;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetDword(HKEY_CURRENT_USER, kKey, "V", &value));
+    setenv("ZEDUZ_REGISTRY_DIR", scratch.path().c_str(), 1);
+    ASSERT_EQ(ERROR_SUCCESS, GetDword(HKEY_CURRENT_USER, kKey, "V", &value));
+    EXPECT_EQ(1u, value);
+    ASSERT_EQ(0, system(("rm -rf '" + scratch.path() + "'/*").c_str()));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetDword(HKEY_CURRENT_USER, kKey, "V", &value));
+    ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kKey, "V", 2));
+    ASSERT_EQ(ERROR_SUCCESS, GetDword(HKEY_CURRENT_USER, kKey, "V", &value));
+    EXPECT_EQ(2u, value);
 }
 
 TEST_F(RegistryTest, OpenedKeyServesAsRoot) {
@@ -167,6 +232,9 @@ TEST_F(RegistryTest, CreateReportsDispositionAndOpenMissingFails) {
     RegCloseKey(key);
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Other", 0, KEY_READ, &key));
     EXPECT_EQ(nullptr, key);
+    // The keys on the way were made too.
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Host", 0, KEY_READ, &key));
+    RegCloseKey(key);
 }
 
 TEST_F(RegistryTest, FourByteBinaryReadsAsNumber) {
@@ -220,10 +288,15 @@ TEST_F(RegistryTest, ValuesRoundTrip) {
         {"No terminator", REG_SZ, {'a', 'b'}},
         {"Inner NUL", REG_SZ, {'a', 0, 'b', 0}},
         {"Empty", REG_BINARY, {}},
+        {"Empty string", REG_SZ, {}},
         {"Binary", REG_BINARY, {0, 1, 0xFE, 0xFF}},
+        {"NULs only", REG_BINARY, {0, 0, 0}},
+        {"Dword", REG_DWORD, {0x49, 0x49, 0, 0}},
         {"Short dword", REG_DWORD, {1, 2}},
         {"Expand", REG_EXPAND_SZ, {'%', 'T', '%', 0}},
         {"Odd type", 0x1234, {9}},
+        {"Highest type", 0xFFFFFFFF, {}},
+        {"Long", REG_BINARY, std::vector<uint8_t>(5000, 0xA5)},
         {"", REG_SZ, {'d', 'e', 'f', 0}},
     };
     HKEY key = Create(HKEY_CURRENT_USER, kKey);
@@ -232,10 +305,11 @@ TEST_F(RegistryTest, ValuesRoundTrip) {
             << c.name;
     }
     RegCloseKey(key);
+    LeaveDatabase(scratch.path());  // read back from the file
     HKEY reopened = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &reopened));
     for (const Case& c : cases) {
-        BYTE buffer[64] = {};
+        BYTE buffer[8192] = {};
         DWORD size = sizeof(buffer), type = 0;
         ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(reopened, c.name, nullptr, &type, buffer, &size)) << c.name;
         EXPECT_EQ(c.type, type) << c.name;
@@ -284,23 +358,89 @@ TEST_F(RegistryTest, KeyPathLimits) {
             EXPECT_EQ(ERROR_SUCCESS, GetDword(HKEY_CURRENT_USER, c.path.c_str(), "V", &value)) << c.path;
         }
     }
-    // Names that look like path steps stay inside the registry directory.
-    EXPECT_NE("", ReadWholeFile(scratch.path() + "/HKEY_CURRENT_USER/%2E%2E/values.reg"));
 }
 
-TEST_F(RegistryTest, DamagedFileIsReadButNeverRewritten) {
-    ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kKey, "Good", 1));
-    const std::string file = scratch.path() + "/HKEY_CURRENT_USER/Software/Host/ZEDUZ-ORID/values.reg";
-    std::string damaged = ReadWholeFile(file) + "\"Broken\"=dword:zz\n";
-    platform_tests::WriteWholeFile(file, damaged);
-    DWORD value = 0;
-    EXPECT_EQ(ERROR_SUCCESS, GetDword(HKEY_CURRENT_USER, kKey, "Good", &value));
-    EXPECT_EQ(1u, value);
-    HKEY key = Create(HKEY_CURRENT_USER, kKey);
-    EXPECT_EQ(ERROR_BADDB, RegSetValueExA(key, "New", 0, REG_DWORD, reinterpret_cast<BYTE*>(&value), 4));
-    RegCloseKey(key);
-    EXPECT_EQ(damaged, ReadWholeFile(file));
+// A registry that cannot be used gives its error from every call, the same
+// from a handle opened before, and is left as it was: never taken for an
+// empty one.
+struct DamageCase {
+    const char* name;
+    // Damages the registry below `scratch`; returns the registry directory.
+    std::function<std::string(const std::string& scratch)> damage;
+    LSTATUS expected;
+};
+void PrintTo(const DamageCase& c, std::ostream* out) { *out << c.name; }
+
+class DamagedDatabase : public RegistryTest, public ::testing::WithParamInterface<DamageCase> {};
+
+std::string ReplaceDatabase(const std::string& directory, const std::function<void(const std::string&)>& make) {
+    for (const char* suffix : {"", "-wal", "-shm"}) unlink((directory + "/registry.db" + suffix).c_str());
+    make(directory + "/registry.db");
+    return directory;
 }
+
+const DamageCase kDamageCases[] = {
+    {"garbage",
+     [](const std::string& scratch) {
+         return ReplaceDatabase(scratch, [](const std::string& file) {
+             WriteWholeFile(file, std::string(8192, 'x'));
+         });
+     },
+     ERROR_BADDB},
+    {"damaged pages",
+     [](const std::string& scratch) {
+         LeaveDatabase(scratch);
+         std::string bytes = ReadWholeFile(scratch + "/registry.db");
+         bytes.replace(100, 200, std::string(200, '\xEE'));
+         WriteWholeFile(scratch + "/registry.db", bytes);
+         return scratch;
+     },
+     ERROR_BADDB},
+    {"another program's database",
+     [](const std::string& scratch) {
+         return ReplaceDatabase(scratch, [](const std::string& file) {
+             sqlite3* database = nullptr;
+             sqlite3_open(file.c_str(), &database);
+             sqlite3_exec(database, "CREATE TABLE t(x)", nullptr, nullptr, nullptr);
+             sqlite3_close(database);
+         });
+     },
+     ERROR_BADDB},
+    {"a directory in its place",
+     [](const std::string& scratch) {
+         return ReplaceDatabase(scratch, [](const std::string& file) { mkdir(file.c_str(), 0700); });
+     },
+     ERROR_CANTOPEN},
+    {"registry directory is a file",
+     [](const std::string& scratch) {
+         WriteWholeFile(scratch + "/plain", "x");
+         return scratch + "/plain";
+     },
+     ERROR_PATH_NOT_FOUND},
+};
+
+TEST_P(DamagedDatabase, EveryCallFails) {
+    ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kKey, "Page Count", 1));
+    HKEY before = Create(HKEY_CURRENT_USER, kKey);
+    const std::string directory = GetParam().damage(scratch.path());
+    setenv("ZEDUZ_REGISTRY_DIR", directory.c_str(), 1);
+    const std::string damaged = ReadWholeFile(directory + "/registry.db");
+    const LSTATUS expected = GetParam().expected;
+
+    DWORD value = 0, size = sizeof(value);
+    EXPECT_EQ(expected, GetDword(HKEY_CURRENT_USER, kKey, "Page Count", &value));
+    EXPECT_EQ(expected, RegQueryValueExA(before, "Page Count", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size));
+    EXPECT_EQ(expected, RegSetValueExA(before, "Page Count", 0, REG_DWORD, reinterpret_cast<BYTE*>(&value), 4));
+    EXPECT_EQ(expected, RegDeleteValueA(before, "Page Count"));
+    HKEY key = nullptr;
+    EXPECT_EQ(expected, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                        &key, nullptr));
+    EXPECT_EQ(nullptr, key);
+    EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(before));
+    EXPECT_TRUE(damaged == ReadWholeFile(directory + "/registry.db")) << "the damaged file was changed";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DamagedDatabase, ::testing::ValuesIn(kDamageCases));
 
 TEST_F(RegistryTest, BadHandlesAndAccess) {
     DWORD value = 1, size = 4;

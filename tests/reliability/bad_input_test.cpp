@@ -1,7 +1,7 @@
 // Bad input from the host: commands out of order, a "TempFile" that is not
 // this job's page file, bands with more or fewer rows than the page, sizes
 // out of range, an oversized palette, a key path too long for the registry,
-// resource texts longer than their fields. Each gets a clear status and
+// a registry that cannot be used, resource texts longer than their fields. Each gets a clear status and
 // touches nothing it should not.
 #include <filesystem>
 #include <fstream>
@@ -325,6 +325,46 @@ TEST_F(BadInput, KeyPathTooLongForTheRegistry) {
     EXPECT_EQ(Run(CmdEndJob), 0);
     ExpectOutputHolds({page}, 1);
 }
+
+// A registry that cannot be used fails every command that needs the job's
+// state with StatusOpenFailed and its message, instead of running the job as
+// if it had none: the page committed before stays, the next one is refused
+// before anything is written, and nothing is left behind.
+struct RegistryDamage {
+    const char* name;
+    std::function<void(const std::string& database)> damage;
+};
+void PrintTo(const RegistryDamage& c, std::ostream* out) { *out << c.name; }
+
+class DamagedRegistry : public BadInput, public ::testing::WithParamInterface<RegistryDamage> {};
+
+TEST_P(DamagedRegistry, JobCommandsFail) {
+    HostPage first = MakePage({FormatGray8, 4, 2, 0}, 5);
+    ASSERT_EQ(RunOnePage(first, false).status, 0);
+    const std::string database = registry_.path() + "/registry.db";
+    for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(database + suffix);
+    GetParam().damage(database);
+    platform::testing::MessageBoxes().clear();
+
+    JobOutcome outcome = RunOnePage(MakePage({FormatGray8, 4, 2, 0}, 6), true);
+    EXPECT_EQ(outcome.status, StatusOpenFailed);
+    EXPECT_EQ(outcome.command, CmdPreparePage);
+    ExpectMessageFor(StatusOpenFailed);
+    for (int32_t command : {CmdInitialize, CmdBeginPage, CmdWriteBand, CmdEndPage, CmdEndJob}) {
+        EXPECT_EQ(Run(command), StatusOpenFailed) << "command " << command;
+    }
+    ExpectOutputHolds({first}, 1);
+    ExpectNoLeftovers();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DamagedRegistry,
+    ::testing::Values(RegistryDamage{"garbage",
+                                     [](const std::string& database) {
+                                         std::ofstream(database, std::ios::binary) << std::string(4096, 'x');
+                                     }},
+                      RegistryDamage{"a directory in its place",
+                                     [](const std::string& database) { fs::create_directory(database); }}));
 
 // Resource texts longer than the fields they go into are cut to fit, and
 // the host's bytes around the fields stay as they were.

@@ -1,0 +1,10 @@
+// Whether the registry that carries the job's state between commands can be
+// used, asked before the plug-in is: with a damaged or unreadable registry
+// every command would fail, and the user is told where the registry is.
+#pragma once
+
+#include <string>
+
+// False with `error` set when opening the plug-in's key fails for another
+// reason than its absence.
+bool CheckRegistry(std::string& error);
