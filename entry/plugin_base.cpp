@@ -22,7 +22,7 @@ void PluginBase::SetStateLocation() {
 
 PluginStatus PluginBase::OpenJobState() {
     SetStateLocation();
-    return state_.Usable() ? StatusOk : StatusOpenFailed;
+    return state_.Usable() ? StatusOk : StatusStateUnavailable;
 }
 
 void PluginBase::ReleaseStaging() {

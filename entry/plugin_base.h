@@ -30,7 +30,7 @@ public:
 protected:
     // Points the state store at the current request's key and "ZEDUZ-ORID".
     void SetStateLocation();
-    // The same for a command that needs the job's state: StatusOpenFailed
+    // The same for a command that needs the job's state: StatusStateUnavailable
     // when the registry cannot be used at all, so that the job fails instead
     // of running as if it had no state.
     PluginStatus OpenJobState();

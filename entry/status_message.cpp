@@ -13,6 +13,7 @@ UINT StatusMessageId(PluginStatus status) {
         case StatusWriteFailed:
         case StatusCloseFailed: return IDS_MESSAGE_FILE_ERROR;
         case StatusNotAppendable: return IDS_MESSAGE_NOT_APPENDABLE;
+        case StatusStateUnavailable: return IDS_MESSAGE_STATE_UNAVAILABLE;
         default: return 0;
     }
 }

@@ -22,6 +22,8 @@ constexpr StatusName kStatusNames[] = {
     {213, "StatusNoResources"},
     {214, "StatusBadSequence"},
     {215, "StatusNotAppendable"},
+    {216, "StatusBadRecord"},
+    {217, "StatusStateUnavailable"},
     {0xFFFF, "StatusNoMemory"},
     {0x1001, "StatusDialogOk"},
     {0x1002, "StatusDialogCancel"},

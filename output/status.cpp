@@ -17,6 +17,7 @@ const char* StatusName(PluginStatus status) {
         case StatusBadSequence: return "StatusBadSequence";
         case StatusNotAppendable: return "StatusNotAppendable";
         case StatusBadRecord: return "StatusBadRecord";
+        case StatusStateUnavailable: return "StatusStateUnavailable";
         case StatusNoMemory: return "StatusNoMemory";
         case StatusDialogOk: return "StatusDialogOk";
         case StatusDialogCancel: return "StatusDialogCancel";

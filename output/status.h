@@ -32,6 +32,9 @@ enum : PluginStatus {
     // A request record the plug-in cannot use: no target, no image where the
     // command reads one, or sizes out of range. Nothing was touched.
     StatusBadRecord = 216,
+    // The registry that carries the job and the user's settings cannot be
+    // used (damaged, locked or unreadable). Nothing was touched.
+    StatusStateUnavailable = 217,
     StatusNoMemory = 0xFFFF,
     StatusDialogOk = 0x1001,
     StatusDialogCancel = 0x1002,

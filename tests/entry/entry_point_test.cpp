@@ -111,6 +111,7 @@ TEST(StatusMessageTable, BoxesForNoMemoryDiskFullAndFileErrors) {
         {StatusUnknownCommand, 0},
         {StatusNoResources, 0},
         {StatusNotAppendable, IDS_MESSAGE_NOT_APPENDABLE},
+        {StatusStateUnavailable, IDS_MESSAGE_STATE_UNAVAILABLE},
         {StatusDialogOk, 0},
         {StatusDialogCancel, 0},
     };
@@ -174,7 +175,8 @@ TEST_F(InitializeTest, EveryResourceTextFitsItsRoom) {
         size_t characters;
     } rooms[] = {{IDS_MESSAGE_CAPTION, 31}, {IDS_FILE_EXTENSION, 7}, {IDS_FORMAT_NAME, 63},
                  {IDS_FORMAT_COMMENT, 63}, {IDS_MESSAGE_NO_MEMORY, 127}, {IDS_MESSAGE_DISK_FULL, 127},
-                 {IDS_MESSAGE_FILE_ERROR, 127}, {IDS_MESSAGE_NOT_APPENDABLE, 127}};
+                 {IDS_MESSAGE_FILE_ERROR, 127}, {IDS_MESSAGE_NOT_APPENDABLE, 127},
+                 {IDS_MESSAGE_STATE_UNAVAILABLE, 127}};
     for (const Room& room : rooms) {
         std::string text = ResourceText(room.id);
         EXPECT_FALSE(text.empty()) << room.id;

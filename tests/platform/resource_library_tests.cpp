@@ -57,6 +57,7 @@ TEST_F(ResourceLibraryTest, TextsFitTheirRoom) {
         {IDS_MESSAGE_CAPTION, 31},       {IDS_FILE_EXTENSION, 7},     {IDS_FORMAT_NAME, 63},
         {IDS_FORMAT_COMMENT, 63},        {IDS_MESSAGE_NO_MEMORY, 127}, {IDS_MESSAGE_DISK_FULL, 127},
         {IDS_MESSAGE_FILE_ERROR, 127},   {IDS_MESSAGE_NOT_APPENDABLE, 127},
+        {IDS_MESSAGE_STATE_UNAVAILABLE, 127},
         {IDS_COMPRESSION_FIRST, 127},    {IDS_COMPRESSION_FIRST + 1, 127},
     };
     for (const Room& room : rooms) {

@@ -327,7 +327,7 @@ TEST_F(BadInput, KeyPathTooLongForTheRegistry) {
 }
 
 // A registry that cannot be used fails every command that needs the job's
-// state with StatusOpenFailed and its message, instead of running the job as
+// state with StatusStateUnavailable and its message, instead of running the job as
 // if it had none: the page committed before stays, the next one is refused
 // before anything is written, and nothing is left behind.
 struct RegistryDamage {
@@ -347,11 +347,11 @@ TEST_P(DamagedRegistry, JobCommandsFail) {
     platform::testing::MessageBoxes().clear();
 
     JobOutcome outcome = RunOnePage(MakePage({FormatGray8, 4, 2, 0}, 6), true);
-    EXPECT_EQ(outcome.status, StatusOpenFailed);
+    EXPECT_EQ(outcome.status, StatusStateUnavailable);
     EXPECT_EQ(outcome.command, CmdPreparePage);
-    ExpectMessageFor(StatusOpenFailed);
+    ExpectMessageFor(StatusStateUnavailable);
     for (int32_t command : {CmdInitialize, CmdBeginPage, CmdWriteBand, CmdEndPage, CmdEndJob}) {
-        EXPECT_EQ(Run(command), StatusOpenFailed) << "command " << command;
+        EXPECT_EQ(Run(command), StatusStateUnavailable) << "command " << command;
     }
     ExpectOutputHolds({first}, 1);
     ExpectNoLeftovers();
