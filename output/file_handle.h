@@ -38,7 +38,8 @@ public:
 
     // Compound operation through the held handle (the open destination):
     // appends the whole source in 65,535-byte chunks with a free-space test
-    // before each; on any failure the destination is cut back to its old size.
+    // before each (on Linux the kernel copies each chunk); on any failure the
+    // destination is cut back to its old size.
     PluginStatus AppendFile(const char* sourcePath, const char* destinationPath);
 
     // Operations on paths; they open and close what they need themselves.
@@ -52,6 +53,11 @@ public:
     static PluginStatus CheckCombinedSize(const char* firstPath, const char* secondPath);
 
 private:
+    // The chunk loop of AppendFile, from the end of the held file on; cuts
+    // the file back to `originalSize` when a chunk fails.
+    PluginStatus AppendChunks(FileHandle& source, uint64_t remaining, uint64_t originalSize,
+                              const char* destinationPath);
+
     HANDLE handle_ = nullptr;
 };
 

@@ -14,6 +14,7 @@
 
 #include "platform/fault_hooks.h"
 #include "platform/file_sharing.h"
+#include "platform/kernel_copy.h"
 #include "platform/last_error.h"
 #include "platform/path_checks.h"
 
@@ -23,6 +24,9 @@ using platform::hooks::Service;
 using platform::hooks::ShouldFail;
 
 namespace {
+
+// How much of a copy one budget charge and one kernel request cover.
+constexpr uint64_t kCopyRequestBytes = uint64_t{1} << 20;
 
 // rename() that keeps an existing destination; falls back to a checked
 // rename on file systems without RENAME_NOREPLACE.
@@ -59,23 +63,25 @@ int CreateStagingFile(const std::string& directory, std::string* name) {
     return -1;
 }
 
-// Copies all of `from` into `to`; the writes count against the disk budget
-// of the test controls like any other write.
+// Copies all of `from` into `to`, in the kernel where it can (see
+// kernel_copy.h). Each request counts against the disk budget of the test
+// controls before it is made, like any other write.
 bool CopyContents(int from, int to) {
-    char buffer[65536];
-    for (;;) {
-        ssize_t got = read(from, buffer, sizeof(buffer));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return FailWith(ERROR_READ_FAULT);
-        if (got == 0) return true;
-        if (!platform::hooks::ChargeWrite(static_cast<uint64_t>(got))) return FailWith(ERROR_DISK_FULL);
-        for (ssize_t done = 0; done < got;) {
-            ssize_t put = write(to, buffer + done, static_cast<size_t>(got - done));
-            if (put < 0 && errno == EINTR) continue;
-            if (put <= 0) return FailWithErrno(put < 0 ? errno : ENOSPC);
-            done += put;
+    struct stat info {};
+    if (fstat(from, &info) != 0) return FailWith(ERROR_READ_FAULT);
+    uint64_t remaining = static_cast<uint64_t>(info.st_size);
+    while (remaining > 0) {
+        uint64_t request = remaining < kCopyRequestBytes ? remaining : kCopyRequestBytes;
+        if (!platform::hooks::ChargeWrite(request)) return FailWith(ERROR_DISK_FULL);
+        uint64_t copied = 0;
+        platform::CopyFailure failure;
+        if (!platform::CopyBytes(from, to, request, &copied, &failure)) {
+            return failure.reading ? FailWith(ERROR_READ_FAULT) : FailWithErrno(failure.error);
         }
+        if (copied < request) return true;  // the source ended sooner than it said
+        remaining -= copied;
     }
+    return true;
 }
 
 // Renames the finished copy onto the destination; with `mayReplace` false an

@@ -1,5 +1,6 @@
 // File handles: CreateFileA, ReadFile, WriteFile, SetFilePointer,
-// GetFileSize, FlushFileBuffers, SetEndOfFile, CloseHandle.
+// GetFileSize, FlushFileBuffers, SetEndOfFile, CloseHandle, and
+// CopyFileBytes, the kernel copy between two handles that Linux adds.
 //
 // A handle points to a FileObject known to the live-handle list, so a stale,
 // foreign or doubly closed handle is refused with ERROR_INVALID_HANDLE instead
@@ -12,6 +13,7 @@
 
 #include "platform/fault_hooks.h"
 #include "platform/file_sharing.h"
+#include "platform/kernel_copy.h"
 #include "platform/last_error.h"
 #include "platform/live_list.h"
 #include "platform/path_checks.h"
@@ -163,6 +165,26 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written, void* 
     if (written != nullptr) *written = total;
     if (ok) SetLastError(ERROR_SUCCESS);
     return ok;
+}
+
+// Stands for a ReadFile on the source followed by a WriteFile of what it
+// read on the destination, and is counted, failed and charged as those two.
+BOOL CopyFileBytes(HANDLE source, HANDLE destination, DWORD count, LPDWORD copied) {
+    if (copied != nullptr) *copied = 0;
+    FileObject* from = Lookup(source);
+    FileObject* to = from != nullptr ? Lookup(destination) : nullptr;
+    if (to == nullptr) return FALSE;
+    if (!from->canRead || !to->canWrite) return FailWith(ERROR_ACCESS_DENIED);
+    if (ShouldFail(Service::Read)) return FailWith(ERROR_READ_FAULT);
+    if (ShouldFail(Service::Write)) return FailWith(ERROR_WRITE_FAULT);
+    if (!platform::hooks::ChargeWrite(count)) return FailWith(ERROR_DISK_FULL);
+    uint64_t done = 0;
+    platform::CopyFailure failure;
+    bool ok = platform::CopyBytes(from->fd, to->fd, count, &done, &failure);
+    if (copied != nullptr) *copied = static_cast<DWORD>(done);
+    if (!ok) return failure.reading ? FailWith(ERROR_READ_FAULT) : FailWithErrno(failure.error);
+    SetLastError(ERROR_SUCCESS);
+    return TRUE;
 }
 
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method) {

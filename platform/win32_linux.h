@@ -190,6 +190,12 @@ DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
 BOOL FlushFileBuffers(HANDLE file);
 BOOL SetEndOfFile(HANDLE file);
 BOOL CloseHandle(HANDLE object);
+// Linux only, no Windows counterpart: copies up to `count` bytes from the
+// source's position to the destination's position inside the kernel and
+// advances both, as ReadFile then WriteFile would. `*copied` falls short of
+// `count` only at the end of the source. A failure reading the source is
+// ERROR_READ_FAULT; anything else is the destination's write error.
+BOOL CopyFileBytes(HANDLE source, HANDLE destination, DWORD count, LPDWORD copied);
 BOOL DeleteFileA(LPCSTR path);
 BOOL CopyFileA(LPCSTR source, LPCSTR destination, BOOL failIfExists);
 BOOL MoveFileExA(LPCSTR source, LPCSTR destination, DWORD flags);

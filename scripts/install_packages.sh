@@ -3,6 +3,7 @@
 #   install_packages.sh build   - native build and the host
 #   install_packages.sh test    - everything the whole test suite needs,
 #                                 the Windows cross compiler and 32-bit Wine too
+#   install_packages.sh bench   - the benchmarks and the peers they time
 set -euo pipefail
 what=${1:-build}
 
@@ -15,6 +16,7 @@ test_packages=(
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 xvfb x11-apps xdotool valgrind sqlite3
 )
+bench_packages=(libbenchmark-dev libtiff-dev hyperfine netpbm imagemagick time python3-pil)
 
 packages=("${build_packages[@]}")
 if [ "$what" = test ]; then
@@ -22,6 +24,8 @@ if [ "$what" = test ]; then
     dpkg --add-architecture i386
   fi
   packages+=("${test_packages[@]}")
+elif [ "$what" = bench ]; then
+  packages+=("${bench_packages[@]}")
 fi
 
 missing=()

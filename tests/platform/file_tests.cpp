@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -300,6 +301,73 @@ TEST_F(FileTest, MoveAcrossVolumes) {
     EXPECT_TRUE(Entries().empty());
     std::string cleanup = std::string("rm -rf ") + pattern;
     EXPECT_EQ(0, system(cleanup.c_str()));
+}
+
+// CopyFileBytes moves bytes between the two positions as ReadFile then
+// WriteFile would, on one volume (in the kernel) and across two (through a
+// buffer), and fails as those two calls do.
+TEST_F(FileTest, CopyFileBytesActsAsAReadThenAWrite) {
+    struct stat here {}, shm {};
+    const bool secondVolume = stat("/dev/shm", &shm) == 0 && stat(scratch.path().c_str(), &here) == 0 &&
+                              here.st_dev != shm.st_dev;
+    char pattern[] = "/dev/shm/zeduz-copy-XXXXXX";
+    const std::string elsewhere = secondVolume && mkdtemp(pattern) != nullptr ? pattern : scratch.path();
+    std::string page;
+    for (int i = 0; i < 200000; ++i) page += static_cast<char>(i * 7 + i / 251);
+    struct Case {
+        const char* name;
+        std::string sourceDirectory;
+        std::function<void()> arrange;
+        DWORD count;
+        BOOL ok;
+        DWORD copied;
+        DWORD error;
+    };
+    using platform::testing::FailCalls;
+    const std::vector<Case> cases = {
+        {"one volume", scratch.path(), [] {}, 150000, TRUE, 150000, ERROR_SUCCESS},
+        {"two volumes", elsewhere, [] {}, 150000, TRUE, 150000, ERROR_SUCCESS},
+        {"source ends", scratch.path(), [] {}, 250000, TRUE, 190000, ERROR_SUCCESS},
+        {"two volumes, source ends", elsewhere, [] {}, 250000, TRUE, 190000, ERROR_SUCCESS},
+        {"read fault", scratch.path(), [] { FailCalls(Service::Read, 1); }, 100, FALSE, 0, ERROR_READ_FAULT},
+        {"write fault", scratch.path(), [] { FailCalls(Service::Write, 1); }, 100, FALSE, 0, ERROR_WRITE_FAULT},
+        {"disk full", scratch.path(), [] { platform::testing::SetWriteBudget(99); }, 100, FALSE, 0, ERROR_DISK_FULL},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform::testing::Reset();
+        const std::string sourcePath = c.sourceDirectory + "/~TF1.TMP";
+        const std::string destinationPath = scratch.File("out.tif");
+        WriteWholeFile(sourcePath, page);
+        WriteWholeFile(destinationPath, "head");
+        HANDLE source = Open(sourcePath, GENERIC_READ, OPEN_EXISTING);
+        HANDLE destination = Open(destinationPath, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
+        ASSERT_NE(INVALID_HANDLE_VALUE, source);
+        ASSERT_NE(INVALID_HANDLE_VALUE, destination);
+        SetFilePointer(source, 10000, nullptr, FILE_BEGIN);
+        SetFilePointer(destination, 0, nullptr, FILE_END);
+        c.arrange();
+        DWORD copied = 99;
+        EXPECT_EQ(c.ok, CopyFileBytes(source, destination, c.count, &copied));
+        EXPECT_EQ(c.error, GetLastError());
+        EXPECT_EQ(c.copied, copied);
+        EXPECT_EQ(10000 + c.copied, SetFilePointer(source, 0, nullptr, FILE_CURRENT));
+        EXPECT_EQ(4 + c.copied, SetFilePointer(destination, 0, nullptr, FILE_CURRENT));
+        EXPECT_EQ(1, platform::testing::CallCount(Service::Read));
+        CloseHandle(source);
+        CloseHandle(destination);
+        EXPECT_EQ("head" + page.substr(10000, c.copied), ReadWholeFile(destinationPath));
+    }
+    HANDLE readOnly = Open(scratch.File("out.tif"), GENERIC_READ, OPEN_EXISTING);
+    DWORD copied = 0;
+    EXPECT_FALSE(CopyFileBytes(readOnly, readOnly, 1, &copied)) << "no write access";
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+    CloseHandle(readOnly);
+    EXPECT_FALSE(CopyFileBytes(readOnly, readOnly, 1, &copied)) << "closed handle";
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+    if (elsewhere != scratch.path()) {
+        EXPECT_EQ(0, system(("rm -rf " + elsewhere).c_str()));
+    }
 }
 
 }  // namespace
