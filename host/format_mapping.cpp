@@ -10,16 +10,8 @@ void SetLayout(ScanPage& page, uint32_t bitsPerPixel, uint32_t samplesPerPixel, 
     page.colorKind = colorKind;
 }
 
-// 0..3 spread over 0..15, so that black stays black and white stays white.
-void ExpandGray2To4(Image& image) {
-    for (uint16_t& sample : image.samples) {
-        sample = static_cast<uint16_t>(sample * 5);
-    }
-    image.bits = 4;
-}
-
 void MapPalette(ScanPage& page, const MappingOptions& options) {
-    Image& image = page.image;
+    ImageInfo& image = page.image;
     const bool fitsFour = image.bits < 8 || (options.palette4WhenSmall && image.palette.size() <= 16);
     if (!fitsFour) {
         SetLayout(page, 8, 1, ColorPalette);
@@ -30,7 +22,6 @@ void MapPalette(ScanPage& page, const MappingOptions& options) {
     if (image.palette.size() > 16) {
         image.palette.resize(16);
     }
-    image.bits = 4;
     SetLayout(page, 4, 1, ColorPalette);
 }
 
@@ -50,19 +41,17 @@ std::string ScanPage::Describe() const {
     }
 }
 
-ScanPage MapToScanPage(Image image, const MappingOptions& options) {
+ScanPage MapToScanPage(const ImageInfo& image, const MappingOptions& options) {
     ScanPage page;
-    page.image = std::move(image);
-    Image& source = page.image;
+    page.image = image;
+    const ImageInfo& source = page.image;
     switch (source.kind) {
     case ImageKind::Rgb:
         SetLayout(page, source.bits == 16 ? 48 : 24, 3, ColorRgb);
         break;
     case ImageKind::Gray:
-        if (source.bits == 2) {
-            ExpandGray2To4(source);
-        }
-        SetLayout(page, static_cast<uint32_t>(source.bits), 1, ColorGray);
+        // 2-bit grey is spread over 4 bits: the plug-in has no 2-bit pages.
+        SetLayout(page, source.bits == 2 ? 4 : static_cast<uint32_t>(source.bits), 1, ColorGray);
         break;
     case ImageKind::Palette:
         MapPalette(page, options);

@@ -1,5 +1,5 @@
-// A decoded source image, as the readers deliver it and the demo generator
-// makes it: one sample value per channel per pixel, rows top to bottom.
+// What a source image is, as its header tells: kind, depth, size, palette.
+// The pixels are never held as a whole: the readers deliver them row by row.
 #pragma once
 
 #include <cstdint>
@@ -20,19 +20,15 @@ struct PaletteEntry {
     uint8_t blue = 0;
 };
 
-struct Image {
+struct ImageInfo {
     ImageKind kind = ImageKind::Gray;
     int bits = 8;  // bits per sample: 1, 2, 4, 8 or 16
     uint32_t width = 0;
     uint32_t height = 0;
-    std::vector<uint16_t> samples;  // width * height * Channels()
     std::vector<PaletteEntry> palette;
     std::string label;  // where it came from, for messages
 
     int Channels() const { return kind == ImageKind::Rgb ? 3 : 1; }
-    uint16_t Sample(uint32_t x, uint32_t y, int channel = 0) const {
-        return samples[(static_cast<size_t>(y) * width + x) * Channels() + channel];
-    }
 };
 
 // An input that cannot be turned into pages: unreadable, damaged, or of a
@@ -42,11 +38,15 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The largest image the host accepts, so that a damaged header cannot make it
-// allocate without bound (a page must also stay below the 4 GiB that the
-// plug-in's 32-bit offsets can address).
-constexpr uint32_t kMaxImageSide = 1u << 20;
-constexpr uint64_t kMaxImageSamples = 1ull << 28;
+// Damage found while a page's rows are read: "label: what at row 12 of 3508"
+// (rows counted from 1).
+InputError RowError(const ImageInfo& image, uint32_t row, const std::string& what);
 
-// Throws InputError when width x height x channels is empty or too large.
-void CheckImageSize(uint32_t width, uint32_t height, int channels, const std::string& label);
+// The largest image the host accepts, so that a damaged header cannot make
+// it allocate a band without bound; a page's pixels must also stay below the
+// 4 GiB that the plug-in's 32-bit file offsets can address.
+constexpr uint32_t kMaxImageSide = 1u << 20;
+constexpr uint64_t kMaxPageBytes = 1ull << 32;
+
+// Throws InputError when the image is empty or too large.
+void CheckImageSize(uint32_t width, uint32_t height, int channels, int bits, const std::string& label);

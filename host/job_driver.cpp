@@ -51,7 +51,7 @@ void JobDriver::DescribeLayout(const ScanPage& page, bool continueFile) {
     image_.continueFile = continueFile ? 1 : 0;
 }
 
-bool JobDriver::WritePage(const ScanPage& page, bool continueFile, const PageGeometry& geometry,
+bool JobDriver::WritePage(const ScanPage& page, PageRows& rows, bool continueFile, const PageGeometry& geometry,
                           JobFailure& failure) {
     target_.image = &image_;
     DescribeLayout(page, continueFile);
@@ -68,7 +68,7 @@ bool JobDriver::WritePage(const ScanPage& page, bool continueFile, const PageGeo
     if (page.colorKind == ColorPalette && !WritePalette(page, failure)) {
         return false;
     }
-    return WriteBands(page, geometry.bandRows, failure) && Run(CmdEndPage, "CmdEndPage", failure);
+    return WriteBands(page, rows, geometry.bandRows, failure) && Run(CmdEndPage, "CmdEndPage", failure);
 }
 
 bool JobDriver::WritePalette(const ScanPage& page, JobFailure& failure) {
@@ -80,24 +80,30 @@ bool JobDriver::WritePalette(const ScanPage& page, JobFailure& failure) {
     return written;
 }
 
-bool JobDriver::WriteBands(const ScanPage& page, uint32_t bandRows, JobFailure& failure) {
+bool JobDriver::WriteBands(const ScanPage& page, PageRows& rows, uint32_t bandRows, JobFailure& failure) {
     const uint32_t height = page.image.height;
     const uint32_t rowsPerBand = bandRows == 0 ? height : std::min(bandRows, height);
     const uint32_t bandCount = (height + rowsPerBand - 1) / rowsPerBand;
+    BandBuffer band(page);
     for (uint32_t first = 0; first < height; first += rowsPerBand) {
-        const ScanBand band = LayOutBand(page, first, std::min(rowsPerBand, height - first));
-        image_.width = page.image.width;
-        image_.rows = band.rows;
-        image_.pixels = band.bytes.data();
-        if (page.colorKind == ColorBilevel) {
-            image_.yResolution = band.rowBytes;
+        const uint32_t count = std::min(rowsPerBand, height - first);
+        band.Prepare(first, count);
+        for (uint32_t row = 0; row < count; ++row) {
+            rows.ReadRow(band.Row(row));
         }
-        if (!Run(CmdWriteBand, "CmdWriteBand", failure)) {
+        image_.width = page.image.width;
+        image_.rows = count;
+        image_.pixels = band.Pixels();
+        if (page.colorKind == ColorBilevel) {
+            image_.yResolution = band.RowBytes();
+        }
+        const bool written = Run(CmdWriteBand, "CmdWriteBand", failure);
+        image_.pixels = nullptr;
+        if (!written) {
             return false;
         }
-        progress_.BandWritten(first / rowsPerBand + 1, bandCount, first + band.rows, height);
+        progress_.BandWritten(first / rowsPerBand + 1, bandCount, first + count, height);
     }
-    image_.pixels = nullptr;
     return true;
 }
 

@@ -9,6 +9,7 @@
 
 #include "entry/host_records.h"
 #include "host/format_mapping.h"
+#include "host/page_rows.h"
 #include "host/plugin_library.h"
 #include "host/progress.h"
 
@@ -32,10 +33,12 @@ public:
     // `failure` set when the plug-in cannot work (no resource library).
     bool Initialize(std::string& formatName, std::string& settingsText, JobFailure& failure);
 
-    // Writes one page. continueFile: add to the current (or existing) file
-    // rather than start a new one. False with `failure` set when a command
-    // failed; the page is then abandoned.
-    bool WritePage(const ScanPage& page, bool continueFile, const PageGeometry& geometry, JobFailure& failure);
+    // Writes one page, its rows read band by band from `rows`. continueFile:
+    // add to the current (or existing) file rather than start a new one.
+    // False with `failure` set when a command failed; the page is then
+    // abandoned, as it is when `rows` throws (no CmdEndPage follows).
+    bool WritePage(const ScanPage& page, PageRows& rows, bool continueFile, const PageGeometry& geometry,
+                   JobFailure& failure);
 
     // CmdEndJob; called once at the end, also after a failure.
     uint16_t EndJob();
@@ -44,7 +47,7 @@ private:
     bool Run(int32_t command, const char* name, JobFailure& failure);
     void DescribeLayout(const ScanPage& page, bool continueFile);
     bool WritePalette(const ScanPage& page, JobFailure& failure);
-    bool WriteBands(const ScanPage& page, uint32_t bandRows, JobFailure& failure);
+    bool WriteBands(const ScanPage& page, PageRows& rows, uint32_t bandRows, JobFailure& failure);
 
     const PluginLibrary& plugin_;
     Progress& progress_;

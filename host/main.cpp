@@ -43,8 +43,9 @@ PageGeometry GeometryOf(const HostOptions& options) {
     return geometry;
 }
 
-// Writes every page; CmdEndJob also follows a failed page or an input that
-// went bad since it was checked.
+// Writes every page; CmdEndJob also follows a failed page or an input found
+// damaged while its rows are read, so that the plug-in drops the unfinished
+// page and keeps the pages before it.
 int RunJob(const HostOptions& options, const PageSource& source, uint32_t pageCount, const std::string& outputPath,
            const PluginLibrary& plugin) {
     Progress progress(options.quiet);
@@ -65,15 +66,17 @@ int RunJob(const HostOptions& options, const PageSource& source, uint32_t pageCo
     const PageGeometry geometry = GeometryOf(options);
     uint32_t pageNumber = 0;
     std::string failed;
-    const auto writePage = [&](const ScanPage& page) {
+    uint32_t pagesWritten = 0;
+    const auto writePage = [&](const ScanPage& page, PageRows& rows) {
         progress.PageStarted(++pageNumber, pageCount, PageLine(page));
         JobFailure failure;
-        if (!driver.WritePage(page, continueFile, geometry, failure)) {
+        if (!driver.WritePage(page, rows, continueFile, geometry, failure)) {
             failed = "page " + std::to_string(pageNumber) + " (" + page.image.label + "): " + failure.command +
                      " failed with " + DescribeStatus(failure.status);
             return false;
         }
         progress.PageFinished();
+        ++pagesWritten;
         continueFile = true;
         return true;
     };
@@ -85,9 +88,16 @@ int RunJob(const HostOptions& options, const PageSource& source, uint32_t pageCo
     } catch (const InputError& bad) {
         failed = bad.what();
         code = kExitBadSetup;
+    } catch (const std::bad_alloc&) {
+        failed = "out of memory";
+        code = kExitBadSetup;
     }
     progress.Interrupt();
     const uint16_t ended = driver.EndJob();
+    if (code == kExitBadSetup && pagesWritten > 0 && ended == 0) {
+        progress.Info("kept the " + std::to_string(pagesWritten) + (pagesWritten == 1 ? " page" : " pages") +
+                      " written before the error in " + outputPath);
+    }
     if (code != kExitOk) {
         return Fail(code, failed);
     }

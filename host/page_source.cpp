@@ -12,26 +12,39 @@ uint32_t PageSource::CheckAll() const {
     }
     uint32_t pages = 0;
     for (const std::string& input : inputs_) {
-        pages += static_cast<uint32_t>(ReadImageFile(input).size());
+        const std::unique_ptr<ImageReader> reader = OpenImageFile(input);
+        ImageInfo image;
+        // An image whose pixels the file cuts short is the file's last: its
+        // damage shows, with the row, when the page is written.
+        while (reader->NextImage(image)) {
+            ++pages;
+            if (!reader->SkipPixels()) {
+                break;
+            }
+        }
     }
     return pages;
 }
 
-bool PageSource::ForEachPage(const std::function<bool(const ScanPage&)>& write) const {
-    const auto writeAll = [&](std::vector<Image> images) {
-        for (Image& image : images) {
-            if (!write(MapToScanPage(std::move(image), mapping_))) {
+bool PageSource::ForEachPage(const std::function<bool(const ScanPage&, PageRows&)>& write) const {
+    if (inputs_.empty()) {
+        for (const DemoPage& demo : MakeDemoPages()) {
+            const ScanPage page = MapToScanPage(demo.image, mapping_);
+            if (!write(page, *DemoRows(demo, page))) {
                 return false;
             }
         }
         return true;
-    };
-    if (inputs_.empty()) {
-        return writeAll(MakeDemoPages());
     }
     for (const std::string& input : inputs_) {
-        if (!writeAll(ReadImageFile(input))) {
-            return false;
+        const std::unique_ptr<ImageReader> reader = OpenImageFile(input);
+        ImageInfo image;
+        while (reader->NextImage(image)) {
+            const ScanPage page = MapToScanPage(image, mapping_);
+            reader->StartRows(page);
+            if (!write(page, *reader)) {
+                return false;
+            }
         }
     }
     return true;

@@ -1,7 +1,8 @@
 // The pages of a run: the input files in order (several images per PNM file)
-// or, without inputs, the demo document. Inputs are checked in full before
-// the first page is written, so that a bad input never leaves half a
-// document behind, but only one file's images are held at a time.
+// or, without inputs, the demo document. Every input's headers are checked
+// before the first page is written, so that an input the host cannot take
+// never leaves half a document behind; the pixels are read once, row by row,
+// while the pages are written.
 #pragma once
 
 #include <cstdint>
@@ -10,17 +11,20 @@
 #include <vector>
 
 #include "host/format_mapping.h"
+#include "host/page_rows.h"
 
 class PageSource {
 public:
     PageSource(std::vector<std::string> inputs, const MappingOptions& mapping);
 
-    // Reads every input once; returns the number of pages. Throws InputError.
+    // Reads every image header of every input (passing over the pixels);
+    // returns the number of pages. Throws InputError.
     uint32_t CheckAll() const;
 
-    // Hands each page to `write` in order; stops and returns false when
-    // `write` does. Throws InputError when an input changed since CheckAll.
-    bool ForEachPage(const std::function<bool(const ScanPage&)>& write) const;
+    // Hands each page and its rows to `write` in order; stops and returns
+    // false when `write` does. Throws InputError on an input that turns out
+    // damaged, from `write` while it reads the rows.
+    bool ForEachPage(const std::function<bool(const ScanPage&, PageRows&)>& write) const;
 
 private:
     std::vector<std::string> inputs_;

@@ -1,6 +1,7 @@
-// PNG images through libpng: grey 1/2/4/8/16, palette 1/2/4/8, RGB 8/16.
-// Images with an alpha channel are refused: what lies behind the transparent
-// parts is the user's choice, not the host's.
+// PNG images through libpng: grey 1/2/4/8/16, palette 1/2/4/8, RGB 8/16,
+// read row by row (an interlaced image, whose rows come in several passes,
+// at once). Images with an alpha channel are refused: what lies behind the
+// transparent parts is the user's choice, not the host's.
 #include "host/image_reader.h"
 
 #ifdef ZEDUZ_HAVE_PNG
@@ -9,175 +10,214 @@
 
 #include <csetjmp>
 #include <cstring>
+#include <stdexcept>
+#include <vector>
+
+#include "host/row_packing.h"
 
 namespace {
 
-// Everything libpng touches between setjmp and longjmp lives here, created
-// before setjmp, so that a longjmp skips no destructor.
-struct PngDecode {
-    const uint8_t* data = nullptr;
-    size_t size = 0;
-    size_t pos = 0;
-    char error[200] = {};
-    png_uint_32 width = 0;
-    png_uint_32 height = 0;
-    int bitDepth = 0;
-    int colorType = 0;
-    size_t rowBytes = 0;
-    std::vector<uint8_t> raw;
-    std::vector<png_bytep> rowPointers;
-    std::vector<PaletteEntry> palette;
-    std::string refusal;  // a well-formed PNG the host does not take
-};
-
-void ReadFromMemory(png_structp png, png_bytep out, png_size_t length) {
-    auto* decode = static_cast<PngDecode*>(png_get_io_ptr(png));
-    if (decode->size - decode->pos < length) {
-        png_error(png, "truncated file");
-    }
-    std::memcpy(out, decode->data + decode->pos, length);
-    decode->pos += length;
-}
-
-void OnError(png_structp png, png_const_charp message) {
-    auto* decode = static_cast<PngDecode*>(png_get_error_ptr(png));
-    std::strncpy(decode->error, message, sizeof decode->error - 1);
-    png_longjmp(png, 1);
-}
-
-void OnWarning(png_structp, png_const_charp) {}
-
-bool AcceptLayout(PngDecode& decode) {
-    switch (decode.colorType) {
-    case PNG_COLOR_TYPE_GRAY:
-    case PNG_COLOR_TYPE_PALETTE:
-        return true;
-    case PNG_COLOR_TYPE_RGB:
-        return decode.bitDepth == 8 || decode.bitDepth == 16;
-    default:
-        decode.refusal = "PNG with an alpha channel is not supported; flatten the image first";
+// Runs one libpng call; false when libpng reported an error, which it does
+// by a longjmp back here. `call` and libpng's frames hold nothing to destroy.
+template <typename Call>
+bool Guarded(png_structp png, const Call& call) {
+    if (setjmp(png_jmpbuf(png))) {
         return false;
     }
-}
-
-// Returns false with decode.error or decode.refusal set.
-bool DecodePng(PngDecode& decode) {
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &decode, OnError, OnWarning);
-    if (!png) {
-        std::strcpy(decode.error, "out of memory");
-        return false;
-    }
-    png_infop info = png_create_info_struct(png);
-    if (!info || setjmp(png_jmpbuf(png))) {
-        png_destroy_read_struct(&png, &info, nullptr);
-        if (!decode.error[0]) {
-            std::strcpy(decode.error, "out of memory");
-        }
-        return false;
-    }
-    png_set_read_fn(png, &decode, ReadFromMemory);
-    png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
-    png_read_info(png, info);
-    decode.width = png_get_image_width(png, info);
-    decode.height = png_get_image_height(png, info);
-    decode.bitDepth = png_get_bit_depth(png, info);
-    decode.colorType = png_get_color_type(png, info);
-    if (!AcceptLayout(decode)) {
-        png_destroy_read_struct(&png, &info, nullptr);
-        return false;
-    }
-    if (static_cast<uint64_t>(decode.width) * decode.height * 3 > kMaxImageSamples) {
-        decode.refusal = "image is too large";
-        png_destroy_read_struct(&png, &info, nullptr);
-        return false;
-    }
-    if (decode.colorType == PNG_COLOR_TYPE_PALETTE) {
-        png_colorp colors = nullptr;
-        int count = 0;
-        png_get_PLTE(png, info, &colors, &count);
-        for (int i = 0; i < count; ++i) {
-            decode.palette.push_back({colors[i].red, colors[i].green, colors[i].blue});
-        }
-    }
-    png_set_interlace_handling(png);
-    png_read_update_info(png, info);
-    decode.rowBytes = png_get_rowbytes(png, info);
-    decode.raw.resize(decode.rowBytes * decode.height);
-    decode.rowPointers.resize(decode.height);
-    for (png_uint_32 y = 0; y < decode.height; ++y) {
-        decode.rowPointers[y] = decode.raw.data() + y * decode.rowBytes;
-    }
-    png_read_image(png, decode.rowPointers.data());
-    png_read_end(png, nullptr);
-    png_destroy_read_struct(&png, &info, nullptr);
+    call();
     return true;
 }
 
-uint16_t PackedSample(const uint8_t* row, size_t index, int bits) {
-    if (bits == 16) {
-        return static_cast<uint16_t>(row[2 * index] << 8 | row[2 * index + 1]);
-    }
-    if (bits == 8) {
-        return row[index];
-    }
-    const size_t bitPos = index * bits;
-    const int shift = 8 - bits - static_cast<int>(bitPos % 8);
-    return static_cast<uint16_t>((row[bitPos / 8] >> shift) & ((1 << bits) - 1));
-}
+class PngReader final : public ImageReader {
+public:
+    explicit PngReader(std::unique_ptr<InputFile> file) : file_(std::move(file)) {}
 
-Image ToImage(const PngDecode& decode, const std::string& label) {
-    Image image;
-    image.label = label;
-    image.width = decode.width;
-    image.height = decode.height;
-    image.bits = decode.bitDepth;
-    image.palette = decode.palette;
-    switch (decode.colorType) {
-    case PNG_COLOR_TYPE_RGB:
-        image.kind = ImageKind::Rgb;
-        break;
-    case PNG_COLOR_TYPE_PALETTE:
-        image.kind = ImageKind::Palette;
-        break;
-    default:
-        image.kind = decode.bitDepth == 1 ? ImageKind::Bilevel : ImageKind::Gray;
-    }
-    const size_t perRow = static_cast<size_t>(decode.width) * image.Channels();
-    image.samples.resize(perRow * decode.height);
-    for (uint32_t y = 0; y < decode.height; ++y) {
-        const uint8_t* row = decode.raw.data() + y * decode.rowBytes;
-        for (size_t i = 0; i < perRow; ++i) {
-            image.samples[y * perRow + i] = PackedSample(row, i, decode.bitDepth);
+    ~PngReader() override {
+        if (png_) {
+            png_destroy_read_struct(&png_, &info_, nullptr);
         }
     }
-    if (image.kind == ImageKind::Palette) {
-        for (uint16_t index : image.samples) {
-            if (index >= image.palette.size()) {
-                throw InputError(label + ": pixel index " + std::to_string(index) + " lies beyond the palette of " +
-                                 std::to_string(image.palette.size()) + " colours");
+
+    bool NextImage(ImageInfo& image) override {
+        if (headerRead_) {
+            return false;
+        }
+        headerRead_ = true;
+        image_.label = file_->Path();
+        png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, this, OnError, OnWarning);
+        info_ = png_ ? png_create_info_struct(png_) : nullptr;
+        if (!info_) {
+            Fail("damaged PNG: out of memory");
+        }
+        png_set_read_fn(png_, this, ReadFromFile);
+        png_set_user_limits(png_, kMaxImageSide, kMaxImageSide);
+        if (!Guarded(png_, [this] { png_read_info(png_, info_); })) {
+            Fail("damaged PNG: " + std::string(error_));
+        }
+        DescribeImage();
+        image = image_;
+        return true;
+    }
+
+    // A PNG file holds one image.
+    bool SkipPixels() override { return true; }
+
+    void StartRows(const ScanPage& page) override {
+        SampleFormat format;
+        if (image_.kind == ImageKind::Bilevel) {
+            format.encoding = SampleEncoding::BitsOneIsWhite;
+        } else {
+            if (image_.bits < 8) {
+                png_set_packing(png_);  // one byte per sample
+            }
+            format.encoding = image_.bits == 16 ? SampleEncoding::BigEndian16 : SampleEncoding::Bytes;
+            format.maxval = (1u << image_.bits) - 1;
+        }
+        if (image_.kind == ImageKind::Palette) {
+            format.maxval = static_cast<uint32_t>(page.image.palette.size() - 1);
+            format.scaled = false;
+        }
+        interlaced_ = png_set_interlace_handling(png_) > 1;
+        if (!Guarded(png_, [this] { png_read_update_info(png_, info_); })) {
+            throw Damage(0);
+        }
+        pngRowBytes_ = png_get_rowbytes(png_, info_);
+        packer_ = RowPacker(page, format);
+        if (pngRowBytes_ != packer_.SourceRowBytes()) {
+            throw std::logic_error("PNG rows of an unexpected size");
+        }
+        pngRow_.resize(packer_.InPlace() ? 0 : pngRowBytes_);
+        row_ = 0;
+    }
+
+    void ReadRow(uint8_t* out) override {
+        uint8_t* source = packer_.InPlace() ? out : pngRow_.data();
+        if (interlaced_) {
+            CopyInterlacedRow(source);
+        } else if (!Guarded(png_, [this, source] { png_read_row(png_, source, nullptr); })) {
+            throw Damage(row_);
+        }
+        uint32_t bad = 0;
+        if (!packer_.Pack(source, out, bad)) {
+            throw RowError(image_, row_,
+                           "pixel index " + std::to_string(bad) + " lies beyond the palette of " +
+                               std::to_string(image_.palette.size()) + " colours");
+        }
+        // The chunks after the pixels are checked too: damage there loses the page.
+        if (row_ + 1 == image_.height && !Guarded(png_, [this] { png_read_end(png_, nullptr); })) {
+            throw Damage(row_);
+        }
+        ++row_;
+    }
+
+private:
+    [[noreturn]] void Fail(const std::string& what) const { throw InputError(file_->Path() + ": " + what); }
+
+    InputError Damage(uint32_t row) const {
+        return RowError(image_, row, truncated_ ? "truncated" : "damaged PNG (" + std::string(error_) + ")");
+    }
+
+    static void ReadFromFile(png_structp png, png_bytep out, png_size_t length) {
+        auto* reader = static_cast<PngReader*>(png_get_io_ptr(png));
+        size_t got = 0;
+        bool readError = false;
+        try {
+            got = reader->file_->Read(out, length);
+        } catch (const InputError&) {
+            readError = true;
+        }
+        if (readError) {
+            png_error(png, "read error");
+        }
+        if (got != length) {
+            reader->truncated_ = true;
+            png_error(png, "truncated file");
+        }
+    }
+
+    static void OnError(png_structp png, png_const_charp message) {
+        auto* reader = static_cast<PngReader*>(png_get_error_ptr(png));
+        std::strncpy(reader->error_, message, sizeof reader->error_ - 1);
+        png_longjmp(png, 1);
+    }
+
+    static void OnWarning(png_structp, png_const_charp) {}
+
+    void DescribeImage() {
+        image_.width = png_get_image_width(png_, info_);
+        image_.height = png_get_image_height(png_, info_);
+        image_.bits = png_get_bit_depth(png_, info_);
+        switch (png_get_color_type(png_, info_)) {
+        case PNG_COLOR_TYPE_GRAY:
+            image_.kind = image_.bits == 1 ? ImageKind::Bilevel : ImageKind::Gray;
+            break;
+        case PNG_COLOR_TYPE_PALETTE:
+            image_.kind = ImageKind::Palette;
+            ReadPalette();
+            break;
+        case PNG_COLOR_TYPE_RGB:
+            image_.kind = ImageKind::Rgb;
+            break;
+        default:
+            Fail("PNG with an alpha channel is not supported; flatten the image first");
+        }
+        CheckImageSize(image_.width, image_.height, image_.Channels(), image_.bits, image_.label);
+    }
+
+    void ReadPalette() {
+        png_colorp colours = nullptr;
+        int count = 0;
+        png_get_PLTE(png_, info_, &colours, &count);
+        if (count <= 0) {
+            Fail("damaged PNG: no palette");
+        }
+        for (int i = 0; i < count; ++i) {
+            image_.palette.push_back({colours[i].red, colours[i].green, colours[i].blue});
+        }
+    }
+
+    // The rows of an interlaced image come in several passes: the whole
+    // image is read at the first row.
+    void CopyInterlacedRow(uint8_t* out) {
+        if (row_ == 0) {
+            whole_.resize(pngRowBytes_ * image_.height);
+            rowPointers_.resize(image_.height);
+            for (uint32_t y = 0; y < image_.height; ++y) {
+                rowPointers_[y] = whole_.data() + y * pngRowBytes_;
+            }
+            if (!Guarded(png_, [this] { png_read_image(png_, rowPointers_.data()); })) {
+                throw Damage(0);
             }
         }
+        std::memcpy(out, rowPointers_[row_], pngRowBytes_);
     }
-    return image;
-}
+
+    std::unique_ptr<InputFile> file_;
+    png_structp png_ = nullptr;
+    png_infop info_ = nullptr;
+    char error_[200] = {};
+    bool truncated_ = false;
+    bool headerRead_ = false;
+    ImageInfo image_;
+    RowPacker packer_;
+    size_t pngRowBytes_ = 0;
+    std::vector<uint8_t> pngRow_;  // rows that change size on the way to the band
+    bool interlaced_ = false;
+    std::vector<uint8_t> whole_;
+    std::vector<png_bytep> rowPointers_;
+    uint32_t row_ = 0;
+};
 
 }  // namespace
 
-Image ReadPng(const std::vector<uint8_t>& bytes, const std::string& label) {
-    PngDecode decode;
-    decode.data = bytes.data();
-    decode.size = bytes.size();
-    if (!DecodePng(decode)) {
-        throw InputError(label + ": " +
-                         (decode.refusal.empty() ? "damaged PNG: " + std::string(decode.error) : decode.refusal));
-    }
-    return ToImage(decode, label);
+std::unique_ptr<ImageReader> MakePngReader(std::unique_ptr<InputFile> file) {
+    return std::make_unique<PngReader>(std::move(file));
 }
 
 #else
 
-Image ReadPng(const std::vector<uint8_t>&, const std::string& label) {
-    throw InputError(label + ": PNG input is not supported by this build; convert the image to PNM (P1-P6)");
+std::unique_ptr<ImageReader> MakePngReader(std::unique_ptr<InputFile> file) {
+    throw InputError(file->Path() + ": PNG input is not supported by this build; convert the image to PNM (P1-P6)");
 }
 
 #endif

@@ -1,61 +1,133 @@
 // PNM (netpbm) images: plain and raw bitmaps (P1, P4), greymaps (P2, P5) and
-// pixmaps (P3, P6), 8- and 16-bit maxval, several images per file.
+// pixmaps (P3, P6), 8- and 16-bit maxval, several images per file. Raw rows
+// are read straight into the band and laid out where they lie; plain rows
+// are parsed into their raw form first.
+#include <algorithm>
 #include <cctype>
 #include <string>
+#include <vector>
 
 #include "host/image_reader.h"
+#include "host/row_packing.h"
 
 namespace {
 
-class PnmParser {
+class PnmReader final : public ImageReader {
 public:
-    PnmParser(const std::vector<uint8_t>& bytes, const std::string& label) : bytes_(bytes), label_(label) {}
+    explicit PnmReader(std::unique_ptr<InputFile> file) : file_(std::move(file)), in_(*file_) {}
 
-    bool AtAnotherImage() {
+    bool NextImage(ImageInfo& image) override {
+        // Trailing bytes that do not start another image are ignored.
         SkipWhitespaceAndComments();
-        return pos_ + 1 < bytes_.size() && bytes_[pos_] == 'P' && bytes_[pos_ + 1] >= '1' &&
-               bytes_[pos_ + 1] <= '6';
+        if (in_.Get() != 'P' || in_.Peek() < '1' || in_.Peek() > '6') {
+            return false;
+        }
+        ReadHeader(static_cast<char>(in_.Get()));
+        image = image_;
+        return true;
     }
 
-    Image ReadImage() {
-        const char type = static_cast<char>(bytes_[pos_ + 1]);
-        pos_ += 2;
-        const bool bitmap = type == '1' || type == '4';
-        const bool plain = type <= '3';
-        const int channels = (type == '3' || type == '6') ? 3 : 1;
-        const uint32_t width = ReadHeaderNumber("width");
-        const uint32_t height = ReadHeaderNumber("height");
-        const uint32_t maxval = bitmap ? 1 : ReadHeaderNumber("maxval");
-        if (maxval == 0 || maxval > 65535) {
-            Fail("maxval " + std::to_string(maxval) + " is outside 1..65535");
+    bool SkipPixels() override {
+        if (!plain_) {
+            return in_.Skip(RawRowBytes() * image_.height);
         }
-        CheckImageSize(width, height, channels, label_);
-        if (!plain) {
-            SkipOneWhitespace();
+        for (uint64_t tokens = SamplesPerRow() * image_.height; tokens > 0; --tokens) {
+            if (!SkipPlainToken()) {
+                return false;
+            }
         }
-        Image image;
-        image.width = width;
-        image.height = height;
-        image.label = label_;
-        if (bitmap) {
-            ReadBitmap(image, plain);
-        } else {
-            ReadSamples(image, channels, maxval, plain);
+        return true;
+    }
+
+    void StartRows(const ScanPage& page) override {
+        SampleFormat format;
+        format.encoding = bitmap_           ? SampleEncoding::BitsOneIsBlack
+                          : maxval_ > 255 ? SampleEncoding::BigEndian16
+                                          : SampleEncoding::Bytes;
+        format.maxval = maxval_;
+        packer_ = RowPacker(page, format);
+        rawRow_.resize(packer_.InPlace() ? 0 : packer_.SourceRowBytes());
+        row_ = 0;
+    }
+
+    void ReadRow(uint8_t* out) override {
+        uint8_t* raw = packer_.InPlace() ? out : rawRow_.data();
+        const size_t bytes = packer_.SourceRowBytes();
+        if (plain_) {
+            ReadPlainRow(raw);
+        } else if (in_.Read(raw, bytes) != bytes) {
+            throw RowError(image_, row_, "truncated");
         }
-        return image;
+        uint32_t bad = 0;
+        if (!packer_.Pack(raw, out, bad)) {
+            throw SampleAboveMaxval(bad);
+        }
+        ++row_;
     }
 
 private:
-    [[noreturn]] void Fail(const std::string& what) const { throw InputError(label_ + ": " + what); }
+    [[noreturn]] void Fail(const std::string& what) const { throw InputError(in_.Path() + ": " + what); }
+
+    InputError SampleAboveMaxval(uint32_t value) const {
+        return RowError(image_, row_,
+                        "sample " + std::to_string(value) + " exceeds maxval " + std::to_string(maxval_));
+    }
+
+    void ReadHeader(char type) {
+        bitmap_ = type == '1' || type == '4';
+        plain_ = type <= '3';
+        const int channels = (type == '3' || type == '6') ? 3 : 1;
+        const uint32_t width = ReadHeaderNumber("width");
+        const uint32_t height = ReadHeaderNumber("height");
+        maxval_ = bitmap_ ? 1 : ReadHeaderNumber("maxval");
+        if (maxval_ == 0 || maxval_ > 65535) {
+            Fail("maxval " + std::to_string(maxval_) + " is outside 1..65535");
+        }
+        image_ = ImageInfo();
+        image_.width = width;
+        image_.height = height;
+        image_.label = in_.Path();
+        SetDepth(channels);
+        CheckImageSize(width, height, channels, image_.bits, image_.label);
+        if (!plain_) {
+            SkipOneWhitespace();
+        }
+    }
+
+    // A maxval of 2^n - 1 keeps its samples; any other is scaled to 8 or 16
+    // bits. Grey 1, 2 and 4 bits stay as they are (a greymap with maxval 1 is
+    // black and white, and so is a bitmap).
+    void SetDepth(int channels) {
+        image_.kind = channels == 3 ? ImageKind::Rgb : ImageKind::Gray;
+        if (channels == 1) {
+            for (int bits : {1, 2, 4}) {
+                if (maxval_ == (1u << bits) - 1) {
+                    image_.bits = bits;
+                    if (bits == 1) {
+                        image_.kind = ImageKind::Bilevel;
+                    }
+                    return;
+                }
+            }
+        }
+        image_.bits = maxval_ > 255 ? 16 : 8;
+    }
+
+    uint64_t SamplesPerRow() const { return static_cast<uint64_t>(image_.width) * image_.Channels(); }
+
+    uint64_t RawRowBytes() const {
+        return bitmap_ ? (image_.width + 7) / 8 : SamplesPerRow() * (maxval_ > 255 ? 2 : 1);
+    }
 
     void SkipWhitespaceAndComments() {
-        while (pos_ < bytes_.size()) {
-            if (bytes_[pos_] == '#') {
-                while (pos_ < bytes_.size() && bytes_[pos_] != '\n' && bytes_[pos_] != '\r') {
-                    ++pos_;
+        for (int c = in_.Peek(); c >= 0; c = in_.Peek()) {
+            if (c == '#') {
+                while (c >= 0 && c != '\n' && c != '\r') {
+                    in_.Get();
+                    c = in_.Peek();
                 }
-            } else if (std::isspace(bytes_[pos_])) {
-                ++pos_;
+            } else if (std::isspace(c)) {
+                in_.Get();
             } else {
                 return;
             }
@@ -63,160 +135,122 @@ private:
     }
 
     void SkipOneWhitespace() {
-        if (pos_ >= bytes_.size() || !std::isspace(bytes_[pos_])) {
+        const int c = in_.Get();
+        if (c < 0 || !std::isspace(c)) {
             Fail("header does not end in a whitespace character");
         }
-        ++pos_;
     }
 
     uint32_t ReadHeaderNumber(const char* name) {
         SkipWhitespaceAndComments();
-        if (pos_ >= bytes_.size()) {
+        if (in_.Peek() < 0) {
             Fail(std::string("truncated header: no ") + name);
         }
-        return ReadDecimal(name);
-    }
-
-    uint32_t ReadDecimal(const char* name) {
-        if (!std::isdigit(bytes_[pos_])) {
+        uint32_t value = 0;
+        if (!ReadDecimal(name, value)) {
             Fail(std::string("bad ") + name + ": expected a decimal number");
-        }
-        uint64_t value = 0;
-        while (pos_ < bytes_.size() && std::isdigit(bytes_[pos_])) {
-            value = value * 10 + (bytes_[pos_++] - '0');
-            if (value > 0xFFFFFFFFu) {
-                Fail(std::string(name) + " is too large");
-            }
-        }
-        return static_cast<uint32_t>(value);
-    }
-
-    uint32_t ReadPlainSample(uint32_t maxval) {
-        SkipWhitespaceAndComments();
-        if (pos_ >= bytes_.size()) {
-            Fail("truncated pixel data");
-        }
-        const uint32_t value = ReadDecimal("sample");
-        if (value > maxval) {
-            Fail("sample " + std::to_string(value) + " exceeds maxval " + std::to_string(maxval));
         }
         return value;
     }
 
-    void NeedRaster(uint64_t count) const {
-        if (bytes_.size() - pos_ < count) {
-            Fail("truncated pixel data: " + std::to_string(count) + " bytes expected, " +
-                 std::to_string(bytes_.size() - pos_) + " present");
+    // False when no digit comes; throws when the number passes 32 bits.
+    bool ReadDecimal(const char* name, uint32_t& value) {
+        if (!std::isdigit(in_.Peek())) {
+            return false;
         }
-    }
-
-    // PBM: 1 is black. Stored with the host's sense, 1 = white.
-    void ReadBitmap(Image& image, bool plain) {
-        image.kind = ImageKind::Bilevel;
-        image.bits = 1;
-        image.samples.resize(static_cast<size_t>(image.width) * image.height);
-        const size_t rowBytes = (image.width + 7) / 8;
-        if (!plain) {
-            NeedRaster(static_cast<uint64_t>(rowBytes) * image.height);
-        }
-        size_t out = 0;
-        for (uint32_t y = 0; y < image.height; ++y) {
-            for (uint32_t x = 0; x < image.width; ++x) {
-                uint32_t black;
-                if (plain) {
-                    black = ReadPlainBit();
-                } else {
-                    black = (bytes_[pos_ + y * rowBytes + x / 8] >> (7 - x % 8)) & 1;
-                }
-                image.samples[out++] = static_cast<uint16_t>(black ^ 1);
+        uint64_t number = 0;
+        while (std::isdigit(in_.Peek())) {
+            number = number * 10 + static_cast<uint32_t>(in_.Get() - '0');
+            if (number > 0xFFFFFFFFu) {
+                Fail(std::string(name) + " is too large");
             }
         }
-        if (!plain) {
-            pos_ += rowBytes * image.height;
-        }
+        value = static_cast<uint32_t>(number);
+        return true;
     }
 
-    // Plain PBM digits need no whitespace between them.
-    uint32_t ReadPlainBit() {
-        SkipWhitespaceAndComments();
-        if (pos_ >= bytes_.size()) {
-            Fail("truncated pixel data");
-        }
-        const uint8_t c = bytes_[pos_++];
-        if (c != '0' && c != '1') {
-            Fail("bad bitmap pixel: expected 0 or 1");
-        }
-        return c - '0';
-    }
-
-    void ReadSamples(Image& image, int channels, uint32_t maxval, bool plain) {
-        const size_t count = static_cast<size_t>(image.width) * image.height * channels;
-        const int bytesPerSample = maxval > 255 ? 2 : 1;
-        if (!plain) {
-            NeedRaster(static_cast<uint64_t>(count) * bytesPerSample);
-        }
-        image.samples.resize(count);
-        for (size_t i = 0; i < count; ++i) {
-            uint32_t value;
-            if (plain) {
-                value = ReadPlainSample(maxval);
-            } else {
-                value = bytes_[pos_];
-                if (bytesPerSample == 2) {
-                    value = value << 8 | bytes_[pos_ + 1];
-                }
-                pos_ += bytesPerSample;
-                if (value > maxval) {
-                    Fail("sample " + std::to_string(value) + " exceeds maxval " + std::to_string(maxval));
+    // One plain row in the form of its raw counterpart (P1 as P4, P2 as P5,
+    // P3 as P6).
+    void ReadPlainRow(uint8_t* raw) {
+        if (bitmap_) {
+            std::fill(raw, raw + RawRowBytes(), uint8_t{0});
+            for (uint32_t x = 0; x < image_.width; ++x) {
+                if (ReadPlainBit()) {
+                    raw[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
                 }
             }
-            image.samples[i] = static_cast<uint16_t>(value);
-        }
-        SetDepth(image, channels, maxval);
-    }
-
-    // A maxval of 2^n - 1 keeps its samples; any other is scaled to 8 or 16
-    // bits. Grey 1, 2 and 4 bits stay as they are (a greymap with maxval 1 is
-    // black and white).
-    static void SetDepth(Image& image, int channels, uint32_t maxval) {
-        image.kind = channels == 3 ? ImageKind::Rgb : ImageKind::Gray;
-        if (channels == 1) {
-            for (int bits : {1, 2, 4}) {
-                if (maxval == (1u << bits) - 1) {
-                    image.bits = bits;
-                    if (bits == 1) {
-                        image.kind = ImageKind::Bilevel;
-                    }
-                    return;
-                }
-            }
-        }
-        image.bits = maxval > 255 ? 16 : 8;
-        const uint32_t target = maxval > 255 ? 65535 : 255;
-        if (maxval == target) {
             return;
         }
-        for (uint16_t& sample : image.samples) {
-            sample = static_cast<uint16_t>((static_cast<uint64_t>(sample) * target + maxval / 2) / maxval);
+        const uint64_t samples = SamplesPerRow();
+        for (uint64_t i = 0; i < samples; ++i) {
+            const uint32_t value = ReadPlainSample();
+            if (maxval_ > 255) {
+                raw[2 * i] = static_cast<uint8_t>(value >> 8);
+                raw[2 * i + 1] = static_cast<uint8_t>(value & 0xFF);
+            } else {
+                raw[i] = static_cast<uint8_t>(value);
+            }
         }
     }
 
-    const std::vector<uint8_t>& bytes_;
-    const std::string& label_;
-    size_t pos_ = 0;
+    uint32_t ReadPlainSample() {
+        SkipWhitespaceAndComments();
+        if (in_.Peek() < 0) {
+            throw RowError(image_, row_, "truncated");
+        }
+        uint32_t value = 0;
+        if (!ReadDecimal("sample", value)) {
+            throw RowError(image_, row_, "bad sample: expected a decimal number");
+        }
+        if (value > maxval_) {
+            throw SampleAboveMaxval(value);
+        }
+        return value;
+    }
+
+    // Plain PBM digits need no whitespace between them; 1 is black.
+    bool ReadPlainBit() {
+        SkipWhitespaceAndComments();
+        const int c = in_.Get();
+        if (c < 0) {
+            throw RowError(image_, row_, "truncated");
+        }
+        if (c != '0' && c != '1') {
+            throw RowError(image_, row_, "bad bitmap pixel: expected 0 or 1");
+        }
+        return c == '1';
+    }
+
+    // Passes over one plain sample without reading it: a digit of a bitmap,
+    // a run of non-space characters otherwise. False at the end of the file.
+    bool SkipPlainToken() {
+        SkipWhitespaceAndComments();
+        if (in_.Peek() < 0) {
+            return false;
+        }
+        if (bitmap_) {
+            in_.Get();
+            return true;
+        }
+        for (int c = in_.Peek(); c >= 0 && !std::isspace(c) && c != '#'; c = in_.Peek()) {
+            in_.Get();
+        }
+        return true;
+    }
+
+    std::unique_ptr<InputFile> file_;
+    InputFile& in_;
+    ImageInfo image_;
+    bool bitmap_ = false;
+    bool plain_ = false;
+    uint32_t maxval_ = 255;
+    RowPacker packer_;
+    std::vector<uint8_t> rawRow_;  // rows that change size on the way to the band
+    uint32_t row_ = 0;
 };
 
 }  // namespace
 
-std::vector<Image> ReadPnm(const std::vector<uint8_t>& bytes, const std::string& label) {
-    PnmParser parser(bytes, label);
-    std::vector<Image> images;
-    // Trailing bytes that do not start another image are ignored.
-    while (parser.AtAnotherImage()) {
-        images.push_back(parser.ReadImage());
-    }
-    if (images.empty()) {
-        throw InputError(label + ": no PNM image found");
-    }
-    return images;
+std::unique_ptr<ImageReader> MakePnmReader(std::unique_ptr<InputFile> file) {
+    return std::make_unique<PnmReader>(std::move(file));
 }

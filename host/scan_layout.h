@@ -12,16 +12,29 @@
 // Bytes between the starts of two rows in the host's memory.
 uint32_t SourceRowStride(const ScanPage& page);
 
-struct ScanBand {
-    std::vector<uint8_t> bytes;  // `pixels` points at bytes.data()
-    uint32_t rows = 0;
-    uint32_t rowBytes = 0;  // the stride, passed to black and white pages
-};
+// The memory of one band at a time, reused from band to band of a page.
+// Bytes that the plug-in must not read (row padding, the lead-in of a 4-bit
+// palette page) hold a filler pattern rather than zeros, so that reading them
+// shows; the rows themselves are filled by the page's row source.
+class BandBuffer {
+public:
+    explicit BandBuffer(const ScanPage& page);
 
-// Rows [firstRow, firstRow + rowCount) of the page. Bytes that the plug-in
-// must not read (row padding, unused low bits, the lead-in of a 4-bit palette
-// page) hold a filler pattern rather than zeros, so that reading them shows.
-ScanBand LayOutBand(const ScanPage& page, uint32_t firstRow, uint32_t rowCount);
+    // Makes room for rows [firstRow, firstRow + rowCount). A band of another
+    // size gets memory of its own size, so that the sanitizers of test builds
+    // see a plug-in reading past the band.
+    void Prepare(uint32_t firstRow, uint32_t rowCount);
+
+    uint8_t* Row(uint32_t index) { return bytes_.data() + leadIn_ + static_cast<size_t>(index) * rowBytes_; }
+    const uint8_t* Pixels() const { return bytes_.data(); }  // what `pixels` points at
+    uint32_t RowBytes() const { return rowBytes_; }          // the stride, passed to black and white pages
+
+private:
+    std::vector<uint8_t> bytes_;
+    uint32_t rowBytes_;
+    bool palette4_;
+    uint32_t leadIn_ = 0;
+};
 
 // The palette record passed with CmdWritePalette: the 16-bit entry count at 0,
 // entry i with red, green, blue at 9 + 4i. At least as long as a ScanImage.

@@ -101,9 +101,11 @@ def _chunk(kind, data):
     return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
 
 
-def png_bytes(page, colour_type=None, extra_alpha=False):
+def png_bytes(page, colour_type=None, extra_alpha=False, idat_size=None):
     """A PNG of a page with its own bit depth: grey (1/2/4/8/16), palette
-    (1/2/4/8), RGB (8/16); extra_alpha adds an alpha channel (refused)."""
+    (1/2/4/8), RGB (8/16); extra_alpha adds an alpha channel (refused).
+    idat_size: the pixels uncompressed, in IDAT chunks of that many bytes, so
+    that a cut in the file falls within a known stretch of rows."""
     w, h, bits = page.width, page.height, page.bits
     if colour_type is None:
         colour_type = {"gray": 0, "bilevel": 0, "palette": 3, "rgb": 2}[page.kind]
@@ -130,7 +132,12 @@ def png_bytes(page, colour_type=None, extra_alpha=False):
     out = b"\x89PNG\r\n\x1a\n" + _chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, bits, colour_type, 0, 0, 0))
     if colour_type == 3:
         out += _chunk(b"PLTE", b"".join(bytes(c) for c in page.palette))
-    return out + _chunk(b"IDAT", zlib.compress(bytes(raw))) + _chunk(b"IEND", b"")
+    if idat_size is None:
+        return out + _chunk(b"IDAT", zlib.compress(bytes(raw))) + _chunk(b"IEND", b"")
+    data = zlib.compress(bytes(raw), 0)
+    for start in range(0, len(data), idat_size):
+        out += _chunk(b"IDAT", data[start:start + idat_size])
+    return out + _chunk(b"IEND", b"")
 
 
 # --- running the host ----------------------------------------------------

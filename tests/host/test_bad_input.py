@@ -1,41 +1,84 @@
-"""Bad input never crashes the host and never leaves a file behind: damaged
-PNM and PNG files, unsupported PNGs, bad options, a damaged registry
-database; each gives a clear message on stderr and exit code 2. A page the
+"""Bad input never crashes the host: damaged PNM and PNG files, unsupported
+PNGs, bad options, a damaged registry database; each gives a clear message on
+stderr and exit code 2. A bad header leaves no file behind; damage past the
+header, found while the page is written, drops that page and keeps the pages
+before it. A page the
 plug-in refuses gives the status name and number and exit code 1."""
 
 import os
 import random
+import re
 import shutil
 
-from host_check import BIN_DIR, Page, png_bytes, pnm_bytes, random_page, run_cases, run_ok
+from host_check import BIN_DIR, Page, check_output, png_bytes, pnm_bytes, random_page, run_cases, run_ok
 
 RNG = random.Random(5)
-GOOD_PGM = pnm_bytes(random_page(RNG, "gray", 8, 6, 4))
+GOOD_GREY = random_page(RNG, "gray", 8, 6, 4)
+GOOD_PGM = pnm_bytes(GOOD_GREY)
 GOOD_PPM16 = pnm_bytes(random_page(RNG, "rgb", 16, 3, 2))
 GOOD_PNG = png_bytes(random_page(RNG, "palette", 4, 5, 3))
 
-# (name, file bytes, words the message must hold)
+# Headers the host refuses before the job starts: (name, file bytes, words
+# the message must hold)
 BAD_FILES = [
-    ("truncated P5", GOOD_PGM[:-3], ["truncated"]),
-    ("truncated 16-bit P6", GOOD_PPM16[:-1], ["truncated"]),
     ("truncated header", b"P6\n12", ["truncated"]),
     ("maxval 0", b"P5\n2 2\n0\n\0\0\0\0", ["maxval"]),
     ("maxval 70000", b"P5\n2 2\n70000\n" + b"\0" * 16, ["maxval"]),
-    ("sample above maxval", b"P2\n2 1\n15\n3 16\n", ["exceeds maxval"]),
+    ("bad header of a later image in the file", GOOD_PGM + b"P5\n0 5\n255\n", ["no pixels"]),
+    ("bad header after a plain image", pnm_bytes(GOOD_GREY, plain=True) + b"P2\n2 2\n0\n", ["maxval"]),
     ("zero width", b"P5\n0 5\n255\n", ["no pixels"]),
     ("huge image", b"P6\n4000000 4000000\n255\n\0\0\0", ["too large"]),
     ("width overflowing 32 bits", b"P5\n99999999999 1\n255\n\0", ["too large"]),
     ("letters for a size", b"P5\nab cd\n255\n", ["width"]),
-    ("plain bitmap with a 2", b"P1\n2 1\n0 2\n", ["0 or 1"]),
     ("not an image", b"hello world", ["not a PNM"]),
     ("empty file", b"", ["not a PNM"]),
     ("PNG with alpha", png_bytes(random_page(RNG, "rgb", 8, 3, 2), extra_alpha=True), ["alpha"]),
     ("grey PNG with alpha", png_bytes(random_page(RNG, "gray", 8, 3, 2), extra_alpha=True), ["alpha"]),
     ("truncated PNG", GOOD_PNG[:40], ["PNG"]),
     ("PNG with a broken checksum", GOOD_PNG[:30] + bytes([GOOD_PNG[30] ^ 0xFF]) + GOOD_PNG[31:], ["PNG"]),
-    ("palette PNG index beyond the palette",
-     png_bytes(Page("palette", 4, 2, 1, [0, 9], [(1, 2, 3), (4, 5, 6)])), ["beyond the palette"]),
 ]
+
+
+def cut_in_row(page, row, plain=False):
+    """The PNM bytes of a page, ending in the middle of row `row` (from 0)."""
+    data = pnm_bytes(page, plain)
+    per_row = page.width * (3 if page.kind == "rgb" else 1)
+    if plain:
+        samples = list(re.finditer(rb"\S+", data))[-per_row * page.height:]
+        return data[:samples[row * per_row + per_row // 2].start()]
+    row_bytes = (page.width + 7) // 8 if page.kind == "bilevel" else per_row * (2 if page.bits == 16 else 1)
+    return data[:len(data) - (page.height - row) * row_bytes + row_bytes // 2]
+
+
+def png_cut_in_pixels(damage):
+    """A 13 x 20 grey PNG whose pixels stop (damage "cut") or go wrong
+    (damage "checksum") halfway through the file."""
+    data = png_bytes(random_page(RNG, "gray", 8, 13, 20), idat_size=16)
+    middle = len(data) // 2
+    if damage == "cut":
+        return data[:middle]
+    return data[:middle] + bytes([data[middle] ^ 0x55]) + data[middle + 1:]
+
+
+# Damage past the header, found while the page is written: (name, file
+# bytes, the earlier images of the same file, the message as a pattern).
+DAMAGED_PAGES = [
+    ("truncated P5", GOOD_PGM[:-3], [], r"bad\.img: truncated at row 4 of 4$"),
+    ("truncated 16-bit P6", GOOD_PPM16[:-1], [], r"bad\.img: truncated at row 2 of 2$"),
+    ("sample above maxval", b"P2\n2 1\n15\n3 16\n", [], r"bad\.img: sample 16 exceeds maxval 15 at row 1 of 1$"),
+    ("plain bitmap with a 2", b"P1\n2 1\n0 2\n", [], r"bad\.img: bad bitmap pixel: expected 0 or 1 at row 1 of 1$"),
+    ("palette PNG index beyond the palette", png_bytes(Page("palette", 4, 2, 1, [0, 9], [(1, 2, 3), (4, 5, 6)])),
+     [], r"bad\.img: pixel index 9 lies beyond the palette of 2 colours at row 1 of 1$"),
+    ("PNG cut in its pixels", png_cut_in_pixels("cut"), [], r"bad\.img: truncated at row ([2-9]|1\d) of 20$"),
+    ("PNG with a broken pixel chunk", png_cut_in_pixels("checksum"), [],
+     r"bad\.img: damaged PNG \(.*CRC.*\) at row ([2-9]|1\d) of 20$"),
+]
+for _name, _kind, _bits in (("PBM", "bilevel", 1), ("PGM", "gray", 16), ("PPM", "rgb", 8)):
+    for _plain in (False, True):
+        _first, _tall = random_page(RNG, _kind, _bits, 13, 3), random_page(RNG, _kind, _bits, 13, 9)
+        DAMAGED_PAGES.append(("%s %s cut in a later image" % ("plain" if _plain else "raw", _name),
+                              pnm_bytes(_first, _plain) + cut_in_row(_tall, 5, _plain), [_first],
+                              r"bad\.img: truncated at row 6 of 9$"))
 
 
 def no_sanitizer_report(result):
@@ -60,6 +103,30 @@ def bad_file_case(data, words):
         refused(ws, ["-o", "out.tif", good, path], words + ["bad.img"])
         assert not os.path.exists(ws.path("out.tif")), "output written despite bad input"
     return case
+
+
+def damaged_page_case(data, earlier, message):
+    def case(ws):
+        good = ws.write("good.pgm", GOOD_PGM)
+        path = ws.write("bad.img", data)
+        # Bands of two rows: some of the damaged page has reached the plug-in.
+        result = refused(ws, ["--band-rows", "2", "-o", "out.tif", good, path], [])
+        assert re.search(message, result.stderr.strip()), result.stderr
+        kept = 1 + len(earlier)
+        assert "kept the %d page" % kept in result.stdout, result.stdout
+        check_output(ws, ws.path("out.tif"), [GOOD_GREY] + earlier)
+    return case
+
+
+def damage_while_appending(ws):
+    """The pages of the file appended to stay as they were."""
+    first = random_page(RNG, "rgb", 8, 7, 3)
+    run_ok(ws, "-o", "doc.tif", ws.write("a.ppm", pnm_bytes(first)))
+    before = open(ws.path("doc.tif"), "rb").read()
+    bad = ws.write("bad.pgm", cut_in_row(random_page(RNG, "gray", 8, 13, 9), 5))
+    refused(ws, ["--append", "--band-rows", "2", "-o", "doc.tif", bad], ["bad.pgm: truncated at row 6 of 9"])
+    assert open(ws.path("doc.tif"), "rb").read() == before, "existing file changed"
+    check_output(ws, ws.path("doc.tif"), [first])
 
 
 def missing_input(ws):
@@ -159,6 +226,9 @@ def mutated_inputs_never_crash(ws):
 
 
 CASES = [("bad file: " + name, bad_file_case(data, words)) for name, data, words in BAD_FILES] + [
+    ("damaged page: " + name, damaged_page_case(data, earlier, message))
+    for name, data, earlier, message in DAMAGED_PAGES] + [
+    ("damage while appending", damage_while_appending),
     ("missing input", missing_input),
     ("bad options", bad_options),
     ("plug-in without its resource library", plugin_without_resources),
