@@ -21,18 +21,13 @@ bool HasRoom(uint64_t freeSpace, uint64_t bytes) {
 
 PluginStatus TiffPageWriter::WriteBand() {
     if (!ReadPageFilePath()) return StatusBadSequence;
-    state_.ReadInt(value_names::kFileType, &byteOrder_);
-    state_.ReadInt(value_names::kCompression, &compression_);
-    state_.ReadInt(value_names::kImageFormat, &imageFormat_);
-    state_.ReadDword(value_names::kLoopCount, &bandCount_);
-    state_.ReadDword(value_names::kPageCount, &pageCount_);
-    state_.ReadDword(value_names::kImageSize, &imageSize_);
+    job_.Load(job_values::kBandInputs);
     PluginStatus status = CheckBandRecord();
     if (status != StatusOk) return status;
 
-    status = file_.OpenForUpdate(tempPath_);
+    status = file_.OpenForUpdate(job_.pageFilePath);
     if (status != StatusOk) {
-        FileHandle::RemoveFile(tempPath_);
+        FileHandle::RemoveFile(job_.pageFilePath);
         return status;
     }
     PageFileSettings page{};
@@ -49,9 +44,8 @@ PluginStatus TiffPageWriter::WriteBand() {
         return status;
     }
     PluginStatus closeStatus = file_.Close();
-    ++bandCount_;
-    state_.WriteDword(value_names::kLoopCount, bandCount_);
-    state_.WriteDword(value_names::kImageSize, imageSize_);
+    ++job_.bandCount;
+    job_.Save(job_values::kBandProgress);
     ReleaseStaging();
     return closeStatus;
 }
@@ -59,10 +53,10 @@ PluginStatus TiffPageWriter::WriteBand() {
 // The band is coded in the byte order and compression the page was begun
 // with, whatever the settings say by now.
 PluginStatus TiffPageWriter::AdoptPageFileSettings(PageFileSettings* page) {
-    PluginStatus status = ReadPageFileSettings(file_, pageCount_, imageFormat_, byteOrder_, page);
+    PluginStatus status = ReadPageFileSettings(file_, job_.pageCount, job_.imageFormat, job_.byteOrder, page);
     if (status != StatusOk) return status;
-    byteOrder_ = page->byteOrder;
-    compression_ = page->compression;
+    job_.byteOrder = page->byteOrder;
+    job_.compression = page->compression;
     return StatusOk;
 }
 
@@ -73,11 +67,11 @@ PluginStatus TiffPageWriter::CheckBandFitsPage(const PageFileSettings& page) {
     if (image_->rows == 0) return StatusOk;
     if (image_->width != page.width) return StatusBadRecord;
     uint64_t rowsWritten = g4_.rowsCoded;
-    if (!IsGroup4Page(imageFormat_, compression_)) {
+    if (!IsGroup4Page(job_.imageFormat, job_.compression)) {
         uint64_t size = file_.Size64();
         if (size == UINT64_MAX) return StatusReadFailed;
-        uint64_t dataStart = (pageCount_ == 0 ? 8u : 0u) + BlockBytes(*FindLayout(imageFormat_));
-        uint64_t rowBytes = ConvertedBandBytes(imageFormat_, page.width, 1);
+        uint64_t dataStart = (job_.pageCount == 0 ? 8u : 0u) + BlockBytes(*FindLayout(job_.imageFormat));
+        uint64_t rowBytes = ConvertedBandBytes(job_.imageFormat, page.width, 1);
         rowsWritten = size > dataStart && rowBytes > 0 ? (size - dataStart) / rowBytes : 0;
     }
     return rowsWritten + image_->rows > page.height ? StatusBadRecord : StatusOk;
@@ -87,42 +81,41 @@ PluginStatus TiffPageWriter::CheckBandFitsPage(const PageFileSettings& page) {
 PluginStatus TiffPageWriter::CheckBandRecord() const {
     if (image_->rows == 0) return StatusOk;
     if (image_->pixels == nullptr) return StatusBadRecord;
-    if (imageFormat_ == FormatBilevel && image_->yResolution < (uint64_t{image_->width} + 7) / 8)
+    if (job_.imageFormat == FormatBilevel && image_->yResolution < (uint64_t{image_->width} + 7) / 8)
         return StatusBadRecord;  // rows would overlap: rowBytes below one row of pixels
-    if (ConvertedBandBytes(imageFormat_, image_->width, image_->rows) >= kOffsetLimit) return StatusBadRecord;
+    if (ConvertedBandBytes(job_.imageFormat, image_->width, image_->rows) >= kOffsetLimit) return StatusBadRecord;
     return StatusOk;
 }
 
 PluginStatus TiffPageWriter::AppendBand() {
     uint32_t rowBytes = image_->yResolution;  // bilevel bands: bytes from row to row
-    if (IsGroup4Page(imageFormat_, compression_)) {
+    if (IsGroup4Page(job_.imageFormat, job_.compression)) {
         if (image_->rows == 0) return StatusOk;
-        return EncodeBandG4(g4_, image_->pixels, image_->width, image_->rows, rowBytes, file_, &imageSize_, staging_,
-                            stagingSize_);
+        return EncodeBandG4(g4_, image_->pixels, image_->width, image_->rows, rowBytes, file_, &job_.codedStripBytes,
+                            staging_, stagingSize_);
     }
-    uint64_t bytes = ConvertedBandBytes(imageFormat_, image_->width, image_->rows);
+    uint64_t bytes = ConvertedBandBytes(job_.imageFormat, image_->width, image_->rows);
     if (bytes == 0) return StatusOk;  // no rows, or a format without a strip
     staging_ = AllocateBlock(bytes);
     if (staging_ == nullptr) return StatusNoMemory;
     stagingSize_ = static_cast<uint32_t>(bytes);
-    BandSource band{image_->pixels + FirstRowOffset(imageFormat_, bandCount_), image_->width, image_->rows, rowBytes};
-    ConvertBand(imageFormat_, band, byteOrder_, staging_);
+    BandSource band{image_->pixels + FirstRowOffset(job_.imageFormat, job_.bandCount), image_->width, image_->rows,
+                    rowBytes};
+    ConvertBand(job_.imageFormat, band, job_.byteOrder, staging_);
     return file_.Write(stagingSize_, staging_);
 }
 
 PluginStatus TiffPageWriter::WritePalette() {
     bool havePageFile = ReadPageFilePath();
-    state_.ReadInt(value_names::kFileType, &byteOrder_);
-    state_.ReadInt(value_names::kCompression, &compression_);
-    state_.ReadInt(value_names::kImageFormat, &imageFormat_);
-    if (!IsPaletteFormat(imageFormat_)) return StatusOk;
+    job_.Load(job_values::kPageFormat);
+    if (!IsPaletteFormat(job_.imageFormat)) return StatusOk;
     // The map lies at the end of the page file only until the first band.
-    state_.ReadDword(value_names::kLoopCount, &bandCount_);
-    if (!havePageFile || bandCount_ != 0) return StatusBadSequence;
+    job_.Load(JobValue::BandCount);
+    if (!havePageFile || job_.bandCount != 0) return StatusBadSequence;
 
-    PluginStatus status = file_.OpenForUpdate(tempPath_);
+    PluginStatus status = file_.OpenForUpdate(job_.pageFilePath);
     if (status != StatusOk) {
-        FileHandle::RemoveFile(tempPath_);
+        FileHandle::RemoveFile(job_.pageFilePath);
         return status;
     }
     status = WriteColorMap();
@@ -136,7 +129,7 @@ PluginStatus TiffPageWriter::WritePalette() {
 }
 
 PluginStatus TiffPageWriter::WriteColorMap() {
-    uint32_t planeValues = ColorMapPlaneValues(imageFormat_);
+    uint32_t planeValues = ColorMapPlaneValues(job_.imageFormat);
     uint32_t mapBytes = ColorMapBytes(planeValues);
     PluginStatus status = file_.Seek(-static_cast<int32_t>(mapBytes), nullptr, FILE_END);
     if (status != StatusOk) return status;
@@ -144,6 +137,6 @@ PluginStatus TiffPageWriter::WriteColorMap() {
     if (staging_ == nullptr) return StatusNoMemory;
     stagingSize_ = mapBytes;
     BuildColorMap(reinterpret_cast<const uint8_t*>(image_), planeValues, staging_);
-    if (!HasRoom(FreeSpace(tempPath_), mapBytes)) return StatusDiskFull;
+    if (!HasRoom(FreeSpace(job_.pageFilePath), mapBytes)) return StatusDiskFull;
     return file_.Write(stagingSize_, staging_);
 }

@@ -11,15 +11,15 @@ PluginStatus MultiTiffPlugin::PreparePage() {
 PluginStatus MultiTiffPlugin::BeginPage() {
     PluginStatus status = OpenJobState();
     if (status != StatusOk) return status;
-    state_.ReadDword(value_names::kPageCount, &pageCount_);
+    job_.Load(JobValue::PageCount);
     status = TiffPageWriter::BeginPage();
-    if (status != StatusOk || pageCount_ == 0) return status;
+    if (status != StatusOk || job_.pageCount == 0) return status;
 
     // A later page: the output file and the page together must stay below
     // the 32-bit offset limit.
-    state_.ReadString(value_names::kTempFile, tempPath_);
-    status = FileHandle::CheckCombinedSize(tempPath_, target_->path);
-    if (status != StatusOk) FileHandle::RemoveFile(tempPath_);
+    job_.Load(JobValue::PageFilePath);
+    status = FileHandle::CheckCombinedSize(job_.pageFilePath, target_->path);
+    if (status != StatusOk) FileHandle::RemoveFile(job_.pageFilePath);
     return status;
 }
 

@@ -9,18 +9,13 @@
 #include "ui/resource_strings.h"
 #include "ui/settings_text.h"
 
-namespace {
-
-constexpr int32_t kDefaultByteOrder = 18761;
-constexpr int32_t kDefaultCompression = 1;
-
-}  // namespace
-
 PluginStatus MultiTiffPlugin::Initialize() {
     PluginStatus status = OpenJobState();
     if (status != StatusOk) return status;
-    if (!state_.ReadInt(value_names::kFileType, &byteOrder_)) byteOrder_ = kDefaultByteOrder;
-    if (!state_.ReadInt(value_names::kCompression, &compression_)) compression_ = kDefaultCompression;
+    // Settings never stored are the defaults.
+    job_.byteOrder = kDefaultByteOrder;
+    job_.compression = kDefaultCompression;
+    job_.Load(job_values::kSettings);
 
     LoadResourceString(IDS_FORMAT_NAME, request_->formatName, sizeof(request_->formatName));
     LoadResourceString(IDS_FILE_EXTENSION, target_->extension, sizeof(target_->extension));
@@ -41,8 +36,7 @@ PluginStatus MultiTiffPlugin::ShowSettings() {
     dialog->Run();  // confirmed or not, the registry now holds the settings to show
     delete dialog;
 
-    state_.ReadInt(value_names::kFileType, &byteOrder_);
-    state_.ReadInt(value_names::kCompression, &compression_);
+    job_.Load(job_values::kSettings);
     ComposeSettingsText();
     return StatusOk;
 }
@@ -57,5 +51,5 @@ PluginStatus MultiTiffPlugin::ShowAbout() {
 }
 
 void MultiTiffPlugin::ComposeSettingsText() {
-    ::ComposeSettingsText(request_->settingsText, byteOrder_, compression_);
+    ::ComposeSettingsText(request_->settingsText, job_.byteOrder, job_.compression);
 }

@@ -28,51 +28,45 @@ bool HasRoom(uint64_t freeSpace, uint64_t bytes) {
 }  // namespace
 
 PluginStatus TiffPageWriter::BeginPage() {
-    state_.ReadInt(value_names::kFileType, &byteOrder_);
-    state_.ReadInt(value_names::kCompression, &compression_);
+    job_.Load(job_values::kSettings);
     // No prepared page: the job has ended (or never begun) since the last one.
-    if (!state_.ReadInt(value_names::kImageFormat, &imageFormat_)) return StatusBadSequence;
-    directoryCount_ = 0;
-    imageSize_ = 0;
-    state_.ReadDword(value_names::kImageOffset, &imageOffset_);
-    if (FindLayout(imageFormat_) == nullptr) return StatusUnsupportedImage;
+    if (!job_.Load(JobValue::ImageFormat)) return StatusBadSequence;
+    job_.directoryEntryCount = 0;
+    job_.codedStripBytes = 0;
+    job_.Load(JobValue::OutputEndOffset);
+    if (FindLayout(job_.imageFormat) == nullptr) return StatusUnsupportedImage;
     if (image_->width == 0 || image_->rows == 0) return StatusBadRecord;
 
     // A later page lands where the output file really ends, whatever the
     // pages before it predicted.
     uint32_t directoryOffset = kFirstDirectoryOffset;
-    if (multiPage_ && pageCount_ > 0) {
+    if (multiPage_ && job_.pageCount > 0) {
         PluginStatus status = LocateLaterPage(&directoryOffset);
         if (status != StatusOk) return status;
     }
-    LayoutRequest request{imageFormat_, compression_, multiPage_ != 0, pageCount_, directoryOffset,
+    LayoutRequest request{job_.imageFormat, job_.compression, multiPage_ != 0, job_.pageCount, directoryOffset,
                           {image_->width, image_->rows, image_->xResolution, image_->yResolution}};
     PagePlan plan;
     PluginStatus status = PlanPage(request, &plan);
     if (status != StatusOk) return status;
-    directoryCount_ = plan.entryCount;
-    imageSize_ = static_cast<uint32_t>(plan.stripBytes);
-    if (multiPage_) imageOffset_ = plan.endOffset;
+    job_.directoryEntryCount = plan.entryCount;
+    job_.codedStripBytes = static_cast<uint32_t>(plan.stripBytes);
+    if (multiPage_) job_.outputEndOffset = plan.endOffset;
 
     staging_ = AllocateBlock(plan.stagingBytes);
     if (staging_ == nullptr) return StatusNoMemory;
     stagingSize_ = plan.stagingBytes;
     FillDirectory(request, plan, staging_);
-    if (pageCount_ == 0) nextPoint_ = plan.nextPointField;
+    if (job_.pageCount == 0) job_.lastPageLinkOffset = plan.nextPointField;
 
     status = WritePageFile(plan);
     ReleaseStaging();
     if (status != StatusOk) return status;
 
     ResetCoder(g4_);  // every page starts from an all-white reference line
-    imageSize_ = 0;
-    bandCount_ = 0;
-    state_.WriteString(value_names::kTempFile, tempPath_);
-    state_.WriteDword(value_names::kLoopCount, 0);
-    state_.WriteDword(value_names::kImageSize, 0);
-    state_.WriteDword(value_names::kNextPoint, nextPoint_);
-    state_.WriteDword(value_names::kDirectoryCount, directoryCount_);
-    state_.WriteDword(value_names::kImageOffset, imageOffset_);
+    job_.codedStripBytes = 0;
+    job_.bandCount = 0;
+    job_.Save(job_values::kBegunPage);
     return StatusOk;
 }
 
@@ -80,36 +74,37 @@ PluginStatus TiffPageWriter::LocateLaterPage(uint32_t* directoryOffset) {
     PluginStatus status = file_.OpenForRead(target_->path);
     if (status != StatusOk) return status;
     ChainEnd end;
-    status = FindChainEnd(file_, byteOrder_, &end);
+    status = FindChainEnd(file_, job_.byteOrder, &end);
     file_.Close();
     if (status != StatusOk) return status;
     if (end.appendOffset >= kOffsetLimit) return StatusWriteFailed;
     *directoryOffset = static_cast<uint32_t>(end.appendOffset);
-    nextPoint_ = end.nextField;
+    job_.lastPageLinkOffset = end.nextField;
     return StatusOk;
 }
 
 PluginStatus TiffPageWriter::WritePageFile(const PagePlan& plan) {
     // A page begun and never ended is abandoned by the new one: its file
     // would otherwise stay in the temp directory for good.
-    if (ReadPageFilePath()) FileHandle::RemoveFile(tempPath_);
-    if (!NamePageTempFile(tempPath_)) return StatusCreateFailed;
+    if (ReadPageFilePath()) FileHandle::RemoveFile(job_.pageFilePath);
+    if (!NamePageTempFile(job_.pageFilePath)) return StatusCreateFailed;
     // Named at once, not only once the page is begun: a host killed while
     // the directory is written leaves a file that the next job can find.
-    state_.WriteString(value_names::kTempFile, tempPath_);
-    PluginStatus status = file_.CreateForWrite(tempPath_);
+    job_.Save(JobValue::PageFilePath);
+    PluginStatus status = file_.CreateForWrite(job_.pageFilePath);
     if (status != StatusOk) {
-        FileHandle::RemoveFile(tempPath_);
+        FileHandle::RemoveFile(job_.pageFilePath);
         return status;
     }
-    TiffHeader header{HeaderByteOrder(byteOrder_), kTiffMagic, kFirstDirectoryOffset};
-    StagedDirectory directory{staging_, stagingSize_, directoryCount_, plan.entryBase};
-    status = WriteDirectory(file_, directory, pageCount_ == 0 ? &header : nullptr, byteOrder_, tempPath_);
-    if (status == StatusOk && !HasRoom(FreeSpace(tempPath_), plan.pageBytes)) status = StatusDiskFull;
+    TiffHeader header{HeaderByteOrder(job_.byteOrder), kTiffMagic, kFirstDirectoryOffset};
+    StagedDirectory directory{staging_, stagingSize_, job_.directoryEntryCount, plan.entryBase};
+    status = WriteDirectory(file_, directory, job_.pageCount == 0 ? &header : nullptr, job_.byteOrder,
+                            job_.pageFilePath);
+    if (status == StatusOk && !HasRoom(FreeSpace(job_.pageFilePath), plan.pageBytes)) status = StatusDiskFull;
     if (status == StatusOk) status = file_.Close();
     if (status != StatusOk) {
         if (file_.IsOpen()) file_.Close();
-        FileHandle::RemoveFile(tempPath_);
+        FileHandle::RemoveFile(job_.pageFilePath);
     }
     return status;
 }

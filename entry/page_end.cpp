@@ -54,14 +54,8 @@ PluginStatus RewriteEntry(FileHandle& file, uint32_t position, const DirectoryEn
 
 PluginStatus TiffPageWriter::EndPage() {
     if (!ReadPageFilePath()) return StatusBadSequence;
-    state_.ReadDword(value_names::kPageCount, &pageCount_);
-    state_.ReadDword(value_names::kNextPoint, &nextPoint_);
-    state_.ReadDword(value_names::kDirectoryCount, &directoryCount_);
-    state_.ReadInt(value_names::kCompression, &compression_);
-    state_.ReadInt(value_names::kImageFormat, &imageFormat_);
-    state_.ReadInt(value_names::kFileType, &byteOrder_);
-    state_.ReadDword(value_names::kImageSize, &imageSize_);
-    uint32_t previousLink = nextPoint_;
+    job_.Load(job_values::kPageEndInputs);
+    uint32_t previousLink = job_.lastPageLinkOffset;
 
     PageFileFacts facts{};
     PluginStatus status = FinishPageFile(&facts);
@@ -73,34 +67,33 @@ PluginStatus TiffPageWriter::EndPage() {
     // failure would read as a full disk.
     if (status == StatusOk && !RoomOrUnknown(FreeSpace(target_->path), facts.fileSize)) status = StatusDiskFull;
     if (status == StatusOk) {
-        status = pageCount_ > 0 ? AppendLaterPage(facts, previousLink) : CommitFirstPage(tempPath_, target_->path);
+        status = job_.pageCount > 0 ? AppendLaterPage(facts, previousLink)
+                                    : CommitFirstPage(job_.pageFilePath, target_->path);
     }
     if (status != StatusOk) {
         AbandonPage();
         return status;
     }
 
-    nextPoint_ = facts.directoryOffset + 2 + 12 * facts.entryCount;
-    ++pageCount_;
-    state_.WriteDword(value_names::kPageCount, pageCount_);
-    state_.WriteDword(value_names::kNextPoint, nextPoint_);
-    if (FileHandle::RemoveFile(tempPath_) != StatusOk && GetLastError() != ERROR_FILE_NOT_FOUND) {
-        std::memcpy(strayPageFile_, tempPath_, sizeof(strayPageFile_));
+    job_.lastPageLinkOffset = facts.directoryOffset + 2 + 12 * facts.entryCount;
+    ++job_.pageCount;
+    job_.Save(job_values::kCommittedPages);
+    if (FileHandle::RemoveFile(job_.pageFilePath) != StatusOk && GetLastError() != ERROR_FILE_NOT_FOUND) {
+        std::memcpy(strayPageFile_, job_.pageFilePath, sizeof(strayPageFile_));
     }
-    state_.DeleteValue(value_names::kTempFile);
-    state_.DeleteValue(value_names::kLoopCount);
+    job_.Delete(job_values::kOpenPage);
     return StatusOk;
 }
 
 PluginStatus TiffPageWriter::FinishPageFile(PageFileFacts* facts) {
-    PluginStatus status = file_.OpenForUpdate(tempPath_);
+    PluginStatus status = file_.OpenForUpdate(job_.pageFilePath);
     PageFileSettings page{};
     if (status == StatusOk) status = AdoptPageFileSettings(&page);
     uint32_t pageHeight = page.height;
     if (status == StatusOk) status = ReadPageFileFacts(facts);
     // A Group 4 strip without all its rows would decode short: bands are
     // missing, as with an uncompressed strip shorter than declared.
-    const bool group4 = IsGroup4Page(imageFormat_, compression_);
+    const bool group4 = IsGroup4Page(job_.imageFormat, job_.compression);
     if (status == StatusOk && group4 && g4_.rowsCoded < pageHeight) status = StatusBadSequence;
     if (status == StatusOk && group4) status = FinishGroup4Strip(*facts);
     if (status == StatusOk) status = TrimAndPadStrip(facts);
@@ -109,9 +102,9 @@ PluginStatus TiffPageWriter::FinishPageFile(PageFileFacts* facts) {
 }
 
 PluginStatus TiffPageWriter::ReadPageFileFacts(PageFileFacts* facts) {
-    const FormatLayout* layout = FindLayout(imageFormat_);
+    const FormatLayout* layout = FindLayout(job_.imageFormat);
     if (layout == nullptr) return StatusBadSequence;
-    facts->headerBytes = pageCount_ == 0 ? kFirstDirectoryOffset : 0;
+    facts->headerBytes = job_.pageCount == 0 ? kFirstDirectoryOffset : 0;
     facts->blockBytes = BlockBytes(*layout);
     facts->fileSize = file_.Size64();
     if (facts->fileSize == UINT64_MAX) return StatusReadFailed;
@@ -120,20 +113,20 @@ PluginStatus TiffPageWriter::ReadPageFileFacts(PageFileFacts* facts) {
     uint8_t count[2];
     PluginStatus status = file_.ReadAt(facts->headerBytes, 2, count);
     if (status != StatusOk) return status;
-    facts->entryCount = GetShort(count, byteOrder_);
+    facts->entryCount = GetShort(count, job_.byteOrder);
     if (facts->entryCount != layout->entryCount) return StatusBadSequence;
 
     uint32_t stripOffset = 0;
-    status = ReadEntryValue(file_, EntryPositionInTempFile(kStripOffsetsIndex, pageCount_), TagStripOffsets,
-                            byteOrder_, &stripOffset);
+    status = ReadEntryValue(file_, EntryPositionInTempFile(kStripOffsetsIndex, job_.pageCount), TagStripOffsets,
+                            job_.byteOrder, &stripOffset);
     if (status != StatusOk) return status;
-    status = ReadEntryValue(file_, EntryPositionInTempFile(kStripByteCountsIndex, pageCount_), TagStripByteCounts,
-                            byteOrder_, &facts->declaredStrip);
+    status = ReadEntryValue(file_, EntryPositionInTempFile(kStripByteCountsIndex, job_.pageCount), TagStripByteCounts,
+                            job_.byteOrder, &facts->declaredStrip);
     if (status != StatusOk) return status;
     // The page file names the offset it was laid out for.
     if (stripOffset < facts->blockBytes) return StatusBadSequence;
     facts->directoryOffset = stripOffset - facts->blockBytes;
-    if (pageCount_ == 0 && facts->directoryOffset != kFirstDirectoryOffset) return StatusBadSequence;
+    if (job_.pageCount == 0 && facts->directoryOffset != kFirstDirectoryOffset) return StatusBadSequence;
     return StatusOk;
 }
 
@@ -150,21 +143,22 @@ PluginStatus TiffPageWriter::FinishGroup4Strip(const PageFileFacts& facts) {
     uint64_t dataStart = uint64_t{facts.headerBytes} + facts.blockBytes;
     if (size == UINT64_MAX || size < dataStart) return StatusReadFailed;
     if (size - dataStart >= kOffsetLimit) return StatusWriteFailed;
-    imageSize_ = static_cast<uint32_t>(size - dataStart);
+    job_.codedStripBytes = static_cast<uint32_t>(size - dataStart);
 
     uint32_t d = facts.directoryOffset;
-    auto at = [&](uint32_t index) { return EntryPositionInTempFile(index, pageCount_); };
-    status = RewriteEntry(file_, at(kStripByteCountsIndex), {TagStripByteCounts, TypeLong, 1, imageSize_}, byteOrder_);
-    if (status != StatusOk || pageCount_ == 0) return status;
+    auto at = [&](uint32_t index) { return EntryPositionInTempFile(index, job_.pageCount); };
+    status = RewriteEntry(file_, at(kStripByteCountsIndex), {TagStripByteCounts, TypeLong, 1, job_.codedStripBytes},
+                          job_.byteOrder);
+    if (status != StatusOk || job_.pageCount == 0) return status;
     uint32_t firstValueArea = d + 12 * facts.entryCount + 6;
     status = RewriteEntry(file_, at(kStripOffsetsIndex), {TagStripOffsets, TypeLong, 1, d + facts.blockBytes},
-                          byteOrder_);
+                          job_.byteOrder);
     if (status == StatusOk)
         status = RewriteEntry(file_, at(kXResolutionIndex), {TagXResolution, TypeRational, 1, firstValueArea},
-                              byteOrder_);
+                              job_.byteOrder);
     if (status == StatusOk)
         status = RewriteEntry(file_, at(kYResolutionIndex), {TagYResolution, TypeRational, 1, firstValueArea + 8},
-                              byteOrder_);
+                              job_.byteOrder);
     return status;
 }
 
@@ -172,7 +166,7 @@ PluginStatus TiffPageWriter::FinishGroup4Strip(const PageFileFacts& facts) {
 // in the output file so that the next page starts on a word boundary.
 PluginStatus TiffPageWriter::TrimAndPadStrip(PageFileFacts* facts) {
     uint64_t dataStart = uint64_t{facts->headerBytes} + facts->blockBytes;
-    uint32_t strip = IsGroup4Page(imageFormat_, compression_) ? imageSize_ : facts->declaredStrip;
+    uint32_t strip = IsGroup4Page(job_.imageFormat, job_.compression) ? job_.codedStripBytes : facts->declaredStrip;
     facts->declaredStrip = strip;
     uint64_t stripEnd = dataStart + strip;
     uint64_t size = file_.Size64();
@@ -195,15 +189,15 @@ PluginStatus TiffPageWriter::AppendLaterPage(const PageFileFacts& facts, uint32_
     PluginStatus status = file_.OpenForUpdate(target_->path);
     if (status != StatusOk) return status;
     ChainEnd end;
-    status = FindChainEnd(file_, byteOrder_, &end);
+    status = FindChainEnd(file_, job_.byteOrder, &end);
     // The page was laid out for the end of the output file, and the chain's
     // end must still be where the page will be linked.
     if (status == StatusOk && (end.appendOffset != facts.directoryOffset || end.nextField != previousLink))
         status = StatusNotAppendable;
     if (status == StatusOk) {
         PageLink link{previousLink, {}};
-        PutLong(link.bytes, facts.directoryOffset, byteOrder_);
-        status = AppendAndLink(file_, tempPath_, target_->path, end.fileSize, link);
+        PutLong(link.bytes, facts.directoryOffset, job_.byteOrder);
+        status = AppendAndLink(file_, job_.pageFilePath, target_->path, end.fileSize, link);
     }
     // Once appended, flushed and linked the page is committed, and a close
     // that fails cannot take it back: reporting a failure would make the

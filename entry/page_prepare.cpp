@@ -14,21 +14,21 @@ constexpr uint32_t kFirstDirectoryOffset = 8;
 }  // namespace
 
 PluginStatus TiffPageWriter::ClassifyImage() {
-    imageFormat_ = FormatNone;
+    job_.imageFormat = FormatNone;
     if (image_->unsupportedLayout != 0) return StatusUnsupportedImage;
-    imageFormat_ = ClassifyFormat(image_->bitsPerPixel, image_->samplesPerPixel, image_->colorKind);
-    return imageFormat_ == FormatNone ? StatusUnsupportedImage : StatusOk;
+    job_.imageFormat = ClassifyFormat(image_->bitsPerPixel, image_->samplesPerPixel, image_->colorKind);
+    return job_.imageFormat == FormatNone ? StatusUnsupportedImage : StatusOk;
 }
 
 PluginStatus TiffPageWriter::PreparePage() {
     PluginStatus status = ClassifyImage();
     if (status != StatusOk) return status;
     if (image_->continueFile == 0) {
-        pageCount_ = 0;
-        nextPoint_ = 0;
-        imageOffset_ = kFirstDirectoryOffset;
-        state_.WriteDword(value_names::kImageOffset, imageOffset_);
-    } else if (pageCount_ == 0) {
+        job_.pageCount = 0;
+        job_.lastPageLinkOffset = 0;
+        job_.outputEndOffset = kFirstDirectoryOffset;
+        job_.Save(JobValue::OutputEndOffset);
+    } else if (job_.pageCount == 0) {
         // Continuing a file of which this object has committed no page (a
         // new job, or the library reloaded within one): the pages are those
         // already in the output file.
@@ -36,8 +36,7 @@ PluginStatus TiffPageWriter::PreparePage() {
         if (status != StatusOk) return status;
     }
     AbandonOpenPage();
-    state_.WriteInt(value_names::kImageFormat, imageFormat_);
-    state_.WriteDword(value_names::kPageCount, pageCount_);
+    job_.Save(job_values::kPreparedPage);
     return StatusOk;
 }
 
@@ -45,9 +44,8 @@ PluginStatus TiffPageWriter::PreparePage() {
 // old page file cannot be ended as a page of the new format.
 void TiffPageWriter::AbandonOpenPage() {
     if (!ReadPageFilePath()) return;
-    FileHandle::RemoveFile(tempPath_);
-    state_.DeleteValue(value_names::kTempFile);
-    state_.DeleteValue(value_names::kLoopCount);
+    FileHandle::RemoveFile(job_.pageFilePath);
+    job_.Delete(job_values::kOpenPage);
 }
 
 PluginStatus TiffPageWriter::CountPagesInOutput() {
@@ -57,13 +55,13 @@ PluginStatus TiffPageWriter::CountPagesInOutput() {
         DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? StatusOk : StatusOpenFailed;
     }
-    state_.ReadInt(value_names::kFileType, &byteOrder_);
+    job_.Load(JobValue::ByteOrder);
     ChainEnd end;
-    PluginStatus status = FindChainEnd(file_, byteOrder_, &end);
+    PluginStatus status = FindChainEnd(file_, job_.byteOrder, &end);
     file_.Close();
     if (status != StatusOk) return status;
-    pageCount_ = end.pages;
-    nextPoint_ = end.nextField;
+    job_.pageCount = end.pages;
+    job_.lastPageLinkOffset = end.nextField;
     return StatusOk;
 }
 
@@ -76,31 +74,28 @@ PluginStatus TiffPageWriter::DiscardTempFile() {
         strayPageFile_[0] = '\0';
     }
     // Only a page file of ours is deleted, whatever the registry names.
-    if (state_.ReadString(value_names::kTempFile, tempPath_) && IsPageTempFile(tempPath_)) {
-        FileHandle::RemoveFile(tempPath_);
+    if (ReadPageFilePath()) {
+        FileHandle::RemoveFile(job_.pageFilePath);
     }
-    state_.DeleteValue(value_names::kTempFile);
-    state_.DeleteValue(value_names::kImageFormat);
-    state_.DeleteValue(value_names::kLoopCount);
+    job_.Delete(job_values::kPreparedOrOpenPage);
     return StatusOk;
 }
 
 PluginStatus TiffPageWriter::EndJob() {
     DiscardTempFile();
     ReleaseReferenceLine();
-    state_.DeleteValue(value_names::kPageCount);
-    state_.DeleteValue(value_names::kNextPoint);
+    job_.Delete(job_values::kJob);
     return StatusOk;
 }
 
 void TiffPageWriter::ReleaseReferenceLine() { ::ReleaseReferenceLine(g4_); }
 
 bool TiffPageWriter::ReadPageFilePath() {
-    return state_.ReadString(value_names::kTempFile, tempPath_) && IsPageTempFile(tempPath_);
+    return job_.Load(JobValue::PageFilePath) && IsPageTempFile(job_.pageFilePath);
 }
 
 void TiffPageWriter::AbandonPage() {
     ReleaseStaging();
     if (file_.IsOpen()) file_.Close();
-    FileHandle::RemoveFile(tempPath_);
+    FileHandle::RemoveFile(job_.pageFilePath);
 }

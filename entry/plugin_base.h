@@ -1,6 +1,7 @@
-// The root of the plug-in classes: the open file, the registry location, the
-// host records bound for the current command, the page's temporary path and
-// the staging buffer, and the six command operations in their slot order.
+// The root of the plug-in classes: the open file, the registry location and
+// the job's values kept there, the host records bound for the current
+// command, the staging buffer, and the six command operations in their slot
+// order.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include "entry/host_records.h"
 #include "output/file_handle.h"
 #include "output/status.h"
+#include "state/job_state.h"
 #include "state/state_store.h"
 
 class PluginBase {
@@ -39,12 +41,10 @@ protected:
 
     FileHandle file_;
     StateStore state_;
+    JobState job_{state_};  // the job's values, read and written through state_
     PluginRequest* request_ = nullptr;
     TargetFile* target_ = nullptr;
     ScanImage* image_ = nullptr;
-    char tempPath_[260] = {};
-    uint32_t bandCount_ = 0;
-    int32_t imageFormat_ = 0;
     uint32_t stagingSize_ = 0;
     uint8_t* staging_ = nullptr;
 };

@@ -28,23 +28,16 @@ public:
     PluginStatus EndJob();
 
     // Read-only views for tests and the entry.
-    int32_t byteOrder() const { return byteOrder_; }
-    int32_t compression() const { return compression_; }
-    uint32_t pageCount() const { return pageCount_; }
+    int32_t byteOrder() const { return job_.byteOrder; }
+    int32_t compression() const { return job_.compression; }
+    uint32_t pageCount() const { return job_.pageCount; }
 
 protected:
     PluginStatus ClassifyImage();
     PluginStatus DiscardTempFile();
     void ReleaseReferenceLine();
 
-    int32_t byteOrder_ = 18761;
     uint8_t multiPage_ = 0;
-    uint32_t pageCount_ = 0;
-    uint32_t nextPoint_ = 0;
-    uint32_t directoryCount_ = 0;
-    int32_t compression_ = 1;
-    uint32_t imageSize_ = 0;
-    uint32_t imageOffset_ = 0;
     G4CoderState g4_;
     // A committed page's file whose deletion failed; the job's end retries.
     char strayPageFile_[260] = {};

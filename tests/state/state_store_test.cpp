@@ -1,9 +1,12 @@
-// The registry state store: location, typed values, window position.
+// The registry state store: location, typed values, window position; and the
+// job's values kept there under their registry names and types.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "state/job_state.h"
 #include "state/state_store.h"
 #include "support/plugin_fixture.h"
 
@@ -27,7 +30,28 @@ protected:
         RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
         RegCloseKey(key);
     }
+    // The value's type and bytes as stored, or an empty vector when it is absent.
+    std::vector<uint8_t> RawValue(const char* name, DWORD* type) const {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, SubkeyPath().c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+            return {};
+        std::vector<uint8_t> data(300);
+        DWORD size = static_cast<DWORD>(data.size());
+        LSTATUS result = RegQueryValueExA(key, name, nullptr, type, data.data(), &size);
+        RegCloseKey(key);
+        data.resize(result == ERROR_SUCCESS ? size : 0);
+        return data;
+    }
 };
+
+// Every field of the job, compared as a whole so that a value loaded into
+// the wrong field shows.
+bool SameJob(const JobState& a, const JobState& b) {
+    return a.byteOrder == b.byteOrder && a.compression == b.compression && a.pageCount == b.pageCount &&
+           a.lastPageLinkOffset == b.lastPageLinkOffset && strcmp(a.pageFilePath, b.pageFilePath) == 0 &&
+           a.imageFormat == b.imageFormat && a.bandCount == b.bandCount && a.codedStripBytes == b.codedStripBytes &&
+           a.directoryEntryCount == b.directoryEntryCount && a.outputEndOffset == b.outputEndOffset;
+}
 
 TEST_F(StateStoreTest, ValuesRoundTripAndTheFirstWriteCreatesTheKeys) {
     StateStore store = Store("Software\\Fresh\\Path");
@@ -135,6 +159,56 @@ TEST_F(StateStoreTest, LocationsAreSeparateKeys) {
     second.WriteDword("Page Count", 2);
     EXPECT_TRUE(first.ReadDword("Page Count", &value));
     EXPECT_EQ(value, 1u);
+}
+
+// Each job value round-trips under the registry name and type hosts and
+// stored registries rely on; an absent one leaves its field untouched.
+TEST_F(StateStoreTest, JobValuesKeepTheirRegistryNamesAndTypes) {
+    struct Case {
+        JobValue value;
+        const char* name;
+        DWORD type;
+        std::vector<uint8_t> bytes;
+        void (*set)(JobState&);
+    };
+    const Case cases[] = {
+        {JobValue::ByteOrder, "File Type", REG_DWORD, {0x4D, 0x4D, 0, 0}, [](JobState& j) { j.byteOrder = 19789; }},
+        {JobValue::Compression, "Compression", REG_DWORD, {4, 0, 0, 0}, [](JobState& j) { j.compression = 4; }},
+        {JobValue::PageCount, "Page Count", REG_DWORD, {3, 1, 0, 0}, [](JobState& j) { j.pageCount = 259; }},
+        {JobValue::LastPageLinkOffset, "Next Point", REG_DWORD, {0xFE, 0xFF, 0xFF, 0xFF},
+         [](JobState& j) { j.lastPageLinkOffset = 0xFFFFFFFE; }},
+        {JobValue::PageFilePath, "TempFile", REG_SZ, {'/', 't', '/', '~', 'T', 'F', '1', 0},
+         [](JobState& j) { strcpy(j.pageFilePath, "/t/~TF1"); }},
+        {JobValue::ImageFormat, "ImageFormat", REG_DWORD, {0xFF, 0xFF, 0xFF, 0xFF},
+         [](JobState& j) { j.imageFormat = -1; }},
+        {JobValue::BandCount, "LoopCount", REG_DWORD, {7, 0, 0, 0}, [](JobState& j) { j.bandCount = 7; }},
+        {JobValue::CodedStripBytes, "Image Size", REG_DWORD, {0, 0, 1, 0},
+         [](JobState& j) { j.codedStripBytes = 65536; }},
+        {JobValue::DirectoryEntryCount, "Directory Count", REG_DWORD, {14, 0, 0, 0},
+         [](JobState& j) { j.directoryEntryCount = 14; }},
+        {JobValue::OutputEndOffset, "Image Offset", REG_DWORD, {0x0A, 0x20, 0, 0},
+         [](JobState& j) { j.outputEndOffset = 8202; }},
+    };
+    StateStore store = Store("Software\\Job");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const JobState untouched(store);
+        JobState saved(store);
+        JobState loaded(store);
+        c.set(saved);
+        EXPECT_FALSE(loaded.Load(c.value));
+        EXPECT_TRUE(SameJob(loaded, untouched));
+
+        EXPECT_TRUE(saved.Save(c.value));
+        DWORD type = 0;
+        EXPECT_EQ(RawValue(c.name, &type), c.bytes);
+        EXPECT_EQ(type, c.type);
+        EXPECT_TRUE(loaded.Load(c.value));
+        EXPECT_TRUE(SameJob(loaded, saved));
+
+        saved.Delete(c.value);
+        EXPECT_TRUE(RawValue(c.name, &type).empty());
+    }
 }
 
 }  // namespace

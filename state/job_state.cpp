@@ -1,0 +1,54 @@
+#include "state/job_state.h"
+
+namespace {
+
+// Where a value lives: its registry name and the one field that holds it.
+struct Field {
+    JobValue value;
+    const char* name;
+    int32_t JobState::*signedField;    // REG_DWORD, read and written as a signed number
+    uint32_t JobState::*dwordField;    // REG_DWORD
+    char (JobState::*textField)[260];  // REG_SZ
+};
+
+// In the order of JobValue.
+constexpr Field kFields[] = {
+    {JobValue::ByteOrder, value_names::kFileType, &JobState::byteOrder, nullptr, nullptr},
+    {JobValue::Compression, value_names::kCompression, &JobState::compression, nullptr, nullptr},
+    {JobValue::PageCount, value_names::kPageCount, nullptr, &JobState::pageCount, nullptr},
+    {JobValue::LastPageLinkOffset, value_names::kNextPoint, nullptr, &JobState::lastPageLinkOffset, nullptr},
+    {JobValue::PageFilePath, value_names::kTempFile, nullptr, nullptr, &JobState::pageFilePath},
+    {JobValue::ImageFormat, value_names::kImageFormat, &JobState::imageFormat, nullptr, nullptr},
+    {JobValue::BandCount, value_names::kLoopCount, nullptr, &JobState::bandCount, nullptr},
+    {JobValue::CodedStripBytes, value_names::kImageSize, nullptr, &JobState::codedStripBytes, nullptr},
+    {JobValue::DirectoryEntryCount, value_names::kDirectoryCount, nullptr, &JobState::directoryEntryCount, nullptr},
+    {JobValue::OutputEndOffset, value_names::kImageOffset, nullptr, &JobState::outputEndOffset, nullptr},
+};
+
+constexpr bool InEnumOrder() {
+    for (size_t i = 0; i < sizeof(kFields) / sizeof(kFields[0]); ++i) {
+        if (static_cast<size_t>(kFields[i].value) != i) return false;
+    }
+    return true;
+}
+static_assert(InEnumOrder(), "kFields is indexed by JobValue");
+
+const Field& FieldOf(JobValue value) { return kFields[static_cast<size_t>(value)]; }
+
+}  // namespace
+
+bool JobState::Load(JobValue value) {
+    const Field& field = FieldOf(value);
+    if (field.signedField != nullptr) return store_->ReadInt(field.name, &(this->*field.signedField));
+    if (field.dwordField != nullptr) return store_->ReadDword(field.name, &(this->*field.dwordField));
+    return store_->ReadString(field.name, this->*field.textField);
+}
+
+bool JobState::Save(JobValue value) const {
+    const Field& field = FieldOf(value);
+    if (field.signedField != nullptr) return store_->WriteInt(field.name, this->*field.signedField);
+    if (field.dwordField != nullptr) return store_->WriteDword(field.name, this->*field.dwordField);
+    return store_->WriteString(field.name, this->*field.textField);
+}
+
+void JobState::Delete(JobValue value) const { store_->DeleteValue(FieldOf(value).name); }

@@ -1,0 +1,152 @@
+// What a job is between commands: the values the page commands keep in the
+// registry, under the names and types hosts and stored registries know.
+//
+// The job as a state machine
+// --------------------------
+// The host drives a job with the commands of entry/host_records.h. Between
+// two commands the job is what the registry holds (the plug-in object keeps
+// the last values it read or wrote, and a value absent from the registry
+// leaves its field as it was):
+//
+//   no job       no "Page Count", "Next Point", "ImageFormat", "TempFile" or
+//                "LoopCount" (the settings and the last page's "Image Offset",
+//                "Image Size" and "Directory Count" may remain)
+//   prepared     "ImageFormat" and "Page Count" set; no page file
+//   page open    a page file named by "TempFile", "LoopCount" bands written
+//                to it, and the page's layout values
+//
+//   command            may follow           reads                      leaves in the registry
+//   0 Initialize       anything             File Type, Compression     nothing
+//                                           (absent: the defaults)
+//   1 Settings         anything             File Type, Compression     the settings dialog's File Type,
+//                                           (after the dialog)         Compression and window position
+//   2 PreparePage      anything; an open    TempFile; File Type when   ImageFormat, Page Count (the
+//                      page is abandoned    a file is continued by an  file's own pages when it is
+//                      (its file deleted)   object with no page yet    continued); Image Offset 8 for a
+//                                                                      new file; an open page's TempFile
+//                                                                      and LoopCount deleted
+//   4 BeginPage        PreparePage, or      Page Count, File Type,     TempFile (named before the page
+//                      EndPage (the same    Compression, ImageFormat   file is made, and again once it
+//                      format again); an    (absent: 214), Image       is written), LoopCount 0, Image
+//                      open page's file     Offset, TempFile; and      Size 0, Next Point, Directory
+//                      is deleted           TempFile again for a       Count, Image Offset
+//                                           later page
+//   3 WritePalette     BeginPage, before    TempFile, File Type,       nothing (the colour map goes into
+//                      any band (else 214;  Compression, ImageFormat,  the page file)
+//                      0 for formats        LoopCount
+//                      without a palette)
+//   5 WriteBand        BeginPage,           TempFile (no page file:    LoopCount + 1, Image Size (the
+//                      WritePalette,        214), File Type,           Group 4 bytes coded so far)
+//                      WriteBand, an        Compression, ImageFormat,
+//                      EndPage refused      LoopCount, Page Count,
+//                      for missing rows     Image Size
+//   6 EndPage          WriteBand (rows      TempFile (no page file:    Page Count + 1, Next Point;
+//                      missing: 214, the    214), Page Count, Next     TempFile and LoopCount deleted
+//                      page stays open)     Point, Directory Count,
+//                                           Compression, ImageFormat,
+//                                           File Type, Image Size
+//   7 EndJob           anything             TempFile                   TempFile, ImageFormat, LoopCount,
+//                                                                      Page Count, Next Point deleted
+//   8 About            anything             nothing                    nothing
+//
+// PreparePage takes the page count from the plug-in object (or, continuing a
+// file with none, from the file), never from the registry; BeginPage,
+// WriteBand and EndPage read it back. A command that fails keeps what it wrote before the
+// failure: BeginPage names
+// its page file in "TempFile" before making it, so that a host killed while
+// the page is written leaves a file the next command or job finds and
+// deletes. "File Type" and "Compression" are the user's settings, written by
+// the settings dialog (ui/), and read by the job at each command; the
+// dialog's window position stays with the dialog.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "state/state_store.h"
+
+inline constexpr int32_t kDefaultByteOrder = 18761;  // "II": Intel
+inline constexpr int32_t kDefaultCompression = 1;    // none
+
+// One value of the job. The comment names its registry value and type.
+enum class JobValue : uint8_t {
+    ByteOrder,            // "File Type", REG_DWORD
+    Compression,          // "Compression", REG_DWORD
+    PageCount,            // "Page Count", REG_DWORD
+    LastPageLinkOffset,   // "Next Point", REG_DWORD
+    PageFilePath,         // "TempFile", REG_SZ
+    ImageFormat,          // "ImageFormat", REG_DWORD
+    BandCount,            // "LoopCount", REG_DWORD
+    CodedStripBytes,      // "Image Size", REG_DWORD
+    DirectoryEntryCount,  // "Directory Count", REG_DWORD
+    OutputEndOffset,      // "Image Offset", REG_DWORD
+};
+
+// The groups the commands load, save and delete, each in the order the
+// command reads or writes its values.
+namespace job_values {
+using V = JobValue;
+inline constexpr JobValue kSettings[] = {V::ByteOrder, V::Compression};
+// What WritePalette, WriteBand and EndPage, in turn, read about the open page.
+inline constexpr JobValue kPageFormat[] = {V::ByteOrder, V::Compression, V::ImageFormat};
+inline constexpr JobValue kBandInputs[] = {V::ByteOrder, V::Compression, V::ImageFormat,
+                                           V::BandCount, V::PageCount,   V::CodedStripBytes};
+inline constexpr JobValue kPageEndInputs[] = {V::PageCount,   V::LastPageLinkOffset, V::DirectoryEntryCount,
+                                              V::Compression, V::ImageFormat,        V::ByteOrder,
+                                              V::CodedStripBytes};
+// Written by PreparePage, by BeginPage once the page file is written, by
+// WriteBand after each band and by EndPage once the page is committed.
+inline constexpr JobValue kPreparedPage[] = {V::ImageFormat, V::PageCount};
+inline constexpr JobValue kBegunPage[] = {V::PageFilePath,       V::BandCount,           V::CodedStripBytes,
+                                          V::LastPageLinkOffset, V::DirectoryEntryCount, V::OutputEndOffset};
+inline constexpr JobValue kBandProgress[] = {V::BandCount, V::CodedStripBytes};
+inline constexpr JobValue kCommittedPages[] = {V::PageCount, V::LastPageLinkOffset};
+// Deleted when a page ends or is abandoned, and when the job ends.
+inline constexpr JobValue kOpenPage[] = {V::PageFilePath, V::BandCount};
+inline constexpr JobValue kPreparedOrOpenPage[] = {V::PageFilePath, V::ImageFormat, V::BandCount};
+inline constexpr JobValue kJob[] = {V::PageCount, V::LastPageLinkOffset};
+}  // namespace job_values
+
+// The job's values, read from and written to the registry through `store`,
+// whose location the caller sets before each command.
+struct JobState {
+    explicit JobState(const StateStore& store) : store_(&store) {}
+
+    // Settings, as the page was begun with.
+    int32_t byteOrder = kDefaultByteOrder;     // ByteOrderIntel, anything else is Motorola
+    int32_t compression = kDefaultCompression;  // CompressionNone or CompressionGroup4
+    // The output file.
+    uint32_t pageCount = 0;           // pages committed to the output file
+    uint32_t lastPageLinkOffset = 0;  // offset of the last page's next-directory field, where a page is linked
+    // The page being written.
+    char pageFilePath[260] = {};       // the temporary file the page is assembled in
+    int32_t imageFormat = 0;           // the prepared page's ImageFormat
+    uint32_t bandCount = 0;            // bands written to the page file
+    uint32_t codedStripBytes = 0;      // Group 4 strip bytes coded so far (0 for uncompressed pages)
+    uint32_t directoryEntryCount = 0;  // entries of the page's directory
+    uint32_t outputEndOffset = 0;      // where the output file ends once the page is committed
+
+    // Reads one value into its field: false, and the field as it was, when
+    // the value is absent or cannot be read.
+    bool Load(JobValue value);
+    // Reads each value of the group in turn; an absent one keeps its field.
+    template <size_t N>
+    void Load(const JobValue (&group)[N]) {
+        for (JobValue value : group) Load(value);
+    }
+
+    bool Save(JobValue value) const;
+    template <size_t N>
+    void Save(const JobValue (&group)[N]) const {
+        for (JobValue value : group) Save(value);
+    }
+
+    void Delete(JobValue value) const;
+    template <size_t N>
+    void Delete(const JobValue (&group)[N]) const {
+        for (JobValue value : group) Delete(value);
+    }
+
+private:
+    const StateStore* store_;
+};
