@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
+#include "base/status.h"
 #include "entry/host_records.h"
 #include "output/file_handle.h"
-#include "output/status.h"
 #include "state/state_store.h"
 
 class PluginBase {

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "output/status.h"
+#include "base/status.h"
 #include "platform/win32.h"
 
 class FileHandle {

@@ -8,8 +8,8 @@
 
 #include <cstdint>
 
+#include "base/status.h"
 #include "output/file_handle.h"
-#include "output/status.h"
 
 // Replaces the output file with the page file; the page file is gone after
 // every outcome.

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "output/status.h"
+#include "base/status.h"
 #include "tiff/image_format.h"
 
 struct PageGeometry {

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
+#include "base/status.h"
 #include "output/file_handle.h"
-#include "output/status.h"
 #include "tiff/directory_entry.h"
 
 struct TiffHeader {

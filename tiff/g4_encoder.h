@@ -10,8 +10,8 @@
 
 #include <cstdint>
 
+#include "base/status.h"
 #include "output/file_handle.h"
-#include "output/status.h"
 #include "tiff/g4_bit_writer.h"
 #include "tiff/g4_coder_state.h"
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "output/status.h"
+#include "base/status.h"
 #include "resources/resource_ids.h"
 #include "ui/decimal_text.h"
 #include "ui/resource_strings.h"
