@@ -1,8 +1,7 @@
 // Code tables of the Group 4 coder: the run-length code words of ITU-T T.4
-// (shared by T.6) and the T.6 mode codes, plus the small bit tables.
+// (shared by T.6) and the T.6 mode codes.
 #pragma once
 
-#include <array>
 #include <cstdint>
 
 struct CodeEntry {
@@ -25,11 +24,3 @@ extern const CodeEntry blackRunTable[kRunTableRows];
 extern const CodeEntry passCode;
 extern const CodeEntry horizontalCode;
 extern const CodeEntry verticalCodes[7];
-
-// Leading 0 (respectively 1) bits of a byte, counted from its most
-// significant bit: 8 for 0x00 (0xFF).
-extern const std::array<uint8_t, 256> zeroRunTable;
-extern const std::array<uint8_t, 256> oneRunTable;
-
-// Entry n is 2^n - 1.
-extern const uint16_t maskTable[9];

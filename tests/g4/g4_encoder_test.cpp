@@ -1,5 +1,5 @@
-// The coder's own rules: the small cases whose bits are known, run finding,
-// the size bound of the code area, refused band layouts and failures.
+// The coder's own rules: the small cases whose bits are known, the size
+// bound of the code area, refused band layouts and failures.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -78,23 +78,6 @@ TEST(G4Coder, EndOfPageTakesThreeOrFourBytes) {
     EXPECT_EQ(coder.freeBits, 8);
     EXPECT_EQ(coder.bits, 0u);
     ReleaseBlock(staging);
-}
-
-// Against a bit-by-bit count, for every start and end of a line that has
-// runs across byte and word boundaries.
-TEST(G4Runs, FindZeroAndOneRunsMatchABitByBitCount) {
-    std::mt19937 random(5);
-    std::vector<uint8_t> line(40);
-    for (uint8_t& b : line) b = static_cast<uint8_t>(random() % 4 == 0 ? random() : (random() % 2 ? 0xFF : 0x00));
-    const auto bit = [&](uint32_t p) { return (line[p / 8] >> (7 - p % 8)) & 1; };
-    for (uint32_t end = 0; end <= 320; ++end)
-        for (uint32_t start = 0; start <= end; ++start) {
-            uint32_t zeros = 0, ones = 0;
-            while (start + zeros < end && bit(start + zeros) == 0) ++zeros;
-            while (start + ones < end && bit(start + ones) == 1) ++ones;
-            ASSERT_EQ(FindZeroRun(line.data(), start, end), zeros) << start << ".." << end;
-            ASSERT_EQ(FindOneRun(line.data(), start, end), ones) << start << ".." << end;
-        }
 }
 
 // The code area is sized from MaxRowCodeBytes: no row, however hostile,
