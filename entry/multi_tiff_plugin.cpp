@@ -4,6 +4,7 @@
 
 #include "entry/object_allocation.h"
 #include "resources/resource_ids.h"
+#include "tiff/byte_order.h"
 #include "ui/about_dialog.h"
 #include "ui/details_dialog.h"
 #include "ui/resource_strings.h"
@@ -11,7 +12,7 @@
 
 namespace {
 
-constexpr int32_t kDefaultByteOrder = 18761;
+constexpr int32_t kDefaultByteOrder = ByteOrderIntel;
 constexpr int32_t kDefaultCompression = 1;
 
 }  // namespace
