@@ -10,15 +10,6 @@
 #include "tiff/image_format.h"
 #include "tiff/pixel_convert.h"
 
-namespace {
-
-bool HasRoom(uint64_t freeSpace, uint64_t bytes) {
-    if (freeSpace == kFreeSpaceUnknown) return true;  // the write will tell
-    return static_cast<int64_t>(freeSpace) >= static_cast<int64_t>(bytes);
-}
-
-}  // namespace
-
 PluginStatus TiffPageWriter::WriteBand() {
     if (!ReadPageFilePath()) return StatusBadSequence;
     state_.ReadInt(value_names::kFileType, &byteOrder_);
@@ -52,7 +43,6 @@ PluginStatus TiffPageWriter::WriteBand() {
     ++bandCount_;
     state_.WriteDword(value_names::kLoopCount, bandCount_);
     state_.WriteDword(value_names::kImageSize, imageSize_);
-    ReleaseStaging();
     return closeStatus;
 }
 
@@ -72,11 +62,11 @@ PluginStatus TiffPageWriter::AdoptPageFileSettings(PageFileSettings* page) {
 PluginStatus TiffPageWriter::CheckBandFitsPage(const PageFileSettings& page) {
     if (image_->rows == 0) return StatusOk;
     if (image_->width != page.width) return StatusBadRecord;
-    uint64_t rowsWritten = g4_.rowsCoded;
+    uint64_t rowsWritten = g4_.rowsCoded();
     if (!IsGroup4Page(imageFormat_, compression_)) {
         uint64_t size = file_.Size64();
         if (size == UINT64_MAX) return StatusReadFailed;
-        uint64_t dataStart = (pageCount_ == 0 ? 8u : 0u) + BlockBytes(*FindLayout(imageFormat_));
+        uint64_t dataStart = DirectoryPositionInPageFile(pageCount_) + BlockBytes(*FindLayout(imageFormat_));
         uint64_t rowBytes = ConvertedBandBytes(imageFormat_, page.width, 1);
         rowsWritten = size > dataStart && rowBytes > 0 ? (size - dataStart) / rowBytes : 0;
     }
@@ -97,17 +87,16 @@ PluginStatus TiffPageWriter::AppendBand() {
     uint32_t rowBytes = image_->yResolution;  // bilevel bands: bytes from row to row
     if (IsGroup4Page(imageFormat_, compression_)) {
         if (image_->rows == 0) return StatusOk;
-        return EncodeBandG4(g4_, image_->pixels, image_->width, image_->rows, rowBytes, file_, &imageSize_, staging_,
-                            stagingSize_);
+        G4FileSink sink(file_, &imageSize_);
+        return g4_.CodeBand(image_->pixels, image_->width, image_->rows, rowBytes, sink);
     }
     uint64_t bytes = ConvertedBandBytes(imageFormat_, image_->width, image_->rows);
     if (bytes == 0) return StatusOk;  // no rows, or a format without a strip
-    staging_ = AllocateBlock(bytes);
-    if (staging_ == nullptr) return StatusNoMemory;
-    stagingSize_ = static_cast<uint32_t>(bytes);
+    GlobalBlock stripRows(static_cast<size_t>(bytes));  // below kOffsetLimit: CheckBandRecord
+    if (stripRows.get() == nullptr) return StatusNoMemory;
     BandSource band{image_->pixels + FirstRowOffset(imageFormat_, bandCount_), image_->width, image_->rows, rowBytes};
-    ConvertBand(imageFormat_, band, byteOrder_, staging_);
-    return file_.Write(stagingSize_, staging_);
+    ConvertBand(imageFormat_, band, byteOrder_, stripRows.get());
+    return file_.Write(static_cast<uint32_t>(bytes), stripRows.get());
 }
 
 PluginStatus TiffPageWriter::WritePalette() {
@@ -130,9 +119,7 @@ PluginStatus TiffPageWriter::WritePalette() {
         AbandonPage();
         return status;
     }
-    status = file_.Close();
-    ReleaseStaging();
-    return status;
+    return file_.Close();
 }
 
 PluginStatus TiffPageWriter::WriteColorMap() {
@@ -140,10 +127,9 @@ PluginStatus TiffPageWriter::WriteColorMap() {
     uint32_t mapBytes = ColorMapBytes(planeValues);
     PluginStatus status = file_.Seek(-static_cast<int32_t>(mapBytes), nullptr, FILE_END);
     if (status != StatusOk) return status;
-    staging_ = AllocateBlock(mapBytes);
-    if (staging_ == nullptr) return StatusNoMemory;
-    stagingSize_ = mapBytes;
-    BuildColorMap(reinterpret_cast<const uint8_t*>(image_), planeValues, staging_);
-    if (!HasRoom(FreeSpace(tempPath_), mapBytes)) return StatusDiskFull;
-    return file_.Write(stagingSize_, staging_);
+    GlobalBlock colorMap(mapBytes);
+    if (colorMap.get() == nullptr) return StatusNoMemory;
+    BuildColorMap(reinterpret_cast<const uint8_t*>(image_), planeValues, colorMap.get());
+    if (!RoomOrUnknown(FreeSpace(tempPath_), mapBytes)) return StatusDiskFull;
+    return file_.Write(mapBytes, colorMap.get());
 }

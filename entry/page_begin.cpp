@@ -1,31 +1,13 @@
 // The start of a page: its directory laid out for the place where the page
 // will land in the output file, written into a fresh page file.
+#include "entry/file_chain_reader.h"
 #include "entry/page_temp_file.h"
 #include "entry/tiff_page_writer.h"
 #include "output/global_block.h"
-#include "tiff/byte_order.h"
 #include "tiff/directory_layout.h"
 #include "tiff/directory_writer.h"
-#include "tiff/g4_encoder.h"
+#include "tiff/file_header.h"
 #include "tiff/page_chain.h"
-
-namespace {
-
-constexpr uint32_t kFirstDirectoryOffset = 8;
-constexpr uint16_t kTiffMagic = 42;
-
-// The header's byte-order mark: any order other than Intel's is Motorola's,
-// as the stores write it.
-uint16_t HeaderByteOrder(int32_t byteOrder) {
-    return static_cast<uint16_t>(byteOrder == ByteOrderIntel ? ByteOrderIntel : ByteOrderMotorola);
-}
-
-bool HasRoom(uint64_t freeSpace, uint64_t bytes) {
-    if (freeSpace == kFreeSpaceUnknown) return true;  // the writes will tell
-    return static_cast<int64_t>(freeSpace) >= static_cast<int64_t>(bytes);
-}
-
-}  // namespace
 
 PluginStatus TiffPageWriter::BeginPage() {
     state_.ReadInt(value_names::kFileType, &byteOrder_);
@@ -54,23 +36,25 @@ PluginStatus TiffPageWriter::BeginPage() {
     imageSize_ = static_cast<uint32_t>(plan.stripBytes);
     if (multiPage_) imageOffset_ = plan.endOffset;
 
-    staging_ = AllocateBlock(plan.stagingBytes);
-    if (staging_ == nullptr) return StatusNoMemory;
-    stagingSize_ = plan.stagingBytes;
-    FillDirectory(request, plan, staging_);
-    if (pageCount_ == 0) nextPoint_ = plan.nextPointField;
+    // One block: the directory as laid out (machine order), then room for
+    // its bytes as the file holds them.
+    const uint32_t serializedCapacity = kHeaderBytes + plan.blockBytes;
+    GlobalBlock directoryBlock(size_t{plan.stagingBytes} + serializedCapacity);
+    if (directoryBlock.get() == nullptr) return StatusNoMemory;
+    uint8_t* staging = directoryBlock.get();
+    FillDirectory(request, plan, staging);
+    if (pageCount_ == 0) nextDirectoryField_ = plan.nextDirectoryField;
 
-    status = WritePageFile(plan);
-    ReleaseStaging();
+    status = WritePageFile(plan, staging, staging + plan.stagingBytes, serializedCapacity);
     if (status != StatusOk) return status;
 
-    ResetCoder(g4_);  // every page starts from an all-white reference line
+    g4_.Reset();  // every page starts from an all-white reference line
     imageSize_ = 0;
     bandCount_ = 0;
     state_.WriteString(value_names::kTempFile, tempPath_);
     state_.WriteDword(value_names::kLoopCount, 0);
     state_.WriteDword(value_names::kImageSize, 0);
-    state_.WriteDword(value_names::kNextPoint, nextPoint_);
+    state_.WriteDword(value_names::kNextPoint, nextDirectoryField_);
     state_.WriteDword(value_names::kDirectoryCount, directoryCount_);
     state_.WriteDword(value_names::kImageOffset, imageOffset_);
     return StatusOk;
@@ -80,16 +64,18 @@ PluginStatus TiffPageWriter::LocateLaterPage(uint32_t* directoryOffset) {
     PluginStatus status = file_.OpenForRead(target_->path);
     if (status != StatusOk) return status;
     ChainEnd end;
-    status = FindChainEnd(file_, byteOrder_, &end);
+    FileChainReader output(file_);
+    status = FindChainEnd(output, byteOrder_, &end);
     file_.Close();
     if (status != StatusOk) return status;
     if (end.appendOffset >= kOffsetLimit) return StatusWriteFailed;
     *directoryOffset = static_cast<uint32_t>(end.appendOffset);
-    nextPoint_ = end.nextField;
+    nextDirectoryField_ = end.nextDirectoryField;
     return StatusOk;
 }
 
-PluginStatus TiffPageWriter::WritePageFile(const PagePlan& plan) {
+PluginStatus TiffPageWriter::WritePageFile(const PagePlan& plan, const uint8_t* staging, uint8_t* serialized,
+                                           uint32_t capacity) {
     // A page begun and never ended is abandoned by the new one: its file
     // would otherwise stay in the temp directory for good.
     if (ReadPageFilePath()) FileHandle::RemoveFile(tempPath_);
@@ -102,10 +88,14 @@ PluginStatus TiffPageWriter::WritePageFile(const PagePlan& plan) {
         FileHandle::RemoveFile(tempPath_);
         return status;
     }
-    TiffHeader header{HeaderByteOrder(byteOrder_), kTiffMagic, kFirstDirectoryOffset};
-    StagedDirectory directory{staging_, stagingSize_, directoryCount_, plan.entryBase};
-    status = WriteDirectory(file_, directory, pageCount_ == 0 ? &header : nullptr, byteOrder_, tempPath_);
-    if (status == StatusOk && !HasRoom(FreeSpace(tempPath_), plan.pageBytes)) status = StatusDiskFull;
+    TiffHeader header = HeaderFor(byteOrder_);
+    StagedDirectory directory{staging, plan.stagingBytes, plan.entryCount, plan.entryBase};
+    uint32_t directoryBytes = 0;
+    status = SerializeDirectory(directory, pageCount_ == 0 ? &header : nullptr, byteOrder_, serialized, capacity,
+                                &directoryBytes);
+    // Room for the whole page is asked for before its first byte is written.
+    if (status == StatusOk && !RoomOrUnknown(FreeSpace(tempPath_), plan.pageBytes)) status = StatusDiskFull;
+    if (status == StatusOk) status = file_.Write(directoryBytes, serialized);
     if (status == StatusOk) status = file_.Close();
     if (status != StatusOk) {
         if (file_.IsOpen()) file_.Close();

@@ -1,17 +1,12 @@
 // Classification and the framing of a job: the start of a page and the end
 // of the job.
+#include "entry/file_chain_reader.h"
 #include "entry/page_temp_file.h"
 #include "entry/tiff_page_writer.h"
-#include "tiff/g4_encoder.h"
+#include "tiff/file_header.h"
 #include "tiff/image_format.h"
 #include "tiff/page_chain.h"
 #include "platform/win32.h"
-
-namespace {
-
-constexpr uint32_t kFirstDirectoryOffset = 8;
-
-}  // namespace
 
 PluginStatus TiffPageWriter::ClassifyImage() {
     imageFormat_ = FormatNone;
@@ -25,7 +20,7 @@ PluginStatus TiffPageWriter::PreparePage() {
     if (status != StatusOk) return status;
     if (image_->continueFile == 0) {
         pageCount_ = 0;
-        nextPoint_ = 0;
+        nextDirectoryField_ = 0;
         imageOffset_ = kFirstDirectoryOffset;
         state_.WriteDword(value_names::kImageOffset, imageOffset_);
     } else if (pageCount_ == 0) {
@@ -59,11 +54,12 @@ PluginStatus TiffPageWriter::CountPagesInOutput() {
     }
     state_.ReadInt(value_names::kFileType, &byteOrder_);
     ChainEnd end;
-    PluginStatus status = FindChainEnd(file_, byteOrder_, &end);
+    FileChainReader output(file_);
+    PluginStatus status = FindChainEnd(output, byteOrder_, &end);
     file_.Close();
     if (status != StatusOk) return status;
     pageCount_ = end.pages;
-    nextPoint_ = end.nextField;
+    nextDirectoryField_ = end.nextDirectoryField;
     return StatusOk;
 }
 
@@ -93,14 +89,13 @@ PluginStatus TiffPageWriter::EndJob() {
     return StatusOk;
 }
 
-void TiffPageWriter::ReleaseReferenceLine() { ::ReleaseReferenceLine(g4_); }
+void TiffPageWriter::ReleaseReferenceLine() { g4_.ReleaseReferenceLine(); }
 
 bool TiffPageWriter::ReadPageFilePath() {
     return state_.ReadString(value_names::kTempFile, tempPath_) && IsPageTempFile(tempPath_);
 }
 
 void TiffPageWriter::AbandonPage() {
-    ReleaseStaging();
     if (file_.IsOpen()) file_.Close();
     FileHandle::RemoveFile(tempPath_);
 }

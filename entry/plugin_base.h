@@ -1,6 +1,6 @@
 // The root of the plug-in classes: the open file, the registry location, the
-// host records bound for the current command, the page's temporary path and
-// the staging buffer, and the six command operations in their slot order.
+// host records bound for the current command, the page's temporary path, and
+// the six command operations in their slot order.
 #pragma once
 
 #include <cstdint>
@@ -34,8 +34,6 @@ protected:
     // when the registry cannot be used at all, so that the job fails instead
     // of running as if it had no state.
     PluginStatus OpenJobState();
-    // Releases the staging buffer, if one is held.
-    void ReleaseStaging();
 
     FileHandle file_;
     StateStore state_;
@@ -45,6 +43,4 @@ protected:
     char tempPath_[260] = {};
     uint32_t bandCount_ = 0;
     int32_t imageFormat_ = 0;
-    uint32_t stagingSize_ = 0;
-    uint8_t* staging_ = nullptr;
 };

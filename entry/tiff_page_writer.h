@@ -4,8 +4,9 @@
 
 #include <cstdint>
 
+#include "entry/g4_page_coder.h"
 #include "entry/plugin_base.h"
-#include "tiff/g4_coder_state.h"
+#include "tiff/byte_order.h"
 
 struct PagePlan;
 struct PageFileFacts;
@@ -14,7 +15,7 @@ struct PageFileSettings;
 class TiffPageWriter : public PluginBase {
 public:
     TiffPageWriter() = default;
-    ~TiffPageWriter() override;
+    ~TiffPageWriter() override = default;
 
     PluginStatus Initialize() override { return StatusOk; }
     PluginStatus ShowSettings() override { return StatusOk; }
@@ -37,15 +38,15 @@ protected:
     PluginStatus DiscardTempFile();
     void ReleaseReferenceLine();
 
-    int32_t byteOrder_ = 18761;
+    int32_t byteOrder_ = ByteOrderIntel;
     uint8_t multiPage_ = 0;
     uint32_t pageCount_ = 0;
-    uint32_t nextPoint_ = 0;
+    uint32_t nextDirectoryField_ = 0;  // file offset of the next-directory field a later page is linked through
     uint32_t directoryCount_ = 0;
     int32_t compression_ = 1;
     uint32_t imageSize_ = 0;
     uint32_t imageOffset_ = 0;
-    G4CoderState g4_;
+    G4PageCoder g4_;
     // A committed page's file whose deletion failed; the job's end retries.
     char strayPageFile_[260] = {};
 
@@ -54,7 +55,7 @@ private:
     PluginStatus CountPagesInOutput();
     // Page begin: where a later page lands, and the page file itself.
     PluginStatus LocateLaterPage(uint32_t* directoryOffset);
-    PluginStatus WritePageFile(const PagePlan& plan);
+    PluginStatus WritePageFile(const PagePlan& plan, const uint8_t* staging, uint8_t* serialized, uint32_t capacity);
     // Bands and palette.
     PluginStatus CheckBandRecord() const;
     // Takes the byte order and compression (and the height, when asked) from
@@ -68,9 +69,9 @@ private:
     PluginStatus ReadPageFileFacts(PageFileFacts* facts);
     PluginStatus FinishGroup4Strip(const PageFileFacts& facts);
     PluginStatus TrimAndPadStrip(PageFileFacts* facts);
-    PluginStatus AppendLaterPage(const PageFileFacts& facts, uint32_t previousLink);
-    // Closes the open file, releases the staging buffer and deletes the
-    // page file: what every failed page command leaves behind.
+    PluginStatus AppendLaterPage(const PageFileFacts& facts);
+    // Closes the open file and deletes the page file: what every failed
+    // page command leaves behind.
     void AbandonPage();
     // Reads "TempFile"; false when there is none or it is not a page file.
     bool ReadPageFilePath();

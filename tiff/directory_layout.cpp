@@ -3,11 +3,10 @@
 #include <cstring>
 
 #include "tiff/directory_entry.h"
+#include "tiff/file_header.h"
 
 namespace {
 
-constexpr uint32_t kHeaderBytes = 8;
-constexpr uint32_t kFirstDirectoryOffset = 8;
 constexpr uint16_t kMaxShort = 0xFFFF;
 
 // Appends entries and value areas to a staging block in entry order.
@@ -15,11 +14,11 @@ class DirectoryBuilder {
 public:
     DirectoryBuilder(uint8_t* staging, const PagePlan& plan)
         : staging_(staging), entryBase_(plan.entryBase),
-          nextValueOffset_(plan.entryBase + 12 * plan.entryCount + 4) {}
+          nextValueOffset_(plan.nextDirectoryField + kNextDirectoryBytes) {}
 
     void Add(uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
         DirectoryEntry entry{tag, type, count, value};
-        std::memcpy(staging_ + 12 * entries_++, &entry, sizeof(entry));
+        std::memcpy(staging_ + kEntryBytes * entries_++, &entry, sizeof(entry));
     }
     // SHORT where it fits, LONG beyond 65,535 so that nothing is cut.
     void AddDimension(uint16_t tag, uint32_t value) {
@@ -132,10 +131,10 @@ PluginStatus PlanPage(const LayoutRequest& request, PagePlan* plan) {
     result.stagingBytes = StagingBytes(*layout);
     result.blockBytes = BlockBytes(*layout);
     result.directoryOffset = request.multiPage ? request.directoryOffset : kFirstDirectoryOffset;
-    result.entryBase = result.directoryOffset + 2;
-    result.nextPointField = result.entryBase + 12 * layout->entryCount;
+    result.entryBase = result.directoryOffset + kEntryCountBytes;
+    result.nextDirectoryField = NextDirectoryField(result.directoryOffset, layout->entryCount);
     result.stripBytes = stripBytes;
-    result.pageBytes = 12 * uint64_t{layout->entryCount} + stripBytes + layout->pageConstant;
+    result.pageBytes = PageSizeTestBytes(*layout, stripBytes);
     if (result.pageBytes >= kOffsetLimit) return StatusWriteFailed;
 
     // The next page must start on a word boundary: an odd strip gets a pad byte.
@@ -155,6 +154,12 @@ void FillDirectory(const LayoutRequest& request, const PagePlan& plan, uint8_t* 
     }
 }
 
+uint32_t DirectoryPositionInPageFile(uint32_t pageCount) { return pageCount == 0 ? kHeaderBytes : 0; }
+
 uint32_t EntryPositionInTempFile(uint32_t entryIndex, uint32_t pageCount) {
-    return (pageCount == 0 ? kHeaderBytes : 0) + 2 + 12 * entryIndex;
+    return DirectoryPositionInPageFile(pageCount) + kEntryCountBytes + kEntryBytes * entryIndex;
+}
+
+uint32_t NextDirectoryField(uint32_t directoryOffset, uint32_t entryCount) {
+    return directoryOffset + kEntryCountBytes + kEntryBytes * entryCount;
 }

@@ -19,7 +19,7 @@ inline constexpr int kLargestMakeUpRow = 103;  // make-up 2560
 extern const CodeEntry whiteRunTable[kRunTableRows];
 extern const CodeEntry blackRunTable[kRunTableRows];
 
-// T.6 mode codes. The vertical table is indexed by d + 3 with d = b1 - a1:
+// T.6 mode codes. The vertical table is indexed by b1 - a1 + 3:
 // VR3, VR2, VR1, V0, VL1, VL2, VL3.
 extern const CodeEntry passCode;
 extern const CodeEntry horizontalCode;
