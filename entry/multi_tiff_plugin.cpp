@@ -5,6 +5,7 @@
 #include "entry/object_allocation.h"
 #include "resources/resource_ids.h"
 #include "tiff/byte_order.h"
+#include "tiff/image_format.h"
 #include "ui/about_dialog.h"
 #include "ui/details_dialog.h"
 #include "ui/resource_strings.h"
@@ -13,7 +14,7 @@
 namespace {
 
 constexpr int32_t kDefaultByteOrder = ByteOrderIntel;
-constexpr int32_t kDefaultCompression = 1;
+constexpr int32_t kDefaultCompression = CompressionNone;
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include "entry/g4_page_coder.h"
 #include "entry/plugin_base.h"
 #include "tiff/byte_order.h"
+#include "tiff/image_format.h"
 
 struct PagePlan;
 struct PageFileFacts;
@@ -43,7 +44,7 @@ protected:
     uint32_t pageCount_ = 0;
     uint32_t nextDirectoryField_ = 0;  // file offset of the next-directory field a later page is linked through
     uint32_t directoryCount_ = 0;
-    int32_t compression_ = 1;
+    int32_t compression_ = CompressionNone;
     uint32_t imageSize_ = 0;
     uint32_t imageOffset_ = 0;
     G4PageCoder g4_;

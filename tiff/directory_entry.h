@@ -53,3 +53,15 @@ enum : uint16_t {
     TagPageNumber = 297,
     TagColorMap = 320,
 };
+
+// Values of the entries the plug-in writes.
+enum : uint16_t {
+    SubfileSinglePage = 0,  // NewSubfileType
+    SubfilePage = 2,        // NewSubfileType: one page of a multi-page document
+    PhotometricWhiteIsZero = 0,
+    PhotometricBlackIsZero = 1,
+    PhotometricRgb = 2,
+    PhotometricPalette = 3,
+    PlanarChunky = 1,        // PlanarConfiguration: the samples of a pixel together
+    ResolutionUnitInch = 2,
+};

@@ -50,19 +50,21 @@ private:
 };
 
 uint16_t CompressionOf(const LayoutRequest& request) {
-    return IsGroup4Page(request.format, request.compression) ? 4 : 1;
+    return IsGroup4Page(request.format, request.compression) ? CompressionGroup4 : CompressionNone;
 }
 
 uint16_t PhotometricOf(const LayoutRequest& request, LayoutFamily family) {
     switch (family) {
-        case LayoutFamily::Rgb: return 2;
-        case LayoutFamily::Palette: return 3;
+        case LayoutFamily::Rgb: return PhotometricRgb;
+        case LayoutFamily::Palette: return PhotometricPalette;
         case LayoutFamily::Gray: break;
     }
     // Group 4 codes black as 1 (WhiteIsZero); uncompressed pages keep the
     // host's bit sense, where 1 is white (BlackIsZero).
-    return IsGroup4Page(request.format, request.compression) ? 0 : 1;
+    return IsGroup4Page(request.format, request.compression) ? PhotometricWhiteIsZero : PhotometricBlackIsZero;
 }
+
+uint32_t SubfileTypeOf(const LayoutRequest& request) { return request.multiPage ? SubfilePage : SubfileSinglePage; }
 
 void FillRgb(DirectoryBuilder& builder, const LayoutRequest& request, const PagePlan& plan) {
     const FormatLayout& layout = *plan.layout;
@@ -72,12 +74,12 @@ void FillRgb(DirectoryBuilder& builder, const LayoutRequest& request, const Page
     uint32_t yOffset = builder.AddRationalArea(request.page.yResolution);
     uint16_t maxSample = layout.bitsPerSample == 16 ? 65535 : 255;
 
-    builder.Add(TagNewSubfileType, TypeLong, 1, request.multiPage ? 2 : 0);
+    builder.Add(TagNewSubfileType, TypeLong, 1, SubfileTypeOf(request));
     builder.AddDimension(TagImageWidth, request.page.width);
     builder.AddDimension(TagImageLength, request.page.height);
     builder.Add(TagBitsPerSample, TypeShort, 3, bitsOffset);
-    builder.Add(TagCompression, TypeShort, 1, 1);
-    builder.Add(TagPhotometric, TypeShort, 1, 2);
+    builder.Add(TagCompression, TypeShort, 1, CompressionNone);
+    builder.Add(TagPhotometric, TypeShort, 1, PhotometricRgb);
     builder.Add(TagStripOffsets, TypeLong, 1, plan.directoryOffset + plan.blockBytes);
     builder.Add(TagSamplesPerPixel, TypeShort, 1, 3);
     builder.AddDimension(TagRowsPerStrip, request.page.height);
@@ -86,8 +88,8 @@ void FillRgb(DirectoryBuilder& builder, const LayoutRequest& request, const Page
     builder.Add(TagMaxSampleValue, TypeShort, 1, maxSample);
     builder.Add(TagXResolution, TypeRational, 1, xOffset);
     builder.Add(TagYResolution, TypeRational, 1, yOffset);
-    builder.Add(TagPlanarConfiguration, TypeShort, 1, 1);
-    builder.Add(TagResolutionUnit, TypeShort, 1, 2);
+    builder.Add(TagPlanarConfiguration, TypeShort, 1, PlanarChunky);
+    builder.Add(TagResolutionUnit, TypeShort, 1, ResolutionUnitInch);
     builder.Add(TagPageNumber, TypeShort, 2, request.pageCount & 0xFFFF);
 }
 
@@ -97,7 +99,7 @@ void FillGrayOrPalette(DirectoryBuilder& builder, const LayoutRequest& request, 
     uint32_t xOffset = builder.AddRationalArea(request.page.xResolution);
     uint32_t yOffset = builder.AddRationalArea(request.page.yResolution);
 
-    builder.Add(TagNewSubfileType, TypeLong, 1, request.multiPage ? 2 : 0);
+    builder.Add(TagNewSubfileType, TypeLong, 1, SubfileTypeOf(request));
     builder.AddDimension(TagImageWidth, request.page.width);
     builder.AddDimension(TagImageLength, request.page.height);
     builder.Add(TagBitsPerSample, TypeShort, 1, layout.bitsPerSample);
@@ -109,7 +111,7 @@ void FillGrayOrPalette(DirectoryBuilder& builder, const LayoutRequest& request, 
     builder.Add(TagStripByteCounts, TypeLong, 1, static_cast<uint32_t>(plan.stripBytes));
     builder.Add(TagXResolution, TypeRational, 1, xOffset);
     builder.Add(TagYResolution, TypeRational, 1, yOffset);
-    builder.Add(TagResolutionUnit, TypeShort, 1, 2);
+    builder.Add(TagResolutionUnit, TypeShort, 1, ResolutionUnitInch);
     builder.Add(TagPageNumber, TypeShort, 2, request.pageCount & 0xFFFF);
     if (layout.family == LayoutFamily::Palette) {
         uint32_t mapValues = 3 * layout.colorMapValues;
