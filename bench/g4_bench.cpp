@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "output/global_block.h"
+#include "entry/g4_page_coder.h"
 #include "tiff/g4_encoder.h"
 
 namespace {
@@ -100,21 +100,15 @@ private:
 
 void OurStrip(const Page& page, std::vector<uint8_t>& strip) {
     strip.clear();
-    G4CoderState coder;
+    G4PageCoder coder;  // as the plug-in codes: global memory for the reference line and each band
     MemorySink sink(strip);
-    uint8_t* staging = nullptr;
-    uint32_t stagingSize = 0;
     for (uint32_t y = 0; y < page.height; y += kBandRows) {
         const uint32_t rows = std::min(kBandRows, page.height - y);
-        if (EncodeBandG4(coder, &page.hostRows[static_cast<size_t>(y) * page.rowBytes], page.width, rows,
-                         page.rowBytes, sink, staging, stagingSize) != StatusOk)
+        if (coder.CodeBand(&page.hostRows[static_cast<size_t>(y) * page.rowBytes], page.width, rows, page.rowBytes,
+                           sink) != StatusOk)
             std::abort();
-        ReleaseBlock(staging);
     }
-    if (FinishPageG4(coder, staging, stagingSize) != StatusOk) std::abort();
-    strip.insert(strip.end(), staging, staging + stagingSize);
-    ReleaseBlock(staging);
-    ResetCoder(coder);
+    if (coder.FinishPage(sink) != StatusOk) std::abort();
 }
 
 // --- libtiff into memory ------------------------------------------------

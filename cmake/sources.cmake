@@ -1,3 +1,8 @@
+# The status codes and their names, below every layer: their own library,
+# which the plug-in's code and the host both link.
+file(GLOB ZEDUZ_BASE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/base/*.cpp)
+add_library(zeduz_base STATIC ${ZEDUZ_BASE_SOURCES})
+
 # The plug-in's own code, shared by both platforms. The attach glue
 # (entry/dll_main.cpp) is only linked into the shared library itself, so tests
 # can attach the plug-in explicitly.

@@ -12,6 +12,7 @@ set(ZEDUZ_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 set(ZEDUZ_DLL_LINK_OPTIONS ${ZEDUZ_STATIC_RUNTIME} -Wl,--kill-at -Wl,--exclude-all-symbols)
 
 add_library(zeduz_core STATIC ${ZEDUZ_CORE_SOURCES})
+target_link_libraries(zeduz_core PUBLIC zeduz_base)
 
 add_library(zeduztiff SHARED ${CMAKE_SOURCE_DIR}/entry/dll_main.cpp ${CMAKE_SOURCE_DIR}/entry/zeduztiff.def)
 target_link_libraries(zeduztiff PRIVATE zeduz_core)

@@ -10,15 +10,6 @@
 #include "tiff/image_format.h"
 #include "tiff/pixel_convert.h"
 
-namespace {
-
-bool HasRoom(uint64_t freeSpace, uint64_t bytes) {
-    if (freeSpace == kFreeSpaceUnknown) return true;  // the write will tell
-    return static_cast<int64_t>(freeSpace) >= static_cast<int64_t>(bytes);
-}
-
-}  // namespace
-
 PluginStatus TiffPageWriter::WriteBand() {
     if (!ReadPageFilePath()) return StatusBadSequence;
     job_.Load(job_values::kBandInputs);
@@ -46,7 +37,6 @@ PluginStatus TiffPageWriter::WriteBand() {
     PluginStatus closeStatus = file_.Close();
     ++job_.bandCount;
     job_.Save(job_values::kBandProgress);
-    ReleaseStaging();
     return closeStatus;
 }
 
@@ -66,11 +56,11 @@ PluginStatus TiffPageWriter::AdoptPageFileSettings(PageFileSettings* page) {
 PluginStatus TiffPageWriter::CheckBandFitsPage(const PageFileSettings& page) {
     if (image_->rows == 0) return StatusOk;
     if (image_->width != page.width) return StatusBadRecord;
-    uint64_t rowsWritten = g4_.rowsCoded;
+    uint64_t rowsWritten = g4_.rowsCoded();
     if (!IsGroup4Page(job_.imageFormat, job_.compression)) {
         uint64_t size = file_.Size64();
         if (size == UINT64_MAX) return StatusReadFailed;
-        uint64_t dataStart = (job_.pageCount == 0 ? 8u : 0u) + BlockBytes(*FindLayout(job_.imageFormat));
+        uint64_t dataStart = DirectoryPositionInPageFile(job_.pageCount) + BlockBytes(*FindLayout(job_.imageFormat));
         uint64_t rowBytes = ConvertedBandBytes(job_.imageFormat, page.width, 1);
         rowsWritten = size > dataStart && rowBytes > 0 ? (size - dataStart) / rowBytes : 0;
     }
@@ -91,18 +81,16 @@ PluginStatus TiffPageWriter::AppendBand() {
     uint32_t rowBytes = image_->yResolution;  // bilevel bands: bytes from row to row
     if (IsGroup4Page(job_.imageFormat, job_.compression)) {
         if (image_->rows == 0) return StatusOk;
-        return EncodeBandG4(g4_, image_->pixels, image_->width, image_->rows, rowBytes, file_, &job_.codedStripBytes,
-                            staging_, stagingSize_);
+        G4FileSink sink(file_, &job_.codedStripBytes);
+        return g4_.CodeBand(image_->pixels, image_->width, image_->rows, rowBytes, sink);
     }
     uint64_t bytes = ConvertedBandBytes(job_.imageFormat, image_->width, image_->rows);
     if (bytes == 0) return StatusOk;  // no rows, or a format without a strip
-    staging_ = AllocateBlock(bytes);
-    if (staging_ == nullptr) return StatusNoMemory;
-    stagingSize_ = static_cast<uint32_t>(bytes);
-    BandSource band{image_->pixels + FirstRowOffset(job_.imageFormat, job_.bandCount), image_->width, image_->rows,
-                    rowBytes};
-    ConvertBand(job_.imageFormat, band, job_.byteOrder, staging_);
-    return file_.Write(stagingSize_, staging_);
+    GlobalBlock stripRows(static_cast<size_t>(bytes));  // below kOffsetLimit: CheckBandRecord
+    if (stripRows.get() == nullptr) return StatusNoMemory;
+    BandSource band{image_->pixels + FirstRowOffset(job_.imageFormat, job_.bandCount), image_->width, image_->rows, rowBytes};
+    ConvertBand(job_.imageFormat, band, job_.byteOrder, stripRows.get());
+    return file_.Write(static_cast<uint32_t>(bytes), stripRows.get());
 }
 
 PluginStatus TiffPageWriter::WritePalette() {
@@ -123,9 +111,7 @@ PluginStatus TiffPageWriter::WritePalette() {
         AbandonPage();
         return status;
     }
-    status = file_.Close();
-    ReleaseStaging();
-    return status;
+    return file_.Close();
 }
 
 PluginStatus TiffPageWriter::WriteColorMap() {
@@ -133,10 +119,9 @@ PluginStatus TiffPageWriter::WriteColorMap() {
     uint32_t mapBytes = ColorMapBytes(planeValues);
     PluginStatus status = file_.Seek(-static_cast<int32_t>(mapBytes), nullptr, FILE_END);
     if (status != StatusOk) return status;
-    staging_ = AllocateBlock(mapBytes);
-    if (staging_ == nullptr) return StatusNoMemory;
-    stagingSize_ = mapBytes;
-    BuildColorMap(reinterpret_cast<const uint8_t*>(image_), planeValues, staging_);
-    if (!HasRoom(FreeSpace(job_.pageFilePath), mapBytes)) return StatusDiskFull;
-    return file_.Write(stagingSize_, staging_);
+    GlobalBlock colorMap(mapBytes);
+    if (colorMap.get() == nullptr) return StatusNoMemory;
+    BuildColorMap(reinterpret_cast<const uint8_t*>(image_), planeValues, colorMap.get());
+    if (!RoomOrUnknown(FreeSpace(job_.pageFilePath), mapBytes)) return StatusDiskFull;
+    return file_.Write(mapBytes, colorMap.get());
 }

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
+#include "base/status.h"
 #include "entry/host_records.h"
-#include "output/status.h"
 
 class MultiTiffPlugin;
 

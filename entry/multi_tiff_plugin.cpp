@@ -4,6 +4,8 @@
 
 #include "entry/object_allocation.h"
 #include "resources/resource_ids.h"
+#include "tiff/byte_order.h"
+#include "tiff/image_format.h"
 #include "ui/about_dialog.h"
 #include "ui/details_dialog.h"
 #include "ui/resource_strings.h"

@@ -1,31 +1,13 @@
 // The start of a page: its directory laid out for the place where the page
 // will land in the output file, written into a fresh page file.
+#include "entry/file_chain_reader.h"
 #include "entry/page_temp_file.h"
 #include "entry/tiff_page_writer.h"
 #include "output/global_block.h"
-#include "tiff/byte_order.h"
 #include "tiff/directory_layout.h"
 #include "tiff/directory_writer.h"
-#include "tiff/g4_encoder.h"
+#include "tiff/file_header.h"
 #include "tiff/page_chain.h"
-
-namespace {
-
-constexpr uint32_t kFirstDirectoryOffset = 8;
-constexpr uint16_t kTiffMagic = 42;
-
-// The header's byte-order mark: any order other than Intel's is Motorola's,
-// as the stores write it.
-uint16_t HeaderByteOrder(int32_t byteOrder) {
-    return static_cast<uint16_t>(byteOrder == ByteOrderIntel ? ByteOrderIntel : ByteOrderMotorola);
-}
-
-bool HasRoom(uint64_t freeSpace, uint64_t bytes) {
-    if (freeSpace == kFreeSpaceUnknown) return true;  // the writes will tell
-    return static_cast<int64_t>(freeSpace) >= static_cast<int64_t>(bytes);
-}
-
-}  // namespace
 
 PluginStatus TiffPageWriter::BeginPage() {
     job_.Load(job_values::kSettings);
@@ -53,17 +35,19 @@ PluginStatus TiffPageWriter::BeginPage() {
     job_.codedStripBytes = static_cast<uint32_t>(plan.stripBytes);
     if (multiPage_) job_.outputEndOffset = plan.endOffset;
 
-    staging_ = AllocateBlock(plan.stagingBytes);
-    if (staging_ == nullptr) return StatusNoMemory;
-    stagingSize_ = plan.stagingBytes;
-    FillDirectory(request, plan, staging_);
-    if (job_.pageCount == 0) job_.lastPageLinkOffset = plan.nextPointField;
+    // One block: the directory as laid out (machine order), then room for
+    // its bytes as the file holds them.
+    const uint32_t serializedCapacity = kHeaderBytes + plan.blockBytes;
+    GlobalBlock directoryBlock(size_t{plan.stagingBytes} + serializedCapacity);
+    if (directoryBlock.get() == nullptr) return StatusNoMemory;
+    uint8_t* staging = directoryBlock.get();
+    FillDirectory(request, plan, staging);
+    if (job_.pageCount == 0) job_.nextDirectoryField = plan.nextDirectoryField;
 
-    status = WritePageFile(plan);
-    ReleaseStaging();
+    status = WritePageFile(plan, staging, staging + plan.stagingBytes, serializedCapacity);
     if (status != StatusOk) return status;
 
-    ResetCoder(g4_);  // every page starts from an all-white reference line
+    g4_.Reset();  // every page starts from an all-white reference line
     job_.codedStripBytes = 0;
     job_.bandCount = 0;
     job_.Save(job_values::kBegunPage);
@@ -74,16 +58,18 @@ PluginStatus TiffPageWriter::LocateLaterPage(uint32_t* directoryOffset) {
     PluginStatus status = file_.OpenForRead(target_->path);
     if (status != StatusOk) return status;
     ChainEnd end;
-    status = FindChainEnd(file_, job_.byteOrder, &end);
+    FileChainReader output(file_);
+    status = FindChainEnd(output, job_.byteOrder, &end);
     file_.Close();
     if (status != StatusOk) return status;
     if (end.appendOffset >= kOffsetLimit) return StatusWriteFailed;
     *directoryOffset = static_cast<uint32_t>(end.appendOffset);
-    job_.lastPageLinkOffset = end.nextField;
+    job_.nextDirectoryField = end.nextDirectoryField;
     return StatusOk;
 }
 
-PluginStatus TiffPageWriter::WritePageFile(const PagePlan& plan) {
+PluginStatus TiffPageWriter::WritePageFile(const PagePlan& plan, const uint8_t* staging, uint8_t* serialized,
+                                           uint32_t capacity) {
     // A page begun and never ended is abandoned by the new one: its file
     // would otherwise stay in the temp directory for good.
     if (ReadPageFilePath()) FileHandle::RemoveFile(job_.pageFilePath);
@@ -96,11 +82,14 @@ PluginStatus TiffPageWriter::WritePageFile(const PagePlan& plan) {
         FileHandle::RemoveFile(job_.pageFilePath);
         return status;
     }
-    TiffHeader header{HeaderByteOrder(job_.byteOrder), kTiffMagic, kFirstDirectoryOffset};
-    StagedDirectory directory{staging_, stagingSize_, job_.directoryEntryCount, plan.entryBase};
-    status = WriteDirectory(file_, directory, job_.pageCount == 0 ? &header : nullptr, job_.byteOrder,
-                            job_.pageFilePath);
-    if (status == StatusOk && !HasRoom(FreeSpace(job_.pageFilePath), plan.pageBytes)) status = StatusDiskFull;
+    TiffHeader header = HeaderFor(job_.byteOrder);
+    StagedDirectory directory{staging, plan.stagingBytes, plan.entryCount, plan.entryBase};
+    uint32_t directoryBytes = 0;
+    status = SerializeDirectory(directory, job_.pageCount == 0 ? &header : nullptr, job_.byteOrder, serialized, capacity,
+                                &directoryBytes);
+    // Room for the whole page is asked for before its first byte is written.
+    if (status == StatusOk && !RoomOrUnknown(FreeSpace(job_.pageFilePath), plan.pageBytes)) status = StatusDiskFull;
+    if (status == StatusOk) status = file_.Write(directoryBytes, serialized);
     if (status == StatusOk) status = file_.Close();
     if (status != StatusOk) {
         if (file_.IsOpen()) file_.Close();

@@ -3,6 +3,7 @@
 // committed to the output file.
 #include <cstring>
 
+#include "entry/file_chain_reader.h"
 #include "entry/page_file_settings.h"
 #include "entry/tiff_page_writer.h"
 #include "output/page_commit.h"
@@ -11,15 +12,15 @@
 #include "tiff/directory_entry.h"
 #include "tiff/directory_layout.h"
 #include "tiff/directory_writer.h"
-#include "tiff/g4_encoder.h"
+#include "tiff/file_header.h"
 #include "tiff/image_format.h"
 #include "tiff/page_chain.h"
 
 // What the page file says about itself.
 struct PageFileFacts {
-    uint32_t headerBytes;      // 8 on the first page of a file, else 0
-    uint32_t blockBytes;       // B: the directory block
-    uint32_t entryCount;       // N
+    uint32_t headerBytes;      // kHeaderBytes on the first page of a file, else 0
+    uint32_t blockBytes;       // the directory block
+    uint32_t entryCount;
     uint32_t directoryOffset;  // where the directory lands in the output file
     uint32_t declaredStrip;    // StripByteCounts
     uint64_t fileSize;         // bytes of the page file
@@ -27,7 +28,6 @@ struct PageFileFacts {
 
 namespace {
 
-constexpr uint32_t kFirstDirectoryOffset = 8;
 constexpr uint32_t kStripOffsetsIndex = entry_index::kStripOffsets;
 constexpr uint32_t kStripByteCountsIndex = entry_index::kStripByteCounts;
 constexpr uint32_t kXResolutionIndex = entry_index::kGreyXResolution;
@@ -36,7 +36,7 @@ constexpr uint32_t kYResolutionIndex = entry_index::kGreyYResolution;
 // Reads a one-value entry; false when the entry there has another tag.
 PluginStatus ReadEntryValue(FileHandle& file, uint32_t position, uint16_t tag, int32_t byteOrder,
                             uint32_t* value) {
-    uint8_t entry[12];
+    uint8_t entry[kEntryBytes];
     PluginStatus status = file.ReadAt(position, sizeof(entry), entry);
     if (status != StatusOk) return status;
     if (GetShort(entry, byteOrder) != tag || GetLong(entry + 4, byteOrder) != 1) return StatusBadSequence;
@@ -45,7 +45,7 @@ PluginStatus ReadEntryValue(FileHandle& file, uint32_t position, uint16_t tag, i
 }
 
 PluginStatus RewriteEntry(FileHandle& file, uint32_t position, const DirectoryEntry& entry, int32_t byteOrder) {
-    uint8_t bytes[12];
+    uint8_t bytes[kEntryBytes];
     EncodeEntry(bytes, entry, byteOrder);
     return file.WriteAt(position, sizeof(bytes), bytes);
 }
@@ -55,7 +55,6 @@ PluginStatus RewriteEntry(FileHandle& file, uint32_t position, const DirectoryEn
 PluginStatus TiffPageWriter::EndPage() {
     if (!ReadPageFilePath()) return StatusBadSequence;
     job_.Load(job_values::kPageEndInputs);
-    uint32_t previousLink = job_.lastPageLinkOffset;
 
     PageFileFacts facts{};
     PluginStatus status = FinishPageFile(&facts);
@@ -67,15 +66,14 @@ PluginStatus TiffPageWriter::EndPage() {
     // failure would read as a full disk.
     if (status == StatusOk && !RoomOrUnknown(FreeSpace(target_->path), facts.fileSize)) status = StatusDiskFull;
     if (status == StatusOk) {
-        status = job_.pageCount > 0 ? AppendLaterPage(facts, previousLink)
-                                    : CommitFirstPage(job_.pageFilePath, target_->path);
+        status = job_.pageCount > 0 ? AppendLaterPage(facts) : CommitFirstPage(job_.pageFilePath, target_->path);
     }
     if (status != StatusOk) {
         AbandonPage();
         return status;
     }
 
-    job_.lastPageLinkOffset = facts.directoryOffset + 2 + 12 * facts.entryCount;
+    job_.nextDirectoryField = NextDirectoryField(facts.directoryOffset, facts.entryCount);
     ++job_.pageCount;
     job_.Save(job_values::kCommittedPages);
     if (FileHandle::RemoveFile(job_.pageFilePath) != StatusOk && GetLastError() != ERROR_FILE_NOT_FOUND) {
@@ -94,7 +92,7 @@ PluginStatus TiffPageWriter::FinishPageFile(PageFileFacts* facts) {
     // A Group 4 strip without all its rows would decode short: bands are
     // missing, as with an uncompressed strip shorter than declared.
     const bool group4 = IsGroup4Page(job_.imageFormat, job_.compression);
-    if (status == StatusOk && group4 && g4_.rowsCoded < pageHeight) status = StatusBadSequence;
+    if (status == StatusOk && group4 && g4_.rowsCoded() < pageHeight) status = StatusBadSequence;
     if (status == StatusOk && group4) status = FinishGroup4Strip(*facts);
     if (status == StatusOk) status = TrimAndPadStrip(facts);
     if (status == StatusOk) status = file_.Close();
@@ -104,14 +102,14 @@ PluginStatus TiffPageWriter::FinishPageFile(PageFileFacts* facts) {
 PluginStatus TiffPageWriter::ReadPageFileFacts(PageFileFacts* facts) {
     const FormatLayout* layout = FindLayout(job_.imageFormat);
     if (layout == nullptr) return StatusBadSequence;
-    facts->headerBytes = job_.pageCount == 0 ? kFirstDirectoryOffset : 0;
+    facts->headerBytes = DirectoryPositionInPageFile(job_.pageCount);
     facts->blockBytes = BlockBytes(*layout);
     facts->fileSize = file_.Size64();
     if (facts->fileSize == UINT64_MAX) return StatusReadFailed;
     if (facts->fileSize < uint64_t{facts->headerBytes} + facts->blockBytes) return StatusBadSequence;
 
-    uint8_t count[2];
-    PluginStatus status = file_.ReadAt(facts->headerBytes, 2, count);
+    uint8_t count[kEntryCountBytes];
+    PluginStatus status = file_.ReadAt(facts->headerBytes, kEntryCountBytes, count);
     if (status != StatusOk) return status;
     facts->entryCount = GetShort(count, job_.byteOrder);
     if (facts->entryCount != layout->entryCount) return StatusBadSequence;
@@ -134,9 +132,8 @@ PluginStatus TiffPageWriter::ReadPageFileFacts(PageFileFacts* facts) {
 // later page, where its data lie) into the directory.
 PluginStatus TiffPageWriter::FinishGroup4Strip(const PageFileFacts& facts) {
     PluginStatus status = file_.SeekToEnd();
-    if (status == StatusOk) status = FinishPageG4(g4_, staging_, stagingSize_);
-    if (status == StatusOk && stagingSize_ > 0) status = file_.Write(stagingSize_, staging_);
-    ReleaseStaging();
+    G4FileSink pageFile(file_, nullptr);  // the strip's size is measured below
+    if (status == StatusOk) status = g4_.FinishPage(pageFile);
     if (status != StatusOk) return status;
 
     uint64_t size = file_.Size64();
@@ -145,14 +142,13 @@ PluginStatus TiffPageWriter::FinishGroup4Strip(const PageFileFacts& facts) {
     if (size - dataStart >= kOffsetLimit) return StatusWriteFailed;
     job_.codedStripBytes = static_cast<uint32_t>(size - dataStart);
 
-    uint32_t d = facts.directoryOffset;
+    uint32_t directoryOffset = facts.directoryOffset;
     auto at = [&](uint32_t index) { return EntryPositionInTempFile(index, job_.pageCount); };
-    status = RewriteEntry(file_, at(kStripByteCountsIndex), {TagStripByteCounts, TypeLong, 1, job_.codedStripBytes},
-                          job_.byteOrder);
+    status = RewriteEntry(file_, at(kStripByteCountsIndex), {TagStripByteCounts, TypeLong, 1, job_.codedStripBytes}, job_.byteOrder);
     if (status != StatusOk || job_.pageCount == 0) return status;
-    uint32_t firstValueArea = d + 12 * facts.entryCount + 6;
-    status = RewriteEntry(file_, at(kStripOffsetsIndex), {TagStripOffsets, TypeLong, 1, d + facts.blockBytes},
-                          job_.byteOrder);
+    uint32_t firstValueArea = NextDirectoryField(directoryOffset, facts.entryCount) + kNextDirectoryBytes;
+    status = RewriteEntry(file_, at(kStripOffsetsIndex),
+                          {TagStripOffsets, TypeLong, 1, directoryOffset + facts.blockBytes}, job_.byteOrder);
     if (status == StatusOk)
         status = RewriteEntry(file_, at(kXResolutionIndex), {TagXResolution, TypeRational, 1, firstValueArea},
                               job_.byteOrder);
@@ -185,17 +181,19 @@ PluginStatus TiffPageWriter::TrimAndPadStrip(PageFileFacts* facts) {
     return status;
 }
 
-PluginStatus TiffPageWriter::AppendLaterPage(const PageFileFacts& facts, uint32_t previousLink) {
+PluginStatus TiffPageWriter::AppendLaterPage(const PageFileFacts& facts) {
     PluginStatus status = file_.OpenForUpdate(target_->path);
     if (status != StatusOk) return status;
     ChainEnd end;
-    status = FindChainEnd(file_, job_.byteOrder, &end);
+    FileChainReader output(file_);
+    status = FindChainEnd(output, job_.byteOrder, &end);
     // The page was laid out for the end of the output file, and the chain's
     // end must still be where the page will be linked.
-    if (status == StatusOk && (end.appendOffset != facts.directoryOffset || end.nextField != previousLink))
+    if (status == StatusOk &&
+        (end.appendOffset != facts.directoryOffset || end.nextDirectoryField != job_.nextDirectoryField))
         status = StatusNotAppendable;
     if (status == StatusOk) {
-        PageLink link{previousLink, {}};
+        PageLink link{job_.nextDirectoryField, {}};
         PutLong(link.bytes, facts.directoryOffset, job_.byteOrder);
         status = AppendAndLink(file_, job_.pageFilePath, target_->path, end.fileSize, link);
     }

@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr uint32_t kHeaderBytes = 8;
 constexpr uint32_t kImageWidthIndex = entry_index::kImageWidth;
 constexpr uint32_t kImageLengthIndex = entry_index::kImageLength;
 constexpr uint32_t kCompressionIndex = entry_index::kCompression;
@@ -32,8 +31,8 @@ PluginStatus ReadPageFileSettings(FileHandle& file, uint32_t pageCount, int32_t 
                                   PageFileSettings* settings) {
     const FormatLayout* layout = FindLayout(format);
     if (layout == nullptr) return StatusBadSequence;
-    const uint32_t directory = pageCount == 0 ? kHeaderBytes : 0;
-    uint8_t count[2];
+    const uint32_t directory = DirectoryPositionInPageFile(pageCount);
+    uint8_t count[kEntryCountBytes];
     PluginStatus status = file.ReadAt(directory, sizeof(count), count);
     if (status != StatusOk) return status;
 
@@ -42,15 +41,15 @@ PluginStatus ReadPageFileSettings(FileHandle& file, uint32_t pageCount, int32_t 
     if (GetShort(count, byteOrder) != layout->entryCount) byteOrder = OtherByteOrder(byteOrder);
     if (GetShort(count, byteOrder) != layout->entryCount) return StatusBadSequence;
 
-    uint8_t entries[12 * (kCompressionIndex + 1)];
-    status = file.ReadAt(directory + 2, sizeof(entries), entries);
+    uint8_t entries[kEntryBytes * (kCompressionIndex + 1)];
+    status = file.ReadAt(directory + kEntryCountBytes, sizeof(entries), entries);
     if (status != StatusOk) return status;
     uint32_t width = 0;
     uint32_t height = 0;
     uint32_t compression = 0;
-    if (!EntryValue(entries + 12 * kImageWidthIndex, TagImageWidth, byteOrder, &width) ||
-        !EntryValue(entries + 12 * kImageLengthIndex, TagImageLength, byteOrder, &height) ||
-        !EntryValue(entries + 12 * kCompressionIndex, TagCompression, byteOrder, &compression))
+    if (!EntryValue(entries + kEntryBytes * kImageWidthIndex, TagImageWidth, byteOrder, &width) ||
+        !EntryValue(entries + kEntryBytes * kImageLengthIndex, TagImageLength, byteOrder, &height) ||
+        !EntryValue(entries + kEntryBytes * kCompressionIndex, TagCompression, byteOrder, &compression))
         return StatusBadSequence;
     settings->byteOrder = byteOrder;
     settings->compression = compression == CompressionGroup4 ? CompressionGroup4 : CompressionNone;

@@ -9,8 +9,8 @@
 
 #include <cstdint>
 
+#include "base/status.h"
 #include "output/file_handle.h"
-#include "output/status.h"
 
 struct PageFileSettings {
     int32_t byteOrder;    // ByteOrderIntel or ByteOrderMotorola

@@ -1,17 +1,12 @@
 // Classification and the framing of a job: the start of a page and the end
 // of the job.
+#include "entry/file_chain_reader.h"
 #include "entry/page_temp_file.h"
 #include "entry/tiff_page_writer.h"
-#include "tiff/g4_encoder.h"
+#include "tiff/file_header.h"
 #include "tiff/image_format.h"
 #include "tiff/page_chain.h"
 #include "platform/win32.h"
-
-namespace {
-
-constexpr uint32_t kFirstDirectoryOffset = 8;
-
-}  // namespace
 
 PluginStatus TiffPageWriter::ClassifyImage() {
     job_.imageFormat = FormatNone;
@@ -25,7 +20,7 @@ PluginStatus TiffPageWriter::PreparePage() {
     if (status != StatusOk) return status;
     if (image_->continueFile == 0) {
         job_.pageCount = 0;
-        job_.lastPageLinkOffset = 0;
+        job_.nextDirectoryField = 0;
         job_.outputEndOffset = kFirstDirectoryOffset;
         job_.Save(JobValue::OutputEndOffset);
     } else if (job_.pageCount == 0) {
@@ -57,11 +52,12 @@ PluginStatus TiffPageWriter::CountPagesInOutput() {
     }
     job_.Load(JobValue::ByteOrder);
     ChainEnd end;
-    PluginStatus status = FindChainEnd(file_, job_.byteOrder, &end);
+    FileChainReader output(file_);
+    PluginStatus status = FindChainEnd(output, job_.byteOrder, &end);
     file_.Close();
     if (status != StatusOk) return status;
     job_.pageCount = end.pages;
-    job_.lastPageLinkOffset = end.nextField;
+    job_.nextDirectoryField = end.nextDirectoryField;
     return StatusOk;
 }
 
@@ -88,14 +84,13 @@ PluginStatus TiffPageWriter::EndJob() {
     return StatusOk;
 }
 
-void TiffPageWriter::ReleaseReferenceLine() { ::ReleaseReferenceLine(g4_); }
+void TiffPageWriter::ReleaseReferenceLine() { g4_.ReleaseReferenceLine(); }
 
 bool TiffPageWriter::ReadPageFilePath() {
     return job_.Load(JobValue::PageFilePath) && IsPageTempFile(job_.pageFilePath);
 }
 
 void TiffPageWriter::AbandonPage() {
-    ReleaseStaging();
     if (file_.IsOpen()) file_.Close();
     FileHandle::RemoveFile(job_.pageFilePath);
 }

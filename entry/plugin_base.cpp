@@ -1,7 +1,5 @@
 #include "entry/plugin_base.h"
 
-#include "output/global_block.h"
-
 PluginBase::~PluginBase() {
     request_ = nullptr;
     target_ = nullptr;
@@ -23,9 +21,4 @@ void PluginBase::SetStateLocation() {
 PluginStatus PluginBase::OpenJobState() {
     SetStateLocation();
     return state_.Usable() ? StatusOk : StatusStateUnavailable;
-}
-
-void PluginBase::ReleaseStaging() {
-    ReleaseBlock(staging_);
-    stagingSize_ = 0;
 }

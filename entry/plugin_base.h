@@ -1,14 +1,13 @@
 // The root of the plug-in classes: the open file, the registry location and
 // the job's values kept there, the host records bound for the current
-// command, the staging buffer, and the six command operations in their slot
-// order.
+// command, and the six command operations in their slot order.
 #pragma once
 
 #include <cstdint>
 
+#include "base/status.h"
 #include "entry/host_records.h"
 #include "output/file_handle.h"
-#include "output/status.h"
 #include "state/job_state.h"
 #include "state/state_store.h"
 
@@ -36,8 +35,6 @@ protected:
     // when the registry cannot be used at all, so that the job fails instead
     // of running as if it had no state.
     PluginStatus OpenJobState();
-    // Releases the staging buffer, if one is held.
-    void ReleaseStaging();
 
     FileHandle file_;
     StateStore state_;
@@ -45,6 +42,4 @@ protected:
     PluginRequest* request_ = nullptr;
     TargetFile* target_ = nullptr;
     ScanImage* image_ = nullptr;
-    uint32_t stagingSize_ = 0;
-    uint8_t* staging_ = nullptr;
 };

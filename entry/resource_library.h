@@ -1,7 +1,7 @@
 // The companion resource library, loaded from the plug-in's own directory.
 #pragma once
 
-#include "output/status.h"
+#include "base/status.h"
 #include "platform/win32.h"
 
 #ifdef _WIN32

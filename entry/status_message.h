@@ -1,7 +1,7 @@
 // The message box that tells the user about a failed command.
 #pragma once
 
-#include "output/status.h"
+#include "base/status.h"
 #include "platform/win32.h"
 
 // The resource string that explains `status`, or 0 when it shows no box.

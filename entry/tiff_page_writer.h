@@ -4,8 +4,10 @@
 
 #include <cstdint>
 
+#include "entry/g4_page_coder.h"
 #include "entry/plugin_base.h"
-#include "tiff/g4_coder_state.h"
+#include "tiff/byte_order.h"
+#include "tiff/image_format.h"
 
 struct PagePlan;
 struct PageFileFacts;
@@ -14,7 +16,7 @@ struct PageFileSettings;
 class TiffPageWriter : public PluginBase {
 public:
     TiffPageWriter() = default;
-    ~TiffPageWriter() override;
+    ~TiffPageWriter() override = default;
 
     PluginStatus Initialize() override { return StatusOk; }
     PluginStatus ShowSettings() override { return StatusOk; }
@@ -38,7 +40,7 @@ protected:
     void ReleaseReferenceLine();
 
     uint8_t multiPage_ = 0;
-    G4CoderState g4_;
+    G4PageCoder g4_;
     // A committed page's file whose deletion failed; the job's end retries.
     char strayPageFile_[260] = {};
 
@@ -47,7 +49,7 @@ private:
     PluginStatus CountPagesInOutput();
     // Page begin: where a later page lands, and the page file itself.
     PluginStatus LocateLaterPage(uint32_t* directoryOffset);
-    PluginStatus WritePageFile(const PagePlan& plan);
+    PluginStatus WritePageFile(const PagePlan& plan, const uint8_t* staging, uint8_t* serialized, uint32_t capacity);
     // Bands and palette.
     PluginStatus CheckBandRecord() const;
     // Takes the byte order and compression (and the height, when asked) from
@@ -61,9 +63,9 @@ private:
     PluginStatus ReadPageFileFacts(PageFileFacts* facts);
     PluginStatus FinishGroup4Strip(const PageFileFacts& facts);
     PluginStatus TrimAndPadStrip(PageFileFacts* facts);
-    PluginStatus AppendLaterPage(const PageFileFacts& facts, uint32_t previousLink);
-    // Closes the open file, releases the staging buffer and deletes the
-    // page file: what every failed page command leaves behind.
+    PluginStatus AppendLaterPage(const PageFileFacts& facts);
+    // Closes the open file and deletes the page file: what every failed
+    // page command leaves behind.
     void AbandonPage();
     // Reads "TempFile"; false when there is none or it is not a page file.
     bool ReadPageFilePath();

@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 
+#include "base/status.h"
 #include "host/format_mapping.h"
 #include "host/image.h"
 #include "host/job_driver.h"
@@ -15,7 +16,6 @@
 #include "host/progress.h"
 #include "host/registry_check.h"
 #include "host/settings.h"
-#include "host/status_names.h"
 
 namespace {
 

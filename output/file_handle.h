@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "output/status.h"
+#include "base/status.h"
 #include "platform/win32.h"
 
 class FileHandle {
@@ -66,13 +66,10 @@ private:
 inline constexpr uint64_t kFreeSpaceUnknown = UINT64_MAX;
 uint64_t FreeSpace(const char* path);
 
-// The strict room test: free space, read as signed, at least `needed`.
-// Unknown free space is never room here.
-bool IsRoom(uint64_t freeSpace, uint64_t needed);
-
-// The room test of the transfer operations: room, or free space unknown (a
-// share that does not report it), in which case the write's own failure is
-// what tells a full volume.
+// The room test before every write that may fill a volume: free space, read
+// as signed, at least `needed`, or free space unknown (a share that does not
+// report it), in which case the write's own failure is what tells a full
+// volume.
 bool RoomOrUnknown(uint64_t freeSpace, uint64_t needed);
 
 // Largest size a file may reach: every offset in it must fit 32 bits, and

@@ -47,10 +47,7 @@ uint64_t FreeSpace(const char* path) {
     }
 }
 
-bool IsRoom(uint64_t freeSpace, uint64_t needed) {
-    return static_cast<int64_t>(freeSpace) >= 0 && freeSpace >= needed;
-}
-
 bool RoomOrUnknown(uint64_t freeSpace, uint64_t needed) {
-    return freeSpace == kFreeSpaceUnknown || IsRoom(freeSpace, needed);
+    if (freeSpace == kFreeSpaceUnknown) return true;
+    return static_cast<int64_t>(freeSpace) >= 0 && freeSpace >= needed;
 }

@@ -5,8 +5,8 @@
 namespace {
 
 // Puts the output back as it stood before the page: old size, old link.
-void RestoreOutput(FileHandle& output, uint64_t oldSize, uint32_t linkPosition, const uint8_t* oldLink) {
-    output.WriteAt(linkPosition, 4, oldLink);
+void RestoreOutput(FileHandle& output, uint64_t oldSize, uint32_t nextDirectoryField, const uint8_t* oldLink) {
+    output.WriteAt(nextDirectoryField, 4, oldLink);
     output.Truncate(oldSize);
     output.Flush();
 }
@@ -19,9 +19,9 @@ PluginStatus CommitFirstPage(const char* pagePath, const char* outputPath) {
 
 PluginStatus AppendAndLink(FileHandle& output, const char* pagePath, const char* outputPath, uint64_t oldSize,
                            const PageLink& link) {
-    if (uint64_t{link.position} + 4 > oldSize) return StatusWriteFailed;
+    if (uint64_t{link.nextDirectoryField} + 4 > oldSize) return StatusWriteFailed;
     uint8_t oldLink[4];
-    PluginStatus status = output.ReadAt(link.position, 4, oldLink);
+    PluginStatus status = output.ReadAt(link.nextDirectoryField, 4, oldLink);
     if (status != StatusOk) return status;
 
     // A file that ends on an odd offset (bytes of an append cut short) gets
@@ -34,8 +34,8 @@ PluginStatus AppendAndLink(FileHandle& output, const char* pagePath, const char*
     if (status == StatusOk) status = output.AppendFile(pagePath, outputPath);
     // The page must be on the disk before anything points at it.
     if (status == StatusOk && (status = output.Flush()) == StatusOk &&
-        (status = output.WriteAt(link.position, 4, link.bytes)) == StatusOk)
+        (status = output.WriteAt(link.nextDirectoryField, 4, link.bytes)) == StatusOk)
         status = output.Flush();
-    if (status != StatusOk) RestoreOutput(output, oldSize, link.position, oldLink);
+    if (status != StatusOk) RestoreOutput(output, oldSize, link.nextDirectoryField, oldLink);
     return status;
 }

@@ -8,8 +8,8 @@
 
 #include <cstdint>
 
+#include "base/status.h"
 #include "output/file_handle.h"
-#include "output/status.h"
 
 // Replaces the output file with the page file; the page file is gone after
 // every outcome.
@@ -17,8 +17,8 @@ PluginStatus CommitFirstPage(const char* pagePath, const char* outputPath);
 
 // The 4 bytes that link the previous page to the new one.
 struct PageLink {
-    uint32_t position;  // file offset of the previous page's link field
-    uint8_t bytes[4];   // the new page's offset, already in the file's byte order
+    uint32_t nextDirectoryField;  // file offset of the previous page's next-directory field
+    uint8_t bytes[4];             // the new page's offset, already in the file's byte order
 };
 
 // Appends the page file to `output` (open on `outputPath`, `oldSize` bytes

@@ -16,7 +16,7 @@ constexpr Field kFields[] = {
     {JobValue::ByteOrder, value_names::kFileType, &JobState::byteOrder, nullptr, nullptr},
     {JobValue::Compression, value_names::kCompression, &JobState::compression, nullptr, nullptr},
     {JobValue::PageCount, value_names::kPageCount, nullptr, &JobState::pageCount, nullptr},
-    {JobValue::LastPageLinkOffset, value_names::kNextPoint, nullptr, &JobState::lastPageLinkOffset, nullptr},
+    {JobValue::NextDirectoryField, value_names::kNextPoint, nullptr, &JobState::nextDirectoryField, nullptr},
     {JobValue::PageFilePath, value_names::kTempFile, nullptr, nullptr, &JobState::pageFilePath},
     {JobValue::ImageFormat, value_names::kImageFormat, &JobState::imageFormat, nullptr, nullptr},
     {JobValue::BandCount, value_names::kLoopCount, nullptr, &JobState::bandCount, nullptr},

@@ -73,7 +73,7 @@ enum class JobValue : uint8_t {
     ByteOrder,            // "File Type", REG_DWORD
     Compression,          // "Compression", REG_DWORD
     PageCount,            // "Page Count", REG_DWORD
-    LastPageLinkOffset,   // "Next Point", REG_DWORD
+    NextDirectoryField,   // "Next Point", REG_DWORD
     PageFilePath,         // "TempFile", REG_SZ
     ImageFormat,          // "ImageFormat", REG_DWORD
     BandCount,            // "LoopCount", REG_DWORD
@@ -91,20 +91,20 @@ inline constexpr JobValue kSettings[] = {V::ByteOrder, V::Compression};
 inline constexpr JobValue kPageFormat[] = {V::ByteOrder, V::Compression, V::ImageFormat};
 inline constexpr JobValue kBandInputs[] = {V::ByteOrder, V::Compression, V::ImageFormat,
                                            V::BandCount, V::PageCount,   V::CodedStripBytes};
-inline constexpr JobValue kPageEndInputs[] = {V::PageCount,   V::LastPageLinkOffset, V::DirectoryEntryCount,
+inline constexpr JobValue kPageEndInputs[] = {V::PageCount,   V::NextDirectoryField, V::DirectoryEntryCount,
                                               V::Compression, V::ImageFormat,        V::ByteOrder,
                                               V::CodedStripBytes};
 // Written by PreparePage, by BeginPage once the page file is written, by
 // WriteBand after each band and by EndPage once the page is committed.
 inline constexpr JobValue kPreparedPage[] = {V::ImageFormat, V::PageCount};
 inline constexpr JobValue kBegunPage[] = {V::PageFilePath,       V::BandCount,           V::CodedStripBytes,
-                                          V::LastPageLinkOffset, V::DirectoryEntryCount, V::OutputEndOffset};
+                                          V::NextDirectoryField, V::DirectoryEntryCount, V::OutputEndOffset};
 inline constexpr JobValue kBandProgress[] = {V::BandCount, V::CodedStripBytes};
-inline constexpr JobValue kCommittedPages[] = {V::PageCount, V::LastPageLinkOffset};
+inline constexpr JobValue kCommittedPages[] = {V::PageCount, V::NextDirectoryField};
 // Deleted when a page ends or is abandoned, and when the job ends.
 inline constexpr JobValue kOpenPage[] = {V::PageFilePath, V::BandCount};
 inline constexpr JobValue kPreparedOrOpenPage[] = {V::PageFilePath, V::ImageFormat, V::BandCount};
-inline constexpr JobValue kJob[] = {V::PageCount, V::LastPageLinkOffset};
+inline constexpr JobValue kJob[] = {V::PageCount, V::NextDirectoryField};
 }  // namespace job_values
 
 // The job's values, read from and written to the registry through `store`,
@@ -117,7 +117,7 @@ struct JobState {
     int32_t compression = kDefaultCompression;  // CompressionNone or CompressionGroup4
     // The output file.
     uint32_t pageCount = 0;           // pages committed to the output file
-    uint32_t lastPageLinkOffset = 0;  // offset of the last page's next-directory field, where a page is linked
+    uint32_t nextDirectoryField = 0;  // offset of the last page's next-directory field, where a page is linked
     // The page being written.
     char pageFilePath[260] = {};       // the temporary file the page is assembled in
     int32_t imageFormat = 0;           // the prepared page's ImageFormat

@@ -11,7 +11,7 @@
 uint32_t ColorMapPlaneValues(int32_t format);
 
 // Bytes of the whole map: 3 planes of 2-byte values.
-inline uint32_t ColorMapBytes(uint32_t planeValues) { return 3 * 2 * planeValues; }
+constexpr uint32_t ColorMapBytes(uint32_t planeValues) { return 3 * 2 * planeValues; }
 
 // The number of entries the palette record holds (16-bit little-endian at 0).
 uint16_t PaletteEntryCount(const uint8_t* palette);

@@ -10,7 +10,13 @@ struct DirectoryEntry {
     uint32_t count;
     uint32_t value;  // inline value, or the file offset of the out-of-line data
 };
-static_assert(sizeof(DirectoryEntry) == 12, "a directory entry is 12 bytes");
+
+// A directory in the file: the entry count, the entries, then the offset of
+// the next directory (0 for the last).
+inline constexpr uint32_t kEntryCountBytes = 2;
+inline constexpr uint32_t kEntryBytes = 12;
+inline constexpr uint32_t kNextDirectoryBytes = 4;
+static_assert(sizeof(DirectoryEntry) == kEntryBytes, "a directory entry is 12 bytes");
 
 enum : uint16_t {
     TypeByte = 1,
@@ -46,4 +52,16 @@ enum : uint16_t {
     TagResolutionUnit = 296,
     TagPageNumber = 297,
     TagColorMap = 320,
+};
+
+// Values of the entries the plug-in writes.
+enum : uint16_t {
+    SubfileSinglePage = 0,  // NewSubfileType
+    SubfilePage = 2,        // NewSubfileType: one page of a multi-page document
+    PhotometricWhiteIsZero = 0,
+    PhotometricBlackIsZero = 1,
+    PhotometricRgb = 2,
+    PhotometricPalette = 3,
+    PlanarChunky = 1,        // PlanarConfiguration: the samples of a pixel together
+    ResolutionUnitInch = 2,
 };

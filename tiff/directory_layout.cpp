@@ -3,11 +3,10 @@
 #include <cstring>
 
 #include "tiff/directory_entry.h"
+#include "tiff/file_header.h"
 
 namespace {
 
-constexpr uint32_t kHeaderBytes = 8;
-constexpr uint32_t kFirstDirectoryOffset = 8;
 constexpr uint16_t kMaxShort = 0xFFFF;
 
 // Appends entries and value areas to a staging block in entry order.
@@ -15,11 +14,11 @@ class DirectoryBuilder {
 public:
     DirectoryBuilder(uint8_t* staging, const PagePlan& plan)
         : staging_(staging), entryBase_(plan.entryBase),
-          nextValueOffset_(plan.entryBase + 12 * plan.entryCount + 4) {}
+          nextValueOffset_(plan.nextDirectoryField + kNextDirectoryBytes) {}
 
     void Add(uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
         DirectoryEntry entry{tag, type, count, value};
-        std::memcpy(staging_ + 12 * entries_++, &entry, sizeof(entry));
+        std::memcpy(staging_ + kEntryBytes * entries_++, &entry, sizeof(entry));
     }
     // SHORT where it fits, LONG beyond 65,535 so that nothing is cut.
     void AddDimension(uint16_t tag, uint32_t value) {
@@ -51,19 +50,21 @@ private:
 };
 
 uint16_t CompressionOf(const LayoutRequest& request) {
-    return IsGroup4Page(request.format, request.compression) ? 4 : 1;
+    return IsGroup4Page(request.format, request.compression) ? CompressionGroup4 : CompressionNone;
 }
 
 uint16_t PhotometricOf(const LayoutRequest& request, LayoutFamily family) {
     switch (family) {
-        case LayoutFamily::Rgb: return 2;
-        case LayoutFamily::Palette: return 3;
+        case LayoutFamily::Rgb: return PhotometricRgb;
+        case LayoutFamily::Palette: return PhotometricPalette;
         case LayoutFamily::Gray: break;
     }
     // Group 4 codes black as 1 (WhiteIsZero); uncompressed pages keep the
     // host's bit sense, where 1 is white (BlackIsZero).
-    return IsGroup4Page(request.format, request.compression) ? 0 : 1;
+    return IsGroup4Page(request.format, request.compression) ? PhotometricWhiteIsZero : PhotometricBlackIsZero;
 }
+
+uint32_t SubfileTypeOf(const LayoutRequest& request) { return request.multiPage ? SubfilePage : SubfileSinglePage; }
 
 void FillRgb(DirectoryBuilder& builder, const LayoutRequest& request, const PagePlan& plan) {
     const FormatLayout& layout = *plan.layout;
@@ -73,12 +74,12 @@ void FillRgb(DirectoryBuilder& builder, const LayoutRequest& request, const Page
     uint32_t yOffset = builder.AddRationalArea(request.page.yResolution);
     uint16_t maxSample = layout.bitsPerSample == 16 ? 65535 : 255;
 
-    builder.Add(TagNewSubfileType, TypeLong, 1, request.multiPage ? 2 : 0);
+    builder.Add(TagNewSubfileType, TypeLong, 1, SubfileTypeOf(request));
     builder.AddDimension(TagImageWidth, request.page.width);
     builder.AddDimension(TagImageLength, request.page.height);
     builder.Add(TagBitsPerSample, TypeShort, 3, bitsOffset);
-    builder.Add(TagCompression, TypeShort, 1, 1);
-    builder.Add(TagPhotometric, TypeShort, 1, 2);
+    builder.Add(TagCompression, TypeShort, 1, CompressionNone);
+    builder.Add(TagPhotometric, TypeShort, 1, PhotometricRgb);
     builder.Add(TagStripOffsets, TypeLong, 1, plan.directoryOffset + plan.blockBytes);
     builder.Add(TagSamplesPerPixel, TypeShort, 1, 3);
     builder.AddDimension(TagRowsPerStrip, request.page.height);
@@ -87,8 +88,8 @@ void FillRgb(DirectoryBuilder& builder, const LayoutRequest& request, const Page
     builder.Add(TagMaxSampleValue, TypeShort, 1, maxSample);
     builder.Add(TagXResolution, TypeRational, 1, xOffset);
     builder.Add(TagYResolution, TypeRational, 1, yOffset);
-    builder.Add(TagPlanarConfiguration, TypeShort, 1, 1);
-    builder.Add(TagResolutionUnit, TypeShort, 1, 2);
+    builder.Add(TagPlanarConfiguration, TypeShort, 1, PlanarChunky);
+    builder.Add(TagResolutionUnit, TypeShort, 1, ResolutionUnitInch);
     builder.Add(TagPageNumber, TypeShort, 2, request.pageCount & 0xFFFF);
 }
 
@@ -98,7 +99,7 @@ void FillGrayOrPalette(DirectoryBuilder& builder, const LayoutRequest& request, 
     uint32_t xOffset = builder.AddRationalArea(request.page.xResolution);
     uint32_t yOffset = builder.AddRationalArea(request.page.yResolution);
 
-    builder.Add(TagNewSubfileType, TypeLong, 1, request.multiPage ? 2 : 0);
+    builder.Add(TagNewSubfileType, TypeLong, 1, SubfileTypeOf(request));
     builder.AddDimension(TagImageWidth, request.page.width);
     builder.AddDimension(TagImageLength, request.page.height);
     builder.Add(TagBitsPerSample, TypeShort, 1, layout.bitsPerSample);
@@ -110,7 +111,7 @@ void FillGrayOrPalette(DirectoryBuilder& builder, const LayoutRequest& request, 
     builder.Add(TagStripByteCounts, TypeLong, 1, static_cast<uint32_t>(plan.stripBytes));
     builder.Add(TagXResolution, TypeRational, 1, xOffset);
     builder.Add(TagYResolution, TypeRational, 1, yOffset);
-    builder.Add(TagResolutionUnit, TypeShort, 1, 2);
+    builder.Add(TagResolutionUnit, TypeShort, 1, ResolutionUnitInch);
     builder.Add(TagPageNumber, TypeShort, 2, request.pageCount & 0xFFFF);
     if (layout.family == LayoutFamily::Palette) {
         uint32_t mapValues = 3 * layout.colorMapValues;
@@ -132,10 +133,10 @@ PluginStatus PlanPage(const LayoutRequest& request, PagePlan* plan) {
     result.stagingBytes = StagingBytes(*layout);
     result.blockBytes = BlockBytes(*layout);
     result.directoryOffset = request.multiPage ? request.directoryOffset : kFirstDirectoryOffset;
-    result.entryBase = result.directoryOffset + 2;
-    result.nextPointField = result.entryBase + 12 * layout->entryCount;
+    result.entryBase = result.directoryOffset + kEntryCountBytes;
+    result.nextDirectoryField = NextDirectoryField(result.directoryOffset, layout->entryCount);
     result.stripBytes = stripBytes;
-    result.pageBytes = 12 * uint64_t{layout->entryCount} + stripBytes + layout->pageConstant;
+    result.pageBytes = PageSizeTestBytes(*layout, stripBytes);
     if (result.pageBytes >= kOffsetLimit) return StatusWriteFailed;
 
     // The next page must start on a word boundary: an odd strip gets a pad byte.
@@ -155,6 +156,12 @@ void FillDirectory(const LayoutRequest& request, const PagePlan& plan, uint8_t* 
     }
 }
 
+uint32_t DirectoryPositionInPageFile(uint32_t pageCount) { return pageCount == 0 ? kHeaderBytes : 0; }
+
 uint32_t EntryPositionInTempFile(uint32_t entryIndex, uint32_t pageCount) {
-    return (pageCount == 0 ? kHeaderBytes : 0) + 2 + 12 * entryIndex;
+    return DirectoryPositionInPageFile(pageCount) + kEntryCountBytes + kEntryBytes * entryIndex;
+}
+
+uint32_t NextDirectoryField(uint32_t directoryOffset, uint32_t entryCount) {
+    return directoryOffset + kEntryCountBytes + kEntryBytes * entryCount;
 }

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "output/status.h"
+#include "base/status.h"
 #include "tiff/image_format.h"
 
 struct PageGeometry {
@@ -26,15 +26,15 @@ struct LayoutRequest {
 
 struct PagePlan {
     const FormatLayout* layout;
-    uint32_t entryCount;       // N
-    uint32_t stagingBytes;     // S
-    uint32_t blockBytes;       // B
-    uint32_t directoryOffset;  // d
-    uint32_t entryBase;        // file offset of the first entry: d + 2
-    uint32_t nextPointField;   // file offset of this page's next-directory field
-    uint64_t stripBytes;       // uncompressed strip (the prediction for Group 4)
-    uint64_t pageBytes;        // T of the free-space and size tests
-    uint32_t endOffset;        // output size once the page is committed (strip padded to even)
+    uint32_t entryCount;
+    uint32_t stagingBytes;        // StagingBytes of the layout
+    uint32_t blockBytes;          // BlockBytes of the layout
+    uint32_t directoryOffset;     // where the directory lies in the output file
+    uint32_t entryBase;           // file offset of the first entry: directoryOffset + 2
+    uint32_t nextDirectoryField;  // file offset of the field that will hold the next directory's offset
+    uint64_t stripBytes;          // uncompressed strip (the prediction for Group 4)
+    uint64_t pageBytes;           // what the free-space and size tests ask for (PageSizeTestBytes)
+    uint32_t endOffset;           // output size once the page is committed (strip padded to even)
 };
 
 // Files never reach 4 GiB - 1: every offset must fit 32 bits.
@@ -61,6 +61,13 @@ inline constexpr uint32_t kGreyXResolution = 10;
 inline constexpr uint32_t kGreyYResolution = 11;
 }  // namespace entry_index
 
-// Where the StripOffsets entry of a page lies in its temporary file (the
-// first page of a file starts with the 8-byte header).
+// Where the directory of a page lies in its page file: after the header on
+// the first page of a file, else at the start.
+uint32_t DirectoryPositionInPageFile(uint32_t pageCount);
+
+// Where an entry of a page lies in its page file.
 uint32_t EntryPositionInTempFile(uint32_t entryIndex, uint32_t pageCount);
+
+// File offset of the field after a directory of `entryCount` entries at
+// `directoryOffset` that holds the next directory's offset.
+uint32_t NextDirectoryField(uint32_t directoryOffset, uint32_t entryCount);

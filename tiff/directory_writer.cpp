@@ -42,12 +42,6 @@ void EncodeValueField(uint8_t* destination, const DirectoryEntry& entry, int32_t
     }
 }
 
-// Free space is compared as a signed count; "unknown" (all ones) passes.
-bool HasRoom(uint64_t freeSpace, uint64_t bytes) {
-    if (freeSpace == kFreeSpaceUnknown) return true;
-    return static_cast<int64_t>(freeSpace) >= static_cast<int64_t>(bytes);
-}
-
 // Converts one staged value (machine order) of 1, 2 or 4 bytes.
 void StoreValue(uint8_t* destination, const uint8_t* source, uint32_t width, int32_t byteOrder) {
     if (width == 1) {
@@ -63,29 +57,47 @@ void StoreValue(uint8_t* destination, const uint8_t* source, uint32_t width, int
     }
 }
 
-// Writes one entry's out-of-line values, converted to the file's order.
-PluginStatus WriteValueArea(FileHandle& file, const StagedDirectory& directory, const DirectoryEntry& entry,
-                            int32_t byteOrder) {
+// Appends to the serialised bytes, never past the end of the buffer.
+class ByteSink {
+public:
+    ByteSink(uint8_t* out, uint32_t capacity) : out_(out), capacity_(capacity) {}
+    // Where the next `bytes` bytes go, or nullptr when they do not fit.
+    uint8_t* Take(uint64_t bytes) {
+        if (bytes > capacity_ - size_) return nullptr;
+        uint8_t* at = out_ + size_;
+        size_ += static_cast<uint32_t>(bytes);
+        return at;
+    }
+    uint32_t size() const { return size_; }
+
+private:
+    uint8_t* out_;
+    uint32_t capacity_;
+    uint32_t size_ = 0;
+};
+
+// Serialises one entry's out-of-line values, converted to the file's order.
+PluginStatus PutValueArea(ByteSink& sink, const StagedDirectory& directory, const DirectoryEntry& entry,
+                          int32_t byteOrder) {
     uint32_t width = ValueBytes(entry.type);
     uint64_t bytes = uint64_t{entry.count} * width;
     if (entry.value < directory.entryBase) return StatusWriteFailed;
     uint64_t start = uint64_t{entry.value} - directory.entryBase;
     if (start + bytes > directory.stagingBytes) return StatusWriteFailed;
+    uint8_t* destination = sink.Take(bytes);
+    if (destination == nullptr) return StatusWriteFailed;
 
     const uint8_t* source = directory.staging + start;
-    uint8_t chunk[512];
-    uint32_t filled = 0;
     uint32_t storeWidth = width == 8 ? 4 : width;  // a rational is two LONGs
-    for (uint64_t done = 0; done < bytes; done += storeWidth) {
-        StoreValue(chunk + filled, source + done, storeWidth, byteOrder);
-        filled += storeWidth;
-        if (filled == sizeof(chunk)) {
-            if (PluginStatus status = file.Write(filled, chunk); status != StatusOk) return status;
-            filled = 0;
-        }
-    }
-    if (filled == 0) return StatusOk;
-    return file.Write(filled, chunk);
+    for (uint64_t done = 0; done < bytes; done += storeWidth)
+        StoreValue(destination + done, source + done, storeWidth, byteOrder);
+    return StatusOk;
+}
+
+DirectoryEntry StagedEntry(const StagedDirectory& directory, uint32_t index) {
+    DirectoryEntry entry;
+    std::memcpy(&entry, directory.staging + kEntryBytes * index, sizeof(entry));
+    return entry;
 }
 
 }  // namespace
@@ -97,43 +109,38 @@ void EncodeEntry(uint8_t* destination, const DirectoryEntry& entry, int32_t byte
     EncodeValueField(destination + 8, entry, byteOrder);
 }
 
-PluginStatus WriteDirectory(FileHandle& file, const StagedDirectory& directory, const TiffHeader* header,
-                            int32_t byteOrder, const char* freeSpacePath) {
-    uint64_t freeSpace = FreeSpace(freeSpacePath);
-    uint8_t scratch[12];
-    PluginStatus status = StatusOk;
+uint32_t SerializedDirectoryBytes(const StagedDirectory& directory, const TiffHeader* header) {
+    return (header != nullptr ? kHeaderBytes : 0) + kEntryCountBytes + directory.stagingBytes;
+}
+
+PluginStatus SerializeDirectory(const StagedDirectory& directory, const TiffHeader* header, int32_t byteOrder,
+                                uint8_t* out, uint32_t capacity, uint32_t* size) {
+    *size = 0;
+    const uint64_t entryBytes = kEntryBytes * uint64_t{directory.entryCount};
+    if (entryBytes + kNextDirectoryBytes > directory.stagingBytes) return StatusWriteFailed;
+    ByteSink sink(out, capacity);
+    const uint64_t fixedBytes = (header != nullptr ? kHeaderBytes : 0) + kEntryCountBytes + entryBytes +
+                                kNextDirectoryBytes;
+    uint8_t* at = sink.Take(fixedBytes);
+    if (at == nullptr) return StatusWriteFailed;
 
     if (header != nullptr) {
-        PutShort(scratch, header->byteOrder, byteOrder);
-        PutShort(scratch + 2, header->magic, byteOrder);
-        PutLong(scratch + 4, header->firstDirectory, byteOrder);
-        if (!HasRoom(freeSpace, 8)) return StatusDiskFull;
-        if ((status = file.Write(8, scratch)) != StatusOk) return status;
+        PutShort(at, header->byteOrder, byteOrder);
+        PutShort(at + 2, header->magic, byteOrder);
+        PutLong(at + 4, header->firstDirectory, byteOrder);
+        at += kHeaderBytes;
     }
-
-    PutShort(scratch, directory.entryCount, byteOrder);
-    if (!HasRoom(freeSpace, 2)) return StatusDiskFull;
-    if ((status = file.Write(2, scratch)) != StatusOk) return status;
-
-    uint64_t entryBytes = 12 * uint64_t{directory.entryCount};
-    if (entryBytes + 4 > directory.stagingBytes) return StatusWriteFailed;
-    if (!HasRoom(freeSpace, entryBytes)) return StatusDiskFull;
-    for (uint32_t i = 0; i < directory.entryCount; ++i) {
-        DirectoryEntry entry;
-        std::memcpy(&entry, directory.staging + 12 * i, sizeof(entry));
-        EncodeEntry(scratch, entry, byteOrder);
-        if ((status = file.Write(12, scratch)) != StatusOk) return status;
-    }
-
-    std::memset(scratch, 0, 4);  // next-directory offset: none until a later page is appended
-    if (!HasRoom(freeSpace, 4)) return StatusDiskFull;
-    if ((status = file.Write(4, scratch)) != StatusOk) return status;
+    PutShort(at, directory.entryCount, byteOrder);
+    at += kEntryCountBytes;
+    for (uint32_t i = 0; i < directory.entryCount; ++i, at += kEntryBytes)
+        EncodeEntry(at, StagedEntry(directory, i), byteOrder);
+    std::memset(at, 0, kNextDirectoryBytes);  // no next directory until a later page is appended
 
     for (uint32_t i = 0; i < directory.entryCount; ++i) {
-        DirectoryEntry entry;
-        std::memcpy(&entry, directory.staging + 12 * i, sizeof(entry));
+        const DirectoryEntry entry = StagedEntry(directory, i);
         if (!IsOutOfLine(entry)) continue;
-        if ((status = WriteValueArea(file, directory, entry, byteOrder)) != StatusOk) return status;
+        if (PluginStatus status = PutValueArea(sink, directory, entry, byteOrder); status != StatusOk) return status;
     }
+    *size = sink.size();
     return StatusOk;
 }

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <utility>
 
-#include "output/global_block.h"
 #include "tiff/g4_runs.h"
 #include "tiff/g4_tables.h"
 
@@ -13,7 +12,6 @@ namespace {
 
 // Code bytes gathered before they are handed on: few, large writes.
 constexpr uint64_t kCodeBatchBytes = 32 * 1024;
-constexpr uint32_t kEndBlockBytes = 64;
 
 // The first change of the reference right of a0 whose colour is opposite
 // to the colour at a0, given as the index of a1 (`rowIndex`) whose parity
@@ -34,9 +32,45 @@ inline void PutHorizontal(G4BitWriter& writer, uint32_t a0, uint32_t a1, uint32_
     writer.PutRun(a2 - a1, whiteFirst ? blackRunTable : whiteRunTable);
 }
 
-PluginStatus CheckBandLayout(const uint8_t* pixels, uint32_t width, uint32_t rows, uint32_t rowBytes) {
+// The last row of a band, in coder sense, as the reference for the next
+// band; bits past the width are cleared.
+void StoreReferenceLine(uint8_t* referenceLine, const uint8_t* sourceRow, uint32_t width) {
+    const uint32_t usedBytes = G4LineBytes(width);
+    for (uint32_t i = 0; i < usedBytes; ++i) referenceLine[i] = static_cast<uint8_t>(~sourceRow[i]);
+    if (width % 8 != 0) referenceLine[usedBytes - 1] &= static_cast<uint8_t>(0xFF00u >> (width % 8));
+}
+
+uint64_t ChangeListBytes(uint32_t width) {
+    return (static_cast<uint64_t>(width) + kChangeListSlack) * sizeof(uint32_t);
+}
+
+// Code bytes gathered before they are handed on, at most one batch.
+uint64_t CodeBatchBytes(uint32_t rows, uint32_t rowBytes) {
+    return std::min<uint64_t>(static_cast<uint64_t>(rows) * rowBytes, kCodeBatchBytes);
+}
+
+// The workspace of a band: two change lists, then the code area.
+struct BandWorkspace {
+    G4ChangeLists lists;
+    uint8_t* code;
+    uint64_t flushAbove;  // hand the code on once it is longer than this
+};
+
+BandWorkspace SplitWorkspace(uint8_t* workspace, uint32_t width, uint32_t rows, uint32_t rowBytes) {
+    const uint64_t listBytes = ChangeListBytes(width);
+    BandWorkspace band{};
+    band.lists.row = reinterpret_cast<uint32_t*>(workspace);
+    band.lists.reference = reinterpret_cast<uint32_t*>(workspace + listBytes);
+    band.code = workspace + 2 * listBytes;
+    band.flushAbove = CodeBatchBytes(rows, rowBytes);
+    return band;
+}
+
+}  // namespace
+
+PluginStatus CheckG4Band(const uint8_t* pixels, uint32_t width, uint32_t rows, uint32_t rowBytes) {
     if (width == 0 || width > kMaxG4Width) return StatusUnsupportedImage;
-    if (rowBytes < (width + 7) / 8) return StatusUnsupportedImage;
+    if (rowBytes < G4LineBytes(width)) return StatusUnsupportedImage;
     if (rows == 0) return StatusOk;
     if (pixels == nullptr) return StatusUnsupportedImage;
     const uint64_t bandBytes = static_cast<uint64_t>(rows) * rowBytes;
@@ -45,71 +79,9 @@ PluginStatus CheckBandLayout(const uint8_t* pixels, uint32_t width, uint32_t row
     return StatusOk;
 }
 
-// A reference line of exactly rowBytes bytes: a new all-white one, or the
-// old one carried over to a new row length (the pixels both cover are
-// kept, the rest is white), so no row length ever reads past the block.
-bool PrepareReferenceLine(G4CoderState& coder, uint32_t rowBytes) {
-    if (coder.referenceLine != nullptr && coder.referenceBytes == rowBytes) return true;
-    uint8_t* line = AllocateBlock(rowBytes);
-    if (line == nullptr) return false;
-    if (coder.referenceLine != nullptr)
-        std::memcpy(line, coder.referenceLine, std::min(coder.referenceBytes, rowBytes));
-    ReleaseBlock(coder.referenceLine);
-    coder.referenceLine = line;
-    coder.referenceBytes = rowBytes;
-    return true;
+uint64_t G4WorkspaceBytes(uint32_t width, uint32_t rows, uint32_t rowBytes) {
+    return 2 * ChangeListBytes(width) + MaxRowCodeBytes(width) + CodeBatchBytes(rows, rowBytes);
 }
-
-// The last row of a band, in coder sense, as the reference for the next
-// band; bits past the width are cleared.
-void StoreReferenceLine(G4CoderState& coder, const uint8_t* sourceRow, uint32_t width) {
-    const uint32_t usedBytes = (width + 7) / 8;
-    for (uint32_t i = 0; i < usedBytes; ++i) coder.referenceLine[i] = static_cast<uint8_t>(~sourceRow[i]);
-    if (width % 8 != 0) coder.referenceLine[usedBytes - 1] &= static_cast<uint8_t>(0xFF00u >> (width % 8));
-    std::memset(coder.referenceLine + usedBytes, 0, coder.referenceBytes - usedBytes);
-}
-
-// The staging buffer of a band: two change lists, then the code area.
-struct BandWorkspace {
-    G4ChangeLists lists;
-    uint8_t* code;
-    uint64_t flushAbove;  // hand the code on once it is longer than this
-};
-
-bool AllocateWorkspace(uint32_t width, uint32_t rows, uint32_t rowBytes, uint8_t*& staging,
-                       BandWorkspace& workspace) {
-    const uint64_t listBytes = (static_cast<uint64_t>(width) + kChangeListSlack) * sizeof(uint32_t);
-    const uint64_t batch = std::min<uint64_t>(static_cast<uint64_t>(rows) * rowBytes, kCodeBatchBytes);
-    const uint64_t total = 2 * listBytes + MaxRowCodeBytes(width) + batch;
-    if (total > SIZE_MAX) return false;
-    ReleaseBlock(staging);
-    staging = AllocateBlock(static_cast<size_t>(total));
-    if (staging == nullptr) return false;
-    workspace.lists.row = reinterpret_cast<uint32_t*>(staging);
-    workspace.lists.reference = reinterpret_cast<uint32_t*>(staging + listBytes);
-    workspace.code = staging + 2 * listBytes;
-    workspace.flushAbove = batch;
-    return true;
-}
-
-class FileSink final : public G4CodeSink {
-public:
-    FileSink(FileHandle& file, uint32_t* imageSize) : file_(file), imageSize_(imageSize) {}
-
-    PluginStatus Append(const uint8_t* bytes, uint32_t count) override {
-        const uint64_t sizeSoFar = imageSize_ != nullptr ? *imageSize_ : 0;
-        if (sizeSoFar + count >= 0xFFFFFFFFu) return StatusWriteFailed;
-        const PluginStatus status = file_.Write(count, bytes);
-        if (status == StatusOk && imageSize_ != nullptr) *imageSize_ += count;
-        return status;
-    }
-
-private:
-    FileHandle& file_;
-    uint32_t* imageSize_;
-};
-
-}  // namespace
 
 uint64_t MaxRowCodeBytes(uint32_t width) {
     // Every change costs at most 13.5 bits (vertical: 7; horizontal: 3 plus
@@ -137,9 +109,9 @@ void Code2DRow(G4BitWriter& rowWriter, const uint32_t* row, const uint32_t* refe
             b1Index += 2;  // the next change of b1's colour lies right of b2
             continue;
         }
-        const int64_t d = static_cast<int64_t>(b1) - a1;
-        if (d >= -3 && d <= 3) {
-            writer.Put(verticalCodes[d + 3]);
+        const int64_t b1FromA1 = static_cast<int64_t>(b1) - a1;
+        if (b1FromA1 >= -3 && b1FromA1 <= 3) {
+            writer.Put(verticalCodes[b1FromA1 + 3]);
             a0 = a1;
             a1Index += 1;
         } else {
@@ -161,18 +133,17 @@ void EncodeRowG4(G4BitWriter& writer, G4ChangeLists& lists, const uint8_t* sourc
 }
 
 PluginStatus EncodeBandG4(G4CoderState& coder, const uint8_t* pixels, uint32_t width, uint32_t rows,
-                          uint32_t rowBytes, G4CodeSink& sink, uint8_t*& staging, uint32_t& stagingSize) {
-    stagingSize = 0;
-    const PluginStatus layout = CheckBandLayout(pixels, width, rows, rowBytes);
+                          uint32_t rowBytes, const G4Memory& memory, G4CodeSink& sink) {
+    const PluginStatus layout = CheckG4Band(pixels, width, rows, rowBytes);
     if (layout != StatusOk || rows == 0) return layout;
-    if (!PrepareReferenceLine(coder, rowBytes)) return StatusNoMemory;
-    BandWorkspace workspace{};
-    if (!AllocateWorkspace(width, rows, rowBytes, staging, workspace)) return StatusNoMemory;
+    if (memory.referenceBytes < G4LineBytes(width) || memory.workspaceBytes < G4WorkspaceBytes(width, rows, rowBytes))
+        return StatusNoMemory;
 
-    FindChanges(coder.referenceLine, width, true, workspace.lists.reference);
+    BandWorkspace workspace = SplitWorkspace(memory.workspace, width, rows, rowBytes);
+    FindChanges(memory.referenceLine, width, true, workspace.lists.reference);
     G4BitWriter writer(coder, workspace.code, 0);
     const uint8_t* sourceRow = pixels;
-    for (uint32_t r = 0; r < rows; ++r, sourceRow += rowBytes) {
+    for (uint32_t row = 0; row < rows; ++row, sourceRow += rowBytes) {
         EncodeRowG4(writer, workspace.lists, sourceRow, width);
         if (writer.count() > workspace.flushAbove) {
             const PluginStatus status = sink.Append(workspace.code, writer.count());
@@ -181,39 +152,21 @@ PluginStatus EncodeBandG4(G4CoderState& coder, const uint8_t* pixels, uint32_t w
         }
     }
     const uint32_t count = writer.Finish(coder);
-    StoreReferenceLine(coder, sourceRow - rowBytes, width);
+    StoreReferenceLine(memory.referenceLine, sourceRow - rowBytes, width);
     coder.rowsCoded = rows > UINT32_MAX - coder.rowsCoded ? UINT32_MAX : coder.rowsCoded + rows;
     if (count == 0) return StatusOk;
     return sink.Append(workspace.code, count);
 }
 
-PluginStatus EncodeBandG4(G4CoderState& coder, const uint8_t* pixels, uint32_t width, uint32_t rows,
-                          uint32_t rowBytes, FileHandle& file, uint32_t* imageSize, uint8_t*& staging,
-                          uint32_t& stagingSize) {
-    FileSink sink(file, imageSize);
-    return EncodeBandG4(coder, pixels, width, rows, rowBytes, sink, staging, stagingSize);
-}
-
-PluginStatus FinishPageG4(G4CoderState& coder, uint8_t*& staging, uint32_t& stagingSize) {
-    stagingSize = 0;
-    ReleaseBlock(staging);
-    staging = AllocateBlock(kEndBlockBytes);
-    if (staging == nullptr) return StatusNoMemory;
-    G4BitWriter writer(coder, staging, 0);
+uint32_t FinishPageG4(G4CoderState& coder, uint8_t (&out)[kG4PageEndBytes]) {
+    G4BitWriter writer(coder, out, 0);
     writer.PutBits(1, 12);  // end of facsimile block: two end-of-line codes
     writer.PutBits(1, 12);
-    stagingSize = writer.Flush(coder);
-    return StatusOk;
-}
-
-void ReleaseReferenceLine(G4CoderState& coder) {
-    ReleaseBlock(coder.referenceLine);
-    coder.referenceBytes = 0;
+    return writer.Flush(coder);
 }
 
 void ResetCoder(G4CoderState& coder) {
     coder.bits = 0;
     coder.freeBits = 8;
     coder.rowsCoded = 0;
-    ReleaseReferenceLine(coder);
 }

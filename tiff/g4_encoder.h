@@ -4,14 +4,13 @@
 // line codes or byte alignment, most significant bit first. The coder works
 // on the changing elements of the rows (tiff/g4_runs.h): each row's list is
 // found once and serves as the reference for the row below. The partly
-// filled last byte and the reference line carry over from band to band in
-// a G4CoderState; the code bytes go out band by band.
+// filled last byte carries over from band to band in a G4CoderState, the
+// reference line in memory the caller owns; the code bytes go to a sink.
 #pragma once
 
 #include <cstdint>
 
-#include "output/file_handle.h"
-#include "output/status.h"
+#include "base/status.h"
 #include "tiff/g4_bit_writer.h"
 #include "tiff/g4_coder_state.h"
 
@@ -37,7 +36,7 @@ struct G4ChangeLists {
 // after which the row's changes become the reference for the next row.
 void EncodeRowG4(G4BitWriter& writer, G4ChangeLists& lists, const uint8_t* sourceRow, uint32_t width);
 
-// Takes the complete code bytes of a band as they are produced.
+// Takes the complete code bytes of a page as they are produced.
 class G4CodeSink {
 public:
     virtual PluginStatus Append(const uint8_t* bytes, uint32_t count) = 0;
@@ -46,30 +45,46 @@ protected:
     ~G4CodeSink() = default;
 };
 
+// Bytes of the reference line of rows `width` pixels wide: one row in coder
+// sense (1 = black).
+inline uint32_t G4LineBytes(uint32_t width) { return static_cast<uint32_t>((uint64_t{width} + 7) / 8); }
+
+// Bytes of the workspace a band of `rows` rows, `rowBytes` apart, is coded
+// in: the change lists of two rows and the code area.
+uint64_t G4WorkspaceBytes(uint32_t width, uint32_t rows, uint32_t rowBytes);
+
+// The memory the coder works in, owned by the caller.
+struct G4Memory {
+    // The row above the band, G4LineBytes(width) bytes: all 0 (white) before
+    // a page's first band; the coder leaves the band's last row in it.
+    uint8_t* referenceLine;
+    uint32_t referenceBytes;
+    // G4WorkspaceBytes(width, rows, rowBytes) bytes; what it held does not
+    // matter.
+    uint8_t* workspace;
+    uint64_t workspaceBytes;
+};
+
+// StatusOk for a band the coder can take; StatusUnsupportedImage for a band
+// layout that cannot be: width 0 or above kMaxG4Width, rowBytes below
+// (width + 7) / 8, no pixels, rows beyond the address space.
+PluginStatus CheckG4Band(const uint8_t* pixels, uint32_t width, uint32_t rows, uint32_t rowBytes);
+
 // Codes the `rows` source rows (host sense, 1 = white) at `pixels`, rows
-// `rowBytes` apart, and hands their code bytes to `sink`. Allocates the
-// reference line (all white) when there is none and the staging buffer,
-// which it leaves allocated for the caller to release, with stagingSize 0.
-// Returns StatusOk, StatusUnsupportedImage for a band layout that cannot be
-// (width 0 or above kMaxG4Width, rowBytes below (width + 7) / 8, no pixels,
-// rows beyond the address space), StatusNoMemory, or the sink's status.
+// `rowBytes` apart, against `memory.referenceLine`, and hands their code
+// bytes to `sink` in batches. Returns StatusOk, CheckG4Band's status,
+// StatusNoMemory when `memory` is smaller than the band needs, or the
+// sink's status.
 PluginStatus EncodeBandG4(G4CoderState& coder, const uint8_t* pixels, uint32_t width, uint32_t rows,
-                          uint32_t rowBytes, G4CodeSink& sink, uint8_t*& staging, uint32_t& stagingSize);
+                          uint32_t rowBytes, const G4Memory& memory, G4CodeSink& sink);
 
-// The same, appending the code bytes to `file` and adding them to
-// *imageSize; a strip that would reach 4,294,967,295 bytes is refused with
-// StatusWriteFailed before anything is written.
-PluginStatus EncodeBandG4(G4CoderState& coder, const uint8_t* pixels, uint32_t width, uint32_t rows,
-                          uint32_t rowBytes, FileHandle& file, uint32_t* imageSize, uint8_t*& staging,
-                          uint32_t& stagingSize);
+// Most bytes the end of a page takes.
+inline constexpr uint32_t kG4PageEndBytes = 4;
 
-// Puts the end-of-facsimile-block code and the last partial byte of the
-// page into a new 64-byte staging buffer; stagingSize becomes 3 or 4.
-// Returns StatusNoMemory when the block cannot be had, else StatusOk.
-PluginStatus FinishPageG4(G4CoderState& coder, uint8_t*& staging, uint32_t& stagingSize);
+// Puts the end-of-facsimile-block code after the page's last partial byte
+// into `out` and returns the bytes put there (3 or 4); `coder` is left
+// empty.
+uint32_t FinishPageG4(G4CoderState& coder, uint8_t (&out)[kG4PageEndBytes]);
 
-// Releases the reference line, leaving none.
-void ReleaseReferenceLine(G4CoderState& coder);
-
-// The state at the start of a page: no pending bits, no reference line.
+// The state at the start of a page: no pending bits, no rows coded.
 void ResetCoder(G4CoderState& coder);

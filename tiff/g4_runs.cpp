@@ -1,6 +1,24 @@
 #include "tiff/g4_runs.h"
 
+#include <cstring>
+
 namespace {
+
+// The 64 bits from byte `index` on, first byte in the high-order bits; bytes
+// at or past `lineBytes` read as 0.
+inline uint64_t LoadBits(const uint8_t* line, uint64_t index, uint64_t lineBytes) {
+    uint64_t word = 0;
+    if (index + 8 <= lineBytes) {
+        std::memcpy(&word, line + index, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        word = __builtin_bswap64(word);
+#endif
+        return word;
+    }
+    for (uint64_t i = 0; i < 8 && index + i < lineBytes; ++i)
+        word |= static_cast<uint64_t>(line[index + i]) << (56 - 8 * i);
+    return word;
+}
 
 // The 64 bits at byte `index` as they lie in memory, for equality tests only.
 inline uint64_t RawWord(const uint8_t* line, uint64_t index) {
@@ -40,14 +58,14 @@ uint32_t FindChanges(const uint8_t* line, uint32_t width, bool blackIsOne, uint3
                 continue;
             }
         }
-        const uint64_t word = g4_detail::LoadBits(line, index * 8, lineBytes);
+        const uint64_t word = LoadBits(line, index * 8, lineBytes);
         count = AppendChanges(word ^ ((word >> 1) | (previous << 63)), index * 64, changes, count);
         previous = word & 1;
         ++index;
     }
     const unsigned tail = width % 64;  // pixels in a last, partial word
     if (tail != 0) {
-        const uint64_t word = g4_detail::LoadBits(line, index * 8, lineBytes);
+        const uint64_t word = LoadBits(line, index * 8, lineBytes);
         const uint64_t diff = (word ^ ((word >> 1) | (previous << 63))) & (~0ull << (64 - tail));
         count = AppendChanges(diff, index * 64, changes, count);
     }

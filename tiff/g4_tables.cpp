@@ -1,6 +1,5 @@
 #include "tiff/g4_tables.h"
 
-#include <array>
 #include <cstddef>
 
 namespace {
@@ -12,18 +11,6 @@ constexpr CodeEntry Code(const char (&bits)[N], int run) {
     uint16_t value = 0;
     for (std::size_t i = 0; i + 1 < N; ++i) value = static_cast<uint16_t>((value << 1) | (bits[i] == '1'));
     return CodeEntry{static_cast<uint16_t>(N - 1), value, static_cast<int16_t>(run)};
-}
-
-constexpr uint8_t LeadingBits(unsigned value, bool ones) {
-    uint8_t count = 0;
-    for (unsigned mask = 0x80; mask != 0 && ((value & mask) != 0) == ones; mask >>= 1) ++count;
-    return count;
-}
-
-constexpr std::array<uint8_t, 256> LeadingBitsTable(bool ones) {
-    std::array<uint8_t, 256> table{};
-    for (unsigned v = 0; v < 256; ++v) table[v] = LeadingBits(v, ones);
-    return table;
 }
 
 }  // namespace
@@ -105,8 +92,3 @@ const CodeEntry verticalCodes[7] = {
     Code("000010", 0),   // VL2
     Code("0000010", 0),  // VL3
 };
-
-const std::array<uint8_t, 256> zeroRunTable = LeadingBitsTable(false);
-const std::array<uint8_t, 256> oneRunTable = LeadingBitsTable(true);
-
-const uint16_t maskTable[9] = {0x00, 0x01, 0x03, 0x07, 0x0F, 0x1F, 0x3F, 0x7F, 0xFF};

@@ -1,8 +1,7 @@
 // Code tables of the Group 4 coder: the run-length code words of ITU-T T.4
-// (shared by T.6) and the T.6 mode codes, plus the small bit tables.
+// (shared by T.6) and the T.6 mode codes.
 #pragma once
 
-#include <array>
 #include <cstdint>
 
 struct CodeEntry {
@@ -20,16 +19,8 @@ inline constexpr int kLargestMakeUpRow = 103;  // make-up 2560
 extern const CodeEntry whiteRunTable[kRunTableRows];
 extern const CodeEntry blackRunTable[kRunTableRows];
 
-// T.6 mode codes. The vertical table is indexed by d + 3 with d = b1 - a1:
+// T.6 mode codes. The vertical table is indexed by b1 - a1 + 3:
 // VR3, VR2, VR1, V0, VL1, VL2, VL3.
 extern const CodeEntry passCode;
 extern const CodeEntry horizontalCode;
 extern const CodeEntry verticalCodes[7];
-
-// Leading 0 (respectively 1) bits of a byte, counted from its most
-// significant bit: 8 for 0x00 (0xFF).
-extern const std::array<uint8_t, 256> zeroRunTable;
-extern const std::array<uint8_t, 256> oneRunTable;
-
-// Entry n is 2^n - 1.
-extern const uint16_t maskTable[9];

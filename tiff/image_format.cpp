@@ -1,5 +1,9 @@
 #include "tiff/image_format.h"
 
+#include "tiff/color_map.h"
+#include "tiff/directory_entry.h"
+#include "tiff/file_header.h"
+
 namespace {
 
 struct Classification {
@@ -20,17 +24,33 @@ constexpr Classification kClassifications[] = {
 // grey the resolutions, palette the resolutions and the ColorMap.
 constexpr uint32_t kResolutionBytes = 16;
 constexpr uint32_t kRgbBitsBytes = 6;
+constexpr uint32_t kRgbEntries = 17;
+constexpr uint32_t kGrayEntries = 14;
+constexpr uint32_t kPaletteEntries = 15;
+
+// What the page-size test adds to the entries and the strip: the header,
+// the entry count, the next-directory offset and the value areas, except
+// that a palette layout counts its colour map at one byte per value and 4
+// bytes for its resolutions, less than they take. The free-space statuses
+// depend on these sums, so they stay as they are.
+constexpr uint32_t kDirectoryFrame = kHeaderBytes + kEntryCountBytes + kNextDirectoryBytes;
+constexpr uint32_t kRgbPageSizeTestExtra = kDirectoryFrame + kRgbBitsBytes + kResolutionBytes;
+constexpr uint32_t kGrayPageSizeTestExtra = kDirectoryFrame + kResolutionBytes;
+constexpr uint32_t PalettePageSizeTestExtra(uint32_t planeValues) { return kDirectoryFrame + 3 * planeValues + 4; }
 
 constexpr FormatLayout kLayouts[] = {
-    {FormatRgb48, LayoutFamily::Rgb, 17, kRgbBitsBytes + kResolutionBytes, 36, 16, 3, 0},
-    {FormatRgb24, LayoutFamily::Rgb, 17, kRgbBitsBytes + kResolutionBytes, 36, 8, 3, 0},
-    {FormatGray16, LayoutFamily::Gray, 14, kResolutionBytes, 30, 16, 1, 0},
-    {FormatGray8, LayoutFamily::Gray, 14, kResolutionBytes, 30, 8, 1, 0},
-    {FormatGray4, LayoutFamily::Gray, 14, kResolutionBytes, 30, 4, 1, 0},
-    {FormatBilevel, LayoutFamily::Gray, 14, kResolutionBytes, 30, 1, 1, 0},
-    {FormatPalette8, LayoutFamily::Palette, 15, kResolutionBytes + 3 * 256 * 2, 786, 8, 1, 256},
-    {FormatPalette4, LayoutFamily::Palette, 15, kResolutionBytes + 3 * 16 * 2, 66, 4, 1, 16},
+    {FormatRgb48, LayoutFamily::Rgb, kRgbEntries, kRgbBitsBytes + kResolutionBytes, kRgbPageSizeTestExtra, 16, 3, 0},
+    {FormatRgb24, LayoutFamily::Rgb, kRgbEntries, kRgbBitsBytes + kResolutionBytes, kRgbPageSizeTestExtra, 8, 3, 0},
+    {FormatGray16, LayoutFamily::Gray, kGrayEntries, kResolutionBytes, kGrayPageSizeTestExtra, 16, 1, 0},
+    {FormatGray8, LayoutFamily::Gray, kGrayEntries, kResolutionBytes, kGrayPageSizeTestExtra, 8, 1, 0},
+    {FormatGray4, LayoutFamily::Gray, kGrayEntries, kResolutionBytes, kGrayPageSizeTestExtra, 4, 1, 0},
+    {FormatBilevel, LayoutFamily::Gray, kGrayEntries, kResolutionBytes, kGrayPageSizeTestExtra, 1, 1, 0},
+    {FormatPalette8, LayoutFamily::Palette, kPaletteEntries, kResolutionBytes + ColorMapBytes(256),
+     PalettePageSizeTestExtra(256), 8, 1, 256},
+    {FormatPalette4, LayoutFamily::Palette, kPaletteEntries, kResolutionBytes + ColorMapBytes(16),
+     PalettePageSizeTestExtra(16), 4, 1, 16},
 };
+
 
 }  // namespace
 
@@ -49,9 +69,15 @@ const FormatLayout* FindLayout(int32_t format) {
     return nullptr;
 }
 
-uint32_t StagingBytes(const FormatLayout& layout) { return 12 * layout.entryCount + 4 + layout.valueBytes; }
+uint32_t StagingBytes(const FormatLayout& layout) {
+    return kEntryBytes * layout.entryCount + kNextDirectoryBytes + layout.valueBytes;
+}
 
-uint32_t BlockBytes(const FormatLayout& layout) { return StagingBytes(layout) + 2; }
+uint32_t BlockBytes(const FormatLayout& layout) { return kEntryCountBytes + StagingBytes(layout); }
+
+uint64_t PageSizeTestBytes(const FormatLayout& layout, uint64_t stripBytes) {
+    return kEntryBytes * uint64_t{layout.entryCount} + stripBytes + layout.pageSizeTestExtra;
+}
 
 uint64_t StripRowBytes(int32_t format, uint32_t width) {
     const FormatLayout* layout = FindLayout(format);

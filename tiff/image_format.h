@@ -33,9 +33,9 @@ enum class LayoutFamily { Rgb, Gray, Palette };
 struct FormatLayout {
     int32_t format;
     LayoutFamily family;
-    uint32_t entryCount;     // N
-    uint32_t valueBytes;     // V: the out-of-line value areas
-    uint32_t pageConstant;   // K of the page-size test
+    uint32_t entryCount;
+    uint32_t valueBytes;          // the out-of-line value areas
+    uint32_t pageSizeTestExtra;   // what the page-size test adds to the entries and the strip
     uint16_t bitsPerSample;
     uint16_t samplesPerPixel;
     uint32_t colorMapValues;  // values per ColorMap plane; 0 without a map
@@ -45,11 +45,16 @@ struct FormatLayout {
 // FormatNone, unknown codes).
 const FormatLayout* FindLayout(int32_t format);
 
-// S: the directory block without its leading entry count.
+// The directory block without its leading entry count (what a staging
+// block holds).
 uint32_t StagingBytes(const FormatLayout& layout);
-// B: the directory block as it lies in the file (count, entries, next
-// offset, value areas).
+// The directory block as it lies in the file (count, entries, next offset,
+// value areas).
 uint32_t BlockBytes(const FormatLayout& layout);
+
+// The bytes the free-space and size tests ask for a page of the layout:
+// its entries, its strip and the layout's pageSizeTestExtra.
+uint64_t PageSizeTestBytes(const FormatLayout& layout, uint64_t stripBytes);
 
 // Bytes of one uncompressed strip row of `width` pixels; 0 for a format
 // without a layout.

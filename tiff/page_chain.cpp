@@ -1,13 +1,10 @@
 #include "tiff/page_chain.h"
 
-#include "platform/win32.h"
 #include "tiff/byte_order.h"
 #include "tiff/directory_entry.h"
+#include "tiff/file_header.h"
 
 namespace {
-
-constexpr uint32_t kHeaderBytes = 8;
-constexpr uint16_t kClassicMagic = 42;
 
 // The value of a one-value SHORT or LONG entry; false for anything else.
 bool SingleValue(const uint8_t* entry, int32_t byteOrder, uint32_t* value) {
@@ -20,12 +17,13 @@ bool SingleValue(const uint8_t* entry, int32_t byteOrder, uint32_t* value) {
 }
 
 // Where the strip of a one-strip directory ends; 0 when it has no single strip.
-PluginStatus StripEnd(FileHandle& file, uint64_t directory, uint16_t entries, int32_t byteOrder, uint64_t* end) {
+PluginStatus StripEnd(ChainReader& file, uint64_t directory, uint16_t entries, int32_t byteOrder, uint64_t* end) {
     uint32_t offset = 0, bytes = 0;
     bool haveOffset = false, haveBytes = false;
     for (uint16_t i = 0; i < entries; ++i) {
-        uint8_t entry[12];
-        if (PluginStatus status = file.ReadAt(directory + 2 + 12ull * i, 12, entry); status != StatusOk)
+        uint8_t entry[kEntryBytes];
+        const uint64_t position = directory + kEntryCountBytes + uint64_t{kEntryBytes} * i;
+        if (PluginStatus status = file.ReadAt(position, kEntryBytes, entry); status != StatusOk)
             return status;
         uint16_t tag = GetShort(entry, byteOrder);
         if (tag == TagStripOffsets) haveOffset = SingleValue(entry, byteOrder, &offset);
@@ -37,13 +35,13 @@ PluginStatus StripEnd(FileHandle& file, uint64_t directory, uint16_t entries, in
 
 bool HeaderMatches(const uint8_t* header, int32_t byteOrder) {
     uint8_t mark = byteOrder == ByteOrderIntel ? 'I' : 'M';
-    return header[0] == mark && header[1] == mark && GetShort(header + 2, byteOrder) == kClassicMagic;
+    return header[0] == mark && header[1] == mark && GetShort(header + 2, byteOrder) == kTiffMagic;
 }
 
 }  // namespace
 
-PluginStatus FindChainEnd(FileHandle& file, int32_t byteOrder, ChainEnd* end) {
-    uint64_t size = file.Size64();
+PluginStatus FindChainEnd(ChainReader& file, int32_t byteOrder, ChainEnd* end) {
+    uint64_t size = file.Size();
     if (size == UINT64_MAX) return StatusReadFailed;
     if (size < kHeaderBytes) return StatusNotAppendable;
     uint8_t header[kHeaderBytes];
@@ -55,13 +53,15 @@ PluginStatus FindChainEnd(FileHandle& file, int32_t byteOrder, ChainEnd* end) {
     uint64_t previous = 0;
     // Directories must move strictly forward, so the walk always ends.
     while (true) {
-        if (directory <= previous || directory % 2 != 0 || directory + 2 > size) return StatusNotAppendable;
-        uint8_t field[4];
-        if (PluginStatus status = file.ReadAt(directory, 2, field); status != StatusOk) return status;
+        if (directory <= previous || directory % 2 != 0 || directory + kEntryCountBytes > size)
+            return StatusNotAppendable;
+        uint8_t field[kNextDirectoryBytes];
+        if (PluginStatus status = file.ReadAt(directory, kEntryCountBytes, field); status != StatusOk) return status;
         uint16_t entries = GetShort(field, byteOrder);
-        uint64_t nextField = directory + 2 + 12ull * entries;
-        if (nextField + 4 > size) return StatusNotAppendable;
-        if (PluginStatus status = file.ReadAt(nextField, 4, field); status != StatusOk) return status;
+        uint64_t nextDirectoryField = directory + kEntryCountBytes + uint64_t{kEntryBytes} * entries;
+        if (nextDirectoryField + kNextDirectoryBytes > size) return StatusNotAppendable;
+        if (PluginStatus status = file.ReadAt(nextDirectoryField, kNextDirectoryBytes, field); status != StatusOk)
+            return status;
         ++result.pages;
         uint32_t next = GetLong(field, byteOrder);
         if (next == 0) {
@@ -69,7 +69,7 @@ PluginStatus FindChainEnd(FileHandle& file, int32_t byteOrder, ChainEnd* end) {
             if (PluginStatus status = StripEnd(file, directory, entries, byteOrder, &stripEnd); status != StatusOk)
                 return status;
             if (stripEnd > size) return StatusNotAppendable;
-            result.nextField = static_cast<uint32_t>(nextField);
+            result.nextDirectoryField = static_cast<uint32_t>(nextDirectoryField);
             *end = result;
             return StatusOk;
         }

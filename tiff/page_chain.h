@@ -5,20 +5,32 @@
 
 #include <cstdint>
 
-#include "output/file_handle.h"
-#include "output/status.h"
+#include "base/status.h"
+
+// The file the chain is read from, as the caller opened it.
+class ChainReader {
+public:
+    // Bytes in the file; UINT64_MAX when that cannot be told.
+    virtual uint64_t Size() = 0;
+    // Reads `count` bytes at `position`: StatusOk only when all came.
+    virtual PluginStatus ReadAt(uint64_t position, uint32_t count, uint8_t* bytes) = 0;
+
+protected:
+    ~ChainReader() = default;
+};
 
 struct ChainEnd {
-    uint32_t pages;      // directories in the chain
-    uint32_t nextField;  // file offset of the last directory's next-directory field
+    uint32_t pages;               // directories in the chain
+    uint32_t nextDirectoryField;  // file offset of the last directory's next-directory field
     uint64_t fileSize;
     uint64_t appendOffset;  // where a new page's directory goes: the end of the file, on a word boundary
 };
 
-// Walks the chain of the file open in `file`. StatusNotAppendable when the
+// Walks the chain of the file `file` reads. StatusNotAppendable when the
 // file is not a classic TIFF in `byteOrder`, when the chain leaves the file
 // or does not move forward, or when the last page's strip does not lie
-// within the file; StatusReadFailed/StatusSeekFailed when the file cannot be
-// read. Bytes behind the last page (an append cut short before it was
-// linked, by a crash or a power cut) belong to no page and are left alone.
-PluginStatus FindChainEnd(FileHandle& file, int32_t byteOrder, ChainEnd* end);
+// within the file; StatusReadFailed when the size cannot be told, else the
+// reader's status when the file cannot be read. Bytes behind the last page
+// (an append cut short before it was linked, by a crash or a power cut)
+// belong to no page and are left alone.
+PluginStatus FindChainEnd(ChainReader& file, int32_t byteOrder, ChainEnd* end);

@@ -7,6 +7,9 @@
 
 namespace {
 
+// The first band of a palette-4 page carries these bytes before its pixels.
+constexpr uint32_t kPalette4LeadingBytes = 32;
+
 uint64_t PaddedStride(uint32_t width, uint32_t bitsPerPixel) {
     return (uint64_t{width} * bitsPerPixel + 31) / 32 * 4;
 }
@@ -32,7 +35,7 @@ uint64_t ConvertedBandBytes(int32_t format, uint32_t width, uint32_t rows) {
 }
 
 uint32_t FirstRowOffset(int32_t format, uint32_t bandCount) {
-    return format == FormatPalette4 && bandCount == 0 ? 32 : 0;
+    return format == FormatPalette4 && bandCount == 0 ? kPalette4LeadingBytes : 0;
 }
 
 void ConvertSamples16Row(const uint8_t* source, uint32_t samples, int32_t byteOrder, uint8_t* strip) {

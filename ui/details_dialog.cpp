@@ -4,8 +4,9 @@
 #include <cstring>
 #include <new>
 
-#include "output/status.h"
+#include "base/status.h"
 #include "resources/resource_ids.h"
+#include "tiff/byte_order.h"
 #include "ui/decimal_text.h"
 #include "ui/resource_strings.h"
 
@@ -15,8 +16,6 @@
 
 namespace {
 
-constexpr int32_t kByteOrderIntel = 18761;
-constexpr int32_t kByteOrderMotorola = 19789;
 // Entries are strings 2001 onwards and the host's texts begin at 2501, so a
 // list holds at most 500 entries whatever the count string claims.
 constexpr int32_t kMaxChoices = IDS_MESSAGE_CAPTION - IDS_COMPRESSION_FIRST;
@@ -42,7 +41,7 @@ void ShowByteOrder(HWND window, bool intel) {
 DetailsDialog::~DetailsDialog() { delete[] choices_; }
 
 uint16_t DetailsDialog::Run() {
-    // A value that cannot be read keeps the defaults 18761 and 1.
+    // A value that cannot be read keeps the defaults (Intel, uncompressed).
     state_->ReadInt(value_names::kFileType, &byteOrder_);
     state_->ReadInt(value_names::kCompression, &compression_);
 
@@ -55,7 +54,7 @@ uint16_t DetailsDialog::Run() {
 }
 
 void DetailsDialog::InitControls() {
-    ShowByteOrder(window_, byteOrder_ == kByteOrderIntel);
+    ShowByteOrder(window_, byteOrder_ == ByteOrderIntel);
     // Without the choices the list stays empty and the template's position stands.
     if (!LoadChoices()) return;
     FillList();
@@ -112,7 +111,7 @@ void DetailsDialog::PlaceWindow() {
 
 bool DetailsDialog::ApplyControls() {
     const bool intel = IsDlgButtonChecked(window_, IDC_BYTE_ORDER_INTEL) == BST_CHECKED;
-    byteOrder_ = intel ? kByteOrderIntel : kByteOrderMotorola;
+    byteOrder_ = intel ? ByteOrderIntel : ByteOrderMotorola;
     const LRESULT index = SendDlgItemMessageA(window_, IDC_COMPRESSION_LIST, CB_GETCURSEL, 0, 0);
     // No selection (or one the list was not built from) leaves the compression.
     if (index >= 0 && index < choiceCount_) compression_ = choices_[index].value;

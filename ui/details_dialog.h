@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "tiff/byte_order.h"
 #include "ui/dialog_base.h"
 
 struct CompressionEntry {
@@ -32,7 +33,7 @@ private:
     // Takes the user's choices from the controls.
     bool ApplyControls();
 
-    int32_t byteOrder_ = 18761;
+    int32_t byteOrder_ = ByteOrderIntel;
     int32_t compression_ = 1;
     CompressionEntry* choices_ = nullptr;
     int32_t choiceCount_ = 0;

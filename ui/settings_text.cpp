@@ -3,11 +3,11 @@
 #include <cstring>
 
 #include "resources/resource_ids.h"
+#include "tiff/byte_order.h"
 #include "ui/resource_strings.h"
 
 namespace {
 
-constexpr int32_t kByteOrderIntel = 18761;
 constexpr int32_t kCompressionNone = 1;
 
 // Length of the longest prefix of `text` of at most `room` bytes that ends on
@@ -26,7 +26,7 @@ size_t FittingPrefix(const char* text, size_t room) {
 }  // namespace
 
 void ComposeSettingsText(char (&text)[260], int32_t byteOrder, int32_t compression) {
-    LoadResourceString(byteOrder == kByteOrderIntel ? IDS_SETTINGS_INTEL : IDS_SETTINGS_MOTOROLA,
+    LoadResourceString(byteOrder == ByteOrderIntel ? IDS_SETTINGS_INTEL : IDS_SETTINGS_MOTOROLA,
                        text, sizeof text);
     char second[128];
     LoadResourceString(compression == kCompressionNone ? IDS_SETTINGS_UNCOMPRESSED

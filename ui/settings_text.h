@@ -3,6 +3,6 @@
 
 #include <cstdint>
 
-// text := string 2505 (byte order 18761) or 2506 (any other), directly
+// text := string 2505 (byte order ByteOrderIntel) or 2506 (any other), directly
 // followed by string 2507 (compression 1) or 2508 (any other); cut to fit.
 void ComposeSettingsText(char (&text)[260], int32_t byteOrder, int32_t compression);

@@ -28,10 +28,10 @@
 #include <string>
 #include <vector>
 
+#include "base/status.h"
 #include "entry/entry_point.h"
 #include "entry/host_records.h"
 #include "memory_tiff.h"
-#include "output/status.h"
 #include "platform/testing.h"
 #include "platform/win32.h"
 #include "tiff/byte_order.h"

@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "entry/g4_page_coder.h"
 #include "memory_tiff.h"
-#include "output/global_block.h"
 #include "tiff/g4_encoder.h"
 
 namespace {
@@ -102,22 +102,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
         for (size_t i = 0; i < page.rows.size() && !bits.empty(); ++i) page.rows[i] = bits[i % bits.size()];
     }
 
-    G4CoderState coder;
+    G4PageCoder coder;
     VectorSink sink;
-    uint8_t* staging = nullptr;
-    uint32_t stagingSize = 0;
     const uint32_t step = bandRows == 0 ? page.height : bandRows;
     for (uint32_t y = 0; y < page.height; y += step) {
         const uint32_t rows = std::min(step, page.height - y);
-        if (EncodeBandG4(coder, &page.rows[size_t{y} * page.rowBytes], page.width, rows, page.rowBytes, sink, staging,
-                         stagingSize) != StatusOk)
+        if (coder.CodeBand(&page.rows[size_t{y} * page.rowBytes], page.width, rows, page.rowBytes, sink) != StatusOk)
             Fail("band refused", page);
-        ReleaseBlock(staging);
     }
-    if (FinishPageG4(coder, staging, stagingSize) != StatusOk) Fail("page end refused", page);
-    sink.code.insert(sink.code.end(), staging, staging + stagingSize);
-    ReleaseBlock(staging);
-    ResetCoder(coder);
+    if (coder.FinishPage(sink) != StatusOk) Fail("page end refused", page);
 
     fuzz::Bytes decoded;
     if (!fuzz::DecodeG4Strip(sink.code, page.width, page.height, &decoded)) Fail("libtiff cannot decode the strip", page);

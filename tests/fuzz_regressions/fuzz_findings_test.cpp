@@ -8,7 +8,7 @@
 #include <iterator>
 #include <vector>
 
-#include "output/status.h"
+#include "base/status.h"
 #include "support/plugin_fixture.h"
 
 namespace {

@@ -1,5 +1,5 @@
-// The coder's own rules: the small cases whose bits are known, run finding,
-// the size bound of the code area, refused band layouts and failures.
+// The coder's own rules: the small cases whose bits are known, the size
+// bound of the code area, refused band layouts and failures.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "entry/g4_page_coder.h"
 #include "g4_test_support.h"
 #include "output/file_handle.h"
-#include "output/global_block.h"
 #include "platform/testing.h"
 #include "tiff/g4_encoder.h"
 #include "tiff/g4_runs.h"
@@ -67,34 +67,15 @@ TEST(G4Coder, KnownCodes) {
 
 TEST(G4Coder, EndOfPageTakesThreeOrFourBytes) {
     G4CoderState coder;
-    uint8_t* staging = nullptr;
-    uint32_t size = 0;
-    ASSERT_EQ(FinishPageG4(coder, staging, size), StatusOk);
-    EXPECT_EQ(std::vector<uint8_t>(staging, staging + size), (std::vector<uint8_t>{0x00, 0x10, 0x01}));
+    uint8_t end[kG4PageEndBytes];
+    uint32_t size = FinishPageG4(coder, end);
+    EXPECT_EQ(std::vector<uint8_t>(end, end + size), (std::vector<uint8_t>{0x00, 0x10, 0x01}));
     coder.bits = 0x80;  // one pending bit 1
     coder.freeBits = 7;
-    ASSERT_EQ(FinishPageG4(coder, staging, size), StatusOk);  // replaces the held block
-    EXPECT_EQ(std::vector<uint8_t>(staging, staging + size), (std::vector<uint8_t>{0x80, 0x08, 0x00, 0x80}));
+    size = FinishPageG4(coder, end);
+    EXPECT_EQ(std::vector<uint8_t>(end, end + size), (std::vector<uint8_t>{0x80, 0x08, 0x00, 0x80}));
     EXPECT_EQ(coder.freeBits, 8);
     EXPECT_EQ(coder.bits, 0u);
-    ReleaseBlock(staging);
-}
-
-// Against a bit-by-bit count, for every start and end of a line that has
-// runs across byte and word boundaries.
-TEST(G4Runs, FindZeroAndOneRunsMatchABitByBitCount) {
-    std::mt19937 random(5);
-    std::vector<uint8_t> line(40);
-    for (uint8_t& b : line) b = static_cast<uint8_t>(random() % 4 == 0 ? random() : (random() % 2 ? 0xFF : 0x00));
-    const auto bit = [&](uint32_t p) { return (line[p / 8] >> (7 - p % 8)) & 1; };
-    for (uint32_t end = 0; end <= 320; ++end)
-        for (uint32_t start = 0; start <= end; ++start) {
-            uint32_t zeros = 0, ones = 0;
-            while (start + zeros < end && bit(start + zeros) == 0) ++zeros;
-            while (start + ones < end && bit(start + ones) == 1) ++ones;
-            ASSERT_EQ(FindZeroRun(line.data(), start, end), zeros) << start << ".." << end;
-            ASSERT_EQ(FindOneRun(line.data(), start, end), ones) << start << ".." << end;
-        }
 }
 
 // The code area is sized from MaxRowCodeBytes: no row, however hostile,
@@ -145,17 +126,28 @@ TEST(G4Coder, RefusesBandLayoutsThatCannotBe) {
                                           {"no pixels", nullptr, 8, 1, 1},
                                           {"rows past the address space", nearTop, 8, 1000, 1},
                                           {"width beyond the limit", pixels.data(), kMaxG4Width + 1, 1, 0xFFFFFFFF}}) {
+        G4PageCoder coder;
+        std::vector<uint8_t> code;
+        VectorSink sink(code);
+        EXPECT_EQ(coder.CodeBand(c.pixels, c.width, c.rows, c.rowBytes, sink), StatusUnsupportedImage) << c.what;
+        EXPECT_TRUE(code.empty()) << c.what;
+        EXPECT_EQ(coder.referenceBytes(), 0u) << c.what;  // no memory taken
+    }
+}
+
+// Memory short of what the band needs is refused before a row is coded.
+TEST(G4Coder, RefusesMemoryShortOfTheBand) {
+    const HostPage page = MakePage(100, 3, [](uint32_t x, uint32_t) { return x % 7 == 0; });
+    const uint64_t workspaceBytes = G4WorkspaceBytes(100, 3, page.rowBytes);
+    std::vector<uint8_t> line(G4LineBytes(100)), workspace(workspaceBytes);
+    for (const G4Memory& memory : {G4Memory{line.data(), G4LineBytes(100) - 1, workspace.data(), workspaceBytes},
+                                   G4Memory{line.data(), G4LineBytes(100), workspace.data(), workspaceBytes - 1}}) {
         G4CoderState coder;
         std::vector<uint8_t> code;
         VectorSink sink(code);
-        uint8_t* staging = nullptr;
-        uint32_t size = 7;
-        EXPECT_EQ(EncodeBandG4(coder, c.pixels, c.width, c.rows, c.rowBytes, sink, staging, size),
-                  StatusUnsupportedImage) << c.what;
-        EXPECT_TRUE(code.empty()) << c.what;
-        EXPECT_EQ(staging, nullptr) << c.what;
-        EXPECT_EQ(coder.referenceLine, nullptr) << c.what;
-        EXPECT_EQ(size, 0u) << c.what;
+        EXPECT_EQ(EncodeBandG4(coder, page.rows.data(), 100, 3, page.rowBytes, memory, sink), StatusNoMemory);
+        EXPECT_TRUE(code.empty());
+        EXPECT_EQ(coder.rowsCoded, 0u);
     }
 }
 
@@ -165,18 +157,13 @@ TEST(G4Coder, RowLengthChangingBetweenBandsKeepsTheReference) {
     const HostPage narrow = MakePage(20, 4, [](uint32_t x, uint32_t y) { return (x + y) % 5 == 0; }, 0, 0x77);
     const HostPage wide = MakePage(20, 4, [](uint32_t x, uint32_t y) { return (x * y) % 3 == 0; }, 9, 0x77);
     HostPage whole = MakePage(20, 8, [](uint32_t x, uint32_t y) { return y < 4 ? (x + y) % 5 == 0 : (x * (y - 4)) % 3 == 0; });
-    G4CoderState coder;
+    G4PageCoder coder;
     std::vector<uint8_t> strip;
     VectorSink sink(strip);
-    uint8_t* staging = nullptr;
-    uint32_t size = 0;
-    ASSERT_EQ(EncodeBandG4(coder, narrow.rows.data(), 20, 4, narrow.rowBytes, sink, staging, size), StatusOk);
-    ASSERT_EQ(EncodeBandG4(coder, wide.rows.data(), 20, 4, wide.rowBytes, sink, staging, size), StatusOk);
-    EXPECT_EQ(coder.referenceBytes, wide.rowBytes);
-    ASSERT_EQ(FinishPageG4(coder, staging, size), StatusOk);
-    strip.insert(strip.end(), staging, staging + size);
-    ReleaseBlock(staging);
-    ResetCoder(coder);
+    ASSERT_EQ(coder.CodeBand(narrow.rows.data(), 20, 4, narrow.rowBytes, sink), StatusOk);
+    ASSERT_EQ(coder.CodeBand(wide.rows.data(), 20, 4, wide.rowBytes, sink), StatusOk);
+    EXPECT_EQ(coder.referenceBytes(), G4LineBytes(20));
+    ASSERT_EQ(coder.FinishPage(sink), StatusOk);
     EXPECT_EQ(strip, OurStrip(whole));
 }
 
@@ -185,27 +172,27 @@ protected:
     void TearDown() override { platform::testing::Reset(); }
 };
 
-TEST_F(G4CoderFaults, NoMemoryForTheReferenceLineTheBandOrTheEnd) {
+// The reference line and each band's workspace are global memory; the end
+// of the page needs none.
+TEST_F(G4CoderFaults, NoMemoryForTheReferenceLineOrTheBand) {
     const HostPage page = MakePage(100, 3, [](uint32_t x, uint32_t) { return x % 7 == 0; });
-    G4CoderState coder;
+    G4PageCoder coder;
     std::vector<uint8_t> code;
     VectorSink sink(code);
-    uint8_t* staging = nullptr;
-    uint32_t size = 0;
     FailCalls(Service::Alloc, 100);
-    EXPECT_EQ(EncodeBandG4(coder, page.rows.data(), 100, 3, page.rowBytes, sink, staging, size), StatusNoMemory);
-    EXPECT_EQ(coder.referenceLine, nullptr);
+    EXPECT_EQ(coder.CodeBand(page.rows.data(), 100, 3, page.rowBytes, sink), StatusNoMemory);
+    EXPECT_EQ(coder.referenceBytes(), 0u);
     platform::testing::Reset();
-    ASSERT_EQ(EncodeBandG4(coder, page.rows.data(), 100, 3, page.rowBytes, sink, staging, size), StatusOk);
-    ReleaseBlock(staging);
+    ASSERT_EQ(coder.CodeBand(page.rows.data(), 100, 3, page.rowBytes, sink), StatusOk);
     FailCalls(Service::Alloc, 100);
-    EXPECT_EQ(EncodeBandG4(coder, page.rows.data(), 100, 3, page.rowBytes, sink, staging, size), StatusNoMemory);
-    EXPECT_EQ(staging, nullptr);
-    EXPECT_EQ(FinishPageG4(coder, staging, size), StatusNoMemory);
-    EXPECT_EQ(size, 0u);
+    EXPECT_EQ(coder.CodeBand(page.rows.data(), 100, 3, page.rowBytes, sink), StatusNoMemory);
+    EXPECT_EQ(coder.rowsCoded(), 3u);
+    const size_t coded = code.size();
+    EXPECT_EQ(coder.FinishPage(sink), StatusOk);
+    EXPECT_GT(code.size(), coded);
     platform::testing::Reset();
-    ResetCoder(coder);
-    EXPECT_EQ(coder.referenceLine, nullptr);
+    coder.Reset();
+    EXPECT_EQ(coder.referenceBytes(), 0u);
 }
 
 // Through a file: the image size counts exactly the bytes in the file; a
@@ -213,36 +200,30 @@ TEST_F(G4CoderFaults, NoMemoryForTheReferenceLineTheBandOrTheEnd) {
 TEST_F(G4CoderFaults, WritesToTheFileAndCountsTheImageSize) {
     const std::string path = testing::TempDir() + "g4_file_" + std::to_string(getpid()) + ".bin";
     const HostPage page = MakePage(2480, 60, [](uint32_t x, uint32_t y) { return (x / 9 + y / 4) % 3 == 0; });
-    G4CoderState coder;
-    uint8_t* staging = nullptr;
-    uint32_t size = 0, imageSize = 0;
+    G4PageCoder coder;
+    uint32_t imageSize = 0;
     FileHandle file;
+    G4FileSink sink(file, &imageSize);
     ASSERT_EQ(file.CreateForWrite(path.c_str()), StatusOk);
-    for (uint32_t y = 0; y < 60; y += 20) {
-        ASSERT_EQ(EncodeBandG4(coder, &page.rows[y * page.rowBytes], 2480, 20, page.rowBytes, file, &imageSize, staging, size), StatusOk);
-        ReleaseBlock(staging);
-    }
+    for (uint32_t y = 0; y < 60; y += 20)
+        ASSERT_EQ(coder.CodeBand(&page.rows[y * page.rowBytes], 2480, 20, page.rowBytes, sink), StatusOk);
     ASSERT_EQ(file.Close(), StatusOk);
     FILE* written = std::fopen(path.c_str(), "rb");
     std::vector<uint8_t> contents(page.rows.size() * 4);
     contents.resize(std::fread(contents.data(), 1, contents.size(), written));
     std::fclose(written);
     EXPECT_EQ(imageSize, contents.size());
-    ASSERT_EQ(FinishPageG4(coder, staging, size), StatusOk);
-    contents.insert(contents.end(), staging, staging + size);
-    ReleaseBlock(staging);
+    VectorSink end(contents);
+    ASSERT_EQ(coder.FinishPage(end), StatusOk);
     EXPECT_EQ(contents, OurStrip(page));
 
     ASSERT_EQ(file.OpenForUpdate(path.c_str()), StatusOk);
     FailCalls(Service::Write, 1);
-    EXPECT_EQ(EncodeBandG4(coder, page.rows.data(), 2480, 20, page.rowBytes, file, &imageSize, staging, size), StatusWriteFailed);
-    ReleaseBlock(staging);
+    EXPECT_EQ(coder.CodeBand(page.rows.data(), 2480, 20, page.rowBytes, sink), StatusWriteFailed);
     imageSize = 0xFFFFFFF0u;
-    EXPECT_EQ(EncodeBandG4(coder, page.rows.data(), 2480, 20, page.rowBytes, file, &imageSize, staging, size), StatusWriteFailed);
+    EXPECT_EQ(coder.CodeBand(page.rows.data(), 2480, 20, page.rowBytes, sink), StatusWriteFailed);
     EXPECT_EQ(imageSize, 0xFFFFFFF0u);
-    ReleaseBlock(staging);
     file.Close();
-    ResetCoder(coder);
     std::remove(path.c_str());
 }
 

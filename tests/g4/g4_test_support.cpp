@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "output/global_block.h"
+#include "entry/g4_page_coder.h"
 
 namespace {
 
@@ -59,24 +59,17 @@ std::vector<uint8_t> CoderRows(const HostPage& page) {
 }
 
 std::vector<uint8_t> OurStrip(const HostPage& page, uint32_t bandRows) {
-    G4CoderState coder;
+    G4PageCoder coder;
     std::vector<uint8_t> strip;
     VectorSink sink(strip);
-    uint8_t* staging = nullptr;
-    uint32_t stagingSize = 0;
     const uint32_t step = bandRows == 0 ? page.height : bandRows;
     for (uint32_t y = 0; y < page.height; y += step) {
         const uint32_t rows = std::min(step, page.height - y);
-        const PluginStatus status = EncodeBandG4(coder, &page.rows[static_cast<size_t>(y) * page.rowBytes],
-                                                 page.width, rows, page.rowBytes, sink, staging, stagingSize);
-        EXPECT_EQ(status, StatusOk);
-        EXPECT_EQ(stagingSize, 0u);
-        ReleaseBlock(staging);
+        EXPECT_EQ(coder.CodeBand(&page.rows[static_cast<size_t>(y) * page.rowBytes], page.width, rows, page.rowBytes,
+                                 sink),
+                  StatusOk);
     }
-    EXPECT_EQ(FinishPageG4(coder, staging, stagingSize), StatusOk);
-    strip.insert(strip.end(), staging, staging + stagingSize);
-    ReleaseBlock(staging);
-    ResetCoder(coder);
+    EXPECT_EQ(coder.FinishPage(sink), StatusOk);
     return strip;
 }
 

@@ -60,7 +60,7 @@ const FailureCase kFailures[] = {
     {"BeginNoTempName", CmdBeginPage, Service::Create, 0, StatusCreateFailed},
     {"BeginCreate", CmdBeginPage, Service::Create, 1, StatusCreateFailed},
     {"BeginAlloc", CmdBeginPage, Service::Alloc, 0, StatusNoMemory},
-    {"BeginWrite", CmdBeginPage, Service::Write, 2, StatusWriteFailed},
+    {"BeginWrite", CmdBeginPage, Service::Write, 0, StatusWriteFailed},  // the header and directory go in one write
     {"PaletteOpen", CmdWritePalette, Service::Open, 0, StatusOpenFailed},
     {"PaletteSeek", CmdWritePalette, Service::Seek, 0, StatusSeekFailed},
     {"PaletteAlloc", CmdWritePalette, Service::Alloc, 0, StatusNoMemory},

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "output/status.h"
+#include "base/status.h"
 #include "support/plugin_fixture.h"
 #include "tiff/byte_order.h"
 #include "tiff/image_format.h"

@@ -48,7 +48,7 @@ protected:
 // the wrong field shows.
 bool SameJob(const JobState& a, const JobState& b) {
     return a.byteOrder == b.byteOrder && a.compression == b.compression && a.pageCount == b.pageCount &&
-           a.lastPageLinkOffset == b.lastPageLinkOffset && strcmp(a.pageFilePath, b.pageFilePath) == 0 &&
+           a.nextDirectoryField == b.nextDirectoryField && strcmp(a.pageFilePath, b.pageFilePath) == 0 &&
            a.imageFormat == b.imageFormat && a.bandCount == b.bandCount && a.codedStripBytes == b.codedStripBytes &&
            a.directoryEntryCount == b.directoryEntryCount && a.outputEndOffset == b.outputEndOffset;
 }
@@ -175,8 +175,8 @@ TEST_F(StateStoreTest, JobValuesKeepTheirRegistryNamesAndTypes) {
         {JobValue::ByteOrder, "File Type", REG_DWORD, {0x4D, 0x4D, 0, 0}, [](JobState& j) { j.byteOrder = 19789; }},
         {JobValue::Compression, "Compression", REG_DWORD, {4, 0, 0, 0}, [](JobState& j) { j.compression = 4; }},
         {JobValue::PageCount, "Page Count", REG_DWORD, {3, 1, 0, 0}, [](JobState& j) { j.pageCount = 259; }},
-        {JobValue::LastPageLinkOffset, "Next Point", REG_DWORD, {0xFE, 0xFF, 0xFF, 0xFF},
-         [](JobState& j) { j.lastPageLinkOffset = 0xFFFFFFFE; }},
+        {JobValue::NextDirectoryField, "Next Point", REG_DWORD, {0xFE, 0xFF, 0xFF, 0xFF},
+         [](JobState& j) { j.nextDirectoryField = 0xFFFFFFFE; }},
         {JobValue::PageFilePath, "TempFile", REG_SZ, {'/', 't', '/', '~', 'T', 'F', '1', 0},
          [](JobState& j) { strcpy(j.pageFilePath, "/t/~TF1"); }},
         {JobValue::ImageFormat, "ImageFormat", REG_DWORD, {0xFF, 0xFF, 0xFF, 0xFF},

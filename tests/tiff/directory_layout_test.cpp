@@ -3,16 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
-#include "output/global_block.h"
-#include "platform/testing.h"
-#include "support/plugin_fixture.h"
 #include "tiff/byte_order.h"
 #include "tiff/directory_layout.h"
 #include "tiff/directory_writer.h"
+#include "tiff/file_header.h"
 
 namespace {
 
@@ -34,31 +30,24 @@ LayoutRequest RequestFor(const Page& page) {
 
 class DirectoryTest : public ::testing::Test {
 protected:
-    void SetUp() override { platform::testing::Reset(); }
-    void TearDown() override { platform::testing::Reset(); }
-
     // Lays the page out and serialises it as BeginPage does; returns the bytes.
-    Bytes Serialise(const Page& page, PagePlan* planOut = nullptr, PluginStatus* statusOut = nullptr) {
+    Bytes Serialise(const Page& page, PagePlan* planOut = nullptr) {
         LayoutRequest request = RequestFor(page);
         PagePlan plan;
         EXPECT_EQ(PlanPage(request, &plan), StatusOk);
         std::vector<uint8_t> staging(plan.stagingBytes, 0);
         FillDirectory(request, plan, staging.data());
-        std::string path = scratch_.file("page.tif");
-        FileHandle file;
-        EXPECT_EQ(file.CreateForWrite(path.c_str()), StatusOk);
-        TiffHeader header{static_cast<uint16_t>(page.byteOrder), 42, 8};
+        const TiffHeader header = HeaderFor(page.byteOrder);
+        const TiffHeader* first = page.pageCount == 0 ? &header : nullptr;
         StagedDirectory directory{staging.data(), plan.stagingBytes, plan.entryCount, plan.entryBase};
-        PluginStatus status =
-            WriteDirectory(file, directory, page.pageCount == 0 ? &header : nullptr, page.byteOrder, path.c_str());
-        file.Close();
-        if (statusOut != nullptr) *statusOut = status;
+        Bytes bytes(SerializedDirectoryBytes(directory, first));
+        uint32_t size = 0;
+        const auto capacity = static_cast<uint32_t>(bytes.size());
+        EXPECT_EQ(SerializeDirectory(directory, first, page.byteOrder, bytes.data(), capacity, &size), StatusOk);
+        EXPECT_EQ(size, bytes.size());
         if (planOut != nullptr) *planOut = plan;
-        std::ifstream in(path, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), {});
+        return bytes;
     }
-
-    test_support::ScratchDirectory scratch_{"zeduz-tiff-"};
 };
 
 // Value of the entry with `tag` in a serialised directory starting at `at`.
@@ -95,7 +84,7 @@ TEST_F(DirectoryTest, FirstGray8PageIntel) {
     EXPECT_EQ(FindEntry(bytes, 8, TagPageNumber, ByteOrderIntel).value, 0u);
     EXPECT_EQ(GetLong(&bytes[182], ByteOrderIntel), 300u);  // X resolution 300/1
     EXPECT_EQ(GetLong(&bytes[186], ByteOrderIntel), 1u);
-    EXPECT_EQ(plan.nextPointField, 178u);
+    EXPECT_EQ(plan.nextDirectoryField, 178u);
     EXPECT_EQ(plan.endOffset, 5198u);
 }
 
@@ -136,14 +125,14 @@ TEST_F(DirectoryTest, SecondPageLaidOutAtItsOffset) {
     EXPECT_EQ(FindEntry(bytes, 0, TagPageNumber, ByteOrderIntel).value, 1u);
     EXPECT_EQ(plan.entryBase, 5200u);
     EXPECT_EQ(plan.endOffset, 10388u);
-    EXPECT_EQ(plan.nextPointField, 5368u);
+    EXPECT_EQ(plan.nextDirectoryField, 5368u);
 }
 
 struct LayoutCase {
     int32_t format;
     uint32_t fileBytes;  // header + directory block of a first page
     uint32_t stripOffset;
-    uint32_t nextPoint;
+    uint32_t nextDirectoryField;
     uint16_t firstAreaTag;
     uint32_t firstAreaOffset;
 };
@@ -163,7 +152,7 @@ TEST_F(DirectoryTest, FirstPageOffsetsPerFamily) {
         SCOPED_TRACE(c.format);
         EXPECT_EQ(bytes.size(), c.fileBytes);
         EXPECT_EQ(FindEntry(bytes, 8, TagStripOffsets, ByteOrderIntel).value, c.stripOffset);
-        EXPECT_EQ(plan.nextPointField, c.nextPoint);
+        EXPECT_EQ(plan.nextDirectoryField, c.nextDirectoryField);
         uint32_t area = c.firstAreaTag == TagColorMap ? 210 : c.firstAreaOffset;
         EXPECT_EQ(FindEntry(bytes, 8, c.firstAreaTag, ByteOrderIntel).value, area);
     }
@@ -252,22 +241,26 @@ TEST_F(DirectoryTest, OddStripIsPaddedToAnEvenEnd) {
     EXPECT_EQ(plan.endOffset, 198u + 16);
 }
 
-TEST_F(DirectoryTest, FreeSpaceTests) {
-    PluginStatus status = StatusOk;
-    platform::testing::SetFreeSpace(100);  // too little for 14 entries (168 bytes)
-    Serialise(Page{}, nullptr, &status);
-    EXPECT_EQ(status, StatusDiskFull);
-    platform::testing::SetFreeSpace(std::nullopt);  // unknown: every test passes
-    Bytes bytes = Serialise(Page{}, nullptr, &status);
-    EXPECT_EQ(status, StatusOk);
-    EXPECT_EQ(bytes.size(), 198u);
-}
-
-TEST_F(DirectoryTest, FailingWriteEndsTheSerialiser) {
-    PluginStatus status = StatusOk;
-    platform::testing::FailCalls(platform::testing::Service::Write, 1, 3);  // header, count, entry 1 pass
-    Serialise(Page{}, nullptr, &status);
-    EXPECT_EQ(status, StatusWriteFailed);
+// A buffer one byte short, or an entry whose values lie outside the staging
+// block, is refused without a byte beyond the buffer.
+TEST_F(DirectoryTest, SerialiserRefusesWhatDoesNotFit) {
+    LayoutRequest request = RequestFor(Page{});
+    PagePlan plan;
+    ASSERT_EQ(PlanPage(request, &plan), StatusOk);
+    std::vector<uint8_t> staging(plan.stagingBytes, 0);
+    FillDirectory(request, plan, staging.data());
+    StagedDirectory directory{staging.data(), plan.stagingBytes, plan.entryCount, plan.entryBase};
+    Bytes bytes(SerializedDirectoryBytes(directory, nullptr));
+    uint32_t size = 7;
+    const auto shortCapacity = static_cast<uint32_t>(bytes.size() - 1);
+    EXPECT_EQ(SerializeDirectory(directory, nullptr, ByteOrderIntel, bytes.data(), shortCapacity, &size),
+              StatusWriteFailed);
+    EXPECT_EQ(size, 0u);
+    DirectoryEntry outside{TagXResolution, TypeRational, 1, plan.entryBase + plan.stagingBytes};
+    std::memcpy(&staging[kEntryBytes * entry_index::kGreyXResolution], &outside, sizeof(outside));
+    EXPECT_EQ(SerializeDirectory(directory, nullptr, ByteOrderIntel, bytes.data(),
+                                 static_cast<uint32_t>(bytes.size()), &size),
+              StatusWriteFailed);
 }
 
 TEST(EncodeEntry, ValueFieldRules) {

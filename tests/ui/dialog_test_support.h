@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "output/status.h"
+#include "base/status.h"
 #include "platform/testing.h"
 #include "platform/win32.h"
 #include "resources/resource_ids.h"

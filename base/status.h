@@ -1,4 +1,5 @@
-// Result codes of every plug-in operation and file primitive.
+// Result codes of every plug-in operation and file primitive, and their
+// names; every layer (and the host) uses them.
 //
 // Statuses are born where a failure happens, mostly in the file primitives,
 // and every layer above passes them on unchanged to the host. Only the low
@@ -6,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 using PluginStatus = uint16_t;
 
@@ -40,5 +42,9 @@ enum : PluginStatus {
     StatusDialogCancel = 0x1002,
 };
 
-// The name of a status, as the host reports it ("StatusDiskFull", ...).
+// The name of a status, as the host reports it ("StatusDiskFull", ...);
+// "unknown status" for a code outside the table.
 const char* StatusName(PluginStatus status);
+
+// The name and the code: "StatusDiskFull (201)".
+std::string DescribeStatus(PluginStatus status);

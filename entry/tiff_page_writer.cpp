@@ -1,3 +1,0 @@
-#include "entry/tiff_page_writer.h"
-
-TiffPageWriter::~TiffPageWriter() { ReleaseReferenceLine(); }
