@@ -24,6 +24,7 @@ constexpr StatusName kStatusNames[] = {
     {215, "StatusNotAppendable"},
     {216, "StatusBadRecord"},
     {217, "StatusStateUnavailable"},
+    {218, "StatusEmptyPage"},
     {0xFFFF, "StatusNoMemory"},
     {0x1001, "StatusDialogOk"},
     {0x1002, "StatusDialogCancel"},

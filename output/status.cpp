@@ -18,6 +18,7 @@ const char* StatusName(PluginStatus status) {
         case StatusNotAppendable: return "StatusNotAppendable";
         case StatusBadRecord: return "StatusBadRecord";
         case StatusStateUnavailable: return "StatusStateUnavailable";
+        case StatusEmptyPage: return "StatusEmptyPage";
         case StatusNoMemory: return "StatusNoMemory";
         case StatusDialogOk: return "StatusDialogOk";
         case StatusDialogCancel: return "StatusDialogCancel";
