@@ -24,6 +24,7 @@ constexpr NamedStatus kStatusNames[] = {
     {StatusNotAppendable, "StatusNotAppendable"},
     {StatusBadRecord, "StatusBadRecord"},
     {StatusStateUnavailable, "StatusStateUnavailable"},
+    {StatusEmptyPage, "StatusEmptyPage"},
     {StatusNoMemory, "StatusNoMemory"},
     {StatusDialogOk, "StatusDialogOk"},
     {StatusDialogCancel, "StatusDialogCancel"},

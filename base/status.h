@@ -37,6 +37,9 @@ enum : PluginStatus {
     // The registry that carries the job and the user's settings cannot be
     // used (damaged, locked or unreadable). Nothing was touched.
     StatusStateUnavailable = 217,
+    // A page ended before a single row of it arrived: it is not added, the
+    // output file is as it was, and the job may go on with its next page.
+    StatusEmptyPage = 218,
     StatusNoMemory = 0xFFFF,
     StatusDialogOk = 0x1001,
     StatusDialogCancel = 0x1002,

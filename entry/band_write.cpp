@@ -1,10 +1,14 @@
 // The page's image data: bands converted to strip rows (or Group 4 coded)
 // and appended to the page file, and the colour map of palette pages.
+#include <algorithm>
+
 #include "entry/page_file_settings.h"
 #include "entry/tiff_page_writer.h"
 #include "output/global_block.h"
 #include "platform/win32.h"
+#include "tiff/byte_order.h"
 #include "tiff/color_map.h"
+#include "tiff/directory_entry.h"
 #include "tiff/directory_layout.h"
 #include "tiff/g4_encoder.h"
 #include "tiff/image_format.h"
@@ -22,11 +26,21 @@ PluginStatus TiffPageWriter::WriteBand() {
         return status;
     }
     PageFileSettings page{};
+    uint64_t rowsAfter = 0;
     status = AdoptPageFileSettings(&page);
-    if (status == StatusOk) status = CheckBandFitsPage(page);
+    if (status == StatusOk) status = CheckBandFitsPage(page, &rowsAfter);
     if (status == StatusBadSequence || status == StatusBadRecord) {
         file_.Close();  // not a page of this format, or a band it cannot take: nothing is touched
         return status;
+    }
+    // A page that cannot grow by this band keeps the rows it has, and the
+    // host may still end it with them.
+    if (status == StatusOk && rowsAfter > page.height) {
+        status = CheckPageCanGrow(page.height, rowsAfter);
+        if (status != StatusOk) {
+            file_.Close();
+            return status;
+        }
     }
     if (status == StatusOk) status = file_.SeekToEnd();
     if (status == StatusOk) status = AppendBand();
@@ -50,21 +64,50 @@ PluginStatus TiffPageWriter::AdoptPageFileSettings(PageFileSettings* page) {
     return StatusOk;
 }
 
-// A band holds rows of the page's own width, and no more rows than the page
-// has left: any other band would make a strip that is not the page, and its
-// size is bounded by the page's before anything is allocated or read.
-PluginStatus TiffPageWriter::CheckBandFitsPage(const PageFileSettings& page) {
+// A band holds rows of the page's own width. *rowsAfter: the page's rows once
+// the band is in; rows beyond the height the page was begun with extend it
+// (a scanner often does not know a page's length when it begins).
+PluginStatus TiffPageWriter::CheckBandFitsPage(const PageFileSettings& page, uint64_t* rowsAfter) {
     if (image_->rows == 0) return StatusOk;
     if (image_->width != page.width) return StatusBadRecord;
-    uint64_t rowsWritten = g4_.rowsCoded();
+    uint64_t size = 0;
     if (!IsGroup4Page(job_.imageFormat, job_.compression)) {
-        uint64_t size = file_.Size64();
+        size = file_.Size64();
         if (size == UINT64_MAX) return StatusReadFailed;
-        uint64_t dataStart = DirectoryPositionInPageFile(job_.pageCount) + BlockBytes(*FindLayout(job_.imageFormat));
-        uint64_t rowBytes = ConvertedBandBytes(job_.imageFormat, page.width, 1);
-        rowsWritten = size > dataStart && rowBytes > 0 ? (size - dataStart) / rowBytes : 0;
     }
-    return rowsWritten + image_->rows > page.height ? StatusBadRecord : StatusOk;
+    *rowsAfter = RowsInStrip(page.width, size) + image_->rows;
+    return StatusOk;
+}
+
+// Rows beyond the begun height had no part in the page's free-space and size
+// checks at its start: they get the same checks here, measured uncompressed
+// as there, before anything is allocated or read.
+PluginStatus TiffPageWriter::CheckPageCanGrow(uint32_t height, uint64_t rowsAfter) {
+    if (rowsAfter > UINT32_MAX) return StatusWriteFailed;  // ImageLength is 32-bit
+    uint64_t extraRows = rowsAfter - std::max<uint64_t>(rowsAfter - image_->rows, height);
+    uint64_t size = file_.Size64();
+    if (size == UINT64_MAX) return StatusReadFailed;
+    uint8_t entry[kEntryBytes];
+    PluginStatus status = file_.ReadAt(EntryPositionInTempFile(entry_index::kStripOffsets, job_.pageCount), kEntryBytes, entry);
+    if (status != StatusOk) return status;
+    // Where the page's strip lies in the output, and where it would end.
+    uint64_t stripOffset = GetLong(entry + 8, job_.byteOrder);
+    uint64_t dataStart = DirectoryPositionInPageFile(job_.pageCount) + BlockBytes(*FindLayout(job_.imageFormat));
+    if (size < dataStart) return StatusBadSequence;
+    uint64_t stripEnd = stripOffset + (size - dataStart) + ConvertedBandBytes(job_.imageFormat, image_->width, image_->rows);
+    if (stripEnd + 1 >= kOffsetLimit) return StatusWriteFailed;  // with a pad byte, below the 32-bit limit
+    if (!RoomOrUnknown(FreeSpace(job_.pageFilePath), ConvertedBandBytes(job_.imageFormat, image_->width, extraRows)))
+        return StatusDiskFull;
+    return StatusOk;
+}
+
+// A Group 4 page's rows are counted by its coder; an uncompressed strip holds
+// whole rows after the directory block.
+uint64_t TiffPageWriter::RowsInStrip(uint32_t width, uint64_t pageFileSize) const {
+    if (IsGroup4Page(job_.imageFormat, job_.compression)) return g4_.rowsCoded();
+    uint64_t dataStart = DirectoryPositionInPageFile(job_.pageCount) + BlockBytes(*FindLayout(job_.imageFormat));
+    uint64_t rowBytes = ConvertedBandBytes(job_.imageFormat, width, 1);
+    return pageFileSize > dataStart && rowBytes > 0 ? (pageFileSize - dataStart) / rowBytes : 0;
 }
 
 // A band the page cannot take is refused before anything is touched.

@@ -28,7 +28,9 @@ struct PageFileFacts {
 
 namespace {
 
+constexpr uint32_t kImageLengthIndex = entry_index::kImageLength;
 constexpr uint32_t kStripOffsetsIndex = entry_index::kStripOffsets;
+constexpr uint32_t kRowsPerStripIndex = entry_index::kRowsPerStrip;
 constexpr uint32_t kStripByteCountsIndex = entry_index::kStripByteCounts;
 constexpr uint32_t kXResolutionIndex = entry_index::kGreyXResolution;
 constexpr uint32_t kYResolutionIndex = entry_index::kGreyYResolution;
@@ -59,7 +61,12 @@ PluginStatus TiffPageWriter::EndPage() {
     PageFileFacts facts{};
     PluginStatus status = FinishPageFile(&facts);
     if (status == StatusBadSequence) {
-        file_.Close();  // an unfinished page stays as it is: more bands may come
+        file_.Close();  // not this job's page file: it stays as it is
+        return status;
+    }
+    if (status == StatusEmptyPage) {
+        file_.Close();  // the output stays as it was, and the job may go on
+        AbandonOpenPage();
         return status;
     }
     // The page file is measured already: it needs no second opening, whose
@@ -87,13 +94,15 @@ PluginStatus TiffPageWriter::FinishPageFile(PageFileFacts* facts) {
     PluginStatus status = file_.OpenForUpdate(job_.pageFilePath);
     PageFileSettings page{};
     if (status == StatusOk) status = AdoptPageFileSettings(&page);
-    uint32_t pageHeight = page.height;
     if (status == StatusOk) status = ReadPageFileFacts(facts);
-    // A Group 4 strip without all its rows would decode short: bands are
-    // missing, as with an uncompressed strip shorter than declared.
-    const bool group4 = IsGroup4Page(job_.imageFormat, job_.compression);
-    if (status == StatusOk && group4 && g4_.rowsCoded() < pageHeight) status = StatusBadSequence;
-    if (status == StatusOk && group4) status = FinishGroup4Strip(*facts);
+    // The page keeps the rows the host delivered, fewer or more than it was
+    // begun with (a scanner may not know a page's length); its directory then
+    // says so. A page without a single row is no page.
+    uint64_t rows = status == StatusOk ? RowsInStrip(page.width, facts->fileSize) : 0;
+    if (status == StatusOk && rows == 0) status = StatusEmptyPage;
+    if (status == StatusOk && IsGroup4Page(job_.imageFormat, job_.compression)) status = FinishGroup4Strip(*facts);
+    if (status == StatusOk && rows != page.height)
+        status = RewriteHeight(facts, page.width, static_cast<uint32_t>(rows));  // below 2^32: bands are checked
     if (status == StatusOk) status = TrimAndPadStrip(facts);
     if (status == StatusOk) status = file_.Close();
     return status;
@@ -156,6 +165,23 @@ PluginStatus TiffPageWriter::FinishGroup4Strip(const PageFileFacts& facts) {
         status = RewriteEntry(file_, at(kYResolutionIndex), {TagYResolution, TypeRational, 1, firstValueArea + 8},
                               job_.byteOrder);
     return status;
+}
+
+// A page of another height than it was begun with: ImageLength and
+// RowsPerStrip (SHORT or LONG, as the new height needs; the entry's size is
+// the same) and an uncompressed strip's size.
+PluginStatus TiffPageWriter::RewriteHeight(PageFileFacts* facts, uint32_t width, uint32_t rows) {
+    auto at = [&](uint32_t index) { return EntryPositionInTempFile(index, job_.pageCount); };
+    uint16_t type = rows > 0xFFFF ? TypeLong : TypeShort;
+    PluginStatus status = RewriteEntry(file_, at(kImageLengthIndex), {TagImageLength, type, 1, rows}, job_.byteOrder);
+    if (status == StatusOk)
+        status = RewriteEntry(file_, at(kRowsPerStripIndex), {TagRowsPerStrip, type, 1, rows}, job_.byteOrder);
+    if (status != StatusOk || IsGroup4Page(job_.imageFormat, job_.compression)) return status;
+    uint64_t strip = StripBytes(job_.imageFormat, width, rows);
+    if (strip >= kOffsetLimit) return StatusWriteFailed;
+    facts->declaredStrip = static_cast<uint32_t>(strip);
+    return RewriteEntry(file_, at(kStripByteCountsIndex), {TagStripByteCounts, TypeLong, 1, facts->declaredStrip},
+                        job_.byteOrder);
 }
 
 // The page file ends exactly with the declared strip, padded to an even end

@@ -14,6 +14,7 @@ UINT StatusMessageId(PluginStatus status) {
         case StatusCloseFailed: return IDS_MESSAGE_FILE_ERROR;
         case StatusNotAppendable: return IDS_MESSAGE_NOT_APPENDABLE;
         case StatusStateUnavailable: return IDS_MESSAGE_STATE_UNAVAILABLE;
+        case StatusEmptyPage: return IDS_MESSAGE_EMPTY_PAGE;
         default: return 0;
     }
 }

@@ -55,13 +55,17 @@ private:
     // Takes the byte order and compression (and the height, when asked) from
     // the open page file: a page ends as it was begun.
     PluginStatus AdoptPageFileSettings(PageFileSettings* page);
-    PluginStatus CheckBandFitsPage(const PageFileSettings& page);
+    PluginStatus CheckBandFitsPage(const PageFileSettings& page, uint64_t* rowsAfter);
+    PluginStatus CheckPageCanGrow(uint32_t height, uint64_t rowsAfter);
+    // Rows in the strip of the open page file of `pageFileSize` bytes.
+    uint64_t RowsInStrip(uint32_t width, uint64_t pageFileSize) const;
     PluginStatus AppendBand();
     PluginStatus WriteColorMap();
     // Page end: completing the page file and committing it.
     PluginStatus FinishPageFile(PageFileFacts* facts);
     PluginStatus ReadPageFileFacts(PageFileFacts* facts);
     PluginStatus FinishGroup4Strip(const PageFileFacts& facts);
+    PluginStatus RewriteHeight(PageFileFacts* facts, uint32_t width, uint32_t rows);
     PluginStatus TrimAndPadStrip(PageFileFacts* facts);
     PluginStatus AppendLaterPage(const PageFileFacts& facts);
     // Closes the open file and deletes the page file: what every failed

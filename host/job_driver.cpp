@@ -61,7 +61,7 @@ bool JobDriver::WritePage(const ScanPage& page, PageRows& rows, bool continueFil
     image_.xResolution = geometry.xResolution;
     image_.yResolution = geometry.yResolution;
     image_.width = page.image.width;
-    image_.rows = page.image.height;
+    image_.rows = geometry.announcedRows != 0 ? geometry.announcedRows : page.image.height;
     if (!Run(CmdBeginPage, "CmdBeginPage", failure)) {
         return false;
     }

@@ -38,6 +38,7 @@ std::string PageLine(const ScanPage& page) {
 PageGeometry GeometryOf(const HostOptions& options) {
     PageGeometry geometry;
     geometry.bandRows = options.bandRows;
+    geometry.announcedRows = options.announceRows;
     geometry.xResolution = options.xResolution;
     geometry.yResolution = options.yResolution;
     return geometry;

@@ -6,6 +6,7 @@ namespace {
 
 constexpr uint32_t kMaxResolution = 1000000;
 constexpr uint32_t kMaxBandRows = 1u << 20;
+constexpr uint32_t kMaxAnnouncedRows = 999999999;
 
 bool ParseNumber(const std::string& text, uint32_t low, uint32_t high, uint32_t& value) {
     if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 9) {
@@ -70,6 +71,8 @@ bool ApplyValueOption(const std::string& name, const std::string& value, HostOpt
         options.settings.compression = value == "none" ? kCompressionNone : kCompressionGroup4;
     } else if (name == "--band-rows") {
         ok = ParseNumber(value, 0, kMaxBandRows, options.bandRows);
+    } else if (name == "--announce-rows") {
+        ok = ParseNumber(value, 1, kMaxAnnouncedRows, options.announceRows);
     } else if (name == "--dpi" || name == "--resolution") {
         ok = ParseResolution(value, options);
     } else if (name == "--plugin") {
@@ -101,7 +104,8 @@ bool ApplyFlag(const std::string& name, HostOptions& options) {
 
 bool TakesValue(const std::string& name) {
     static const char* const kValueOptions[] = {"-o",          "--output",    "--byte-order", "--compression",
-                                                "--band-rows", "--dpi",       "--resolution", "--plugin"};
+                                                "--band-rows", "--dpi",       "--resolution", "--plugin",
+                                                "--announce-rows"};
     for (const char* option : kValueOptions) {
         if (name == option) {
             return true;
@@ -162,6 +166,8 @@ std::string UsageText(const char* program) {
            "                             stored as the user's setting\n"
            "      --group4               same as --compression group4\n"
            "      --band-rows N          rows per band handed to the plug-in (default 64; 0 = whole page)\n"
+           "      --announce-rows N      begin every page announcing N rows, then deliver the image's own\n"
+           "                             rows, as a scanner that does not know the page's length does\n"
            "      --dpi N, --resolution X[,Y]\n"
            "                             resolution in pixels per inch (default 300)\n"
            "      --palette4             store palette images of up to 16 colours as 4-bit palette pages\n"

@@ -56,6 +56,7 @@ inline constexpr uint32_t kImageWidth = 1;
 inline constexpr uint32_t kImageLength = 2;
 inline constexpr uint32_t kCompression = 4;
 inline constexpr uint32_t kStripOffsets = 6;
+inline constexpr uint32_t kRowsPerStrip = 8;
 inline constexpr uint32_t kStripByteCounts = 9;
 inline constexpr uint32_t kGreyXResolution = 10;
 inline constexpr uint32_t kGreyYResolution = 11;

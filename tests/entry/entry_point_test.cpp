@@ -112,6 +112,7 @@ TEST(StatusMessageTable, BoxesForNoMemoryDiskFullAndFileErrors) {
         {StatusNoResources, 0},
         {StatusNotAppendable, IDS_MESSAGE_NOT_APPENDABLE},
         {StatusStateUnavailable, IDS_MESSAGE_STATE_UNAVAILABLE},
+        {StatusEmptyPage, IDS_MESSAGE_EMPTY_PAGE},
         {StatusDialogOk, 0},
         {StatusDialogCancel, 0},
     };
@@ -176,7 +177,7 @@ TEST_F(InitializeTest, EveryResourceTextFitsItsRoom) {
     } rooms[] = {{IDS_MESSAGE_CAPTION, 31}, {IDS_FILE_EXTENSION, 7}, {IDS_FORMAT_NAME, 63},
                  {IDS_FORMAT_COMMENT, 63}, {IDS_MESSAGE_NO_MEMORY, 127}, {IDS_MESSAGE_DISK_FULL, 127},
                  {IDS_MESSAGE_FILE_ERROR, 127}, {IDS_MESSAGE_NOT_APPENDABLE, 127},
-                 {IDS_MESSAGE_STATE_UNAVAILABLE, 127}};
+                 {IDS_MESSAGE_STATE_UNAVAILABLE, 127}, {IDS_MESSAGE_EMPTY_PAGE, 127}};
     for (const Room& room : rooms) {
         std::string text = ResourceText(room.id);
         EXPECT_FALSE(text.empty()) << room.id;

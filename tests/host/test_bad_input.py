@@ -136,6 +136,7 @@ def missing_input(ws):
 def bad_options(ws):
     for args, words in [(["--band-rows", "x"], ["--band-rows"]), (["--byte-order", "big"], ["--byte-order"]),
                         (["--compression", "lzw"], ["--compression"]), (["--dpi", "0"], ["--dpi"]),
+                        (["--announce-rows", "0"], ["--announce-rows"]),
                         (["--resolution", "300,"], ["--resolution"]), (["--frobnicate"], ["unknown option"]),
                         (["-o"], ["needs a value"]), (["--plugin", "/nonexistent/plugin.so"], ["cannot load"]),
                         (["-o", "x" * 300 + ".tif"], ["too long"])]:
@@ -186,7 +187,8 @@ def output_is_an_input(ws):
 
 def help_text(ws):
     result = run_ok(ws, "--help")
-    for option in ("--output", "--append", "--byte-order", "--group4", "--band-rows", "--dpi", "--plugin"):
+    for option in ("--output", "--append", "--byte-order", "--group4", "--band-rows", "--announce-rows", "--dpi",
+                   "--plugin"):
         assert option in result.stdout, option
 
 

@@ -1,6 +1,7 @@
 """Every page format through the host, both byte orders, odd widths, bands of
-one row and of the whole page, single pages and three-page files: the output
-decodes exactly to the source with libtiff, Pillow and ImageMagick."""
+one row and of the whole page, single pages and three-page files, pages
+shorter and longer than announced: the output decodes exactly to the source
+with libtiff, Pillow and ImageMagick."""
 
 import random
 
@@ -75,6 +76,21 @@ def three_page_case(order, band_rows, group4):
     return case
 
 
+def announced_case(order, announced, group4):
+    """Every source as a page of one file, each begun with `announced` rows
+    announced and then given its own six: short or long pages."""
+    def case(ws):
+        paths = []
+        for i, (_, page, writer, _) in enumerate(SOURCES):
+            name, data = writer(page)
+            paths.append(ws.write("%d%s" % (i, name), data))
+        options = ["--group4"] if group4 else ["--compression", "none"]
+        run_ok(ws, "--byte-order", order[0], "--band-rows", "4", "--announce-rows", str(announced), *options,
+               "-o", "a.tif", *paths)
+        check_output(ws, ws.path("a.tif"), [as_stored(page) for _, page, _, _ in SOURCES], order[1], group4)
+    return case
+
+
 def group4_case(width, height, order, band_rows):
     page = source("bilevel", 1, width, height)
 
@@ -95,6 +111,10 @@ for order in ORDERS:
     CASES.append(("three pages %s one-row bands" % order[0], three_page_case(order, 1, False)))
     CASES.append(("three pages %s whole-page bands" % order[0], three_page_case(order, 0, False)))
     CASES.append(("three pages with group 4 %s" % order[0], three_page_case(order, 2, True)))
+    for announced, group4 in ((4, order[0] == "intel"), (9, order[0] != "intel")):
+        CASES.append(("every source %s %s pages%s" % (order[0], "long" if announced < 6 else "short",
+                                                     " with group 4" if group4 else ""),
+                      announced_case(order, announced, group4)))
     for width, height, band_rows in ((1, 3, 1), (13, 17, 0), (5, 40, 7), (100, 30, 4)):
         CASES.append(("group 4 w%d h%d %s bands of %d" % (width, height, order[0], band_rows),
                       group4_case(width, height, order, band_rows)))

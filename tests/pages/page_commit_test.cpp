@@ -166,27 +166,48 @@ TEST_F(PageCommit, OtherByteOrderCannotBeContinued) {
     EXPECT_EQ(OutputBytes(), before);
 }
 
-TEST_F(PageCommit, UnfinishedPageWaitsForItsBands) {
-    HostPage page = MakePage({FormatGray8, 10, 6, 3}, 1);
+// A page ended early is committed with its rows; bands after it belong to
+// no page.
+TEST_F(PageCommit, PageEndedEarlyKeepsItsRows) {
+    HostPage page = MakePage({FormatGray8, 10, 3, 3, 6}, 1);
+    ASSERT_EQ(RunPage(page, false), 0);
+    EXPECT_EQ(Band(page, 0, 3), StatusBadSequence);
+    CheckOutput({page});
+}
+
+// Rows beyond the announced height extend the page while the disk has room
+// for them and the file stays below 4 GiB; a band refused for either leaves
+// the page with the rows it has, to be ended with them.
+TEST_F(PageCommit, RowsBeyondTheHeightNeedRoom) {
+    HostPage page = MakePage({FormatGray8, 10, 6, 0, 4}, 1);
     ASSERT_EQ(Prepare(FormatGray8, false), 0);
     ASSERT_EQ(Begin(page), 0);
     ASSERT_EQ(Band(page, 0, 3), 0);
-    EXPECT_EQ(Run(CmdEndPage), StatusBadSequence);
-    EXPECT_FALSE(fs::exists(output_path_));
+    platform::testing::SetFreeSpace(19);  // rows 4 and 5: 20 bytes
+    EXPECT_EQ(Band(page, 3, 3), StatusDiskFull);
+    platform::testing::SetFreeSpace(20);
     ASSERT_EQ(Band(page, 3, 3), 0);
+    platform::testing::SetFreeSpace(std::nullopt);
     ASSERT_EQ(Run(CmdEndPage), 0);
     CheckOutput({page});
 }
 
-TEST_F(PageCommit, SurplusRowsAreNotWritten) {
-    HostPage page = MakePage({FormatGray8, 10, 6, 0}, 1);
-    HostPage taller = MakePage({FormatGray8, 10, 8, 0}, 1);
-    ASSERT_EQ(Prepare(FormatGray8, false), 0);
+TEST_F(PageCommit, RowsBeyondTheHeightStayBelowFourGibibytes) {
+    HostPage first = MakePage({FormatGray8, 4, 2, 0}, 1);
+    ASSERT_EQ(RunPage(first, false), 0);
+    // Bytes of no page up to there, as after an append cut short: behind
+    // them, the page's 190-byte directory and two rows of 1,000 bytes end
+    // 500 bytes below the 32-bit limit, and a third row would pass it.
+    const uint64_t nearLimit = 0xFFFFFFFFu - 190 - 2500 - 1;
+    fs::resize_file(output_path_, nearLimit);
+    HostPage page = MakePage({FormatGray8, 1000, 3, 0, 1}, 2);
+    ASSERT_EQ(Prepare(FormatGray8, true), 0);
     ASSERT_EQ(Begin(page), 0);
-    EXPECT_EQ(Band(taller, 0, 8), StatusBadRecord);  // refused whole, before anything is written
-    ASSERT_EQ(Band(taller, 0, 6), 0);
+    ASSERT_EQ(Band(page, 0, 2), 0);
+    EXPECT_EQ(Band(page, 2, 1), StatusWriteFailed);
     ASSERT_EQ(Run(CmdEndPage), 0);
-    EXPECT_EQ(OutputBytes().size(), 198u + 60);
+    EXPECT_EQ(Read("Page Count"), 2u);
+    EXPECT_EQ(fs::file_size(output_path_), nearLimit + 190 + 2000);
 }
 
 TEST_F(PageCommit, CommandsOutOfOrder) {

@@ -41,6 +41,28 @@ TEST_P(PageFormats, SinglePageOfWidthFive) {
     CheckOutput(pages);
 }
 
+// Pages of another height than announced, as scanners that do not know a
+// page's length deliver them: short, long across a band, and long past
+// 65,535 rows (ImageLength turns LONG), chained with a page as announced.
+TEST_P(PageFormats, ShortAndLongPagesDecodeExactly) {
+    auto [formatCase, byteOrder] = GetParam();
+    UseSettings(byteOrder, formatCase.compression);
+    const PageShape shapes[] = {
+        {formatCase.format, 13, 5, 2, 9},      // short, ending inside a band
+        {formatCase.format, 7, 9, 4, 6},       // long: the third band crosses the height
+        {formatCase.format, 5, 3, 0},          // as announced, behind them
+        {formatCase.format, 1, 65535, 0, 70000},  // short, from LONG to SHORT
+        {formatCase.format, 1, 65536, 9000, 3},   // long, from SHORT to LONG
+    };
+    std::vector<HostPage> pages;
+    for (const PageShape& shape : shapes) {
+        pages.push_back(MakePage(shape, static_cast<uint32_t>(pages.size() + 3 * shape.format)));
+        ASSERT_EQ(RunPage(pages.back(), pages.size() > 1), 0) << "page " << pages.size();
+    }
+    EXPECT_EQ(Run(CmdEndJob), 0);
+    CheckOutput(pages);
+}
+
 const FormatCase kFormats[] = {
     {FormatRgb48, 1},    {FormatRgb24, 1},    {FormatGray16, 1},  {FormatGray8, 1},   {FormatGray4, 1},
     {FormatPalette8, 1}, {FormatPalette4, 1}, {FormatBilevel, 1}, {FormatBilevel, 4},

@@ -24,6 +24,7 @@ struct PageShape {
     uint32_t width = 100;
     uint32_t height = 50;
     uint32_t bandRows = 0;  // 0: the whole page in one band
+    uint32_t announcedRows = 0;  // the height CmdBeginPage announces; 0: `height`, the rows delivered
 };
 
 // A page as the host holds it, and what a reader must decode from it.
@@ -174,7 +175,7 @@ protected:
 
     uint16_t Begin(const HostPage& page) {
         host_.image.width = page.shape.width;
-        host_.image.rows = page.shape.height;
+        host_.image.rows = page.shape.announcedRows != 0 ? page.shape.announcedRows : page.shape.height;
         host_.image.xResolution = 300;
         host_.image.yResolution = 200;
         return Run(CmdBeginPage);

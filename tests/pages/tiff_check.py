@@ -5,9 +5,9 @@ usage: tiff_check.py TIFF EXPECTED_DIR
 EXPECTED_DIR holds, per page i, page<i>.txt ("width height format") and
 page<i>.rgb16 (the decoded pixels as 16-bit big-endian RGB). The file must
 pass libtiff's tiffinfo -D / tiffdump / tiffcp without a warning, decode to
-exactly those pixels in ImageMagick and (for sample depths up to 8 bits) in
-Pillow, and have its directories on word boundaries with nothing after the
-last page.
+exactly those pixels in ImageMagick (within its size policy) and (for sample
+depths up to 8 bits) in Pillow, have its directories on word boundaries with
+nothing after the last page, and its dimensions SHORT or LONG as they need.
 """
 import os
 import struct
@@ -20,6 +20,7 @@ from PIL import Image
 SIXTEEN_BIT_FORMATS = {1048, 2016}
 CONVERT = "/usr/bin/convert"
 IMAGEMAGICK_MAX_WIDTH = 16000
+IMAGEMAGICK_MAX_HEIGHT = 16000
 
 
 def fail(message):
@@ -70,6 +71,9 @@ def check_structure(path, page_count):
             if typ in (3, 4, 5) and (typ == 5 or n > (2 if typ == 3 else 1)) and value % 2:
                 fail("value area at odd offset %d" % value)
             entries[tag] = value
+            # Width, height and rows per strip: SHORT where they fit, else LONG.
+            if tag in (256, 257, 278) and typ != (3 if value <= 0xFFFF else 4):
+                fail("tag %d holds %d as type %d" % (tag, value, typ))
         end = entries[273] + entries[279]
         offset = struct.unpack(order + "I", data[offset + 2 + 12 * count:offset + 6 + 12 * count])[0]
     if len(directories) != page_count:
@@ -80,7 +84,7 @@ def check_structure(path, page_count):
 
 def check_pixels(path, pages):
     for i, (width, height, fmt, expected) in enumerate(pages):
-        if width > IMAGEMAGICK_MAX_WIDTH:
+        if width > IMAGEMAGICK_MAX_WIDTH or height > IMAGEMAGICK_MAX_HEIGHT:
             continue  # beyond the installed ImageMagick's resource policy; Pillow still decodes it
         decoded = subprocess.run([CONVERT, "%s[%d]" % (path, i), "-depth", "16", "-endian", "MSB", "rgb:-"],
                                  capture_output=True).stdout

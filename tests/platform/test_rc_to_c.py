@@ -69,7 +69,7 @@ class GeneratorTest(unittest.TestCase):
         library = self.build_library(out_path)
         strings = self.strings_of(library)
         for identifier in [2000, 2001, 2002, 2501, 2502, 2503, 2504, 2505, 2506, 2507, 2508,
-                           3000, 3001, 3002, 3003, 3004]:
+                           3000, 3001, 3002, 3003, 3004, 3005]:
             self.assertIn(identifier, strings)
         count = ctypes.c_int.in_dll(library, "zeduz_dialog_count").value
         dialogs = (ZeduzDialogTemplate * count).in_dll(library, "zeduz_dialog_table")

@@ -1,5 +1,5 @@
 // Bad input from the host: commands out of order, a "TempFile" that is not
-// this job's page file, bands with more or fewer rows than the page, sizes
+// this job's page file, bands wider than the page or with no rows at all, sizes
 // out of range, an oversized palette, a key path too long for the registry,
 // a registry that cannot be used, resource texts longer than their fields. Each gets a clear status and
 // touches nothing it should not.
@@ -170,55 +170,62 @@ TEST_F(BadInput, TempFileThatIsGone) {
     ExpectOutputHolds({page}, 0);
 }
 
-// Bands must deliver exactly the rows BeginPage announced. A band beyond
-// them is refused before its pixels are read and leaves the page as it was;
-// a page with rows missing is not committed, and stays open for them.
+// A page takes the rows the host delivers, whatever height BeginPage
+// announced: bands beyond it extend the page, a page ended early keeps the
+// rows it has. A page ended without a single row is not added: the output
+// stays byte for byte as it was, no page file is left, the host is told with
+// StatusEmptyPage and its message, and the job goes on.
 struct RowsCase {
     const char* name;
     int32_t compression;
-    std::vector<uint32_t> bands;  // rows per band, as the host sends them
-    std::vector<bool> accepted;
+    std::vector<uint32_t> bands;  // rows per band, as the host sends them; the page announces 4
 };
 void PrintTo(const RowsCase& c, std::ostream* out) { *out << c.name; }
 
 const RowsCase kRows[] = {
-    {"OneBandTooMany", 1, {6, 4}, {false, true}},
-    {"SecondBandRunsOver", 1, {3, 3, 1}, {true, false, true}},
-    {"OneBandTooManyGroup4", 4, {6, 4}, {false, true}},
-    {"SecondBandRunsOverGroup4", 4, {3, 3, 1}, {true, false, true}},
+    {"OneBandPastTheHeight", 1, {6}},        {"SecondBandRunsOver", 1, {3, 3, 1}},
+    {"OneBandPastTheHeightGroup4", 4, {6}},  {"SecondBandRunsOverGroup4", 4, {3, 3, 1}},
+    {"NoRows", 1, {}},                       {"OnlyEmptyBands", 1, {0, 0}},
+    {"NoRowsGroup4", 4, {}},                 {"OnlyEmptyBandsGroup4", 4, {0}},
 };
 
 class BandRows : public BadInput, public ::testing::WithParamInterface<RowsCase> {};
 
-TEST_P(BandRows, BeyondThePageAreRefused) {
+TEST_P(BandRows, PageHoldsTheRowsDelivered) {
     const RowsCase& c = GetParam();
     UseSettings(ByteOrderIntel, c.compression);
-    HostPage tall = MakePage({FormatBilevel, 21, 6, 0}, 3);  // rows 0..5; the page has 4
-    HostPage page = tall;
-    page.shape.height = 4;
-    page.expectedRgb16.resize(size_t{21} * 4 * 6);
-    BeginWithRows(page, 0);
-    uint32_t row = 0;
-    for (size_t i = 0; i < c.bands.size(); ++i) {
-        uint16_t status = Band(tall, row, c.bands[i]);
-        EXPECT_EQ(status, c.accepted[i] ? 0 : StatusBadRecord) << "band " << i;
-        if (status == 0) row += c.bands[i];
-    }
-    EXPECT_EQ(Run(CmdEndPage), 0);
-    EXPECT_EQ(Run(CmdEndJob), 0);
-    ExpectOutputHolds({page}, 1);
-}
+    HostPage first = MakePage({FormatGray8, 3, 2, 0}, 4);
+    ASSERT_EQ(RunOnePage(first, false).status, 0);
+    const Bytes before = OutputBytes();
 
-TEST_P(BandRows, MissingRowsKeepThePageOpen) {
-    UseSettings(ByteOrderIntel, GetParam().compression);
-    HostPage page = MakePage({FormatBilevel, 21, 4, 0}, 3);
-    BeginWithRows(page, 3);
-    EXPECT_EQ(Run(CmdEndPage), StatusBadSequence);
-    EXPECT_FALSE(fs::exists(output_path_));
-    ASSERT_EQ(Band(page, 3, 1), 0);
-    EXPECT_EQ(Run(CmdEndPage), 0);
+    HostPage tall = MakePage({FormatBilevel, 21, 7, 0}, 3);
+    uint32_t delivered = 0;
+    for (uint32_t rows : c.bands) delivered += rows;
+    HostPage page = tall;
+    page.shape = {FormatBilevel, 21, delivered, 0, 4};
+    page.expectedRgb16.resize(size_t{21} * delivered * 6);
+    ASSERT_EQ(Prepare(FormatBilevel, true), 0);
+    ASSERT_EQ(Begin(page), 0);
+    uint32_t row = 0;
+    for (uint32_t rows : c.bands) {
+        ASSERT_EQ(Band(tall, row, rows), 0) << "band at row " << row;
+        row += rows;
+    }
+    platform::testing::MessageBoxes().clear();
+    uint16_t status = Run(CmdEndPage);
+    ExpectMessageFor(status);
+    if (delivered == 0) {
+        EXPECT_EQ(status, StatusEmptyPage);
+        EXPECT_EQ(OutputBytes(), before);
+        EXPECT_EQ(FilesIn(temp_.path()), 0u);
+        ASSERT_EQ(RunOnePage(first, true).status, 0);  // the job goes on
+        page = first;
+    } else {
+        EXPECT_EQ(status, 0);
+    }
     EXPECT_EQ(Run(CmdEndJob), 0);
-    ExpectOutputHolds({page}, 1);
+    ExpectNoLeftovers();
+    ExpectOutputHolds({first, page}, 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, BandRows, ::testing::ValuesIn(kRows),
@@ -230,9 +237,7 @@ TEST_F(BadInput, BandRecordsThatAreNotThePages) {
     BeginWithRows(page, 0);
     host_.image.width = 8;
     host_.image.pixels = page.Row(0);
-    host_.image.rows = 0x7FFFFFFF;  // far beyond the page; the buffer holds four rows
-    EXPECT_EQ(Run(CmdWriteBand), StatusBadRecord);
-    host_.image.rows = 5;  // one row more than the page has
+    host_.image.rows = 0x7FFFFFFF;  // beyond any file; the buffer holds four rows
     EXPECT_EQ(Run(CmdWriteBand), StatusBadRecord);
     Bytes wide(4000 * 2, 0x11);
     host_.image.pixels = wide.data();

@@ -1,5 +1,6 @@
 """Crash safety: the host is killed (SIGKILL) at many points of a multi-page
-job, Group 4 pages and a page appended in several chunks included. The
+job, Group 4 pages, a page appended in several chunks and pages shorter and
+longer than announced included. The
 platform layer of the test build kills the process at its N-th service call
 (ZEDUZ_CRASH_AT_CALL), so the kills land inside commands as well as between
 them: between an append and the link that makes it a page, inside a chunked
@@ -27,13 +28,19 @@ RNG = random.Random(20261208)
 KILL_POINTS = int(os.environ.get("ZEDUZ_CRASH_POINTS", "120"))
 
 
+# Every page is begun announcing 20 rows: the first has as many, the others
+# more (long pages) or fewer (short pages), so that their heights are
+# rewritten at the end of the page.
+ANNOUNCED_ROWS = "20"
+
+
 def make_pages():
     return [
         random_page(RNG, "gray", 8, 30, 20),
-        random_page(RNG, "bilevel", 1, 45, 33),           # Group 4
-        random_page(RNG, "rgb", 8, 165, 140),              # 69,300 bytes: two append chunks
-        random_page(RNG, "palette", 8, 11, 9, colours=50),
-        random_page(RNG, "bilevel", 1, 20, 9),            # Group 4 again
+        random_page(RNG, "bilevel", 1, 45, 33),           # Group 4, long
+        random_page(RNG, "rgb", 8, 165, 140),              # 69,300 bytes: two append chunks; long
+        random_page(RNG, "palette", 8, 11, 9, colours=50),  # short
+        random_page(RNG, "bilevel", 1, 20, 9),            # Group 4 again, short
     ]
 
 
@@ -55,7 +62,8 @@ class Job:
             os.remove(self.output)
 
     def run(self, first=0, append=False, crash_at=None):
-        args = ["--byte-order", "intel", "--compression", "group4", "--band-rows", "7", "-o", self.output] + (["--append"] if append else []) + self.inputs[first:]
+        args = ["--byte-order", "intel", "--compression", "group4", "--band-rows", "7",
+                "--announce-rows", ANNOUNCED_ROWS, "-o", self.output] + (["--append"] if append else []) + self.inputs[first:]
         if crash_at is None:
             os.environ.pop("ZEDUZ_CRASH_AT_CALL", None)
         else:

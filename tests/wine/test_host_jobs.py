@@ -1,6 +1,7 @@
 """Scan jobs through the Windows host (zeduz-tiff.exe) and the plug-in DLL
 under Wine (each Windows flavour): every page format, both byte orders, Group 4, multi-page
-files mixing formats, and a job continued over several host processes. Each
+files mixing formats, a job continued over several host processes, and pages
+shorter and longer than announced. Each
 output is read on the Linux side by independent TIFF readers (tiffinfo -D,
 tiffcp, Pillow, ImageMagick) with exact pixel comparison, and must be
 byte-identical to what the Linux build writes for the same pages."""
@@ -234,10 +235,22 @@ def job_over_several_processes():
         check_pages(name, paths[0], [kind for kinds, _ in steps for kind in kinds])
 
 
+def short_and_long_pages():
+    """Pages begun with 20 rows announced: grey with 17 rows (short), then
+    black and white with 29 (long, Group 4)."""
+    name = "announced-rows"
+    kinds = ["gray8", "bilevel"]
+    paths = both_hosts(name, [([BY_KIND[k].path for k in kinds], settings("motorola", "group4") +
+                                ["--announce-rows", "20"])])
+    same_bytes(name, paths)
+    check_pages(name, paths[0], kinds)
+
+
 try:
     every_format_in_one_file()
     demo_document()
     job_over_several_processes()
+    short_and_long_pages()
 finally:
     w.delete_key("Software\\Zeduz\\Scan")
 if checks.failures == 0:
