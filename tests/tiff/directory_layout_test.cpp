@@ -3,13 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "output/global_block.h"
 #include "platform/testing.h"
-#include "support/plugin_fixture.h"
+#include "support/files.h"
+#include "support/platform_test.h"
 #include "tiff/byte_order.h"
 #include "tiff/directory_layout.h"
 #include "tiff/directory_writer.h"
@@ -32,11 +31,8 @@ LayoutRequest RequestFor(const Page& page) {
     return {page.format, page.compression, true, page.pageCount, page.offset, {page.width, page.height, 300, 300}};
 }
 
-class DirectoryTest : public ::testing::Test {
+class DirectoryTest : public test_support::PlatformTest {
 protected:
-    void SetUp() override { platform::testing::Reset(); }
-    void TearDown() override { platform::testing::Reset(); }
-
     // Lays the page out and serialises it as BeginPage does; returns the bytes.
     Bytes Serialise(const Page& page, PagePlan* planOut = nullptr, PluginStatus* statusOut = nullptr) {
         LayoutRequest request = RequestFor(page);
@@ -54,8 +50,7 @@ protected:
         file.Close();
         if (statusOut != nullptr) *statusOut = status;
         if (planOut != nullptr) *planOut = plan;
-        std::ifstream in(path, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), {});
+        return test_support::ReadFileBytes(path);
     }
 
     test_support::ScratchDirectory scratch_{"zeduz-tiff-"};
