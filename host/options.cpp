@@ -1,12 +1,26 @@
+// The host's command line, parsed with CLI11. Each group of --help is added
+// by a function of its own, so that a front end with more options adds its
+// groups (or subcommands) beside these without touching them.
 #include "host/options.h"
 
+#include <CLI/CLI.hpp>
+
 #include <cstdlib>
+#include <functional>
+#include <memory>
 
 namespace {
 
 constexpr uint32_t kMaxResolution = 1000000;
 constexpr uint32_t kMaxBandRows = 1u << 20;
 constexpr uint32_t kMaxAnnouncedRows = 999999999;
+
+// The groups of --help, shown in this order.
+constexpr char kInputOutput[] = "Input and output";
+constexpr char kPageFormat[] = "Page format";
+constexpr char kCompression[] = "Compression and byte order";
+constexpr char kResolution[] = "Resolution and bands";
+constexpr char kOther[] = "Other";
 
 bool ParseNumber(const std::string& text, uint32_t low, uint32_t high, uint32_t& value) {
     if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 9) {
@@ -29,118 +43,163 @@ bool ParseResolution(const std::string& text, HostOptions& options) {
            ParseNumber(y, 1, kMaxResolution, options.yResolution);
 }
 
-class ArgumentReader {
-public:
-    ArgumentReader(int argc, char** argv) : argc_(argc), argv_(argv) {}
+// Takes one value as the command line gives it; false when it is not one
+// the option accepts.
+using ApplyValue = std::function<bool(const std::string&)>;
 
-    bool Done() const { return index_ >= argc_; }
-    std::string Next() { return argv_[index_++]; }
-
-    // The value of an option, either "--name=value" (already split off) or
-    // the next argument.
-    bool Value(const std::string& option, std::string& inlineValue, bool hasInline, std::string& value,
-               std::string& error) {
-        if (hasInline) {
-            value = inlineValue;
-            return true;
+// An option with one value. It is applied as soon as it is read, so that of
+// two options setting the same thing the later one wins, whatever their
+// kind (--group4 then --compression none stores none), as a repeated option
+// does.
+CLI::Option* AddValueOption(CLI::App& app, const std::string& names, const std::string& valueName,
+                            const std::string& help, const std::string& group, ApplyValue apply) {
+    // Messages name the option by its last (long) name.
+    const std::string shownName = names.substr(names.find_last_of(',') + 1);
+    const auto take = [apply, shownName](const std::string& value) {
+        if (!apply(value)) {
+            throw CLI::ValidationError("bad value \"" + value + "\" for " + shownName + " (see --help)");
         }
-        if (Done()) {
-            error = "option " + option + " needs a value";
-            return false;
-        }
-        value = Next();
-        return true;
-    }
-
-private:
-    int argc_;
-    char** argv_;
-    int index_ = 1;
-};
-
-bool ApplyValueOption(const std::string& name, const std::string& value, HostOptions& options, std::string& error) {
-    bool ok = true;
-    if (name == "-o" || name == "--output") {
-        ok = !value.empty();
-        options.output = value;
-    } else if (name == "--byte-order") {
-        ok = value == "intel" || value == "motorola";
-        options.settings.byteOrder = value == "intel" ? kByteOrderIntel : kByteOrderMotorola;
-    } else if (name == "--compression") {
-        ok = value == "none" || value == "group4";
-        options.settings.compression = value == "none" ? kCompressionNone : kCompressionGroup4;
-    } else if (name == "--band-rows") {
-        ok = ParseNumber(value, 0, kMaxBandRows, options.bandRows);
-    } else if (name == "--announce-rows") {
-        ok = ParseNumber(value, 1, kMaxAnnouncedRows, options.announceRows);
-    } else if (name == "--dpi" || name == "--resolution") {
-        ok = ParseResolution(value, options);
-    } else if (name == "--plugin") {
-        ok = !value.empty();
-        options.pluginPath = value;
-    }
-    if (!ok) {
-        error = "bad value \"" + value + "\" for " + name + " (see --help)";
-    }
-    return ok;
+    };
+    return app.add_option_function<std::string>(names, take, help)
+        ->type_name(valueName)
+        ->group(group)
+        ->trigger_on_parse();
 }
 
-bool ApplyFlag(const std::string& name, HostOptions& options) {
-    if (name == "--group4") {
-        options.settings.compression = kCompressionGroup4;
-    } else if (name == "--append") {
-        options.append = true;
-    } else if (name == "--palette4") {
-        options.palette4WhenSmall = true;
-    } else if (name == "-q" || name == "--quiet") {
-        options.quiet = true;
-    } else if (name == "-h" || name == "--help") {
-        options.help = true;
-    } else {
-        return false;
-    }
-    return true;
+CLI::Option* AddFlag(CLI::App& app, const std::string& names, const std::string& help, const std::string& group,
+                     std::function<void()> apply) {
+    return app.add_flag_callback(names, std::move(apply), help)->group(group)->trigger_on_parse();
 }
 
-bool TakesValue(const std::string& name) {
-    static const char* const kValueOptions[] = {"-o",          "--output",    "--byte-order", "--compression",
-                                                "--band-rows", "--dpi",       "--resolution", "--plugin",
-                                                "--announce-rows"};
-    for (const char* option : kValueOptions) {
-        if (name == option) {
-            return true;
+void AddInputOutputOptions(CLI::App& app, HostOptions& options) {
+    app.add_option("image", options.inputs,
+                   "PNM (P1-P6) or PNG files, a page per image\n(none: the built-in demo document)")
+        ->type_name("");
+    AddValueOption(app, "-o,--output", "FILE", "output file (default: demo.tif, or out.tif with\nimages)",
+                   kInputOutput, [&options](const std::string& value) {
+                       options.output = value;
+                       return !value.empty();
+                   });
+    AddFlag(app, "--append", "add the pages to the end of an existing FILE", kInputOutput,
+            [&options] { options.append = true; });
+}
+
+void AddPageFormatOptions(CLI::App& app, HostOptions& options) {
+    AddFlag(app, "--palette4", "store palette images of up to 16 colours as\n4-bit palette pages", kPageFormat,
+            [&options] { options.palette4WhenSmall = true; });
+}
+
+void AddCompressionOptions(CLI::App& app, HostOptions& options) {
+    AddValueOption(app, "--byte-order", "ORDER", "intel (II) or motorola (MM); stored as the\nuser's setting",
+                   kCompression, [&options](const std::string& value) {
+                       options.settings.byteOrder = value == "intel" ? kByteOrderIntel : kByteOrderMotorola;
+                       return value == "intel" || value == "motorola";
+                   });
+    AddValueOption(app, "--compression", "KIND",
+                   "black and white pages: none or group4\n(CCITT T.6); stored as the user's setting",
+                   kCompression, [&options](const std::string& value) {
+                       options.settings.compression = value == "none" ? kCompressionNone : kCompressionGroup4;
+                       return value == "none" || value == "group4";
+                   });
+    AddFlag(app, "--group4", "same as --compression group4", kCompression,
+            [&options] { options.settings.compression = kCompressionGroup4; });
+}
+
+void AddResolutionOptions(CLI::App& app, HostOptions& options) {
+    const auto resolution = [&options](const std::string& value) { return ParseResolution(value, options); };
+    AddValueOption(app, "--dpi", "N", "resolution in pixels per inch (default 300)", kResolution, resolution);
+    AddValueOption(app, "--resolution", "X[,Y]", "the same, X across and Y down", kResolution, resolution);
+    AddValueOption(app, "--band-rows", "N", "rows per band handed to the plug-in\n(default 64; 0 = whole page)",
+                   kResolution, [&options](const std::string& value) {
+                       return ParseNumber(value, 0, kMaxBandRows, options.bandRows);
+                   });
+    AddValueOption(app, "--announce-rows", "N",
+                   "begin every page announcing N rows, then deliver\nthe image's own rows, as a scanner that does\n"
+                   "not know the page's length does",
+                   kResolution, [&options](const std::string& value) {
+                       return ParseNumber(value, 1, kMaxAnnouncedRows, options.announceRows);
+                   });
+}
+
+void AddOtherOptions(CLI::App& app, HostOptions& options) {
+    AddValueOption(app, "--plugin", "PATH", "the plug-in library (default: the one beside\nthis program)", kOther,
+                   [&options](const std::string& value) {
+                       options.pluginPath = value;
+                       return !value.empty();
+                   });
+    AddFlag(app, "-q,--quiet", "print errors only", kOther, [&options] { options.quiet = true; });
+    app.set_help_flag("-h,--help", "show this text")->group(kOther);
+}
+
+// The whole command line, its values landing in `options`.
+std::unique_ptr<CLI::App> MakeCommandLine(const std::string& program, HostOptions& options) {
+    auto app = std::make_unique<CLI::App>(
+        "Writes the images (PNM P1-P6, PNG) as the pages of one multi-page TIFF file,\n"
+        "scanning each through the TIFF plug-in page by page and band by band.\n"
+        "Without images, writes a built-in demo document of several page formats.\n",
+        program);
+    app->footer(
+        "Settings not given on the command line keep the values stored by earlier runs\n"
+        "(first use: intel, none). Exit status: 0 success, 1 a page failed, 2 bad command\n"
+        "line or unreadable input.");
+    app->get_formatter()->column_width(30);
+    app->get_formatter()->label("Positionals", "Images");
+    // Options that are not ours are reported by ParseOptions, in its words.
+    app->allow_extras();
+    // --append=yes is no way of saying --append.
+    app->option_defaults()->disable_flag_override();
+    AddInputOutputOptions(*app, options);
+    AddPageFormatOptions(*app, options);
+    AddCompressionOptions(*app, options);
+    AddResolutionOptions(*app, options);
+    AddOtherOptions(*app, options);
+    return app;
+}
+
+bool EndsWith(const std::string& text, const std::string& ending) {
+    return text.size() >= ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
+}
+
+// CLI11's reason for a refused command line, in the words of the host.
+std::string DescribeParseError(const CLI::ParseError& failure) {
+    const std::string text = failure.what();
+    if (dynamic_cast<const CLI::ValidationError*>(&failure) != nullptr) {
+        return text;  // our own words, from AddValueOption
+    }
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&failure) != nullptr) {
+        // "--output: 1 required FILE missing": the command line ends where
+        // the option's value should be.
+        const size_t colon = text.find(':');
+        if (colon != std::string::npos && EndsWith(text, " missing")) {
+            return "option " + text.substr(0, colon) + " needs a value (see --help)";
+        }
+        // "append was given a disallowed flag override": --append=yes.
+        const std::string flagWithValue = " was given a disallowed flag override";
+        if (EndsWith(text, flagWithValue)) {
+            return "option --" + text.substr(0, text.size() - flagWithValue.size()) + " takes no value (see --help)";
         }
     }
-    return false;
+    return text + " (see --help)";
 }
 
 }  // namespace
 
 bool ParseOptions(int argc, char** argv, HostOptions& options, std::string& error) {
-    ArgumentReader reader(argc, argv);
-    bool onlyFiles = false;
-    while (!reader.Done()) {
-        const std::string argument = reader.Next();
-        if (onlyFiles || argument.size() < 2 || argument[0] != '-') {
-            options.inputs.push_back(argument);
-            continue;
-        }
-        if (argument == "--") {
-            onlyFiles = true;
-            continue;
-        }
-        const size_t equals = argument.find('=');
-        const bool hasInline = argument.compare(0, 2, "--") == 0 && equals != std::string::npos;
-        const std::string name = hasInline ? argument.substr(0, equals) : argument;
-        std::string inlineValue = hasInline ? argument.substr(equals + 1) : std::string();
-        if (TakesValue(name)) {
-            std::string value;
-            if (!reader.Value(name, inlineValue, hasInline, value, error) ||
-                !ApplyValueOption(name, value, options, error)) {
-                return false;
-            }
-        } else if (hasInline || !ApplyFlag(name, options)) {
-            error = "unknown option " + argument + " (see --help)";
+    std::unique_ptr<CLI::App> app = MakeCommandLine("zeduz-tiff", options);
+    try {
+        app->parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        options.help = true;
+        return true;
+    } catch (const CLI::ParseError& failure) {
+        error = DescribeParseError(failure);
+        return false;
+    }
+    // CLI11 keeps the "--" that ends the options among the arguments it
+    // could not place; the others are options the host does not have.
+    for (const std::string& unknown : app->remaining()) {
+        if (unknown != "--") {
+            error = "unknown option " + unknown + " (see --help)";
             return false;
         }
     }
@@ -151,31 +210,11 @@ bool ParseOptions(int argc, char** argv, HostOptions& options, std::string& erro
 }
 
 std::string UsageText(const char* program) {
-    return std::string("Usage: ") + program +
-           " [options] [image ...]\n"
-           "\n"
-           "Writes the images (PNM P1-P6, PNG) as the pages of one multi-page TIFF file,\n"
-           "scanning each through the TIFF plug-in page by page and band by band.\n"
-           "Without images, writes a built-in demo document of several page formats.\n"
-           "\n"
-           "Options:\n"
-           "  -o, --output FILE          output file (default: demo.tif, or out.tif with images)\n"
-           "      --append               add the pages to the end of an existing FILE\n"
-           "      --byte-order ORDER     intel (II) or motorola (MM); stored as the user's setting\n"
-           "      --compression KIND     black and white pages: none or group4 (CCITT T.6);\n"
-           "                             stored as the user's setting\n"
-           "      --group4               same as --compression group4\n"
-           "      --band-rows N          rows per band handed to the plug-in (default 64; 0 = whole page)\n"
-           "      --announce-rows N      begin every page announcing N rows, then deliver the image's own\n"
-           "                             rows, as a scanner that does not know the page's length does\n"
-           "      --dpi N, --resolution X[,Y]\n"
-           "                             resolution in pixels per inch (default 300)\n"
-           "      --palette4             store palette images of up to 16 colours as 4-bit palette pages\n"
-           "      --plugin PATH          the plug-in library (default: the one beside this program)\n"
-           "  -q, --quiet                print errors only\n"
-           "  -h, --help                 show this text\n"
-           "\n"
-           "Settings not given on the command line keep the values stored by earlier runs\n"
-           "(first use: intel, none). Exit status: 0 success, 1 a page failed, 2 bad command\n"
-           "line or unreadable input.\n";
+    HostOptions unused;
+    std::string text = MakeCommandLine(program, unused)->help();
+    // CLI11 leaves two blank lines between groups; one is enough.
+    for (size_t at = text.find("\n\n\n"); at != std::string::npos; at = text.find("\n\n\n", at)) {
+        text.erase(at, 1);
+    }
+    return text;
 }

@@ -22,8 +22,9 @@ struct HostOptions {
     std::string pluginPath;  // empty: beside the host
 };
 
-// Parses argv; false with `error` set on a bad command line.
+// Parses argv (with CLI11); false with `error` set on a bad command line.
+// --help sets `help`.
 bool ParseOptions(int argc, char** argv, HostOptions& options, std::string& error);
 
-// The usage text for --help.
+// The text of --help: the options in groups by purpose.
 std::string UsageText(const char* program);

@@ -8,7 +8,7 @@ set -euo pipefail
 what=${1:-build}
 
 export DEBIAN_FRONTEND=noninteractive
-build_packages=(build-essential cmake python3 libpng-dev pkg-config libsqlite3-dev)
+build_packages=(build-essential cmake python3 libpng-dev pkg-config libsqlite3-dev libcli11-dev)
 test_packages=(
   clang libclang-rt-14-dev libgtest-dev libbenchmark-dev
   libtiff-dev libtiff-tools python3-pil imagemagick netpbm

@@ -4,8 +4,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "base/status.h"
@@ -49,10 +47,7 @@ protected:
         return Run(CmdWriteBand);
     }
 
-    std::vector<uint8_t> Output() const {
-        std::ifstream in(output_.file("scan.tif"), std::ios::binary);
-        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-    }
+    std::vector<uint8_t> Output() const { return test_support::ReadFileBytes(output_.file("scan.tif")); }
 
     // libtiff (through Pillow) decodes every page of the output.
     bool Decodes() const {

@@ -1,7 +1,8 @@
 """Helpers of the host's end-to-end checks: source images written by hand
 (PNM, PNG), runs of zeduz-tiff in fresh registry and temp directories, and
 decoding of the output with independent readers (libtiff tools, Pillow,
-ImageMagick) for exact comparison with the source."""
+ImageMagick) for exact comparison with the source. What other tests use
+too (Page, PNM, the readers) lives in tests/support/image_checks.py."""
 
 import os
 import random
@@ -12,43 +13,15 @@ import sys
 import tempfile
 import zlib
 
-from PIL import Image as PilImage
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from image_checks import (IDENTIFY, Page, imagemagick_16bit, libtiff_reads_cleanly, pillow_page,  # noqa: E402,F401
+                          pnm_bytes, run_tool)
 
 BIN_DIR = os.environ.get("ZEDUZ_BIN_DIR", "")
 HOST = os.path.join(BIN_DIR, "zeduz-tiff")
-CONVERT = "/usr/bin/convert" if os.path.exists("/usr/bin/convert") else "convert"
-IDENTIFY = "/usr/bin/identify" if os.path.exists("/usr/bin/identify") else "identify"
 
 
 # --- source images -------------------------------------------------------
-
-class Page:
-    """What a page must read back as: kind 'rgb', 'gray', 'palette' or
-    'bilevel'; bits per sample as stored; samples row by row (tuples for RGB;
-    for bilevel 1 = white); palette as (r, g, b) bytes."""
-
-    def __init__(self, kind, bits, width, height, samples, palette=None):
-        self.kind, self.bits, self.width, self.height = kind, bits, width, height
-        self.samples, self.palette = samples, palette or []
-
-    def visual16(self):
-        """Every pixel as 16-bit (r, g, b), as a viewer shows it."""
-        out = []
-        for value in self.samples:
-            if self.kind == "rgb":
-                scale = 1 if self.bits == 16 else 257
-                out.append(tuple(v * scale for v in value))
-            elif self.kind == "gray":
-                v = value * (65535 // ((1 << self.bits) - 1))
-                out.append((v, v, v))
-            elif self.kind == "palette":
-                r, g, b = self.palette[value] if value < len(self.palette) else (0, 0, 0)
-                out.append((r * 257, g * 257, b * 257))
-            else:
-                v = 65535 if value else 0
-                out.append((v, v, v))
-        return out
-
 
 def random_page(rng, kind, bits, width, height, colours=None):
     count = width * height
@@ -67,33 +40,6 @@ def random_page(rng, kind, bits, width, height, colours=None):
     samples[0] = top
     samples[-1] = 0
     return Page(kind, bits, width, height, samples)
-
-
-def pnm_bytes(page, plain=False):
-    """PNM of a page: P1/P4 (bilevel; PBM 1 = black), P2/P5 (grey), P3/P6."""
-    w, h = page.width, page.height
-    if page.kind == "bilevel":
-        if plain:
-            rows = [" ".join(str(1 - page.samples[y * w + x]) for x in range(w)) for y in range(h)]
-            return ("P1\n# plain bitmap\n%d %d\n" % (w, h) + "\n".join(rows) + "\n").encode()
-        data = bytearray()
-        for y in range(h):
-            row = bytearray((w + 7) // 8)
-            for x in range(w):
-                if not page.samples[y * w + x]:
-                    row[x // 8] |= 0x80 >> (x % 8)
-            data += row
-        return b"P4\n%d %d\n" % (w, h) + bytes(data)
-    maxval = (1 << page.bits) - 1
-    values = []
-    for s in page.samples:
-        values.extend(s if isinstance(s, tuple) else (s,))
-    magic = {"gray": (b"P2", b"P5"), "rgb": (b"P3", b"P6")}[page.kind][0 if plain else 1]
-    header = magic + b"\n# made by the host checks\n%d %d\n%d\n" % (w, h, maxval)
-    if plain:
-        return header + b" ".join(b"%d" % v for v in values) + b"\n"
-    fmt = ">%dH" % len(values) if maxval > 255 else "%dB" % len(values)
-    return header + struct.pack(fmt, *values)
 
 
 def _chunk(kind, data):
@@ -184,14 +130,6 @@ def run_ok(ws, *args):
 
 
 # --- reading the output --------------------------------------------------
-
-def run_tool(args):
-    result = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
-    if result.returncode != 0 or result.stderr.strip():
-        raise AssertionError("%s: exit %d: %s" % (" ".join(args), result.returncode,
-                                                  result.stderr.decode(errors="replace")))
-    return result.stdout
-
 
 class TiffPage:
     """One directory of an uncompressed or compressed TIFF, read by hand."""
@@ -300,10 +238,8 @@ def compare(what, got, expected):
 def check_with_libtiff(path, pages, ws):
     """tiffinfo -D and tiffdump clean; tiffcp -c none decodes every page,
     whose strips then match the source exactly."""
-    run_tool(["tiffinfo", "-D", path])
-    run_tool(["tiffdump", path])
     plain = os.path.join(ws.tmp, "plain-%d.tif" % random.randrange(1 << 30))
-    run_tool(["tiffcp", "-c", "none", path, plain])
+    libtiff_reads_cleanly(path, plain)
     order, decoded = read_tiff_file(plain)
     os.remove(plain)
     assert len(decoded) == len(pages), "libtiff: %d pages, expected %d" % (len(decoded), len(pages))
@@ -331,14 +267,10 @@ def pillow_expected(expected, order):
 
 
 def check_with_pillow(path, pages, order):
-    with PilImage.open(path) as image:
+    with pillow_page(path, 0) as image:
         assert image.n_frames == len(pages), "Pillow: %d frames, expected %d" % (image.n_frames, len(pages))
     for i, expected in enumerate(pages):
-        # A fresh open per page: this Pillow fails to reload a frame of
-        # another mode once n_frames has walked the file.
-        with PilImage.open(path) as image:
-            image.seek(i)
-            image.load()
+        with pillow_page(path, i) as image:
             mode, samples = pillow_expected(expected, order)
             assert image.size == (expected.width, expected.height), "Pillow page %d size %r" % (i, image.size)
             assert image.mode == mode, "Pillow page %d mode %s, expected %s" % (i, image.mode, mode)
@@ -353,8 +285,8 @@ def check_with_imagemagick(path, pages):
     lines = run_tool([IDENTIFY, "-format", "%w %h\n", path]).decode().split()
     assert len(lines) == 2 * len(pages), "ImageMagick: %s" % lines
     for i, expected in enumerate(pages):
-        raw = run_tool([CONVERT, "%s[%d]" % (path, i), "-depth", "16", "rgb:-"])
-        values = struct.unpack("<%dH" % (len(raw) // 2), raw)
+        raw = imagemagick_16bit(path, i)
+        values = struct.unpack(">%dH" % (len(raw) // 2), raw)
         got = [tuple(values[3 * k:3 * k + 3]) for k in range(len(values) // 3)]
         compare("ImageMagick page %d" % i, got, expected.visual16())
 

@@ -138,7 +138,8 @@ def bad_options(ws):
                         (["--compression", "lzw"], ["--compression"]), (["--dpi", "0"], ["--dpi"]),
                         (["--announce-rows", "0"], ["--announce-rows"]),
                         (["--resolution", "300,"], ["--resolution"]), (["--frobnicate"], ["unknown option"]),
-                        (["-o"], ["needs a value"]), (["--plugin", "/nonexistent/plugin.so"], ["cannot load"]),
+                        (["-o"], ["needs a value"]), (["--append=yes"], ["--append", "takes no value"]),
+                        (["--plugin", "/nonexistent/plugin.so"], ["cannot load"]),
                         (["-o", "x" * 300 + ".tif"], ["too long"])]:
         refused(ws, args, words)
     assert not any(name.endswith(".tif") for name in os.listdir(ws.work))
@@ -187,8 +188,8 @@ def output_is_an_input(ws):
 
 def help_text(ws):
     result = run_ok(ws, "--help")
-    for option in ("--output", "--append", "--byte-order", "--group4", "--band-rows", "--announce-rows", "--dpi",
-                   "--plugin"):
+    for option in ("--output", "--append", "--palette4", "--byte-order", "--compression", "--group4", "--dpi",
+                   "--resolution", "--band-rows", "--announce-rows", "--plugin", "--quiet"):
         assert option in result.stdout, option
 
 

@@ -9,23 +9,20 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "output/file_handle.h"
 #include "platform/testing.h"
-#include "support/plugin_fixture.h"
+#include "support/files.h"
+#include "support/platform_test.h"
 
 namespace output_test {
 
 using platform::testing::Service;
 
-class OutputTest : public ::testing::Test {
+class OutputTest : public test_support::PlatformTest {
 protected:
-    void SetUp() override { platform::testing::Reset(); }
-    void TearDown() override { platform::testing::Reset(); }
-
     std::string Path(const std::string& name) const { return dir_.file(name); }
 
     // Bytes 0, 1, 2, ... wrapping at 251, so that a misplaced chunk shows.
@@ -46,10 +43,7 @@ protected:
         EXPECT_EQ(truncate(path.c_str(), static_cast<off_t>(size)), 0);
         return path;
     }
-    static std::vector<uint8_t> Contents(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    static std::vector<uint8_t> Contents(const std::string& path) { return test_support::ReadFileBytes(path); }
     static bool Exists(const std::string& path) { return std::filesystem::exists(path); }
     // Names in the scratch directory, to see that nothing was left behind.
     std::vector<std::string> Listing() const {

@@ -259,8 +259,7 @@ TEST_F(PageCommit, OversizedPaletteIsCut) {
     ASSERT_EQ(Prepare(FormatPalette4, false), 0);
     ASSERT_EQ(Begin(page), 0);
     EXPECT_EQ(Palette(page), 0);
-    std::ifstream in(TempFileValue(), std::ios::binary);
-    Bytes temp((std::istreambuf_iterator<char>(in)), {});
+    Bytes temp = test_support::ReadFileBytes(TempFileValue());
     EXPECT_EQ(Bytes(temp.end() - 96, temp.end()), Bytes(96, 0x40));
 }
 

@@ -11,13 +11,16 @@
 #include <vector>
 
 #include "base/status.h"
+#include "support/files.h"
 #include "support/plugin_fixture.h"
+#include "support/rgb16.h"
 #include "tiff/byte_order.h"
 #include "tiff/image_format.h"
 
 namespace page_test {
 
 using Bytes = std::vector<uint8_t>;
+using test_support::PutRgb16;
 
 struct PageShape {
     int32_t format = FormatGray8;
@@ -52,13 +55,6 @@ inline uint32_t HostStride(int32_t format, uint32_t width) {
     if (format == FormatPalette8) return width;
     if (format == FormatBilevel) return (width + 7) / 8 + 2;  // the host may pad further
     return static_cast<uint32_t>((uint64_t{width} * BitsPerPixel(format) + 31) / 32 * 4);
-}
-
-inline void PutRgb16(Bytes& out, uint16_t r, uint16_t g, uint16_t b) {
-    for (uint16_t v : {r, g, b}) {
-        out.push_back(static_cast<uint8_t>(v >> 8));
-        out.push_back(static_cast<uint8_t>(v));
-    }
 }
 
 // Random pixels; padding bytes hold garbage that must never show.
@@ -152,6 +148,13 @@ inline void ColorKindOf(int32_t format, ScanImage& image) {
     }
 }
 
+// What became of a page or a job run command by command.
+struct JobOutcome {
+    size_t committed = 0;  // pages whose CmdEndPage succeeded
+    uint16_t status = 0;   // the first failure; 0 when every command succeeded
+    int32_t command = -1;  // the command that failed
+};
+
 class PageJobTest : public test_support::PluginTest {
 protected:
     void SetUp() override {
@@ -199,17 +202,28 @@ protected:
         return Run(CmdWriteBand);
     }
 
-    // Runs one whole page; returns the first failing status.
-    uint16_t RunPage(const HostPage& page, bool continueFile) {
-        uint16_t status = Prepare(page.shape.format, continueFile);
-        if (status == 0) status = Begin(page);
-        if (status == 0 && !page.palette.empty()) status = Palette(page);
+    // One whole page, command by command; stops at the first failure.
+    JobOutcome RunOnePage(const HostPage& page, bool continueFile) {
+        JobOutcome outcome;
+        auto step = [&](int32_t command, uint16_t status) {
+            if (status != 0 && outcome.status == 0) {
+                outcome.status = status;
+                outcome.command = command;
+            }
+            return status == 0;
+        };
+        if (!step(CmdPreparePage, Prepare(page.shape.format, continueFile))) return outcome;
+        if (!step(CmdBeginPage, Begin(page))) return outcome;
+        if (!page.palette.empty() && !step(CmdWritePalette, Palette(page))) return outcome;
         uint32_t bandRows = page.shape.bandRows == 0 ? page.shape.height : page.shape.bandRows;
-        for (uint32_t row = 0; status == 0 && row < page.shape.height; row += bandRows)
-            status = Band(page, row, std::min(bandRows, page.shape.height - row));
-        if (status == 0) status = Run(CmdEndPage);
-        return status;
+        for (uint32_t row = 0; row < page.shape.height; row += bandRows)
+            if (!step(CmdWriteBand, Band(page, row, std::min(bandRows, page.shape.height - row)))) return outcome;
+        if (step(CmdEndPage, Run(CmdEndPage))) outcome.committed = 1;
+        return outcome;
     }
+
+    // Runs one whole page; returns the first failing status.
+    uint16_t RunPage(const HostPage& page, bool continueFile) { return RunOnePage(page, continueFile).status; }
 
     // Writes the expected pixels and runs the independent readers.
     void CheckOutput(const std::vector<HostPage>& pages) {
@@ -228,10 +242,7 @@ protected:
         EXPECT_EQ(system(command.c_str()), 0) << command;
     }
 
-    Bytes OutputBytes() const {
-        std::ifstream in(output_path_, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), {});
-    }
+    Bytes OutputBytes() const { return test_support::ReadFileBytes(output_path_); }
 
     std::string output_path_;
 };

@@ -11,14 +11,13 @@ nothing after the last page, and its dimensions SHORT or LONG as they need.
 """
 import os
 import struct
-import subprocess
 import sys
 import tempfile
 
-from PIL import Image
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from image_checks import imagemagick_16bit, libtiff_reads_cleanly, pillow_page  # noqa: E402
 
 SIXTEEN_BIT_FORMATS = {1048, 2016}
-CONVERT = "/usr/bin/convert"
 IMAGEMAGICK_MAX_WIDTH = 16000
 IMAGEMAGICK_MAX_HEIGHT = 16000
 
@@ -26,14 +25,6 @@ IMAGEMAGICK_MAX_HEIGHT = 16000
 def fail(message):
     print("FAIL:", message)
     sys.exit(1)
-
-
-def run_clean(args):
-    result = subprocess.run(args, capture_output=True)
-    noise = result.stderr.decode(errors="replace")
-    if result.returncode != 0 or "Warning" in noise or "Error" in noise or "error" in noise:
-        fail("%s: rc %d, %s" % (" ".join(args), result.returncode, noise.strip()))
-    return result.stdout
 
 
 def read_expected(directory):
@@ -86,17 +77,13 @@ def check_pixels(path, pages):
     for i, (width, height, fmt, expected) in enumerate(pages):
         if width > IMAGEMAGICK_MAX_WIDTH or height > IMAGEMAGICK_MAX_HEIGHT:
             continue  # beyond the installed ImageMagick's resource policy; Pillow still decodes it
-        decoded = subprocess.run([CONVERT, "%s[%d]" % (path, i), "-depth", "16", "-endian", "MSB", "rgb:-"],
-                                 capture_output=True).stdout
-        if decoded != expected:
+        if imagemagick_16bit(path, i) != expected:
             fail("page %d (format %d, %dx%d): ImageMagick pixels differ" % (i, fmt, width, height))
-    with Image.open(path) as image:
+    with pillow_page(path, 0) as image:
         if getattr(image, "n_frames", 1) != len(pages):
             fail("Pillow sees %d pages" % image.n_frames)
     for i, (width, height, fmt, expected) in enumerate(pages):
-        # A fresh image per page: Pillow keeps a palette across seeks.
-        with Image.open(path) as image:
-            image.seek(i)
+        with pillow_page(path, i) as image:
             if image.size != (width, height):
                 fail("page %d: Pillow size %s" % (i, image.size))
             if fmt in SIXTEEN_BIT_FORMATS:
@@ -109,12 +96,13 @@ def check_pixels(path, pages):
 def main():
     path, directory = sys.argv[1], sys.argv[2]
     pages = read_expected(directory)
-    run_clean(["tiffinfo", "-D", path])
-    run_clean(["tiffdump", path])
-    with tempfile.TemporaryDirectory() as scratch:
-        run_clean(["tiffcp", "-c", "none", path, os.path.join(scratch, "copy.tif")])
-    check_structure(path, len(pages))
-    check_pixels(path, pages)
+    try:
+        with tempfile.TemporaryDirectory() as scratch:
+            libtiff_reads_cleanly(path, os.path.join(scratch, "copy.tif"))
+        check_structure(path, len(pages))
+        check_pixels(path, pages)
+    except AssertionError as failure:  # a reader refused the file
+        fail(str(failure))
     print("OK", len(pages), "pages")
 
 

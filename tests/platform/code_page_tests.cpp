@@ -4,7 +4,7 @@
 
 namespace {
 
-class CodePageTest : public platform_tests::PlatformTest {};
+class CodePageTest : public test_support::PlatformTest {};
 
 TEST_F(CodePageTest, SingleByteCodePageStepsOneByte) {
     const char text[] = "a\x81\\";

@@ -14,11 +14,11 @@
 namespace {
 
 using platform::testing::Service;
-using platform_tests::ReadWholeFile;
-using platform_tests::ScratchDirectory;
-using platform_tests::WriteWholeFile;
+using test_support::ReadWholeFile;
+using test_support::ScratchDirectory;
+using test_support::WriteWholeFile;
 
-class FileTest : public platform_tests::PlatformTest {
+class FileTest : public test_support::PlatformTest {
 protected:
     HANDLE Open(const std::string& path, DWORD access, DWORD disposition, DWORD share = FILE_SHARE_READ) {
         return CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -39,11 +39,11 @@ protected:
         return names;
     }
 
-    ScratchDirectory scratch;
+    ScratchDirectory scratch{"zeduz-platform-"};
 };
 
 TEST_F(FileTest, ValidHandlesAreNeitherNullNorInvalid) {
-    HANDLE file = Open(scratch.File("a"), GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE file = Open(scratch.file("a"), GENERIC_WRITE, CREATE_ALWAYS);
     EXPECT_NE(INVALID_HANDLE_VALUE, file);
     EXPECT_NE(nullptr, file);
     EXPECT_TRUE(CloseHandle(file));
@@ -52,7 +52,7 @@ TEST_F(FileTest, ValidHandlesAreNeitherNullNorInvalid) {
 }
 
 TEST_F(FileTest, SharingReadOnlyRefusesOtherWriters) {
-    const std::string path = scratch.File("out.tif");
+    const std::string path = scratch.file("out.tif");
     HANDLE writer = Open(path, GENERIC_WRITE, CREATE_ALWAYS);
     ASSERT_TRUE(Write(writer, "keep"));
     struct Case {
@@ -93,10 +93,10 @@ TEST_F(FileTest, SharingReadOnlyRefusesOtherWriters) {
 }
 
 TEST_F(FileTest, DispositionsAndErrors) {
-    const std::string path = scratch.File("f");
+    const std::string path = scratch.file("f");
     EXPECT_EQ(INVALID_HANDLE_VALUE, Open(path, GENERIC_READ, OPEN_EXISTING));
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
-    EXPECT_EQ(INVALID_HANDLE_VALUE, Open(scratch.File("no/dir/f"), GENERIC_WRITE, CREATE_ALWAYS));
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Open(scratch.file("no/dir/f"), GENERIC_WRITE, CREATE_ALWAYS));
     EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
     HANDLE created = Open(path, GENERIC_WRITE, CREATE_NEW);
     ASSERT_NE(INVALID_HANDLE_VALUE, created);
@@ -118,7 +118,7 @@ TEST_F(FileTest, DispositionsAndErrors) {
 }
 
 TEST_F(FileTest, ReadStopsShortAtEndOfFile) {
-    const std::string path = scratch.File("r");
+    const std::string path = scratch.file("r");
     WriteWholeFile(path, "abc");
     HANDLE file = Open(path, GENERIC_READ, OPEN_EXISTING);
     char buffer[8] = {};
@@ -131,7 +131,7 @@ TEST_F(FileTest, ReadStopsShortAtEndOfFile) {
 }
 
 TEST_F(FileTest, SetFilePointerFollowsWindowsRules) {
-    HANDLE file = Open(scratch.File("s"), GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE file = Open(scratch.file("s"), GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS);
     ASSERT_TRUE(Write(file, std::string(100, 'x')));
     struct Case {
         const char* what;
@@ -169,7 +169,7 @@ TEST_F(FileTest, SetFilePointerFollowsWindowsRules) {
 }
 
 TEST_F(FileTest, SizeBeyondFourGigabytes) {
-    const std::string path = scratch.File("big");
+    const std::string path = scratch.file("big");
     int fd = open(path.c_str(), O_WRONLY | O_CREAT, 0600);
     ASSERT_EQ(0, ftruncate(fd, 0x100000005LL));  // sparse
     close(fd);
@@ -182,7 +182,7 @@ TEST_F(FileTest, SizeBeyondFourGigabytes) {
 }
 
 TEST_F(FileTest, WriteBudgetFailsWholeWritesAsDiskFull) {
-    const std::string path = scratch.File("w");
+    const std::string path = scratch.file("w");
     HANDLE file = Open(path, GENERIC_WRITE, CREATE_ALWAYS);
     platform::testing::SetWriteBudget(10);
     EXPECT_TRUE(Write(file, "123456"));
@@ -198,13 +198,13 @@ TEST_F(FileTest, WriteBudgetFailsWholeWritesAsDiskFull) {
 }
 
 TEST_F(FileTest, InjectedFaultsSkipCountAndLookReal) {
-    const std::string path = scratch.File("x");
+    const std::string path = scratch.file("x");
     platform::testing::FailCalls(Service::Create, 1, 1);
     HANDLE first = Open(path, GENERIC_WRITE, CREATE_ALWAYS);
     EXPECT_NE(INVALID_HANDLE_VALUE, first) << "skipped";
-    EXPECT_EQ(INVALID_HANDLE_VALUE, Open(scratch.File("y"), GENERIC_WRITE, CREATE_ALWAYS)) << "failed";
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Open(scratch.file("y"), GENERIC_WRITE, CREATE_ALWAYS)) << "failed";
     EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
-    HANDLE third = Open(scratch.File("z"), GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE third = Open(scratch.file("z"), GENERIC_WRITE, CREATE_ALWAYS);
     EXPECT_NE(INVALID_HANDLE_VALUE, third) << "faults used up";
     EXPECT_EQ(3, platform::testing::CallCount(Service::Create));
     EXPECT_EQ(0, platform::testing::CallCount(Service::Open));
@@ -226,8 +226,8 @@ TEST_F(FileTest, InjectedFaultsSkipCountAndLookReal) {
 }
 
 TEST_F(FileTest, CopyReplacesDestinationWhole) {
-    const std::string source = scratch.File("~TF0001.TMP");
-    const std::string destination = scratch.File("out.tif");
+    const std::string source = scratch.file("~TF0001.TMP");
+    const std::string destination = scratch.file("out.tif");
     WriteWholeFile(source, std::string(200000, 'n'));
     WriteWholeFile(destination, "old");
     EXPECT_FALSE(CopyFileA(source.c_str(), destination.c_str(), TRUE));
@@ -240,8 +240,8 @@ TEST_F(FileTest, CopyReplacesDestinationWhole) {
 // A copy that fails midway (a full disk, or a fault before it completes)
 // leaves the old destination as it was and no stray file.
 TEST_F(FileTest, FailedCopyLeavesNoPartialDestination) {
-    const std::string source = scratch.File("~TF0002.TMP");
-    const std::string destination = scratch.File("out.tif");
+    const std::string source = scratch.file("~TF0002.TMP");
+    const std::string destination = scratch.file("out.tif");
     WriteWholeFile(source, std::string(300000, 'n'));
     for (int failure = 0; failure < 2; ++failure) {
         WriteWholeFile(destination, "old");
@@ -260,8 +260,8 @@ TEST_F(FileTest, FailedCopyLeavesNoPartialDestination) {
 }
 
 TEST_F(FileTest, CopyRefusesDestinationHeldOpen) {
-    const std::string source = scratch.File("src");
-    const std::string destination = scratch.File("dst");
+    const std::string source = scratch.file("src");
+    const std::string destination = scratch.file("dst");
     WriteWholeFile(source, "new");
     HANDLE held = Open(destination, GENERIC_WRITE, CREATE_ALWAYS);
     EXPECT_FALSE(CopyFileA(source.c_str(), destination.c_str(), FALSE));
@@ -271,8 +271,8 @@ TEST_F(FileTest, CopyRefusesDestinationHeldOpen) {
 }
 
 TEST_F(FileTest, MoveHonoursReplaceFlag) {
-    const std::string source = scratch.File("a");
-    const std::string destination = scratch.File("b");
+    const std::string source = scratch.file("a");
+    const std::string destination = scratch.file("b");
     WriteWholeFile(source, "A");
     WriteWholeFile(destination, "B");
     EXPECT_FALSE(MoveFileExA(source.c_str(), destination.c_str(), 0));
@@ -293,7 +293,7 @@ TEST_F(FileTest, MoveAcrossVolumes) {
     }
     char pattern[] = "/dev/shm/zeduz-move-XXXXXX";
     ASSERT_NE(nullptr, mkdtemp(pattern));
-    const std::string source = scratch.File("page");
+    const std::string source = scratch.file("page");
     const std::string destination = std::string(pattern) + "/page";
     WriteWholeFile(source, std::string(70000, 'p'));
     EXPECT_TRUE(MoveFileExA(source.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING));
@@ -337,7 +337,7 @@ TEST_F(FileTest, CopyFileBytesActsAsAReadThenAWrite) {
         SCOPED_TRACE(c.name);
         platform::testing::Reset();
         const std::string sourcePath = c.sourceDirectory + "/~TF1.TMP";
-        const std::string destinationPath = scratch.File("out.tif");
+        const std::string destinationPath = scratch.file("out.tif");
         WriteWholeFile(sourcePath, page);
         WriteWholeFile(destinationPath, "head");
         HANDLE source = Open(sourcePath, GENERIC_READ, OPEN_EXISTING);
@@ -358,7 +358,7 @@ TEST_F(FileTest, CopyFileBytesActsAsAReadThenAWrite) {
         CloseHandle(destination);
         EXPECT_EQ("head" + page.substr(10000, c.copied), ReadWholeFile(destinationPath));
     }
-    HANDLE readOnly = Open(scratch.File("out.tif"), GENERIC_READ, OPEN_EXISTING);
+    HANDLE readOnly = Open(scratch.file("out.tif"), GENERIC_READ, OPEN_EXISTING);
     DWORD copied = 0;
     EXPECT_FALSE(CopyFileBytes(readOnly, readOnly, 1, &copied)) << "no write access";
     EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());

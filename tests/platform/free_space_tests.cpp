@@ -9,11 +9,11 @@
 
 namespace {
 
-using platform_tests::ScratchDirectory;
+using test_support::ScratchDirectory;
 
 typedef BOOL (*ExtendedQuery)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
 
-class FreeSpaceTest : public platform_tests::PlatformTest {
+class FreeSpaceTest : public test_support::PlatformTest {
 protected:
     // What a caller gets the way the plug-in asks: the extended query looked
     // up by name, else the cluster geometry.
@@ -32,7 +32,7 @@ protected:
         return true;
     }
 
-    ScratchDirectory scratch;
+    ScratchDirectory scratch{"zeduz-platform-"};
 };
 
 TEST_F(FreeSpaceTest, RealVolumeMatchesStatvfs) {
@@ -50,7 +50,7 @@ TEST_F(FreeSpaceTest, RealVolumeMatchesStatvfs) {
 TEST_F(FreeSpaceTest, AcceptsFilesAndNotYetCreatedFiles) {
     uint64_t forDirectory = 0, forNewFile = 0;
     ASSERT_TRUE(QueryFree(scratch.path().c_str(), &forDirectory));
-    ASSERT_TRUE(QueryFree(scratch.File("not-yet.tif").c_str(), &forNewFile));
+    ASSERT_TRUE(QueryFree(scratch.file("not-yet.tif").c_str(), &forNewFile));
     EXPECT_NEAR(static_cast<double>(forDirectory), static_cast<double>(forNewFile), 64e6);
 }
 

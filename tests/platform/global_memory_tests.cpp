@@ -10,7 +10,7 @@ namespace {
 
 using platform::testing::Service;
 
-class GlobalMemoryTest : public platform_tests::PlatformTest {};
+class GlobalMemoryTest : public test_support::PlatformTest {};
 
 TEST_F(GlobalMemoryTest, MoveableZeroInitialisedBlocksRoundTrip) {
     for (size_t bytes : {size_t{0}, size_t{1}, size_t{17}, size_t{0xFFFF}, size_t{1} << 20}) {

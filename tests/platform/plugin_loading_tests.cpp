@@ -15,7 +15,7 @@ typedef uint32_t (*EntryPoint)(int32_t command, void* request);
 constexpr uint32_t kStatusUnknownCommand = 211;
 constexpr uint32_t kStatusNoResources = 213;
 
-using platform_tests::BinDirectory;
+using test_support::BinDirectory;
 
 uint32_t UnknownCommandStatus(const std::string& pluginPath) {
     HMODULE plugin = LoadLibraryA(pluginPath.c_str());
@@ -31,14 +31,14 @@ uint32_t UnknownCommandStatus(const std::string& pluginPath) {
     return status;
 }
 
-class PluginLoadingTest : public platform_tests::PlatformTest {};
+class PluginLoadingTest : public test_support::PlatformTest {};
 
 TEST_F(PluginLoadingTest, FindsTheResourceLibraryBesideItself) {
     EXPECT_EQ(kStatusUnknownCommand, UnknownCommandStatus(BinDirectory() + "/libzeduztiff.so"));
 }
 
 TEST_F(PluginLoadingTest, WithoutResourceLibraryEveryCommandIsRefused) {
-    platform_tests::ScratchDirectory alone;
+    test_support::ScratchDirectory alone{"zeduz-platform-"};
     std::string copy = "cp '" + BinDirectory() + "/libzeduztiff.so' '" + alone.path() + "/'";
     ASSERT_EQ(0, system(copy.c_str()));
     EXPECT_EQ(kStatusNoResources, UnknownCommandStatus(alone.path() + "/libzeduztiff.so"));

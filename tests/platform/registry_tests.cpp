@@ -15,11 +15,11 @@
 
 namespace {
 
-using platform_tests::ReadWholeFile;
-using platform_tests::ScratchDirectory;
+using test_support::ReadWholeFile;
+using test_support::ScratchDirectory;
 using platform_tests::StartChild;
 using platform_tests::WaitForChild;
-using platform_tests::WriteWholeFile;
+using test_support::WriteWholeFile;
 
 constexpr char kKey[] = "Software\\Host\\ZEDUZ-ORID";
 
@@ -32,7 +32,7 @@ void LeaveDatabase(const std::string& directory) {
     setenv("ZEDUZ_REGISTRY_DIR", directory.c_str(), 1);
 }
 
-class RegistryTest : public platform_tests::PlatformTest {
+class RegistryTest : public test_support::PlatformTest {
 protected:
     void SetUp() override {
         PlatformTest::SetUp();
@@ -70,7 +70,7 @@ protected:
     std::vector<std::string> Rows(const char* sql) const {
         std::vector<std::string> rows;
         sqlite3* database = nullptr;
-        EXPECT_EQ(SQLITE_OK, sqlite3_open_v2(scratch.File("registry.db").c_str(), &database, SQLITE_OPEN_READONLY,
+        EXPECT_EQ(SQLITE_OK, sqlite3_open_v2(scratch.file("registry.db").c_str(), &database, SQLITE_OPEN_READONLY,
                                              nullptr));
         sqlite3_exec(
             database, sql,
@@ -84,7 +84,7 @@ protected:
         sqlite3_close(database);
         return rows;
     }
-    ScratchDirectory scratch;
+    ScratchDirectory scratch{"zeduz-platform-"};
 };
 
 constexpr char kValueRows[] =
@@ -195,7 +195,7 @@ TEST_F(RegistryTest, KeyAndValueNamesIgnoreCase) {
 // The registry follows ZEDUZ_REGISTRY_DIR from call to call, and a registry
 // deleted under a running process starts afresh.
 TEST_F(RegistryTest, FollowsTheRegistryDirectory) {
-    ScratchDirectory other;
+    ScratchDirectory other{"zeduz-platform-"};
     ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kKey, "V", 1));
     setenv("ZEDUZ_REGISTRY_DIR", other.path().c_str(), 1);
     DWORD value = 0;

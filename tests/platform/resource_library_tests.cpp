@@ -13,9 +13,9 @@
 
 namespace {
 
-using platform_tests::BinDirectory;
+using test_support::BinDirectory;
 
-class ResourceLibraryTest : public platform_tests::PlatformTest {
+class ResourceLibraryTest : public test_support::PlatformTest {
 protected:
     void SetUp() override {
         PlatformTest::SetUp();

@@ -10,7 +10,7 @@
 
 namespace {
 
-using platform_tests::ScratchDirectory;
+using test_support::ScratchDirectory;
 
 // "<directory>~TFXXXX.TMP" with four upper-case hex digits.
 bool IsTempName(const std::string& name, const std::string& directory) {
@@ -22,9 +22,9 @@ bool IsTempName(const std::string& name, const std::string& directory) {
     return name.compare(prefix.size() + 4, 4, ".TMP") == 0;
 }
 
-class TempNamesTest : public platform_tests::PlatformTest {
+class TempNamesTest : public test_support::PlatformTest {
 protected:
-    ScratchDirectory scratch;
+    ScratchDirectory scratch{"zeduz-platform-"};
 };
 
 TEST_F(TempNamesTest, TempPathFromEnvironmentWithTrailingSlash) {

@@ -23,14 +23,7 @@ protected:
         UseSettings(ByteOrderIntel, 1);
     }
     void WriteString(const char* name, const std::string& value) {
-        HKEY key;
-        DWORD disposition = 0;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, SubkeyPath().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                  &key, &disposition),
-                  ERROR_SUCCESS);
-        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>(value.size() + 1));
-        RegCloseKey(key);
+        WriteValueOfType(name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
     }
     // A page that was begun and has its first `rows` rows written.
     void BeginWithRows(const HostPage& page, uint32_t rows) {
@@ -147,8 +140,7 @@ TEST_F(BadInput, ForeignTempFileIsNeverTouched) {
                                                          : Run(CmdEndPage);
             EXPECT_EQ(status, StatusBadSequence) << "command " << command;
             EXPECT_EQ(Run(CmdEndJob), 0);
-            std::ifstream in(realVictim, std::ios::binary);
-            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), content) << "command " << command;
+            EXPECT_EQ(test_support::ReadWholeFile(realVictim), content) << "command " << command;
         }
         fs::remove(realVictim);
         fs::remove_all(temp + "~TFX");
@@ -374,7 +366,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Resource texts longer than the fields they go into are cut to fit, and
 // the host's bytes around the fields stay as they were.
 TEST_F(BadInput, ResourceTextsLongerThanTheirRoom) {
-    std::string library = (fs::path(BaseBinDirectory()) / "UiTestResources.so").string();
+    std::string library = (fs::path(test_support::BinDirectory()) / "UiTestResources.so").string();
     HMODULE resources = LoadLibraryA(library.c_str());
     ASSERT_NE(resources, nullptr) << library;
     using SetString = int (*)(unsigned, const char*);

@@ -19,6 +19,7 @@
 namespace reliability {
 
 using page_test::HostPage;
+using page_test::JobOutcome;
 using page_test::MakePage;
 using page_test::PageShape;
 
@@ -32,21 +33,10 @@ struct JobSpec {
 
 inline void PrintTo(const JobSpec& job, std::ostream* out) { *out << job.name; }
 
-struct JobOutcome {
-    size_t committed = 0;  // pages whose CmdEndPage succeeded
-    uint16_t status = 0;   // the first failure; 0 when every command succeeded
-    int32_t command = -1;  // the command that failed
-};
-
 inline std::vector<HostPage> MakePages(const JobSpec& job, uint32_t seed) {
     std::vector<HostPage> pages;
     for (const PageShape& shape : job.pages) pages.push_back(MakePage(shape, seed++));
     return pages;
-}
-
-// The directory of the test program, where the built libraries lie.
-inline std::string BaseBinDirectory() {
-    return std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
 }
 
 inline size_t FilesIn(const std::string& directory) {
@@ -56,26 +46,6 @@ inline size_t FilesIn(const std::string& directory) {
 
 class ReliabilityTest : public page_test::PageJobTest {
 protected:
-    // One page, command by command; stops at the first failure.
-    JobOutcome RunOnePage(const HostPage& page, bool continueFile) {
-        JobOutcome outcome;
-        auto step = [&](int32_t command, uint16_t status) {
-            if (status != 0 && outcome.status == 0) {
-                outcome.status = status;
-                outcome.command = command;
-            }
-            return status == 0;
-        };
-        if (!step(CmdPreparePage, Prepare(page.shape.format, continueFile))) return outcome;
-        if (!step(CmdBeginPage, Begin(page))) return outcome;
-        if (!page.palette.empty() && !step(CmdWritePalette, Palette(page))) return outcome;
-        uint32_t bandRows = page.shape.bandRows == 0 ? page.shape.height : page.shape.bandRows;
-        for (uint32_t row = 0; row < page.shape.height; row += bandRows)
-            if (!step(CmdWriteBand, Band(page, row, std::min(bandRows, page.shape.height - row)))) return outcome;
-        if (step(CmdEndPage, Run(CmdEndPage))) outcome.committed = 1;
-        return outcome;
-    }
-
     // Pages [first, end) as one job, not ended; the first page continues
     // the file when `continueFirst` is set.
     JobOutcome RunPages(const std::vector<HostPage>& pages, size_t first, bool continueFirst,

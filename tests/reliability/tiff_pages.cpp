@@ -5,8 +5,12 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "support/rgb16.h"
+
 namespace reliability {
 namespace {
+
+using test_support::PutRgb16;
 
 thread_local std::string* g_complaints = nullptr;
 
@@ -14,13 +18,6 @@ void Complain(const char* module, const char* format, va_list args) {
     char text[512];
     std::vsnprintf(text, sizeof(text), format, args);
     if (g_complaints != nullptr) *g_complaints += std::string(module != nullptr ? module : "") + ": " + text + "\n";
-}
-
-void PutRgb16(std::vector<uint8_t>& out, uint16_t r, uint16_t g, uint16_t b) {
-    for (uint16_t v : {r, g, b}) {
-        out.push_back(static_cast<uint8_t>(v >> 8));
-        out.push_back(static_cast<uint8_t>(v));
-    }
 }
 
 uint32_t Sample(const uint8_t* row, uint32_t index, uint16_t bits) {

@@ -8,47 +8,15 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
-#include <vector>
 
 #include "entry/entry_point.h"
 #include "entry/host_records.h"
 #include "platform/testing.h"
 #include "platform/win32.h"
+#include "support/files.h"
 
 namespace test_support {
-
-// The temp directory the test program started with (tests point TMPDIR at
-// their own scratch directories).
-inline const std::string& BaseTempDirectory() {
-    static const std::string base = [] {
-        const char* tmp = getenv("TMPDIR");
-        return std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp");
-    }();
-    return base;
-}
-
-// A fresh directory below the system temp dir, removed with the object.
-class ScratchDirectory {
-public:
-    explicit ScratchDirectory(const std::string& prefix) {
-        std::string pattern = (std::filesystem::path(BaseTempDirectory()) / (prefix + "XXXXXX")).string();
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        if (mkdtemp(buffer.data()) == nullptr) std::abort();
-        path_ = buffer.data();
-    }
-    ~ScratchDirectory() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 // The host's side of one job: its records, linked as a host links them.
 struct HostRecords {
@@ -113,15 +81,17 @@ protected:
         RegCloseKey(key);
         return result == ERROR_SUCCESS;
     }
-    void WriteValue(const char* name, uint32_t value) {
+    // Stores a value in the plug-in's key, of any registry type.
+    void WriteValueOfType(const char* name, DWORD type, const void* data, DWORD size) {
         HKEY key;
         DWORD disposition = 0;
         ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, SubkeyPath().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                                   &key, &disposition),
                   ERROR_SUCCESS);
-        RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+        RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
         RegCloseKey(key);
     }
+    void WriteValue(const char* name, uint32_t value) { WriteValueOfType(name, REG_DWORD, &value, sizeof(value)); }
     bool KeyExists() const {
         HKEY key;
         if (RegOpenKeyExA(HKEY_CURRENT_USER, SubkeyPath().c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)

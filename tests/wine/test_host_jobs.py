@@ -10,10 +10,14 @@ import os
 import random
 import shutil
 import subprocess
+import sys
 
 from PIL import Image
 
 import wine_support as w
+
+sys.path.insert(0, os.path.join(w.HERE, "..", "support"))
+from image_checks import Page, imagemagick_16bit, pillow_page, pnm_bytes  # noqa: E402
 
 checks = w.Checks()
 work = w.work_directory("host-jobs")
@@ -28,45 +32,35 @@ def samples(rng, count, top):
     return [rng.randint(0, top) for _ in range(count)]
 
 
-def write_pnm(name, magic, width, height, maxval, values):
-    path = os.path.join(work, name)
-    header = b"%s\n%d %d\n" % (magic, width, height)
-    if magic == b"P4":
-        rows = []
-        for y in range(height):
-            row = bytearray((width + 7) // 8)
-            for x in range(width):
-                if values[y * width + x]:
-                    row[x // 8] |= 0x80 >> (x % 8)
-            rows.append(bytes(row))
-        body = b"".join(rows)
-    else:
-        header += b"%d\n" % maxval
-        size = 2 if maxval > 255 else 1
-        body = b"".join(v.to_bytes(size, "big") for v in values)
-    with open(path, "wb") as out:
-        out.write(header + body)
-    return path
+def as_page(kind, width, height, channels, top, values):
+    """The samples as a PNM page: RGB in triples, black and white with 1 =
+    white (the values use the PBM sense, 1 = black)."""
+    if channels == 3:
+        return Page("rgb", top.bit_length(), width, height, list(zip(values[0::3], values[1::3], values[2::3])))
+    if kind == "bilevel":
+        return Page("bilevel", 1, width, height, [1 - v for v in values])
+    return Page("gray", top.bit_length(), width, height, values)
 
 
 class Source:
     """One input image and what its TIFF page must decode to."""
 
-    def __init__(self, name, kind, width, height, channels, top, magic):
+    def __init__(self, name, kind, width, height, channels, top):
         rng = random.Random(name)
         self.name, self.kind, self.width, self.height = name, kind, width, height
         self.values = samples(rng, width * height * channels, top)
-        maxval = 1 if magic == b"P4" else top
-        self.path = write_pnm(name, magic, width, height, maxval, self.values)
+        self.path = os.path.join(work, name)
+        with open(self.path, "wb") as out:
+            out.write(pnm_bytes(as_page(kind, width, height, channels, top, self.values)))
 
 
 SOURCES = [
-    Source("rgb24.ppm", "rgb24", 37, 23, 3, 255, b"P6"),
-    Source("rgb48.ppm", "rgb48", 19, 11, 3, 65535, b"P6"),
-    Source("gray8.pgm", "gray8", 33, 17, 1, 255, b"P5"),
-    Source("gray16.pgm", "gray16", 21, 9, 1, 65535, b"P5"),
-    Source("gray4.pgm", "gray4", 27, 13, 1, 15, b"P5"),
-    Source("bilevel.pbm", "bilevel", 45, 29, 1, 1, b"P4"),
+    Source("rgb24.ppm", "rgb24", 37, 23, 3, 255),
+    Source("rgb48.ppm", "rgb48", 19, 11, 3, 65535),
+    Source("gray8.pgm", "gray8", 33, 17, 1, 255),
+    Source("gray16.pgm", "gray16", 21, 9, 1, 65535),
+    Source("gray4.pgm", "gray4", 27, 13, 1, 15),
+    Source("bilevel.pbm", "bilevel", 45, 29, 1, 1),
 ]
 BY_KIND = {source.kind: source for source in SOURCES}
 
@@ -118,17 +112,9 @@ def independent_readers_accept(name, path, pages):
     checks.equal(len(identify.stdout.splitlines()), pages, "%s: ImageMagick identifies the pages" % name)
 
 
-def pillow_page(path, index):
-    image = Image.open(path)
-    image.seek(index)
-    image.load()
-    return image
-
-
 def magick_samples(path, index, channels):
-    """16-bit samples as ImageMagick decodes them, big-endian."""
-    raw = subprocess.run(["convert", "%s[%d]" % (path, index), "-depth", "16", "-endian", "MSB",
-                          channels + ":-"], capture_output=True, check=True).stdout
+    """16-bit samples as ImageMagick decodes them."""
+    raw = imagemagick_16bit(path, index, channels)
     return [int.from_bytes(raw[i:i + 2], "big") for i in range(0, len(raw), 2)]
 
 
