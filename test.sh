@@ -36,6 +36,9 @@ if [ "$ZEDUZ_WINE32" = 0 ]; then
   echo "== This machine does not execute 32-bit programs: the 32-bit Wine tests are skipped; the x86-64 Windows build is tested under wine64"
 fi
 
+echo "== Formatting (clang-format)"
+scripts/check_format.sh
+
 echo "== Windows builds (i686 and x86-64 mingw-w64)"
 quietly cmake -S . -B build/windows -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake \
   -DCMAKE_BUILD_TYPE=Release -DZEDUZ_TESTS=ON

@@ -227,7 +227,8 @@ int main(int argc, char** argv) {
         }
         std::fprintf(stderr, "%s: %zu strip bytes, identical to libtiff's\n", page.name.c_str(), ours.size());
         benchmark::RegisterBenchmark(("ours/" + page.name).c_str(), BM_Ours, &page)->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("libtiff/" + page.name).c_str(), BM_Libtiff, &page)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("libtiff/" + page.name).c_str(), BM_Libtiff, &page)
+            ->Unit(benchmark::kMillisecond);
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -62,14 +62,16 @@ private:
 void DrawGlyph(Bitmap& page, Random& random, int x, int base, int width, int xHeight, int stroke) {
     int shape = random.Below(64);
     int top = base - xHeight;
-    if (shape & 1) page.Fill(x, top, stroke, xHeight);                        // left stem
-    if (shape & 2) page.Fill(x + width - stroke, top, stroke, xHeight);       // right stem
-    if (shape & 4) page.Fill(x, top, width, stroke);                          // top bar
-    if (shape & 8) page.Fill(x, base - xHeight / 2, width, stroke);           // middle bar
+    if (shape & 1) page.Fill(x, top, stroke, xHeight);                                  // left stem
+    if (shape & 2) page.Fill(x + width - stroke, top, stroke, xHeight);                 // right stem
+    if (shape & 4) page.Fill(x, top, width, stroke);                                    // top bar
+    if (shape & 8) page.Fill(x, base - xHeight / 2, width, stroke);                     // middle bar
     if ((shape & 16) || (shape & 15) == 0) page.Fill(x, base - stroke, width, stroke);  // foot
     if (shape & 32) {
-        if (random.Below(2)) page.Fill(x, top - xHeight / 2, stroke, xHeight / 2);  // ascender
-        else page.Fill(x + width - stroke, base, stroke, xHeight / 2);              // descender
+        if (random.Below(2))
+            page.Fill(x, top - xHeight / 2, stroke, xHeight / 2);  // ascender
+        else
+            page.Fill(x + width - stroke, base, stroke, xHeight / 2);  // descender
     }
 }
 

@@ -88,13 +88,15 @@ PluginStatus TiffPageWriter::CheckPageCanGrow(uint32_t height, uint64_t rowsAfte
     uint64_t size = file_.Size64();
     if (size == UINT64_MAX) return StatusReadFailed;
     uint8_t entry[kEntryBytes];
-    PluginStatus status = file_.ReadAt(EntryPositionInTempFile(entry_index::kStripOffsets, job_.pageCount), kEntryBytes, entry);
+    PluginStatus status =
+        file_.ReadAt(EntryPositionInTempFile(entry_index::kStripOffsets, job_.pageCount), kEntryBytes, entry);
     if (status != StatusOk) return status;
     // Where the page's strip lies in the output, and where it would end.
     uint64_t stripOffset = GetLong(entry + 8, job_.byteOrder);
     uint64_t dataStart = DirectoryPositionInPageFile(job_.pageCount) + BlockBytes(*FindLayout(job_.imageFormat));
     if (size < dataStart) return StatusBadSequence;
-    uint64_t stripEnd = stripOffset + (size - dataStart) + ConvertedBandBytes(job_.imageFormat, image_->width, image_->rows);
+    uint64_t stripEnd =
+        stripOffset + (size - dataStart) + ConvertedBandBytes(job_.imageFormat, image_->width, image_->rows);
     if (stripEnd + 1 >= kOffsetLimit) return StatusWriteFailed;  // with a pad byte, below the 32-bit limit
     if (!RoomOrUnknown(FreeSpace(job_.pageFilePath), ConvertedBandBytes(job_.imageFormat, image_->width, extraRows)))
         return StatusDiskFull;
@@ -128,10 +130,11 @@ PluginStatus TiffPageWriter::AppendBand() {
         return g4_.CodeBand(image_->pixels, image_->width, image_->rows, rowBytes, sink);
     }
     uint64_t bytes = ConvertedBandBytes(job_.imageFormat, image_->width, image_->rows);
-    if (bytes == 0) return StatusOk;  // no rows, or a format without a strip
+    if (bytes == 0) return StatusOk;                    // no rows, or a format without a strip
     GlobalBlock stripRows(static_cast<size_t>(bytes));  // below kOffsetLimit: CheckBandRecord
     if (stripRows.get() == nullptr) return StatusNoMemory;
-    BandSource band{image_->pixels + FirstRowOffset(job_.imageFormat, job_.bandCount), image_->width, image_->rows, rowBytes};
+    BandSource band{image_->pixels + FirstRowOffset(job_.imageFormat, job_.bandCount), image_->width, image_->rows,
+                    rowBytes};
     ConvertBand(job_.imageFormat, band, job_.byteOrder, stripRows.get());
     return file_.Write(static_cast<uint32_t>(bytes), stripRows.get());
 }

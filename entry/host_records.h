@@ -52,17 +52,17 @@ typedef struct StateKeyBlock {
 } StateKeyBlock;
 
 typedef struct ScanImage {
-    uint32_t xResolution;  // 0: pixels per inch; palette form: uint16_t entryCount
-    uint32_t yResolution;  // 4: pixels per inch; bilevel bands: rowBytes
-    uint32_t width;        // 8: pixels per row
-    uint32_t rows;         // 12: rows of the page (BeginPage) or of the band (WriteBand)
-    uint32_t samplesPerPixel;  // 16: 3 for RGB, 1 otherwise
-    uint8_t host20[8];         // 20
-    const uint8_t* pixels;     // 28: first byte of the band's pixel data
-    uint8_t host32[4];         // 32 (Windows)
-    uint32_t bitsPerPixel;     // 36: 48, 24, 16, 8, 4 or 1
-    uint8_t host40[4];         // 40
-    uint32_t colorKind;        // 44: ZeduzColorKind
+    uint32_t xResolution;        // 0: pixels per inch; palette form: uint16_t entryCount
+    uint32_t yResolution;        // 4: pixels per inch; bilevel bands: rowBytes
+    uint32_t width;              // 8: pixels per row
+    uint32_t rows;               // 12: rows of the page (BeginPage) or of the band (WriteBand)
+    uint32_t samplesPerPixel;    // 16: 3 for RGB, 1 otherwise
+    uint8_t host20[8];           // 20
+    const uint8_t* pixels;       // 28: first byte of the band's pixel data
+    uint8_t host32[4];           // 32 (Windows)
+    uint32_t bitsPerPixel;       // 36: 48, 24, 16, 8, 4 or 1
+    uint8_t host40[4];           // 40
+    uint32_t colorKind;          // 44: ZeduzColorKind
     uint32_t unsupportedLayout;  // 48: non-zero: the plug-in refuses the image
     uint8_t continueFile;        // 52: non-zero: add the page to the current file
     uint8_t host53[3];
@@ -74,24 +74,24 @@ typedef struct ScanImage {
 enum { kPaletteEntryCountOffset = 0, kPaletteFirstEntryOffset = 8, kPaletteEntryStride = 4 };
 
 typedef struct TargetFile {
-    char path[260];        // 0: full path of the output file
-    char extension[8];     // 260: written by CmdInitialize
-    ScanImage* image;      // 268 (Windows)
-    uint8_t multiPage;     // 272: written by CmdInitialize
-    uint8_t auxFlag;       // 273: written by CmdInitialize
+    char path[260];     // 0: full path of the output file
+    char extension[8];  // 260: written by CmdInitialize
+    ScanImage* image;   // 268 (Windows)
+    uint8_t multiPage;  // 272: written by CmdInitialize
+    uint8_t auxFlag;    // 273: written by CmdInitialize
     uint8_t host274[2];
 } TargetFile;
 
 typedef struct PluginRequest {
-    uint8_t host0[64];        // 0
-    char formatName[64];      // 64: written by CmdInitialize
-    char formatComment[64];   // 128: written by CmdInitialize
-    uint8_t filledFlag;       // 192: 1 once CmdInitialize filled the texts
-    char settingsText[260];   // 193: written by CmdInitialize and CmdSettings
-    StateKeyBlock stateKey;   // 456 (453..455 are padding, never touched)
-    void* parentWindow;       // 716: owner of dialogs and message boxes (HWND)
-    uint8_t host720[4];       // 720 (Windows)
-    TargetFile* target;       // 724
+    uint8_t host0[64];       // 0
+    char formatName[64];     // 64: written by CmdInitialize
+    char formatComment[64];  // 128: written by CmdInitialize
+    uint8_t filledFlag;      // 192: 1 once CmdInitialize filled the texts
+    char settingsText[260];  // 193: written by CmdInitialize and CmdSettings
+    StateKeyBlock stateKey;  // 456 (453..455 are padding, never touched)
+    void* parentWindow;      // 716: owner of dialogs and message boxes (HWND)
+    uint8_t host720[4];      // 720 (Windows)
+    TargetFile* target;      // 724
 } PluginRequest;
 
 // The one export. Returns a PluginStatus in the low 16 bits.

@@ -26,8 +26,9 @@ PluginStatus TiffPageWriter::BeginPage() {
         PluginStatus status = LocateLaterPage(&directoryOffset);
         if (status != StatusOk) return status;
     }
-    LayoutRequest request{job_.imageFormat, job_.compression, multiPage_ != 0, job_.pageCount, directoryOffset,
-                          {image_->width, image_->rows, image_->xResolution, image_->yResolution}};
+    PageGeometry geometry{image_->width, image_->rows, image_->xResolution, image_->yResolution};
+    const bool multiPage = multiPage_ != 0;
+    LayoutRequest request{job_.imageFormat, job_.compression, multiPage, job_.pageCount, directoryOffset, geometry};
     PagePlan plan;
     PluginStatus status = PlanPage(request, &plan);
     if (status != StatusOk) return status;
@@ -85,8 +86,8 @@ PluginStatus TiffPageWriter::WritePageFile(const PagePlan& plan, const uint8_t* 
     TiffHeader header = HeaderFor(job_.byteOrder);
     StagedDirectory directory{staging, plan.stagingBytes, plan.entryCount, plan.entryBase};
     uint32_t directoryBytes = 0;
-    status = SerializeDirectory(directory, job_.pageCount == 0 ? &header : nullptr, job_.byteOrder, serialized, capacity,
-                                &directoryBytes);
+    status = SerializeDirectory(directory, job_.pageCount == 0 ? &header : nullptr, job_.byteOrder, serialized,
+                                capacity, &directoryBytes);
     // Room for the whole page is asked for before its first byte is written.
     if (status == StatusOk && !RoomOrUnknown(FreeSpace(job_.pageFilePath), plan.pageBytes)) status = StatusDiskFull;
     if (status == StatusOk) status = file_.Write(directoryBytes, serialized);

@@ -18,8 +18,8 @@
 
 // What the page file says about itself.
 struct PageFileFacts {
-    uint32_t headerBytes;      // kHeaderBytes on the first page of a file, else 0
-    uint32_t blockBytes;       // the directory block
+    uint32_t headerBytes;  // kHeaderBytes on the first page of a file, else 0
+    uint32_t blockBytes;   // the directory block
     uint32_t entryCount;
     uint32_t directoryOffset;  // where the directory lands in the output file
     uint32_t declaredStrip;    // StripByteCounts
@@ -36,8 +36,7 @@ constexpr uint32_t kXResolutionIndex = entry_index::kGreyXResolution;
 constexpr uint32_t kYResolutionIndex = entry_index::kGreyYResolution;
 
 // Reads a one-value entry; false when the entry there has another tag.
-PluginStatus ReadEntryValue(FileHandle& file, uint32_t position, uint16_t tag, int32_t byteOrder,
-                            uint32_t* value) {
+PluginStatus ReadEntryValue(FileHandle& file, uint32_t position, uint16_t tag, int32_t byteOrder, uint32_t* value) {
     uint8_t entry[kEntryBytes];
     PluginStatus status = file.ReadAt(position, sizeof(entry), entry);
     if (status != StatusOk) return status;
@@ -153,7 +152,8 @@ PluginStatus TiffPageWriter::FinishGroup4Strip(const PageFileFacts& facts) {
 
     uint32_t directoryOffset = facts.directoryOffset;
     auto at = [&](uint32_t index) { return EntryPositionInTempFile(index, job_.pageCount); };
-    status = RewriteEntry(file_, at(kStripByteCountsIndex), {TagStripByteCounts, TypeLong, 1, job_.codedStripBytes}, job_.byteOrder);
+    status = RewriteEntry(file_, at(kStripByteCountsIndex), {TagStripByteCounts, TypeLong, 1, job_.codedStripBytes},
+                          job_.byteOrder);
     if (status != StatusOk || job_.pageCount == 0) return status;
     uint32_t firstValueArea = NextDirectoryField(directoryOffset, facts.entryCount) + kNextDirectoryBytes;
     status = RewriteEntry(file_, at(kStripOffsetsIndex),

@@ -11,17 +11,18 @@ constexpr uint32_t kImageWidthIndex = entry_index::kImageWidth;
 constexpr uint32_t kImageLengthIndex = entry_index::kImageLength;
 constexpr uint32_t kCompressionIndex = entry_index::kCompression;
 
-int32_t OtherByteOrder(int32_t byteOrder) {
-    return byteOrder == ByteOrderIntel ? ByteOrderMotorola : ByteOrderIntel;
-}
+int32_t OtherByteOrder(int32_t byteOrder) { return byteOrder == ByteOrderIntel ? ByteOrderMotorola : ByteOrderIntel; }
 
 // A one-value SHORT or LONG entry with the given tag.
 bool EntryValue(const uint8_t* entry, uint16_t tag, int32_t byteOrder, uint32_t* value) {
     if (GetShort(entry, byteOrder) != tag || GetLong(entry + 4, byteOrder) != 1) return false;
     uint16_t type = GetShort(entry + 2, byteOrder);
-    if (type == TypeShort) *value = GetShort(entry + 8, byteOrder);
-    else if (type == TypeLong) *value = GetLong(entry + 8, byteOrder);
-    else return false;
+    if (type == TypeShort)
+        *value = GetShort(entry + 8, byteOrder);
+    else if (type == TypeLong)
+        *value = GetLong(entry + 8, byteOrder);
+    else
+        return false;
     return true;
 }
 

@@ -3,10 +3,10 @@
 #include "entry/file_chain_reader.h"
 #include "entry/page_temp_file.h"
 #include "entry/tiff_page_writer.h"
+#include "platform/win32.h"
 #include "tiff/file_header.h"
 #include "tiff/image_format.h"
 #include "tiff/page_chain.h"
-#include "platform/win32.h"
 
 PluginStatus TiffPageWriter::ClassifyImage() {
     job_.imageFormat = FormatNone;

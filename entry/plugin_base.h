@@ -17,13 +17,13 @@ public:
     PluginBase(const PluginBase&) = delete;
     PluginBase& operator=(const PluginBase&) = delete;
 
-    virtual ~PluginBase();                  // slot 0
-    virtual PluginStatus Initialize() = 0;  // slot 1
+    virtual ~PluginBase();                    // slot 0
+    virtual PluginStatus Initialize() = 0;    // slot 1
     virtual PluginStatus ShowSettings() = 0;  // slot 2
-    virtual PluginStatus ShowAbout() = 0;   // slot 3
-    virtual PluginStatus BeginPage() = 0;   // slot 4
+    virtual PluginStatus ShowAbout() = 0;     // slot 3
+    virtual PluginStatus BeginPage() = 0;     // slot 4
     virtual PluginStatus WritePalette() = 0;  // slot 5
-    virtual PluginStatus WriteBand() = 0;   // slot 6
+    virtual PluginStatus WriteBand() = 0;     // slot 6
 
     // Stores the request, its target and the target's image for this command.
     void BindRequest(PluginRequest* request);

@@ -32,8 +32,15 @@ uint32_t PaletteTiles(const ImageInfo&, uint32_t x, uint32_t y, int) { return (x
 uint32_t PaletteStripes(const ImageInfo&, uint32_t x, uint32_t y, int) { return ((x + y) / 20) % 8; }
 
 constexpr const char* kTextLines[] = {
-    "ZEDUZ MULTI-PAGE TIFF DEMO", "", "THE QUICK BROWN FOX JUMPS", "OVER THE LAZY DOG.", "0123456789",
-    "",                           "BLACK AND WHITE PAGE:",     "UNCOMPRESSED OR CCITT",   "GROUP 4.",
+    "ZEDUZ MULTI-PAGE TIFF DEMO",
+    "",
+    "THE QUICK BROWN FOX JUMPS",
+    "OVER THE LAZY DOG.",
+    "0123456789",
+    "",
+    "BLACK AND WHITE PAGE:",
+    "UNCOMPRESSED OR CCITT",
+    "GROUP 4.",
 };
 constexpr uint32_t kTextLineCount = sizeof kTextLines / sizeof kTextLines[0];
 constexpr uint32_t kTextScale = 2;  // each glyph pixel 2 x 2
@@ -58,8 +65,8 @@ bool InText(uint32_t x, uint32_t y) {
 
 // Black text in a black frame on white (1 = white).
 uint32_t TextPage(const ImageInfo& image, uint32_t x, uint32_t y, int) {
-    const bool frame = x < kFrameWidth || y < kFrameWidth || x >= image.width - kFrameWidth ||
-                       y >= image.height - kFrameWidth;
+    const bool frame =
+        x < kFrameWidth || y < kFrameWidth || x >= image.width - kFrameWidth || y >= image.height - kFrameWidth;
     return (frame || InText(x, y)) ? 0 : 1;
 }
 
@@ -78,8 +85,8 @@ DemoPage Page(ImageKind kind, int bits, uint32_t width, uint32_t height, const c
 DemoPage PaletteTilesPage() {
     DemoPage page = Page(ImageKind::Palette, 8, 256, 128, "demo: 8-bit palette tiles", PaletteTiles);
     for (uint32_t i = 0; i < 256; ++i) {
-        page.image.palette.push_back({static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i),
-                                      static_cast<uint8_t>((i * 7) & 0xFF)});
+        page.image.palette.push_back(
+            {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), static_cast<uint8_t>((i * 7) & 0xFF)});
     }
     return page;
 }

@@ -30,14 +30,10 @@ void MapPalette(ScanPage& page, const MappingOptions& options) {
 std::string ScanPage::Describe() const {
     const std::string depth = std::to_string(bitsPerPixel) + "-bit ";
     switch (colorKind) {
-    case ColorRgb:
-        return depth + "RGB";
-    case ColorGray:
-        return depth + "grey";
-    case ColorPalette:
-        return depth + "palette";
-    default:
-        return "black and white";
+        case ColorRgb: return depth + "RGB";
+        case ColorGray: return depth + "grey";
+        case ColorPalette: return depth + "palette";
+        default: return "black and white";
     }
 }
 
@@ -46,19 +42,13 @@ ScanPage MapToScanPage(const ImageInfo& image, const MappingOptions& options) {
     page.image = image;
     const ImageInfo& source = page.image;
     switch (source.kind) {
-    case ImageKind::Rgb:
-        SetLayout(page, source.bits == 16 ? 48 : 24, 3, ColorRgb);
-        break;
-    case ImageKind::Gray:
-        // 2-bit grey is spread over 4 bits: the plug-in has no 2-bit pages.
-        SetLayout(page, source.bits == 2 ? 4 : static_cast<uint32_t>(source.bits), 1, ColorGray);
-        break;
-    case ImageKind::Palette:
-        MapPalette(page, options);
-        break;
-    case ImageKind::Bilevel:
-        SetLayout(page, 1, 1, ColorBilevel);
-        break;
+        case ImageKind::Rgb: SetLayout(page, source.bits == 16 ? 48 : 24, 3, ColorRgb); break;
+        case ImageKind::Gray:
+            // 2-bit grey is spread over 4 bits: the plug-in has no 2-bit pages.
+            SetLayout(page, source.bits == 2 ? 4 : static_cast<uint32_t>(source.bits), 1, ColorGray);
+            break;
+        case ImageKind::Palette: MapPalette(page, options); break;
+        case ImageKind::Bilevel: SetLayout(page, 1, 1, ColorBilevel); break;
     }
     return page;
 }

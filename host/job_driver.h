@@ -19,7 +19,7 @@ struct JobFailure {
 };
 
 struct PageGeometry {
-    uint32_t bandRows = 64;  // 0: the whole page in one band
+    uint32_t bandRows = 64;      // 0: the whole page in one band
     uint32_t announcedRows = 0;  // rows announced at CmdBeginPage; 0: the page's own height
     uint32_t xResolution = 300;
     uint32_t yResolution = 300;

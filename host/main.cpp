@@ -55,8 +55,8 @@ int RunJob(const HostOptions& options, const PageSource& source, uint32_t pageCo
     std::string settingsText;
     JobFailure initFailure;
     if (!driver.Initialize(formatName, settingsText, initFailure)) {
-        return Fail(kExitPageFailed, std::string(initFailure.command) + " failed with " +
-                                         DescribeStatus(initFailure.status));
+        return Fail(kExitPageFailed,
+                    std::string(initFailure.command) + " failed with " + DescribeStatus(initFailure.status));
     }
     progress.Info(formatName + ": " + settingsText);
 
@@ -105,8 +105,7 @@ int RunJob(const HostOptions& options, const PageSource& source, uint32_t pageCo
     if (ended != 0) {
         return Fail(kExitPageFailed, std::string("CmdEndJob failed with ") + DescribeStatus(ended));
     }
-    progress.Info("wrote " + std::to_string(pageNumber) + (pageNumber == 1 ? " page to " : " pages to ") +
-                  outputPath);
+    progress.Info("wrote " + std::to_string(pageNumber) + (pageNumber == 1 ? " page to " : " pages to ") + outputPath);
     return kExitOk;
 }
 

@@ -75,8 +75,8 @@ void AddInputOutputOptions(CLI::App& app, HostOptions& options) {
     app.add_option("image", options.inputs,
                    "PNM (P1-P6) or PNG files, a page per image\n(none: the built-in demo document)")
         ->type_name("");
-    AddValueOption(app, "-o,--output", "FILE", "output file (default: demo.tif, or out.tif with\nimages)",
-                   kInputOutput, [&options](const std::string& value) {
+    AddValueOption(app, "-o,--output", "FILE", "output file (default: demo.tif, or out.tif with\nimages)", kInputOutput,
+                   [&options](const std::string& value) {
                        options.output = value;
                        return !value.empty();
                    });
@@ -96,8 +96,8 @@ void AddCompressionOptions(CLI::App& app, HostOptions& options) {
                        return value == "intel" || value == "motorola";
                    });
     AddValueOption(app, "--compression", "KIND",
-                   "black and white pages: none or group4\n(CCITT T.6); stored as the user's setting",
-                   kCompression, [&options](const std::string& value) {
+                   "black and white pages: none or group4\n(CCITT T.6); stored as the user's setting", kCompression,
+                   [&options](const std::string& value) {
                        options.settings.compression = value == "none" ? kCompressionNone : kCompressionGroup4;
                        return value == "none" || value == "group4";
                    });
@@ -109,10 +109,9 @@ void AddResolutionOptions(CLI::App& app, HostOptions& options) {
     const auto resolution = [&options](const std::string& value) { return ParseResolution(value, options); };
     AddValueOption(app, "--dpi", "N", "resolution in pixels per inch (default 300)", kResolution, resolution);
     AddValueOption(app, "--resolution", "X[,Y]", "the same, X across and Y down", kResolution, resolution);
-    AddValueOption(app, "--band-rows", "N", "rows per band handed to the plug-in\n(default 64; 0 = whole page)",
-                   kResolution, [&options](const std::string& value) {
-                       return ParseNumber(value, 0, kMaxBandRows, options.bandRows);
-                   });
+    AddValueOption(
+        app, "--band-rows", "N", "rows per band handed to the plug-in\n(default 64; 0 = whole page)", kResolution,
+        [&options](const std::string& value) { return ParseNumber(value, 0, kMaxBandRows, options.bandRows); });
     AddValueOption(app, "--announce-rows", "N",
                    "begin every page announcing N rows, then deliver\nthe image's own rows, as a scanner that does\n"
                    "not know the page's length does",

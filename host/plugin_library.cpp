@@ -24,9 +24,7 @@ std::string ExecutablePath() {
     return (length == 0 || length >= sizeof buffer) ? std::string() : std::string(buffer, length);
 }
 
-std::string LastSystemError() {
-    return "Windows error " + std::to_string(GetLastError());
-}
+std::string LastSystemError() { return "Windows error " + std::to_string(GetLastError()); }
 #else
 constexpr char kPluginFileName[] = "libzeduztiff.so";
 constexpr char kSeparators[] = "/";

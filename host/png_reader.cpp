@@ -148,18 +148,13 @@ private:
         image_.height = png_get_image_height(png_, info_);
         image_.bits = png_get_bit_depth(png_, info_);
         switch (png_get_color_type(png_, info_)) {
-        case PNG_COLOR_TYPE_GRAY:
-            image_.kind = image_.bits == 1 ? ImageKind::Bilevel : ImageKind::Gray;
-            break;
-        case PNG_COLOR_TYPE_PALETTE:
-            image_.kind = ImageKind::Palette;
-            ReadPalette();
-            break;
-        case PNG_COLOR_TYPE_RGB:
-            image_.kind = ImageKind::Rgb;
-            break;
-        default:
-            Fail("PNG with an alpha channel is not supported; flatten the image first");
+            case PNG_COLOR_TYPE_GRAY: image_.kind = image_.bits == 1 ? ImageKind::Bilevel : ImageKind::Gray; break;
+            case PNG_COLOR_TYPE_PALETTE:
+                image_.kind = ImageKind::Palette;
+                ReadPalette();
+                break;
+            case PNG_COLOR_TYPE_RGB: image_.kind = ImageKind::Rgb; break;
+            default: Fail("PNG with an alpha channel is not supported; flatten the image first");
         }
         CheckImageSize(image_.width, image_.height, image_.Channels(), image_.bits, image_.label);
     }

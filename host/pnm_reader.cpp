@@ -41,7 +41,7 @@ public:
 
     void StartRows(const ScanPage& page) override {
         SampleFormat format;
-        format.encoding = bitmap_           ? SampleEncoding::BitsOneIsBlack
+        format.encoding = bitmap_         ? SampleEncoding::BitsOneIsBlack
                           : maxval_ > 255 ? SampleEncoding::BigEndian16
                                           : SampleEncoding::Bytes;
         format.maxval = maxval_;
@@ -69,8 +69,7 @@ private:
     [[noreturn]] void Fail(const std::string& what) const { throw InputError(in_.Path() + ": " + what); }
 
     InputError SampleAboveMaxval(uint32_t value) const {
-        return RowError(image_, row_,
-                        "sample " + std::to_string(value) + " exceeds maxval " + std::to_string(maxval_));
+        return RowError(image_, row_, "sample " + std::to_string(value) + " exceeds maxval " + std::to_string(maxval_));
     }
 
     void ReadHeader(char type) {

@@ -43,7 +43,7 @@ bool CheckRegistry(std::string& error) {
     if (status == ERROR_FILE_NOT_FOUND) {
         return true;  // no job has run yet
     }
-    error = "cannot use " + RegistryPlace(path) + ": " + Reason(status) + " (registry error " +
-            std::to_string(status) + ")";
+    error = "cannot use " + RegistryPlace(path) + ": " + Reason(status) + " (registry error " + std::to_string(status) +
+            ")";
     return false;
 }

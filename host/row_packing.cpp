@@ -26,8 +26,8 @@ RowPacker::RowPacker(const ScanPage& page, const SampleFormat& source)
       samples_(static_cast<size_t>(page.image.width) * page.samplesPerPixel),
       maxval_(source.maxval) {
     const uint32_t pageBits = page.BitsPerSample();
-    const bool bits = source.encoding == SampleEncoding::BitsOneIsBlack ||
-                      source.encoding == SampleEncoding::BitsOneIsWhite;
+    const bool bits =
+        source.encoding == SampleEncoding::BitsOneIsBlack || source.encoding == SampleEncoding::BitsOneIsWhite;
     if (bits && pageBits == 1) {
         method_ = Method::Bits;
         invert_ = source.encoding == SampleEncoding::BitsOneIsBlack ? 0xFF : 0x00;
@@ -60,17 +60,11 @@ RowPacker::RowPacker(const ScanPage& page, const SampleFormat& source)
 
 bool RowPacker::Pack(const uint8_t* source, uint8_t* out, uint32_t& bad) const {
     switch (method_) {
-    case Method::Bits:
-        PackBits(source, out);
-        return true;
-    case Method::Bytes:
-        return PackBytes(source, out, bad);
-    case Method::Wide:
-        return PackWide(source, out, bad);
-    case Method::Nibbles:
-        return PackNibbles(source, out, bad);
-    case Method::BitsFromBytes:
-        return PackBitsFromBytes(source, out, bad);
+        case Method::Bits: PackBits(source, out); return true;
+        case Method::Bytes: return PackBytes(source, out, bad);
+        case Method::Wide: return PackWide(source, out, bad);
+        case Method::Nibbles: return PackNibbles(source, out, bad);
+        case Method::BitsFromBytes: return PackBitsFromBytes(source, out, bad);
     }
     return false;
 }

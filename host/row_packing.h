@@ -54,8 +54,8 @@ private:
     size_t samples_ = 0;  // per row
     size_t sourceRowBytes_ = 0;
     uint32_t maxval_ = 255;
-    bool identity_ = true;     // samples keep their values
-    uint8_t invert_ = 0;       // Bits: 0xFF when 1 is black
-    uint8_t narrow_[256] = {};  // Bytes, Nibbles, BitsFromBytes: sample -> page value
+    bool identity_ = true;        // samples keep their values
+    uint8_t invert_ = 0;          // Bits: 0xFF when 1 is black
+    uint8_t narrow_[256] = {};    // Bytes, Nibbles, BitsFromBytes: sample -> page value
     std::vector<uint16_t> wide_;  // Wide, scaled: sample -> page value
 };

@@ -6,11 +6,10 @@ namespace {
 
 bool SetDword(HKEY key, const char* name, uint32_t value, std::string& error) {
     const DWORD data = value;
-    const LSTATUS result =
-        RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
+    const LSTATUS result = RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
     if (result != ERROR_SUCCESS) {
-        error = std::string("cannot store the setting \"") + name + "\" (registry error " +
-                std::to_string(result) + ")";
+        error =
+            std::string("cannot store the setting \"") + name + "\" (registry error " + std::to_string(result) + ")";
         return false;
     }
     return true;

@@ -7,8 +7,7 @@ namespace {
 // Every file is shared for reading only, with normal attributes.
 HANDLE OpenFile(const char* path, DWORD access, DWORD disposition) {
     if (path == nullptr) return INVALID_HANDLE_VALUE;
-    return CreateFileA(path, access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                       nullptr);
+    return CreateFileA(path, access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 }  // namespace
@@ -75,8 +74,7 @@ PluginStatus FileHandle::Seek(int32_t distance, int32_t* distanceHigh, uint32_t 
     LONG high = distanceHigh != nullptr ? *distanceHigh : 0;
     SetLastError(NO_ERROR);
     DWORD low = SetFilePointer(handle_, distance, distanceHigh != nullptr ? &high : nullptr, method);
-    if (low == INVALID_SET_FILE_POINTER &&
-        (distanceHigh == nullptr || GetLastError() != NO_ERROR)) {
+    if (low == INVALID_SET_FILE_POINTER && (distanceHigh == nullptr || GetLastError() != NO_ERROR)) {
         return StatusSeekFailed;
     }
     if (distanceHigh != nullptr) *distanceHigh = high;

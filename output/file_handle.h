@@ -18,22 +18,22 @@ public:
     virtual ~FileHandle();
 
     // Primitives on the held handle.
-    PluginStatus CreateForWrite(const char* path);  // StatusCreateFailed
-    PluginStatus OpenForUpdate(const char* path);   // StatusOpenFailed
-    PluginStatus OpenForRead(const char* path);     // StatusOpenFailed
-    PluginStatus Write(uint32_t count, const void* buffer);  // StatusWriteFailed
+    PluginStatus CreateForWrite(const char* path);                                // StatusCreateFailed
+    PluginStatus OpenForUpdate(const char* path);                                 // StatusOpenFailed
+    PluginStatus OpenForRead(const char* path);                                   // StatusOpenFailed
+    PluginStatus Write(uint32_t count, const void* buffer);                       // StatusWriteFailed
     PluginStatus Seek(int32_t distance, int32_t* distanceHigh, uint32_t method);  // StatusSeekFailed
-    uint32_t Size();                                // low 32 bits; 0xFFFFFFFF on failure
-    uint64_t Size64();                              // UINT64_MAX on failure
+    uint32_t Size();                                                              // low 32 bits; 0xFFFFFFFF on failure
+    uint64_t Size64();                                                            // UINT64_MAX on failure
     PluginStatus Read(uint32_t count, void* buffer);  // StatusReadFailed unless all bytes came
     // Seek from the start, then Read or Write: the first failing step's status.
     PluginStatus ReadAt(uint64_t position, uint32_t count, void* buffer);
     PluginStatus WriteAt(uint64_t position, uint32_t count, const void* buffer);
     PluginStatus SeekToEnd();  // StatusSeekFailed
-    PluginStatus Flush();                           // StatusWriteFailed
+    PluginStatus Flush();      // StatusWriteFailed
     // Cuts the file to `size` bytes and leaves the position there.
-    PluginStatus Truncate(uint64_t size);           // StatusSeekFailed, StatusWriteFailed
-    PluginStatus Close();                           // StatusCloseFailed, handle kept
+    PluginStatus Truncate(uint64_t size);  // StatusSeekFailed, StatusWriteFailed
+    PluginStatus Close();                  // StatusCloseFailed, handle kept
     bool IsOpen() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
 
     // Compound operation through the held handle (the open destination):

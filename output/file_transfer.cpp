@@ -36,8 +36,7 @@ PluginStatus ReplaceWithCopy(const char* source, const char* destination) {
     char staged[MAX_PATH] = {};
     if (GetTempFileNameA(directory.c_str(), "~TF", 0, staged) == 0) return StatusCreateFailed;
     bool replaced = CopyFileA(source, staged, FALSE) && MakeDurable(staged) &&
-                    MoveFileExA(staged, destination,
-                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+                    MoveFileExA(staged, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!replaced) {
         FileHandle::RemoveFile(staged);
         return StatusCreateFailed;

@@ -10,8 +10,7 @@
 
 namespace {
 
-typedef BOOL(WINAPI* ExtendedFreeSpaceQuery)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER,
-                                            PULARGE_INTEGER);
+typedef BOOL(WINAPI* ExtendedFreeSpaceQuery)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
 
 ExtendedFreeSpaceQuery FindExtendedQuery() {
     HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
@@ -28,8 +27,7 @@ uint64_t QueryFreeSpace(const char* root) {
         return totalFree.QuadPart;
     }
     DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
-    if (!GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters,
-                           &totalClusters)) {
+    if (!GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters)) {
         return kFreeSpaceUnknown;
     }
     return static_cast<uint64_t>(sectorsPerCluster) * bytesPerSector * freeClusters;

@@ -26,16 +26,11 @@ ControlKind KindOf(const ZeduzControlTemplate& control) {
     if (strcasecmp(className, "COMBOBOX") == 0) return ControlKind::ComboBox;
     if (strcasecmp(className, "BUTTON") != 0) return ControlKind::Other;
     switch (control.style & kButtonTypeMask) {
-    case kCheckBox:
-        return ControlKind::CheckBox;
-    case kAutoCheckBox:
-        return ControlKind::AutoCheckBox;
-    case kRadioButton:
-        return ControlKind::RadioButton;
-    case kAutoRadioButton:
-        return ControlKind::AutoRadioButton;
-    default:
-        return ControlKind::PushButton;
+        case kCheckBox: return ControlKind::CheckBox;
+        case kAutoCheckBox: return ControlKind::AutoCheckBox;
+        case kRadioButton: return ControlKind::RadioButton;
+        case kAutoRadioButton: return ControlKind::AutoRadioButton;
+        default: return ControlKind::PushButton;
     }
 }
 

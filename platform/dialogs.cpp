@@ -35,9 +35,7 @@ Driver& TheDriver() {
 }
 
 // Positions far off the screen are legal; the far edge stays within range.
-LONG ClampToLong(int64_t value) {
-    return static_cast<LONG>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
-}
+LONG ClampToLong(int64_t value) { return static_cast<LONG>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)); }
 
 WPARAM CommandParam(int id, WORD notification) {
     return (static_cast<WPARAM>(notification) << 16) | static_cast<WORD>(id);
@@ -60,28 +58,23 @@ LRESULT ComboMessage(Control* combo, UINT message, WPARAM wParam, LPARAM lParam)
     const auto count = static_cast<int>(combo->items.size());
     const auto index = static_cast<int>(static_cast<INT_PTR>(wParam));
     switch (message) {
-    case CB_INSERTSTRING: {
-        if (lParam == 0 || index < -1 || index > count) return CB_ERR;
-        const int at = index == -1 ? count : index;
-        combo->items.insert(combo->items.begin() + at, reinterpret_cast<const char*>(lParam));
-        if (combo->selection >= at) ++combo->selection;
-        return at;
-    }
-    case CB_SETCURSEL:
-        combo->selection = (index >= 0 && index < count) ? index : CB_ERR;
-        return combo->selection;
-    case CB_GETCURSEL:
-        return combo->selection;
-    case CB_GETCOUNT:
-        return count;
-    case CB_GETLBTEXT: {
-        if (lParam == 0 || index < 0 || index >= count) return CB_ERR;
-        const std::string& text = combo->items[static_cast<size_t>(index)];
-        std::memcpy(reinterpret_cast<char*>(lParam), text.c_str(), text.size() + 1);
-        return static_cast<LRESULT>(text.size());
-    }
-    default:
-        return 0;
+        case CB_INSERTSTRING: {
+            if (lParam == 0 || index < -1 || index > count) return CB_ERR;
+            const int at = index == -1 ? count : index;
+            combo->items.insert(combo->items.begin() + at, reinterpret_cast<const char*>(lParam));
+            if (combo->selection >= at) ++combo->selection;
+            return at;
+        }
+        case CB_SETCURSEL: combo->selection = (index >= 0 && index < count) ? index : CB_ERR; return combo->selection;
+        case CB_GETCURSEL: return combo->selection;
+        case CB_GETCOUNT: return count;
+        case CB_GETLBTEXT: {
+            if (lParam == 0 || index < 0 || index >= count) return CB_ERR;
+            const std::string& text = combo->items[static_cast<size_t>(index)];
+            std::memcpy(reinterpret_cast<char*>(lParam), text.c_str(), text.size() + 1);
+            return static_cast<LRESULT>(text.size());
+        }
+        default: return 0;
     }
 }
 
@@ -149,8 +142,7 @@ void SelectEntry(DialogWindow* dialog, int id, int index) {
 
 using namespace platform::dialogs;
 
-INT_PTR DialogBoxParamA(HINSTANCE module, LPCSTR templateName, HWND parent, DLGPROC procedure,
-                        LPARAM initParam) {
+INT_PTR DialogBoxParamA(HINSTANCE module, LPCSTR templateName, HWND parent, DLGPROC procedure, LPARAM initParam) {
     auto dialog = std::make_unique<DialogWindow>();
     if (procedure == nullptr || !BuildFromTemplate(module, templateName, dialog.get())) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);

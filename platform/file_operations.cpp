@@ -174,8 +174,7 @@ BOOL MoveFileExA(LPCSTR source, LPCSTR destination, DWORD flags) {
         if (!MayReplace(destination)) return FALSE;
     }
     if (ShouldFail(Service::Copy)) return FailWith(ERROR_WRITE_FAULT);
-    int result = mayReplace ? rename(source, destination)
-                            : RenameNoReplace(source, destination);
+    int result = mayReplace ? rename(source, destination) : RenameNoReplace(source, destination);
     if (result != 0 && errno == EEXIST) return FailWith(ERROR_ALREADY_EXISTS);
     if (result != 0 && errno == EXDEV) {
         // Another volume: copy (atomically, see above) and remove the source.

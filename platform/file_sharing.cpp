@@ -63,18 +63,15 @@ bool ClaimSharing(int fd, DWORD access, DWORD shareMode) {
     // Claim first, check afterwards: of two openers racing for conflicting
     // modes, each then sees the other, so at worst both fail, never both pass.
     bool claimed = (!wantsRead || Hold(fd, kHoldsRead)) && (!wantsWrite || Hold(fd, kHoldsWrite)) &&
-                   (!deniesRead || Hold(fd, kDeniesRead)) &&
-                   (!deniesWrite || Hold(fd, kDeniesWrite)) &&
+                   (!deniesRead || Hold(fd, kDeniesRead)) && (!deniesWrite || Hold(fd, kDeniesWrite)) &&
                    (!deniesDelete || Hold(fd, kDeniesDelete));
     // Every record is a shared lock, so claiming conflicts with nobody; it
     // fails only where the file system keeps no such locks (some network
     // file systems). Such files are opened without share-mode checks rather
     // than not at all.
     if (!claimed) return true;
-    bool conflict = (wantsRead && SomeoneHolds(fd, kDeniesRead)) ||
-                    (wantsWrite && SomeoneHolds(fd, kDeniesWrite)) ||
-                    (deniesRead && SomeoneHolds(fd, kHoldsRead)) ||
-                    (deniesWrite && SomeoneHolds(fd, kHoldsWrite));
+    bool conflict = (wantsRead && SomeoneHolds(fd, kDeniesRead)) || (wantsWrite && SomeoneHolds(fd, kDeniesWrite)) ||
+                    (deniesRead && SomeoneHolds(fd, kHoldsRead)) || (deniesWrite && SomeoneHolds(fd, kHoldsWrite));
     if (conflict) {
         FailWith(ERROR_SHARING_VIOLATION);
         return false;

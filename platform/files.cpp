@@ -26,8 +26,7 @@ using platform::hooks::ShouldFail;
 namespace {
 
 struct FileObject : platform::LiveLinks<FileObject> {
-    FileObject(int descriptor, bool readable, bool writable)
-        : fd(descriptor), canRead(readable), canWrite(writable) {}
+    FileObject(int descriptor, bool readable, bool writable) : fd(descriptor), canRead(readable), canWrite(writable) {}
     int fd;
     bool canRead;
     bool canWrite;
@@ -100,8 +99,8 @@ bool WriteAll(int fd, const BYTE* data, DWORD count, DWORD* written) {
 
 }  // namespace
 
-HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, void* security, DWORD disposition,
-                   DWORD flags, HANDLE templateFile) {
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, void* security, DWORD disposition, DWORD flags,
+                   HANDLE templateFile) {
     if (!platform::CheckPath(path)) return INVALID_HANDLE_VALUE;
     if (!IsKnownDisposition(disposition)) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -200,7 +199,10 @@ DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD metho
                        ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*distanceHigh)) << 32) |
                                               static_cast<uint32_t>(distance))
                        : static_cast<int64_t>(distance);
-    int whence = method == FILE_BEGIN ? SEEK_SET : method == FILE_CURRENT ? SEEK_CUR : method == FILE_END ? SEEK_END : -1;
+    int whence = method == FILE_BEGIN     ? SEEK_SET
+                 : method == FILE_CURRENT ? SEEK_CUR
+                 : method == FILE_END     ? SEEK_END
+                                          : -1;
     if (whence < 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_SET_FILE_POINTER;

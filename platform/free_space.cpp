@@ -89,8 +89,8 @@ BOOL GetDiskFreeSpaceExA(LPCSTR root, PULARGE_INTEGER availableToCaller, PULARGE
     return TRUE;
 }
 
-BOOL GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector,
-                       LPDWORD freeClusters, LPDWORD totalClusters) {
+BOOL GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector, LPDWORD freeClusters,
+                       LPDWORD totalClusters) {
     VolumeSpace space{};
     if (!QuerySpace(root, &space)) return FALSE;
     ClusterGeometry geometry = GeometryFor(space);

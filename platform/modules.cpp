@@ -120,9 +120,8 @@ HMODULE GetModuleHandleA(LPCSTR name) {
 BOOL GetModuleHandleExA(DWORD flags, LPCSTR addressOrName, HMODULE* module) {
     if (module == nullptr) return platform::FailWith(ERROR_INVALID_PARAMETER);
     const bool keepReference = (flags & GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT) == 0;
-    HMODULE found = (flags & GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS)
-                        ? ModuleContaining(addressOrName, keepReference)
-                        : LoadedModuleByName(addressOrName, keepReference);
+    HMODULE found = (flags & GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS) ? ModuleContaining(addressOrName, keepReference)
+                                                                     : LoadedModuleByName(addressOrName, keepReference);
     *module = found;
     if (found == nullptr) return platform::FailWith(ERROR_MOD_NOT_FOUND);
     return TRUE;

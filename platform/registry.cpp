@@ -78,8 +78,8 @@ LSTATUS RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD options, REGSAM access, PH
     return OpenOrCreate(root, subKey, access, false, result, &created);
 }
 
-LSTATUS RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
-                        REGSAM access, void* security, PHKEY result, LPDWORD disposition) {
+LSTATUS RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options, REGSAM access,
+                        void* security, PHKEY result, LPDWORD disposition) {
     bool created = false;
     LSTATUS status = OpenOrCreate(root, subKey, access, true, result, &created);
     if (status == ERROR_SUCCESS && disposition != nullptr) {
@@ -88,8 +88,7 @@ LSTATUS RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD reserved, LPSTR keyClass
     return status;
 }
 
-LSTATUS RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, BYTE* data,
-                         LPDWORD dataSize) {
+LSTATUS RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, BYTE* data, LPDWORD dataSize) {
     if (data != nullptr && dataSize == nullptr) return ERROR_INVALID_PARAMETER;
     std::string path;
     LSTATUS status = KeyFor(key, KEY_QUERY_VALUE, &path);
@@ -109,8 +108,7 @@ LSTATUS RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, 
     return ERROR_SUCCESS;
 }
 
-LSTATUS RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
-                       DWORD dataSize) {
+LSTATUS RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD dataSize) {
     if (data == nullptr && dataSize > 0) return ERROR_INVALID_PARAMETER;
     std::string path;
     LSTATUS status = KeyFor(key, KEY_SET_VALUE, &path);

@@ -143,8 +143,8 @@ int Configure(sqlite3* database) {
     bool fresh = false;
     int result = CheckOwner(database, &fresh);
     if (result == SQLITE_OK) {
-        result = sqlite3_exec(database, "PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL", nullptr, nullptr,
-                              nullptr);
+        result =
+            sqlite3_exec(database, "PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
     }
     if (result == SQLITE_OK && fresh) result = CreateSchema(database);
     return result;

@@ -8,8 +8,7 @@
 namespace {
 
 template <typename Entry>
-bool FindTable(HINSTANCE module, const char* tableSymbol, const char* countSymbol, const Entry** table,
-               int* count) {
+bool FindTable(HINSTANCE module, const char* tableSymbol, const char* countSymbol, const Entry** table, int* count) {
     if (module == nullptr || !platform::IsKnownModule(module)) return false;
     *table = static_cast<const Entry*>(dlsym(module, tableSymbol));
     const int* countValue = static_cast<const int*>(dlsym(module, countSymbol));
@@ -23,8 +22,7 @@ bool FindTable(HINSTANCE module, const char* tableSymbol, const char* countSymbo
 const ZeduzDialogTemplate* FindDialogTemplate(HINSTANCE module, const char* name) {
     const ZeduzDialogTemplate* table = nullptr;
     int count = 0;
-    if (name == nullptr ||
-        !FindTable(module, ZEDUZ_DIALOG_TABLE_SYMBOL, ZEDUZ_DIALOG_COUNT_SYMBOL, &table, &count)) {
+    if (name == nullptr || !FindTable(module, ZEDUZ_DIALOG_TABLE_SYMBOL, ZEDUZ_DIALOG_COUNT_SYMBOL, &table, &count)) {
         return nullptr;
     }
     for (int i = 0; i < count; ++i) {

@@ -30,8 +30,7 @@ bool IsSystemModuleName(const char* name) {
 }
 
 FARPROC SystemModuleExport(const char* name) {
-    if (name != nullptr && strcmp(name, "GetDiskFreeSpaceExA") == 0 &&
-        hooks::ExtendedFreeSpaceQueryAvailable()) {
+    if (name != nullptr && strcmp(name, "GetDiskFreeSpaceExA") == 0 && hooks::ExtendedFreeSpaceQueryAvailable()) {
         return AsFarProc(&GetDiskFreeSpaceExA);
     }
     if (name != nullptr && strcmp(name, "GetDiskFreeSpaceA") == 0) {

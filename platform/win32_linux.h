@@ -181,8 +181,8 @@ typedef RECT* LPRECT;
 #define DWLP_USER 16
 
 // Files
-HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, void* security, DWORD disposition,
-                   DWORD flags, HANDLE templateFile);
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, void* security, DWORD disposition, DWORD flags,
+                   HANDLE templateFile);
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written, void* overlapped);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, void* overlapped);
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
@@ -203,8 +203,8 @@ DWORD GetTempPathA(DWORD size, LPSTR buffer);
 UINT GetTempFileNameA(LPCSTR directory, LPCSTR prefix, UINT unique, LPSTR name);
 BOOL GetDiskFreeSpaceExA(LPCSTR root, PULARGE_INTEGER availableToCaller, PULARGE_INTEGER total,
                          PULARGE_INTEGER totalFree);
-BOOL GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector,
-                       LPDWORD freeClusters, LPDWORD totalClusters);
+BOOL GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector, LPDWORD freeClusters,
+                       LPDWORD totalClusters);
 DWORD GetLastError();
 void SetLastError(DWORD error);
 
@@ -221,12 +221,10 @@ HGLOBAL GlobalFree(HGLOBAL block);
 
 // Registry
 LSTATUS RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
-LSTATUS RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
-                        REGSAM access, void* security, PHKEY result, LPDWORD disposition);
-LSTATUS RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, BYTE* data,
-                         LPDWORD dataSize);
-LSTATUS RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
-                       DWORD dataSize);
+LSTATUS RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options, REGSAM access,
+                        void* security, PHKEY result, LPDWORD disposition);
+LSTATUS RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, BYTE* data, LPDWORD dataSize);
+LSTATUS RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD dataSize);
 LSTATUS RegDeleteValueA(HKEY key, LPCSTR name);
 LSTATUS RegCloseKey(HKEY key);
 
@@ -243,8 +241,7 @@ int LoadStringA(HINSTANCE module, UINT id, LPSTR buffer, int size);
 
 // User interface
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
-INT_PTR DialogBoxParamA(HINSTANCE module, LPCSTR templateName, HWND parent, DLGPROC procedure,
-                        LPARAM initParam);
+INT_PTR DialogBoxParamA(HINSTANCE module, LPCSTR templateName, HWND parent, DLGPROC procedure, LPARAM initParam);
 BOOL EndDialog(HWND dialog, INT_PTR result);
 LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
 LONG_PTR GetWindowLongPtrA(HWND window, int index);

@@ -10,7 +10,7 @@ what=${1:-build}
 export DEBIAN_FRONTEND=noninteractive
 build_packages=(build-essential cmake python3 libpng-dev pkg-config libsqlite3-dev libcli11-dev)
 test_packages=(
-  clang libclang-rt-14-dev libgtest-dev libbenchmark-dev
+  clang clang-format libclang-rt-14-dev libgtest-dev libbenchmark-dev
   libtiff-dev libtiff-tools python3-pil imagemagick netpbm
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64

@@ -91,8 +91,8 @@ inline constexpr JobValue kSettings[] = {V::ByteOrder, V::Compression};
 inline constexpr JobValue kPageFormat[] = {V::ByteOrder, V::Compression, V::ImageFormat};
 inline constexpr JobValue kBandInputs[] = {V::ByteOrder, V::Compression, V::ImageFormat,
                                            V::BandCount, V::PageCount,   V::CodedStripBytes};
-inline constexpr JobValue kPageEndInputs[] = {V::PageCount,   V::NextDirectoryField, V::DirectoryEntryCount,
-                                              V::Compression, V::ImageFormat,        V::ByteOrder,
+inline constexpr JobValue kPageEndInputs[] = {V::PageCount,      V::NextDirectoryField, V::DirectoryEntryCount,
+                                              V::Compression,    V::ImageFormat,        V::ByteOrder,
                                               V::CodedStripBytes};
 // Written by PreparePage, by BeginPage once the page file is written, by
 // WriteBand after each band and by EndPage once the page is committed.
@@ -113,7 +113,7 @@ struct JobState {
     explicit JobState(const StateStore& store) : store_(&store) {}
 
     // Settings, as the page was begun with.
-    int32_t byteOrder = kDefaultByteOrder;     // ByteOrderIntel, anything else is Motorola
+    int32_t byteOrder = kDefaultByteOrder;      // ByteOrderIntel, anything else is Motorola
     int32_t compression = kDefaultCompression;  // CompressionNone or CompressionGroup4
     // The output file.
     uint32_t pageCount = 0;           // pages committed to the output file

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-
 namespace {
 
 constexpr size_t kKeyPathRoom = 260;  // composed key path plus terminator
@@ -51,8 +50,8 @@ bool StateStore::OpenOrCreateKey(HKEY* key) const {
     if (RegOpenKeyExA(rootKey, composed, 0, KEY_ALL_ACCESS, key) == ERROR_SUCCESS) return true;
     char emptyClass[1] = "";
     DWORD disposition = 0;
-    return RegCreateKeyExA(rootKey, composed, 0, emptyClass, REG_OPTION_NON_VOLATILE,
-                           KEY_ALL_ACCESS, nullptr, key, &disposition) == ERROR_SUCCESS;
+    return RegCreateKeyExA(rootKey, composed, 0, emptyClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key,
+                           &disposition) == ERROR_SUCCESS;
 }
 
 bool StateStore::ReadDword(const char* name, uint32_t* value) const {

@@ -22,9 +22,7 @@ uint32_t ColorMapPlaneValues(int32_t format) {
     }
 }
 
-uint16_t PaletteEntryCount(const uint8_t* palette) {
-    return static_cast<uint16_t>(palette[0] | (palette[1] << 8));
-}
+uint16_t PaletteEntryCount(const uint8_t* palette) { return static_cast<uint16_t>(palette[0] | (palette[1] << 8)); }
 
 void BuildColorMap(const uint8_t* palette, uint32_t planeValues, uint8_t* map) {
     uint32_t entries = PaletteEntryCount(palette);

@@ -62,6 +62,6 @@ enum : uint16_t {
     PhotometricBlackIsZero = 1,
     PhotometricRgb = 2,
     PhotometricPalette = 3,
-    PlanarChunky = 1,        // PlanarConfiguration: the samples of a pixel together
+    PlanarChunky = 1,  // PlanarConfiguration: the samples of a pixel together
     ResolutionUnitInch = 2,
 };

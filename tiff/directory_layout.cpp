@@ -13,7 +13,8 @@ constexpr uint16_t kMaxShort = 0xFFFF;
 class DirectoryBuilder {
 public:
     DirectoryBuilder(uint8_t* staging, const PagePlan& plan)
-        : staging_(staging), entryBase_(plan.entryBase),
+        : staging_(staging),
+          entryBase_(plan.entryBase),
           nextValueOffset_(plan.nextDirectoryField + kNextDirectoryBytes) {}
 
     void Add(uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
@@ -21,9 +22,7 @@ public:
         std::memcpy(staging_ + kEntryBytes * entries_++, &entry, sizeof(entry));
     }
     // SHORT where it fits, LONG beyond 65,535 so that nothing is cut.
-    void AddDimension(uint16_t tag, uint32_t value) {
-        Add(tag, value > kMaxShort ? TypeLong : TypeShort, 1, value);
-    }
+    void AddDimension(uint16_t tag, uint32_t value) { Add(tag, value > kMaxShort ? TypeLong : TypeShort, 1, value); }
     // Reserves the next value area and returns its file offset.
     uint32_t Reserve(uint32_t bytes) {
         uint32_t offset = nextValueOffset_;

@@ -18,9 +18,9 @@ struct PageGeometry {
 struct LayoutRequest {
     int32_t format;
     int32_t compression;
-    bool multiPage;             // pages of a multi-page document (NewSubfileType 2)
-    uint32_t pageCount;         // pages already in the output file
-    uint32_t directoryOffset;   // where the page's directory will lie in the output file
+    bool multiPage;            // pages of a multi-page document (NewSubfileType 2)
+    uint32_t pageCount;        // pages already in the output file
+    uint32_t directoryOffset;  // where the page's directory will lie in the output file
     PageGeometry page;
 };
 

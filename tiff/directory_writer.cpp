@@ -9,10 +9,16 @@ namespace {
 // Bytes of one value of a TIFF type; 0 for types the plug-in never expands.
 uint32_t ValueBytes(uint16_t type) {
     switch (type) {
-        case TypeByte: case TypeAscii: case TypeSByte: case TypeUndefined: return 1;
-        case TypeShort: case TypeSShort: return 2;
-        case TypeLong: case TypeSLong: return 4;
-        case TypeRational: case TypeSRational: return 8;
+        case TypeByte:
+        case TypeAscii:
+        case TypeSByte:
+        case TypeUndefined: return 1;
+        case TypeShort:
+        case TypeSShort: return 2;
+        case TypeLong:
+        case TypeSLong: return 4;
+        case TypeRational:
+        case TypeSRational: return 8;
         default: return 0;
     }
 }
@@ -119,8 +125,8 @@ PluginStatus SerializeDirectory(const StagedDirectory& directory, const TiffHead
     const uint64_t entryBytes = kEntryBytes * uint64_t{directory.entryCount};
     if (entryBytes + kNextDirectoryBytes > directory.stagingBytes) return StatusWriteFailed;
     ByteSink sink(out, capacity);
-    const uint64_t fixedBytes = (header != nullptr ? kHeaderBytes : 0) + kEntryCountBytes + entryBytes +
-                                kNextDirectoryBytes;
+    const uint64_t fixedBytes =
+        (header != nullptr ? kHeaderBytes : 0) + kEntryCountBytes + entryBytes + kNextDirectoryBytes;
     uint8_t* at = sink.Take(fixedBytes);
     if (at == nullptr) return StatusWriteFailed;
 

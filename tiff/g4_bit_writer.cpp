@@ -1,7 +1,6 @@
 #include "tiff/g4_bit_writer.h"
 
-G4BitWriter::G4BitWriter(const G4CoderState& coder, uint8_t* out, uint32_t count)
-    : out_(out), count_(count) {
+G4BitWriter::G4BitWriter(const G4CoderState& coder, uint8_t* out, uint32_t count) : out_(out), count_(count) {
     // A state outside 1..8 free bits cannot come from this writer; treat it
     // as empty rather than shift by a nonsense amount.
     if (coder.freeBits >= 1 && coder.freeBits < 8) {

@@ -132,8 +132,8 @@ void EncodeRowG4(G4BitWriter& writer, G4ChangeLists& lists, const uint8_t* sourc
     std::swap(lists.row, lists.reference);
 }
 
-PluginStatus EncodeBandG4(G4CoderState& coder, const uint8_t* pixels, uint32_t width, uint32_t rows,
-                          uint32_t rowBytes, const G4Memory& memory, G4CodeSink& sink) {
+PluginStatus EncodeBandG4(G4CoderState& coder, const uint8_t* pixels, uint32_t width, uint32_t rows, uint32_t rowBytes,
+                          const G4Memory& memory, G4CodeSink& sink) {
     const PluginStatus layout = CheckG4Band(pixels, width, rows, rowBytes);
     if (layout != StatusOk || rows == 0) return layout;
     if (memory.referenceBytes < G4LineBytes(width) || memory.workspaceBytes < G4WorkspaceBytes(width, rows, rowBytes))

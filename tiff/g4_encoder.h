@@ -75,8 +75,8 @@ PluginStatus CheckG4Band(const uint8_t* pixels, uint32_t width, uint32_t rows, u
 // bytes to `sink` in batches. Returns StatusOk, CheckG4Band's status,
 // StatusNoMemory when `memory` is smaller than the band needs, or the
 // sink's status.
-PluginStatus EncodeBandG4(G4CoderState& coder, const uint8_t* pixels, uint32_t width, uint32_t rows,
-                          uint32_t rowBytes, const G4Memory& memory, G4CodeSink& sink);
+PluginStatus EncodeBandG4(G4CoderState& coder, const uint8_t* pixels, uint32_t width, uint32_t rows, uint32_t rowBytes,
+                          const G4Memory& memory, G4CodeSink& sink);
 
 // Most bytes the end of a page takes.
 inline constexpr uint32_t kG4PageEndBytes = 4;

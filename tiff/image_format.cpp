@@ -51,7 +51,6 @@ constexpr FormatLayout kLayouts[] = {
      PalettePageSizeTestExtra(16), 4, 1, 16},
 };
 
-
 }  // namespace
 
 int32_t ClassifyFormat(uint32_t bitsPerPixel, uint32_t samplesPerPixel, uint32_t colorKind) {

@@ -34,8 +34,8 @@ struct FormatLayout {
     int32_t format;
     LayoutFamily family;
     uint32_t entryCount;
-    uint32_t valueBytes;          // the out-of-line value areas
-    uint32_t pageSizeTestExtra;   // what the page-size test adds to the entries and the strip
+    uint32_t valueBytes;         // the out-of-line value areas
+    uint32_t pageSizeTestExtra;  // what the page-size test adds to the entries and the strip
     uint16_t bitsPerSample;
     uint16_t samplesPerPixel;
     uint32_t colorMapValues;  // values per ColorMap plane; 0 without a map

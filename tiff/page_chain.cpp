@@ -10,9 +10,12 @@ namespace {
 bool SingleValue(const uint8_t* entry, int32_t byteOrder, uint32_t* value) {
     uint16_t type = GetShort(entry + 2, byteOrder);
     if (GetLong(entry + 4, byteOrder) != 1) return false;
-    if (type == TypeShort) *value = GetShort(entry + 8, byteOrder);
-    else if (type == TypeLong) *value = GetLong(entry + 8, byteOrder);
-    else return false;
+    if (type == TypeShort)
+        *value = GetShort(entry + 8, byteOrder);
+    else if (type == TypeLong)
+        *value = GetLong(entry + 8, byteOrder);
+    else
+        return false;
     return true;
 }
 
@@ -23,8 +26,7 @@ PluginStatus StripEnd(ChainReader& file, uint64_t directory, uint16_t entries, i
     for (uint16_t i = 0; i < entries; ++i) {
         uint8_t entry[kEntryBytes];
         const uint64_t position = directory + kEntryCountBytes + uint64_t{kEntryBytes} * i;
-        if (PluginStatus status = file.ReadAt(position, kEntryBytes, entry); status != StatusOk)
-            return status;
+        if (PluginStatus status = file.ReadAt(position, kEntryBytes, entry); status != StatusOk) return status;
         uint16_t tag = GetShort(entry, byteOrder);
         if (tag == TagStripOffsets) haveOffset = SingleValue(entry, byteOrder, &offset);
         if (tag == TagStripByteCounts) haveBytes = SingleValue(entry, byteOrder, &bytes);

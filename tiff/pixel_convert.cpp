@@ -10,9 +10,7 @@ namespace {
 // The first band of a palette-4 page carries these bytes before its pixels.
 constexpr uint32_t kPalette4LeadingBytes = 32;
 
-uint64_t PaddedStride(uint32_t width, uint32_t bitsPerPixel) {
-    return (uint64_t{width} * bitsPerPixel + 31) / 32 * 4;
-}
+uint64_t PaddedStride(uint32_t width, uint32_t bitsPerPixel) { return (uint64_t{width} * bitsPerPixel + 31) / 32 * 4; }
 
 }  // namespace
 

@@ -27,9 +27,7 @@ CompressionEntry* AllocateChoices(int32_t count) {
     return new (std::nothrow) CompressionEntry[count > 0 ? count : 0];
 }
 
-DetailsDialog* DialogOf(HWND window) {
-    return reinterpret_cast<DetailsDialog*>(GetWindowLongPtrA(window, DWLP_USER));
-}
+DetailsDialog* DialogOf(HWND window) { return reinterpret_cast<DetailsDialog*>(GetWindowLongPtrA(window, DWLP_USER)); }
 
 void ShowByteOrder(HWND window, bool intel) {
     CheckDlgButton(window, IDC_BYTE_ORDER_INTEL, intel ? BST_CHECKED : BST_UNCHECKED);
@@ -45,8 +43,8 @@ uint16_t DetailsDialog::Run() {
     state_->ReadInt(value_names::kFileType, &byteOrder_);
     state_->ReadInt(value_names::kCompression, &compression_);
 
-    const INT_PTR result = DialogBoxParamA(ResourceModule(), IDD_DETAILS_NAME, parent_,
-                                           DetailsDialogProc, reinterpret_cast<LPARAM>(this));
+    const INT_PTR result =
+        DialogBoxParamA(ResourceModule(), IDD_DETAILS_NAME, parent_, DetailsDialogProc, reinterpret_cast<LPARAM>(this));
     if (result != IDOK) return StatusDialogCancel;
     state_->WriteInt(value_names::kFileType, byteOrder_);
     state_->WriteInt(value_names::kCompression, compression_);
@@ -138,21 +136,20 @@ INT_PTR CALLBACK DetailsDialogProc(HWND window, UINT message, WPARAM wParam, LPA
     if (message != WM_COMMAND) return FALSE;
 
     switch (LOWORD(wParam)) {
-    case IDOK:
-        if (!dialog->ApplyControls()) return FALSE;
-        [[fallthrough]];
-    case IDCANCEL:
-        dialog->state_->WriteWindowPosition(window);
-        // The bare identifier: an OK that arrives with a notification code in
-        // the high word (an accelerator, a keyboard path) is still an OK.
-        EndDialog(window, static_cast<INT_PTR>(LOWORD(wParam)));
-        return TRUE;
-    case IDC_BYTE_ORDER_INTEL:
-    case IDC_BYTE_ORDER_MOTOROLA:
-        // Mirror the Intel button onto the Motorola one.
-        ShowByteOrder(window, IsDlgButtonChecked(window, IDC_BYTE_ORDER_INTEL) == BST_CHECKED);
-        return FALSE;
-    default:
-        return FALSE;
+        case IDOK:
+            if (!dialog->ApplyControls()) return FALSE;
+            [[fallthrough]];
+        case IDCANCEL:
+            dialog->state_->WriteWindowPosition(window);
+            // The bare identifier: an OK that arrives with a notification code in
+            // the high word (an accelerator, a keyboard path) is still an OK.
+            EndDialog(window, static_cast<INT_PTR>(LOWORD(wParam)));
+            return TRUE;
+        case IDC_BYTE_ORDER_INTEL:
+        case IDC_BYTE_ORDER_MOTOROLA:
+            // Mirror the Intel button onto the Motorola one.
+            ShowByteOrder(window, IsDlgButtonChecked(window, IDC_BYTE_ORDER_INTEL) == BST_CHECKED);
+            return FALSE;
+        default: return FALSE;
     }
 }

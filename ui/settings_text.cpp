@@ -26,12 +26,10 @@ size_t FittingPrefix(const char* text, size_t room) {
 }  // namespace
 
 void ComposeSettingsText(char (&text)[260], int32_t byteOrder, int32_t compression) {
-    LoadResourceString(byteOrder == ByteOrderIntel ? IDS_SETTINGS_INTEL : IDS_SETTINGS_MOTOROLA,
-                       text, sizeof text);
+    LoadResourceString(byteOrder == ByteOrderIntel ? IDS_SETTINGS_INTEL : IDS_SETTINGS_MOTOROLA, text, sizeof text);
     char second[128];
-    LoadResourceString(compression == kCompressionNone ? IDS_SETTINGS_UNCOMPRESSED
-                                                       : IDS_SETTINGS_GROUP4,
-                       second, sizeof second);
+    LoadResourceString(compression == kCompressionNone ? IDS_SETTINGS_UNCOMPRESSED : IDS_SETTINGS_GROUP4, second,
+                       sizeof second);
 
     const size_t used = std::strlen(text);
     const size_t take = FittingPrefix(second, sizeof text - 1 - used);

@@ -68,8 +68,9 @@ TEST_F(EntryPointTest, WithoutTheResourceLibraryEveryCommandAnswers213) {
     PluginProcessDetach();
     // A module whose directory holds no resource library: the C library.
     HMODULE elsewhere = nullptr;
-    ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                   reinterpret_cast<LPCSTR>(&strlen), &elsewhere));
+    ASSERT_TRUE(
+        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           reinterpret_cast<LPCSTR>(&strlen), &elsewhere));
     PluginProcessAttach(elsewhere);
     for (int32_t command = -1; command <= 9; ++command) {
         SCOPED_TRACE(command);
@@ -174,10 +175,10 @@ TEST_F(InitializeTest, EveryResourceTextFitsItsRoom) {
     struct Room {
         UINT id;
         size_t characters;
-    } rooms[] = {{IDS_MESSAGE_CAPTION, 31}, {IDS_FILE_EXTENSION, 7}, {IDS_FORMAT_NAME, 63},
-                 {IDS_FORMAT_COMMENT, 63}, {IDS_MESSAGE_NO_MEMORY, 127}, {IDS_MESSAGE_DISK_FULL, 127},
-                 {IDS_MESSAGE_FILE_ERROR, 127}, {IDS_MESSAGE_NOT_APPENDABLE, 127},
-                 {IDS_MESSAGE_STATE_UNAVAILABLE, 127}, {IDS_MESSAGE_EMPTY_PAGE, 127}};
+    } rooms[] = {{IDS_MESSAGE_CAPTION, 31},     {IDS_FILE_EXTENSION, 7},           {IDS_FORMAT_NAME, 63},
+                 {IDS_FORMAT_COMMENT, 63},      {IDS_MESSAGE_NO_MEMORY, 127},      {IDS_MESSAGE_DISK_FULL, 127},
+                 {IDS_MESSAGE_FILE_ERROR, 127}, {IDS_MESSAGE_NOT_APPENDABLE, 127}, {IDS_MESSAGE_STATE_UNAVAILABLE, 127},
+                 {IDS_MESSAGE_EMPTY_PAGE, 127}};
     for (const Room& room : rooms) {
         std::string text = ResourceText(room.id);
         EXPECT_FALSE(text.empty()) << room.id;

@@ -129,7 +129,7 @@ struct Layout {
     uint32_t bits, samples, kind;
 };
 constexpr Layout kLayouts[] = {
-    {48, 3, ColorRgb}, {24, 3, ColorRgb}, {16, 1, ColorGray}, {8, 1, ColorGray},       {4, 1, ColorGray},
+    {48, 3, ColorRgb},    {24, 3, ColorRgb},    {16, 1, ColorGray},   {8, 1, ColorGray},    {4, 1, ColorGray},
     {8, 1, ColorPalette}, {4, 1, ColorPalette}, {1, 1, ColorPalette}, {1, 1, ColorBilevel},
 };
 
@@ -173,11 +173,16 @@ private:
     void Step() {
         endedJobLast_ = false;
         switch (data_.ConsumeIntegralInRange(0, 19)) {
-            case 0: case 1: Prepare(); break;
-            case 2: case 3: Begin(); break;
-            case 4: case 5: case 6: Band(); break;
+            case 0:
+            case 1: Prepare(); break;
+            case 2:
+            case 3: Begin(); break;
+            case 4:
+            case 5:
+            case 6: Band(); break;
             case 7: Palette(); break;
-            case 8: case 9: EndPage(); break;
+            case 8:
+            case 9: EndPage(); break;
             case 10: EndJob(); break;
             case 11: Command(data_.PickValueInArray({CmdInitialize, CmdSettings, CmdAbout})); break;
             case 12: ChangeSettings(); break;
@@ -213,8 +218,8 @@ private:
                        " continue " + std::to_string(image.continueFile);
             case CmdBeginPage:
             case CmdWriteBand:
-                return std::string(command == CmdBeginPage ? " begin " : " band ") + std::to_string(image.width) + " x " +
-                       std::to_string(image.rows) + " rowBytes/yres " + std::to_string(image.yResolution) +
+                return std::string(command == CmdBeginPage ? " begin " : " band ") + std::to_string(image.width) +
+                       " x " + std::to_string(image.rows) + " rowBytes/yres " + std::to_string(image.yResolution) +
                        (image.pixels ? "" : " no pixels");
             default: return "";
         }
@@ -268,8 +273,8 @@ private:
     // The job value `name`, as the plug-in left it.
     std::optional<uint32_t> JobValue(const char* name) const {
         HKEY key;
-        std::string path = std::string(request_.stateKey.stateKeyPath, strnlen(request_.stateKey.stateKeyPath, 256)) +
-                           "\\ZEDUZ-ORID";
+        std::string path =
+            std::string(request_.stateKey.stateKeyPath, strnlen(request_.stateKey.stateKeyPath, 256)) + "\\ZEDUZ-ORID";
         if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return {};
         uint32_t value = 0;
         DWORD size = sizeof(value);
@@ -282,8 +287,8 @@ private:
     void SetJobValue(const char* name, DWORD type, const void* bytes, DWORD size) {
         HKEY key;
         DWORD disposition = 0;
-        std::string path = std::string(request_.stateKey.stateKeyPath, strnlen(request_.stateKey.stateKeyPath, 256)) +
-                           "\\ZEDUZ-ORID";
+        std::string path =
+            std::string(request_.stateKey.stateKeyPath, strnlen(request_.stateKey.stateKeyPath, 256)) + "\\ZEDUZ-ORID";
         if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                             &disposition) != ERROR_SUCCESS)
             return;
@@ -295,7 +300,8 @@ private:
     // page was prepared with (none at all when there is no such format), so
     // that any read past them is seen.
     void Band() {
-        const uint32_t rows = data_.ConsumeIntegralInRange(0, 7) == 0 ? Geometry() : data_.ConsumeIntegralInRange<uint32_t>(0, 40);
+        const uint32_t rows =
+            data_.ConsumeIntegralInRange(0, 7) == 0 ? Geometry() : data_.ConsumeIntegralInRange<uint32_t>(0, 40);
         const uint32_t width = data_.ConsumeIntegralInRange(0, 4) == 0 ? Geometry() : pageWidth_;
         uint32_t rowBytes = (width + 7) / 8 + data_.ConsumeIntegralInRange<uint32_t>(0, 3);
         if (data_.ConsumeIntegralInRange(0, 15) == 0) rowBytes = data_.ConsumeIntegral<uint32_t>();
@@ -310,14 +316,16 @@ private:
         const bool firstPalette4Band =
             (format == FormatPalette4 || preparedFormat_ == FormatPalette4) && JobValue("LoopCount").value_or(0) == 0;
         const uint32_t lead = firstPalette4Band ? 32 : 0;
-        const uint64_t stride = std::max(HostStride(format, width, rowBytes), HostStride(preparedFormat_, width, rowBytes));
+        const uint64_t stride =
+            std::max(HostStride(format, width, rowBytes), HostStride(preparedFormat_, width, rowBytes));
         const uint64_t bytes = lead + stride * rows;
         std::vector<uint8_t> pixels;
         if (bytes <= kMaxBandBytes) {
             pixels = data_.ConsumeBytes<uint8_t>(static_cast<size_t>(std::min<uint64_t>(bytes, 4096)));
             const size_t given = pixels.size();
             pixels.resize(static_cast<size_t>(bytes));
-            for (size_t i = given; i < pixels.size(); ++i) pixels[i] = given ? pixels[i % given] : static_cast<uint8_t>(i * 7);
+            for (size_t i = given; i < pixels.size(); ++i)
+                pixels[i] = given ? pixels[i % given] : static_cast<uint8_t>(i * 7);
         }
         // A separate block of exactly the host's size (a zero-size one when
         // there is nothing to read).
@@ -334,8 +342,9 @@ private:
 
     // The palette form of the image record, exactly as long as its entries.
     void Palette() {
-        const uint16_t entries = data_.ConsumeIntegralInRange(0, 7) == 0 ? data_.ConsumeIntegral<uint16_t>()
-                                                                         : data_.ConsumeIntegralInRange<uint16_t>(0, 300);
+        const uint16_t entries = data_.ConsumeIntegralInRange(0, 7) == 0
+                                     ? data_.ConsumeIntegral<uint16_t>()
+                                     : data_.ConsumeIntegralInRange<uint16_t>(0, 300);
         RunPalette(entries);
     }
 
@@ -343,7 +352,8 @@ private:
         const size_t size = std::max<size_t>(sizeof(ScanImage), kPaletteFirstEntryOffset + 4 * size_t{entries});
         std::unique_ptr<uint8_t[]> record(new uint8_t[size]);
         Bytes colours = data_.ConsumeBytes<uint8_t>(64);
-        for (size_t i = 0; i < size; ++i) record[i] = colours.empty() ? static_cast<uint8_t>(i) : colours[i % colours.size()];
+        for (size_t i = 0; i < size; ++i)
+            record[i] = colours.empty() ? static_cast<uint8_t>(i) : colours[i % colours.size()];
         record[0] = static_cast<uint8_t>(entries);
         record[1] = static_cast<uint8_t>(entries >> 8);
         target_.image = reinterpret_cast<ScanImage*>(record.get());
@@ -366,7 +376,8 @@ private:
         if (!KnownStatus(result)) Fail("CmdEndPage returned " + std::to_string(result));
         const std::optional<Bytes> after = FileBytes(path);
         const int pagesAfter = PageCount(after);
-        if (FileBytes(path == outputs_[0] ? outputs_[1] : outputs_[0]) != other) Fail("CmdEndPage changed another file");
+        if (FileBytes(path == outputs_[0] ? outputs_[1] : outputs_[0]) != other)
+            Fail("CmdEndPage changed another file");
         if (pagesAfter < 0) Fail("CmdEndPage left an output file libtiff cannot read");
 
         const bool ok = (result & 0xFFFFu) == StatusOk;
@@ -428,9 +439,9 @@ private:
                 break;
             }
             case 1:
-                platform::testing::SetFreeSpace(data_.ConsumeBool()
-                                                    ? std::optional<uint64_t>(data_.ConsumeIntegralInRange<uint64_t>(0, 1 << 20))
-                                                    : std::nullopt);
+                platform::testing::SetFreeSpace(
+                    data_.ConsumeBool() ? std::optional<uint64_t>(data_.ConsumeIntegralInRange<uint64_t>(0, 1 << 20))
+                                        : std::nullopt);
                 break;
             case 2: platform::testing::SetWriteBudget(data_.ConsumeIntegralInRange<uint64_t>(0, 1 << 20)); break;
             default: platform::testing::SetExtendedFreeSpaceQueryAvailable(data_.ConsumeBool()); break;
@@ -440,12 +451,13 @@ private:
     // A job value as a damaged registry or another program may leave it.
     void DamageJobValue() {
         Trace("job value damaged");
-        static const char* const kDwords[] = {"ImageFormat", "Page Count", "LoopCount", "Image Size",
+        static const char* const kDwords[] = {"ImageFormat",     "Page Count", "LoopCount",   "Image Size",
                                               "Directory Count", "Next Point", "Image Offset"};
         if (data_.ConsumeBool()) {
             jobValuesDamaged_ = true;
             const char* name = data_.PickValueInArray(kDwords);
-            uint32_t value = data_.ConsumeBool() ? data_.ConsumeIntegralInRange<uint32_t>(0, 4100) : data_.ConsumeIntegral<uint32_t>();
+            uint32_t value = data_.ConsumeBool() ? data_.ConsumeIntegralInRange<uint32_t>(0, 4100)
+                                                 : data_.ConsumeIntegral<uint32_t>();
             Trace(std::string("  ") + name + " := " + std::to_string(value));
             SetJobValue(name, REG_DWORD, &value, sizeof(value));
             return;
@@ -536,7 +548,8 @@ private:
         RunPalette(image_.colorKind == ColorPalette ? (image_.bitsPerPixel == 8 ? 256 : 16) : 0);
         const uint32_t bandRows = data_.ConsumeIntegralInRange<uint32_t>(1, height);
         const uint32_t rowBytes = (pageWidth_ + 7) / 8 + data_.ConsumeIntegralInRange<uint32_t>(0, 3);
-        for (uint32_t row = 0; row < height; row += bandRows) RunBand(pageWidth_, std::min(bandRows, height - row), rowBytes, false);
+        for (uint32_t row = 0; row < height; row += bandRows)
+            RunBand(pageWidth_, std::min(bandRows, height - row), rowBytes, false);
         EndPage();
     }
 

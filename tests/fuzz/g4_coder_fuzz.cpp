@@ -70,8 +70,10 @@ fuzz::Bytes CoderRows(const Page& page) {
     const uint32_t bytes = (page.width + 7) / 8;
     fuzz::Bytes out(size_t{bytes} * page.height);
     for (uint32_t y = 0; y < page.height; ++y) {
-        for (uint32_t i = 0; i < bytes; ++i) out[size_t{y} * bytes + i] = static_cast<uint8_t>(~page.rows[size_t{y} * page.rowBytes + i]);
-        if (page.width % 8 != 0) out[size_t{y} * bytes + bytes - 1] &= static_cast<uint8_t>(0xFF00u >> (page.width % 8));
+        for (uint32_t i = 0; i < bytes; ++i)
+            out[size_t{y} * bytes + i] = static_cast<uint8_t>(~page.rows[size_t{y} * page.rowBytes + i]);
+        if (page.width % 8 != 0)
+            out[size_t{y} * bytes + bytes - 1] &= static_cast<uint8_t>(0xFF00u >> (page.width % 8));
     }
     return out;
 }
@@ -113,7 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     if (coder.FinishPage(sink) != StatusOk) Fail("page end refused", page);
 
     fuzz::Bytes decoded;
-    if (!fuzz::DecodeG4Strip(sink.code, page.width, page.height, &decoded)) Fail("libtiff cannot decode the strip", page);
+    if (!fuzz::DecodeG4Strip(sink.code, page.width, page.height, &decoded))
+        Fail("libtiff cannot decode the strip", page);
     if (decoded != CoderRows(page)) Fail("decoded rows differ from the page", page);
     return 0;
 }

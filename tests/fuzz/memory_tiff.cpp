@@ -82,8 +82,9 @@ Bytes G4File(const Bytes& strip, uint32_t width, uint32_t height) {
     const uint32_t dataOffset = 8;
     const uint32_t directoryOffset = dataOffset + static_cast<uint32_t>((strip.size() + 1) & ~size_t{1});
     const Entry entries[] = {
-        {256, 4, width}, {257, 4, height}, {258, 3, 1}, {259, 3, 4}, {262, 3, 0},
-        {273, 4, dataOffset}, {277, 3, 1}, {278, 4, height}, {279, 4, static_cast<uint32_t>(strip.size())},
+        {256, 4, width}, {257, 4, height}, {258, 3, 1},
+        {259, 3, 4},     {262, 3, 0},      {273, 4, dataOffset},
+        {277, 3, 1},     {278, 4, height}, {279, 4, static_cast<uint32_t>(strip.size())},
         {293, 4, 0},
     };
     const size_t count = sizeof(entries) / sizeof(entries[0]);
@@ -99,8 +100,10 @@ Bytes G4File(const Bytes& strip, uint32_t width, uint32_t height) {
         PutShort(out, at, entries[i].tag);
         PutShort(out, at + 2, entries[i].type);
         PutLong(out, at + 4, 1);
-        if (entries[i].type == 3) PutShort(out, at + 8, static_cast<uint16_t>(entries[i].value));
-        else PutLong(out, at + 8, entries[i].value);
+        if (entries[i].type == 3)
+            PutShort(out, at + 8, static_cast<uint16_t>(entries[i].value));
+        else
+            PutLong(out, at + 8, entries[i].value);
     }
     return out;
 }

@@ -51,8 +51,10 @@ std::vector<std::string> ExpectedFields(const std::string& text, int maxFields) 
             fields.back() += text.substr(i);
             break;
         }
-        if (text[i] == ',') fields.emplace_back();
-        else fields.back() += text[i] == '$' ? ',' : text[i];
+        if (text[i] == ',')
+            fields.emplace_back();
+        else
+            fields.back() += text[i] == '$' ? ',' : text[i];
     }
     return fields;
 }

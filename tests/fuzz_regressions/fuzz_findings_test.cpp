@@ -51,9 +51,10 @@ protected:
 
     // libtiff (through Pillow) decodes every page of the output.
     bool Decodes() const {
-        std::string command = "/usr/bin/python3 -c \"import sys; from PIL import Image, ImageSequence; "
-                              "[p.load() for p in ImageSequence.Iterator(Image.open(sys.argv[1]))]\" " +
-                              output_.file("scan.tif");
+        std::string command =
+            "/usr/bin/python3 -c \"import sys; from PIL import Image, ImageSequence; "
+            "[p.load() for p in ImageSequence.Iterator(Image.open(sys.argv[1]))]\" " +
+            output_.file("scan.tif");
         return system(command.c_str()) == 0;
     }
 

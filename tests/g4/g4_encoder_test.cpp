@@ -44,19 +44,70 @@ TEST(G4Coder, KnownCodes) {
         std::vector<std::vector<std::pair<uint32_t, uint32_t>>> blackRuns;  // per row, inclusive
         std::string code;
     };
-    const std::string row2to4 = "001" "0111" "10" "1";  // H white 2 black 3, V0
+    const std::string row2to4 =
+        "001"
+        "0111"
+        "10"
+        "1";  // H white 2 black 3, V0
     const std::vector<Case> cases = {
         {"white row: V0", 16, {{}}, "1"},
-        {"black row: H white 0, black 20", 20, {{{0, 19}}}, "001" "00110101" "00001101000"},
-        {"3 white 2 black 11 white", 16, {{{3, 4}}}, "001" "1000" "11" "1"},
-        {"pass, then H white 5 black 2, V0", 16, {{{2, 4}}, {{10, 11}}}, row2to4 + "0001" "001" "1100" "11" "1"},
+        {"black row: H white 0, black 20",
+         20,
+         {{{0, 19}}},
+         "001"
+         "00110101"
+         "00001101000"},
+        {"3 white 2 black 11 white",
+         16,
+         {{{3, 4}}},
+         "001"
+         "1000"
+         "11"
+         "1"},
+        {"pass, then H white 5 black 2, V0",
+         16,
+         {{{2, 4}}, {{10, 11}}},
+         row2to4 + "0001"
+                   "001"
+                   "1100"
+                   "11"
+                   "1"},
         {"same row again: three V0", 16, {{{2, 4}}, {{2, 4}}}, row2to4 + "111"},
-        {"one pixel right: VR1 VR1 V0", 16, {{{2, 4}}, {{3, 5}}}, row2to4 + "011" "011" "1"},
-        {"white 64 = make-up 64, term 0", 74, {{{64, 73}}}, "001" "11011" "00110101" "0000100"},
-        {"white 2623 = make-up 2560, term 63", 2633, {{{2623, 2632}}}, "001" "000000011111" "00110100" "0000100"},
-        {"white 2624 = make-ups 2560 and 64, term 0", 2634, {{{2624, 2633}}},
-         "001" "000000011111" "11011" "00110101" "0000100"},
-        {"two rows of 5 bits share a byte", 5, {{}, {}, {}, {}, {}, {}, {}, {}, {{0, 4}}}, "11111111" "001" "00110101" "0011"},
+        {"one pixel right: VR1 VR1 V0",
+         16,
+         {{{2, 4}}, {{3, 5}}},
+         row2to4 + "011"
+                   "011"
+                   "1"},
+        {"white 64 = make-up 64, term 0",
+         74,
+         {{{64, 73}}},
+         "001"
+         "11011"
+         "00110101"
+         "0000100"},
+        {"white 2623 = make-up 2560, term 63",
+         2633,
+         {{{2623, 2632}}},
+         "001"
+         "000000011111"
+         "00110100"
+         "0000100"},
+        {"white 2624 = make-ups 2560 and 64, term 0",
+         2634,
+         {{{2624, 2633}}},
+         "001"
+         "000000011111"
+         "11011"
+         "00110101"
+         "0000100"},
+        {"two rows of 5 bits share a byte",
+         5,
+         {{}, {}, {}, {}, {}, {}, {}, {}, {{0, 4}}},
+         "11111111"
+         "001"
+         "00110101"
+         "0011"},
     };
     for (const Case& c : cases) {
         const HostPage page = MakePage(c.width, static_cast<uint32_t>(c.blackRuns.size()), Runs(c.blackRuns));
@@ -101,7 +152,8 @@ TEST(G4Coder, NoRowCodesLongerThanTheBound) {
             for (unsigned c = 0; c < 256; ++c) worstRatio(width, {uint8_t(r)}, {uint8_t(c)});
     for (uint32_t width : {9u, 63u, 640u, 5000u}) {
         const uint32_t bytes = (width + 7) / 8;
-        for (const auto& [ref, row] : std::vector<std::pair<uint8_t, uint8_t>>{{0x00, 0xAA}, {0x55, 0xAA}, {0xCC, 0x66}, {0x00, 0x80}}) {
+        for (const auto& [ref, row] :
+             std::vector<std::pair<uint8_t, uint8_t>>{{0x00, 0xAA}, {0x55, 0xAA}, {0xCC, 0x66}, {0x00, 0x80}}) {
             worstRatio(width, std::vector<uint8_t>(bytes, ref), std::vector<uint8_t>(bytes, row));
         }
         for (int i = 0; i < 50; ++i) {
@@ -122,10 +174,10 @@ TEST(G4Coder, RefusesBandLayoutsThatCannotBe) {
         uint32_t width, rows, rowBytes;
     };
     for (const Case& c : std::vector<Case>{{"width 0", pixels.data(), 0, 2, 4},
-                                          {"rowBytes short of the width", pixels.data(), 33, 2, 4},
-                                          {"no pixels", nullptr, 8, 1, 1},
-                                          {"rows past the address space", nearTop, 8, 1000, 1},
-                                          {"width beyond the limit", pixels.data(), kMaxG4Width + 1, 1, 0xFFFFFFFF}}) {
+                                           {"rowBytes short of the width", pixels.data(), 33, 2, 4},
+                                           {"no pixels", nullptr, 8, 1, 1},
+                                           {"rows past the address space", nearTop, 8, 1000, 1},
+                                           {"width beyond the limit", pixels.data(), kMaxG4Width + 1, 1, 0xFFFFFFFF}}) {
         G4PageCoder coder;
         std::vector<uint8_t> code;
         VectorSink sink(code);
@@ -154,9 +206,12 @@ TEST(G4Coder, RefusesMemoryShortOfTheBand) {
 // A later band with longer rows must not read or write past the reference
 // line that the first band allocated, and codes as a page of that width.
 TEST(G4Coder, RowLengthChangingBetweenBandsKeepsTheReference) {
-    const HostPage narrow = MakePage(20, 4, [](uint32_t x, uint32_t y) { return (x + y) % 5 == 0; }, 0, 0x77);
-    const HostPage wide = MakePage(20, 4, [](uint32_t x, uint32_t y) { return (x * y) % 3 == 0; }, 9, 0x77);
-    HostPage whole = MakePage(20, 8, [](uint32_t x, uint32_t y) { return y < 4 ? (x + y) % 5 == 0 : (x * (y - 4)) % 3 == 0; });
+    const HostPage narrow = MakePage(
+        20, 4, [](uint32_t x, uint32_t y) { return (x + y) % 5 == 0; }, 0, 0x77);
+    const HostPage wide = MakePage(
+        20, 4, [](uint32_t x, uint32_t y) { return (x * y) % 3 == 0; }, 9, 0x77);
+    HostPage whole =
+        MakePage(20, 8, [](uint32_t x, uint32_t y) { return y < 4 ? (x + y) % 5 == 0 : (x * (y - 4)) % 3 == 0; });
     G4PageCoder coder;
     std::vector<uint8_t> strip;
     VectorSink sink(strip);

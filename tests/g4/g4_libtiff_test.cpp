@@ -102,7 +102,7 @@ TEST(G4AgainstLibtiff, RunLengthsOfBothColours) {
         const uint32_t length = lengths[(y / 2) % lengths.size()];
         const uint32_t other = lengths[(y / 2 * 7 + 3) % lengths.size()];
         if (y / 2 < lengths.size()) return x >= length && x < length + other;  // white run first
-        return x < length;                                                   // black run first
+        return x < length;                                                     // black run first
     };
     const auto height = static_cast<uint32_t>(4 * lengths.size());
     ExpectLikeLibtiff(MakePage(width, height, black), "run lengths", {0, 5});
@@ -110,8 +110,7 @@ TEST(G4AgainstLibtiff, RunLengthsOfBothColours) {
 
 TEST(G4AgainstLibtiff, RandomDensities) {
     for (uint32_t perMille : {5u, 100u, 300u, 500u, 700u, 900u, 995u})
-        ExpectLikeLibtiff(MakePage(1000, 40, Random(perMille, perMille)),
-                          "density " + std::to_string(perMille));
+        ExpectLikeLibtiff(MakePage(1000, 40, Random(perMille, perMille)), "density " + std::to_string(perMille));
 }
 
 }  // namespace

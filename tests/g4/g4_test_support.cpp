@@ -32,8 +32,7 @@ TIFF* OpenG4(const std::string& path, uint32_t width, uint32_t height) {
 
 }  // namespace
 
-HostPage MakePage(uint32_t width, uint32_t height, const PixelIsBlack& black, uint32_t extraBytes,
-                  uint8_t padding) {
+HostPage MakePage(uint32_t width, uint32_t height, const PixelIsBlack& black, uint32_t extraBytes, uint8_t padding) {
     HostPage page{width, height, (width + 7) / 8 + extraBytes, {}};
     page.rows.assign(static_cast<size_t>(page.rowBytes) * height, padding);
     for (uint32_t y = 0; y < height; ++y) {
@@ -65,9 +64,9 @@ std::vector<uint8_t> OurStrip(const HostPage& page, uint32_t bandRows) {
     const uint32_t step = bandRows == 0 ? page.height : bandRows;
     for (uint32_t y = 0; y < page.height; y += step) {
         const uint32_t rows = std::min(step, page.height - y);
-        EXPECT_EQ(coder.CodeBand(&page.rows[static_cast<size_t>(y) * page.rowBytes], page.width, rows, page.rowBytes,
-                                 sink),
-                  StatusOk);
+        EXPECT_EQ(
+            coder.CodeBand(&page.rows[static_cast<size_t>(y) * page.rowBytes], page.width, rows, page.rowBytes, sink),
+            StatusOk);
     }
     EXPECT_EQ(coder.FinishPage(sink), StatusOk);
     return strip;
@@ -101,12 +100,14 @@ std::vector<uint8_t> LibtiffDecode(const std::vector<uint8_t>& strip, uint32_t w
     const uint32_t bytes = (width + 7) / 8;
     std::vector<uint8_t> rows(static_cast<size_t>(bytes) * height);
     bool ok = true;
-    for (uint32_t y = 0; y < height && ok; ++y) ok = TIFFReadScanline(tiff, &rows[static_cast<size_t>(y) * bytes], y, 0) == 1;
+    for (uint32_t y = 0; y < height && ok; ++y)
+        ok = TIFFReadScanline(tiff, &rows[static_cast<size_t>(y) * bytes], y, 0) == 1;
     TIFFClose(tiff);
     std::remove(path.c_str());
     if (!ok) return {};
     if (width % 8 != 0)
-        for (uint32_t y = 0; y < height; ++y) rows[static_cast<size_t>(y) * bytes + bytes - 1] &= static_cast<uint8_t>(0xFF00u >> (width % 8));
+        for (uint32_t y = 0; y < height; ++y)
+            rows[static_cast<size_t>(y) * bytes + bytes - 1] &= static_cast<uint8_t>(0xFF00u >> (width % 8));
     return rows;
 }
 

@@ -96,12 +96,9 @@ TEST_F(AppendFileTest, AFailureMidwayLeavesTheDestinationAsItWas) {
         PluginStatus expected;
     };
     const Case cases[] = {
-        {"first write", Service::Write, 0, StatusWriteFailed},
-        {"second write", Service::Write, 1, StatusWriteFailed},
-        {"last write", Service::Write, 2, StatusWriteFailed},
-        {"first read", Service::Read, 0, StatusReadFailed},
-        {"second read", Service::Read, 1, StatusReadFailed},
-        {"seek to the end", Service::Seek, 0, StatusSeekFailed},
+        {"first write", Service::Write, 0, StatusWriteFailed}, {"second write", Service::Write, 1, StatusWriteFailed},
+        {"last write", Service::Write, 2, StatusWriteFailed},  {"first read", Service::Read, 0, StatusReadFailed},
+        {"second read", Service::Read, 1, StatusReadFailed},   {"seek to the end", Service::Seek, 0, StatusSeekFailed},
     };
     std::vector<uint8_t> page = Pattern(2 * 65535 + 100, 4);
     for (const Case& c : cases) {

@@ -44,8 +44,7 @@ TEST_F(OutputTest, OpeningFailuresHaveTheirOwnStatusAndLeaveNothingOpen) {
         PluginStatus expected;
     };
     const Case cases[] = {
-        {"create in a missing directory", &FileHandle::CreateForWrite, Path("no/such/dir/f.tif"),
-         StatusCreateFailed},
+        {"create in a missing directory", &FileHandle::CreateForWrite, Path("no/such/dir/f.tif"), StatusCreateFailed},
         {"update a missing file", &FileHandle::OpenForUpdate, Path("missing.tif"), StatusOpenFailed},
         {"read a missing file", &FileHandle::OpenForRead, Path("missing.tif"), StatusOpenFailed},
     };

@@ -12,7 +12,6 @@ namespace fs = std::filesystem;
 using platform::testing::FailCalls;
 using platform::testing::Service;
 
-
 class PageCommit : public PageJobTest {
 protected:
     uint32_t Read(const char* name) {
@@ -23,8 +22,7 @@ protected:
     std::string TempFileValue() {
         HKEY key;
         char value[260] = {};
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, SubkeyPath().c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-            return "";
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, SubkeyPath().c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return "";
         DWORD size = sizeof(value);
         RegQueryValueExA(key, "TempFile", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
         RegCloseKey(key);

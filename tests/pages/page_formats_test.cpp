@@ -48,9 +48,9 @@ TEST_P(PageFormats, ShortAndLongPagesDecodeExactly) {
     auto [formatCase, byteOrder] = GetParam();
     UseSettings(byteOrder, formatCase.compression);
     const PageShape shapes[] = {
-        {formatCase.format, 13, 5, 2, 9},      // short, ending inside a band
-        {formatCase.format, 7, 9, 4, 6},       // long: the third band crosses the height
-        {formatCase.format, 5, 3, 0},          // as announced, behind them
+        {formatCase.format, 13, 5, 2, 9},         // short, ending inside a band
+        {formatCase.format, 7, 9, 4, 6},          // long: the third band crosses the height
+        {formatCase.format, 5, 3, 0},             // as announced, behind them
         {formatCase.format, 1, 65535, 0, 70000},  // short, from LONG to SHORT
         {formatCase.format, 1, 65536, 9000, 3},   // long, from SHORT to LONG
     };
@@ -84,8 +84,8 @@ INSTANTIATE_TEST_SUITE_P(AllFormats, PageFormats,
 // predicted and after pages with odd strips.
 TEST_F(PageJobTest, MixedFormatsInOneFile) {
     const PageShape shapes[] = {
-        {FormatBilevel, 29, 11, 3}, {FormatGray8, 5, 3, 0},   {FormatRgb24, 7, 5, 2},  {FormatBilevel, 13, 3, 0},
-        {FormatPalette4, 5, 5, 1},  {FormatGray16, 3, 3, 0},  {FormatPalette8, 9, 3, 0},
+        {FormatBilevel, 29, 11, 3}, {FormatGray8, 5, 3, 0},  {FormatRgb24, 7, 5, 2},    {FormatBilevel, 13, 3, 0},
+        {FormatPalette4, 5, 5, 1},  {FormatGray16, 3, 3, 0}, {FormatPalette8, 9, 3, 0},
     };
     const int32_t compressions[] = {4, 1, 1, 1, 1, 1, 1};
     std::vector<HostPage> pages;

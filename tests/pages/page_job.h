@@ -26,17 +26,17 @@ struct PageShape {
     int32_t format = FormatGray8;
     uint32_t width = 100;
     uint32_t height = 50;
-    uint32_t bandRows = 0;  // 0: the whole page in one band
+    uint32_t bandRows = 0;       // 0: the whole page in one band
     uint32_t announcedRows = 0;  // the height CmdBeginPage announces; 0: `height`, the rows delivered
 };
 
 // A page as the host holds it, and what a reader must decode from it.
 struct HostPage {
     PageShape shape;
-    uint32_t stride = 0;    // bytes from host row to host row
-    Bytes buffer;           // 32 leading bytes (palette-4 quirk), then the rows
-    Bytes palette;          // palette form of the image record, or empty
-    Bytes expectedRgb16;    // decoded pixels, 16-bit big-endian RGB
+    uint32_t stride = 0;  // bytes from host row to host row
+    Bytes buffer;         // 32 leading bytes (palette-4 quirk), then the rows
+    Bytes palette;        // palette form of the image record, or empty
+    Bytes expectedRgb16;  // decoded pixels, 16-bit big-endian RGB
     const uint8_t* Row(uint32_t row) const { return buffer.data() + 32 + size_t{row} * stride; }
 };
 
@@ -45,8 +45,10 @@ inline uint32_t BitsPerPixel(int32_t format) {
         case FormatRgb48: return 48;
         case FormatRgb24: return 24;
         case FormatGray16: return 16;
-        case FormatGray8: case FormatPalette8: return 8;
-        case FormatGray4: case FormatPalette4: return 4;
+        case FormatGray8:
+        case FormatPalette8: return 8;
+        case FormatGray4:
+        case FormatPalette4: return 4;
         default: return 1;
     }
 }
@@ -83,7 +85,8 @@ inline HostPage MakePage(const PageShape& shape, uint32_t seed) {
             switch (shape.format) {
                 case FormatRgb48: {
                     uint16_t s[3] = {uint16_t(next(65536)), uint16_t(next(65536)), uint16_t(next(65536))};
-                    for (int c = 0; c < 3; ++c) row[6 * x + 2 * c] = uint8_t(s[c]), row[6 * x + 2 * c + 1] = uint8_t(s[c] >> 8);
+                    for (int c = 0; c < 3; ++c)
+                        row[6 * x + 2 * c] = uint8_t(s[c]), row[6 * x + 2 * c + 1] = uint8_t(s[c] >> 8);
                     PutRgb16(page.expectedRgb16, s[0], s[1], s[2]);
                     break;
                 }
@@ -115,8 +118,10 @@ inline HostPage MakePage(const PageShape& shape, uint32_t seed) {
                 case FormatPalette4: {
                     uint8_t v = uint8_t(next(16));
                     row[x / 2] |= x % 2 == 0 ? uint8_t(v << 4) : v;
-                    if (palette) PutRgb16(page.expectedRgb16, paletteColor(v, 0), paletteColor(v, 1), paletteColor(v, 2));
-                    else PutRgb16(page.expectedRgb16, v * 4369, v * 4369, v * 4369);
+                    if (palette)
+                        PutRgb16(page.expectedRgb16, paletteColor(v, 0), paletteColor(v, 1), paletteColor(v, 2));
+                    else
+                        PutRgb16(page.expectedRgb16, v * 4369, v * 4369, v * 4369);
                     break;
                 }
                 default: {  // bilevel: 1 is white
@@ -132,7 +137,8 @@ inline HostPage MakePage(const PageShape& shape, uint32_t seed) {
             if (shape.width % 8) row[shape.width / 8] |= uint8_t(0xFF >> (shape.width % 8));
             for (uint32_t i = (shape.width + 7) / 8; i < page.stride; ++i) row[i] = 0x5A;
         }
-        if ((shape.format == FormatGray4 || shape.format == FormatPalette4) && shape.width % 2) row[shape.width / 2] |= 0x0F;
+        if ((shape.format == FormatGray4 || shape.format == FormatPalette4) && shape.width % 2)
+            row[shape.width / 2] |= 0x0F;
     }
     return page;
 }

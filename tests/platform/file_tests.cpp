@@ -287,7 +287,8 @@ TEST_F(FileTest, MoveHonoursReplaceFlag) {
 
 // Across volumes a move copies and removes the source.
 TEST_F(FileTest, MoveAcrossVolumes) {
-    struct stat here {}, there {};
+    struct stat here {
+    }, there{};
     if (stat("/dev/shm", &there) != 0 || stat(scratch.path().c_str(), &here) != 0 || here.st_dev == there.st_dev) {
         GTEST_SKIP() << "no second volume";
     }
@@ -307,9 +308,10 @@ TEST_F(FileTest, MoveAcrossVolumes) {
 // WriteFile would, on one volume (in the kernel) and across two (through a
 // buffer), and fails as those two calls do.
 TEST_F(FileTest, CopyFileBytesActsAsAReadThenAWrite) {
-    struct stat here {}, shm {};
-    const bool secondVolume = stat("/dev/shm", &shm) == 0 && stat(scratch.path().c_str(), &here) == 0 &&
-                              here.st_dev != shm.st_dev;
+    struct stat here {
+    }, shm{};
+    const bool secondVolume =
+        stat("/dev/shm", &shm) == 0 && stat(scratch.path().c_str(), &here) == 0 && here.st_dev != shm.st_dev;
     char pattern[] = "/dev/shm/zeduz-copy-XXXXXX";
     const std::string elsewhere = secondVolume && mkdtemp(pattern) != nullptr ? pattern : scratch.path();
     std::string page;

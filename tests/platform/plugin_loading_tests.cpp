@@ -24,9 +24,10 @@ uint32_t UnknownCommandStatus(const std::string& pluginPath) {
     FARPROC found = GetProcAddress(plugin, "ZUVadeZoduv");
     EXPECT_NE(nullptr, found);
     std::vector<uint8_t> request(4096, 0);  // larger than any host record
-    uint32_t status = found == nullptr ? 0
-                                       : reinterpret_cast<EntryPoint>(reinterpret_cast<void (*)()>(found))(
-                                             9, request.data()) & 0xFFFF;
+    uint32_t status =
+        found == nullptr
+            ? 0
+            : reinterpret_cast<EntryPoint>(reinterpret_cast<void (*)()>(found))(9, request.data()) & 0xFFFF;
     FreeLibrary(plugin);
     return status;
 }

@@ -15,10 +15,10 @@
 
 namespace {
 
-using test_support::ReadWholeFile;
-using test_support::ScratchDirectory;
 using platform_tests::StartChild;
 using platform_tests::WaitForChild;
+using test_support::ReadWholeFile;
+using test_support::ScratchDirectory;
 using test_support::WriteWholeFile;
 
 constexpr char kKey[] = "Software\\Host\\ZEDUZ-ORID";
@@ -46,14 +46,13 @@ protected:
     static HKEY Create(HKEY root, const char* path) {
         HKEY key = nullptr;
         DWORD disposition = 0;
-        EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                                 &disposition));
+        EXPECT_EQ(ERROR_SUCCESS,
+                  RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition));
         return key;
     }
     static bool SetDword(HKEY root, const char* path, const char* name, DWORD value) {
         HKEY key = Create(root, path);
-        LSTATUS status =
-            RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+        LSTATUS status = RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
         RegCloseKey(key);
         return status == ERROR_SUCCESS;
     }
@@ -70,8 +69,8 @@ protected:
     std::vector<std::string> Rows(const char* sql) const {
         std::vector<std::string> rows;
         sqlite3* database = nullptr;
-        EXPECT_EQ(SQLITE_OK, sqlite3_open_v2(scratch.file("registry.db").c_str(), &database, SQLITE_OPEN_READONLY,
-                                             nullptr));
+        EXPECT_EQ(SQLITE_OK,
+                  sqlite3_open_v2(scratch.file("registry.db").c_str(), &database, SQLITE_OPEN_READONLY, nullptr));
         sqlite3_exec(
             database, sql,
             [](void* out, int columns, char** values, char**) {
@@ -103,8 +102,8 @@ TEST_F(RegistryTest, DatabaseHoldsKeysAndValuesAsDocumented) {
     ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kKey, "File Type", 0x4949));
     HKEY key = Create(HKEY_CURRENT_USER, kKey);
     const char path[] = "/tmp/~TF1A2B.TMP";
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "TempFile", 0, REG_SZ, reinterpret_cast<const BYTE*>(path),
-                                            sizeof(path)));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegSetValueExA(key, "TempFile", 0, REG_SZ, reinterpret_cast<const BYTE*>(path), sizeof(path)));
     RegCloseKey(key);
     EXPECT_EQ(Rows(kValueRows),
               (std::vector<std::string>{"HKEY_CURRENT_USER\\Software\\Host\\ZEDUZ-ORID|File Type|4|49490000",
@@ -253,8 +252,8 @@ TEST_F(RegistryTest, FourByteBinaryReadsAsNumber) {
 TEST_F(RegistryTest, QueryFollowsWindowsSizeRules) {
     HKEY key = Create(HKEY_CURRENT_USER, kKey);
     const char text[] = "/tmp/~TF0001.TMP";
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "TempFile", 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                                            sizeof(text)));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegSetValueExA(key, "TempFile", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof(text)));
     DWORD size = 0, type = 0;
     ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "TempFile", nullptr, &type, nullptr, &size));
     EXPECT_EQ(sizeof(text), size);
@@ -262,13 +261,15 @@ TEST_F(RegistryTest, QueryFollowsWindowsSizeRules) {
 
     char small[4] = {'x', 'x', 'x', 'x'};
     size = sizeof(small);
-    EXPECT_EQ(ERROR_MORE_DATA, RegQueryValueExA(key, "TempFile", nullptr, nullptr, reinterpret_cast<BYTE*>(small), &size));
+    EXPECT_EQ(ERROR_MORE_DATA,
+              RegQueryValueExA(key, "TempFile", nullptr, nullptr, reinterpret_cast<BYTE*>(small), &size));
     EXPECT_EQ(sizeof(text), size);
     EXPECT_EQ(0, memcmp(small, "xxxx", 4)) << "a failed read leaves the buffer alone";
 
     char exact[sizeof(text)];
     size = sizeof(exact);
-    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "TempFile", nullptr, nullptr, reinterpret_cast<BYTE*>(exact), &size));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegQueryValueExA(key, "TempFile", nullptr, nullptr, reinterpret_cast<BYTE*>(exact), &size));
     EXPECT_STREQ(text, exact);
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExA(key, "Missing", nullptr, nullptr, nullptr, &size));
     RegCloseKey(key);
@@ -301,7 +302,8 @@ TEST_F(RegistryTest, ValuesRoundTrip) {
     };
     HKEY key = Create(HKEY_CURRENT_USER, kKey);
     for (const Case& c : cases) {
-        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, c.name, 0, c.type, c.data.data(), static_cast<DWORD>(c.data.size())))
+        ASSERT_EQ(ERROR_SUCCESS,
+                  RegSetValueExA(key, c.name, 0, c.type, c.data.data(), static_cast<DWORD>(c.data.size())))
             << c.name;
     }
     RegCloseKey(key);
@@ -337,9 +339,9 @@ TEST_F(RegistryTest, KeyPathLimits) {
     };
     const std::string component(200, 'k');
     const std::vector<Case> cases = {
-        {component + "\\" + std::string(58, 'z'), ERROR_SUCCESS},  // 259 characters
+        {component + "\\" + std::string(58, 'z'), ERROR_SUCCESS},               // 259 characters
         {component + "\\" + std::string(59, 'z'), ERROR_FILENAME_EXCED_RANGE},  // 260
-        {std::string(256, 'n'), ERROR_INVALID_PARAMETER},  // one name over 255
+        {std::string(256, 'n'), ERROR_INVALID_PARAMETER},                       // one name over 255
         {"\\Leading", ERROR_INVALID_PARAMETER},
         {"Trailing\\", ERROR_INVALID_PARAMETER},
         {"Double\\\\Slash", ERROR_INVALID_PARAMETER},
@@ -382,9 +384,7 @@ std::string ReplaceDatabase(const std::string& directory, const std::function<vo
 const DamageCase kDamageCases[] = {
     {"garbage",
      [](const std::string& scratch) {
-         return ReplaceDatabase(scratch, [](const std::string& file) {
-             WriteWholeFile(file, std::string(8192, 'x'));
-         });
+         return ReplaceDatabase(scratch, [](const std::string& file) { WriteWholeFile(file, std::string(8192, 'x')); });
      },
      ERROR_BADDB},
     {"damaged pages",
@@ -429,7 +429,8 @@ TEST_P(DamagedDatabase, EveryCallFails) {
 
     DWORD value = 0, size = sizeof(value);
     EXPECT_EQ(expected, GetDword(HKEY_CURRENT_USER, kKey, "Page Count", &value));
-    EXPECT_EQ(expected, RegQueryValueExA(before, "Page Count", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size));
+    EXPECT_EQ(expected,
+              RegQueryValueExA(before, "Page Count", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size));
     EXPECT_EQ(expected, RegSetValueExA(before, "Page Count", 0, REG_DWORD, reinterpret_cast<BYTE*>(&value), 4));
     EXPECT_EQ(expected, RegDeleteValueA(before, "Page Count"));
     HKEY key = nullptr;

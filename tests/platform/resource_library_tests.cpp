@@ -54,11 +54,10 @@ TEST_F(ResourceLibraryTest, TextsFitTheirRoom) {
         size_t characters;
     };
     const std::vector<Room> rooms = {
-        {IDS_MESSAGE_CAPTION, 31},       {IDS_FILE_EXTENSION, 7},     {IDS_FORMAT_NAME, 63},
-        {IDS_FORMAT_COMMENT, 63},        {IDS_MESSAGE_NO_MEMORY, 127}, {IDS_MESSAGE_DISK_FULL, 127},
-        {IDS_MESSAGE_FILE_ERROR, 127},   {IDS_MESSAGE_NOT_APPENDABLE, 127},
-        {IDS_MESSAGE_STATE_UNAVAILABLE, 127}, {IDS_MESSAGE_EMPTY_PAGE, 127},
-        {IDS_COMPRESSION_FIRST, 127},    {IDS_COMPRESSION_FIRST + 1, 127},
+        {IDS_MESSAGE_CAPTION, 31},     {IDS_FILE_EXTENSION, 7},           {IDS_FORMAT_NAME, 63},
+        {IDS_FORMAT_COMMENT, 63},      {IDS_MESSAGE_NO_MEMORY, 127},      {IDS_MESSAGE_DISK_FULL, 127},
+        {IDS_MESSAGE_FILE_ERROR, 127}, {IDS_MESSAGE_NOT_APPENDABLE, 127}, {IDS_MESSAGE_STATE_UNAVAILABLE, 127},
+        {IDS_MESSAGE_EMPTY_PAGE, 127}, {IDS_COMPRESSION_FIRST, 127},      {IDS_COMPRESSION_FIRST + 1, 127},
     };
     for (const Room& room : rooms) {
         std::string text = Load(room.id, 1024);
@@ -90,9 +89,9 @@ TEST_F(ResourceLibraryTest, DialogTemplatesHoldTheControlsThePlugInUses) {
         unsigned typeMask;
     };
     const std::vector<Expected> expected = {
-        {IDC_BYTE_ORDER_INTEL, "BUTTON", 0x9, 0xF},     // automatic radio button
+        {IDC_BYTE_ORDER_INTEL, "BUTTON", 0x9, 0xF},  // automatic radio button
         {IDC_BYTE_ORDER_MOTOROLA, "BUTTON", 0x9, 0xF},
-        {IDC_COMPRESSION_LIST, "COMBOBOX", 0x3, 0x3},   // drop-down list
+        {IDC_COMPRESSION_LIST, "COMBOBOX", 0x3, 0x3},  // drop-down list
         {IDOK, "BUTTON", 0x1, 0xF},
         {IDCANCEL, "BUTTON", 0x0, 0xF},
     };
@@ -130,8 +129,9 @@ TEST_F(ResourceLibraryTest, ModuleFromAddressAndItsFileName) {
     FARPROC table = GetProcAddress(library, "zeduz_string_table");
     ASSERT_NE(nullptr, table);
     HMODULE owner = nullptr;
-    ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                   reinterpret_cast<LPCSTR>(table), &owner));
+    ASSERT_TRUE(
+        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           reinterpret_cast<LPCSTR>(table), &owner));
     EXPECT_EQ(library, owner);
     const std::string expected = BinDirectory() + "/Vizazira.so";
     char name[MAX_PATH];
@@ -144,8 +144,9 @@ TEST_F(ResourceLibraryTest, ModuleFromAddressAndItsFileName) {
 
     // An address in the program itself names the program.
     HMODULE program = nullptr;
-    ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                   reinterpret_cast<LPCSTR>(&BinDirectory), &program));
+    ASSERT_TRUE(
+        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           reinterpret_cast<LPCSTR>(&BinDirectory), &program));
     char programName[MAX_PATH];
     char selfName[MAX_PATH];
     GetModuleFileNameA(program, programName, sizeof(programName));

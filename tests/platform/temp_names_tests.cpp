@@ -17,7 +17,8 @@ bool IsTempName(const std::string& name, const std::string& directory) {
     const std::string prefix = directory + "~TF";
     if (name.size() != prefix.size() + 8 || name.compare(0, prefix.size(), prefix) != 0) return false;
     for (size_t i = prefix.size(); i < prefix.size() + 4; ++i) {
-        if (!isxdigit(static_cast<unsigned char>(name[i])) || islower(static_cast<unsigned char>(name[i]))) return false;
+        if (!isxdigit(static_cast<unsigned char>(name[i])) || islower(static_cast<unsigned char>(name[i])))
+            return false;
     }
     return name.compare(prefix.size() + 4, 4, ".TMP") == 0;
 }

@@ -43,7 +43,7 @@ protected:
 struct SequenceCase {
     const char* name;
     std::function<uint16_t(BadInput&, const HostPage&)> run;  // returns the offending command's status
-    size_t pagesInFile;                                        // once the job has ended
+    size_t pagesInFile;                                       // once the job has ended
 };
 void PrintTo(const SequenceCase& c, std::ostream* out) { *out << c.name; }
 
@@ -58,47 +58,63 @@ public:
 };
 
 const SequenceCase kSequences[] = {
-    {"BandBeforeBeginPage", [](BadInput& t, const HostPage& p) {
+    {"BandBeforeBeginPage",
+     [](BadInput& t, const HostPage& p) {
          static_cast<CommandOrder&>(t).Prepare(p.shape.format, false);
          return static_cast<CommandOrder&>(t).Band(p, 0, 2);
-     }, 0},
-    {"PaletteBeforeBeginPage", [](BadInput& t, const HostPage& p) {
+     },
+     0},
+    {"PaletteBeforeBeginPage",
+     [](BadInput& t, const HostPage& p) {
          static_cast<CommandOrder&>(t).Prepare(p.shape.format, false);
          return static_cast<CommandOrder&>(t).Palette(p);
-     }, 0},
-    {"EndPageWithNoPage", [](BadInput& t, const HostPage& p) {
+     },
+     0},
+    {"EndPageWithNoPage",
+     [](BadInput& t, const HostPage& p) {
          static_cast<CommandOrder&>(t).Prepare(p.shape.format, false);
          return static_cast<CommandOrder&>(t).Run(CmdEndPage);
-     }, 0},
-    {"EndPageTwice", [](BadInput& t, const HostPage& p) {
+     },
+     0},
+    {"EndPageTwice",
+     [](BadInput& t, const HostPage& p) {
          static_cast<CommandOrder&>(t).RunOnePage(p, false);
          return static_cast<CommandOrder&>(t).Run(CmdEndPage);
-     }, 1},
-    {"BandAfterEndPage", [](BadInput& t, const HostPage& p) {
+     },
+     1},
+    {"BandAfterEndPage",
+     [](BadInput& t, const HostPage& p) {
          static_cast<CommandOrder&>(t).RunOnePage(p, false);
          return static_cast<CommandOrder&>(t).Band(p, 0, 2);
-     }, 1},
-    {"PaletteAfterFirstBand", [](BadInput& t, const HostPage& p) {
+     },
+     1},
+    {"PaletteAfterFirstBand",
+     [](BadInput& t, const HostPage& p) {
          auto& c = static_cast<CommandOrder&>(t);
          c.Prepare(p.shape.format, false);
          c.Begin(p);
          c.Band(p, 0, 2);
          return c.Palette(p);
-     }, 0},
-    {"BeginPageAfterTheJobEnded", [](BadInput& t, const HostPage& p) {
+     },
+     0},
+    {"BeginPageAfterTheJobEnded",
+     [](BadInput& t, const HostPage& p) {
          auto& c = static_cast<CommandOrder&>(t);
          c.RunOnePage(p, false);
          c.Run(CmdEndJob);
          return c.Begin(p);
-     }, 1},
-    {"BandAfterTheJobEnded", [](BadInput& t, const HostPage& p) {
+     },
+     1},
+    {"BandAfterTheJobEnded",
+     [](BadInput& t, const HostPage& p) {
          auto& c = static_cast<CommandOrder&>(t);
          c.Prepare(p.shape.format, false);
          c.Begin(p);
          c.Palette(p);
          c.Run(CmdEndJob);
          return c.Band(p, 0, 2);
-     }, 0},
+     },
+     0},
 };
 
 TEST_P(CommandOrder, IsRefusedAndTouchesNothing) {
@@ -119,11 +135,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, CommandOrder, ::testing::ValuesIn(kSequences),
 TEST_F(BadInput, ForeignTempFileIsNeverTouched) {
     const std::string temp = temp_.path() + "/";
     const std::vector<std::string> victims = {
-        output_path_,                                // the output file itself
-        output_.file("~TFVICTIM.TMP"),               // the prefix, in another directory
-        temp + "VICTIM.TMP",                         // the temp directory, another name
-        temp + "~TFX/../VICTIM2.TMP",                // out of the temp directory
-        "~TFVICTIM.TMP",                             // relative: wherever the host runs
+        output_path_,                   // the output file itself
+        output_.file("~TFVICTIM.TMP"),  // the prefix, in another directory
+        temp + "VICTIM.TMP",            // the temp directory, another name
+        temp + "~TFX/../VICTIM2.TMP",   // out of the temp directory
+        "~TFVICTIM.TMP",                // relative: wherever the host runs
     };
     HostPage page = MakePage({FormatPalette8, 6, 4, 0}, 9);
     for (const std::string& victim : victims) {
@@ -175,10 +191,14 @@ struct RowsCase {
 void PrintTo(const RowsCase& c, std::ostream* out) { *out << c.name; }
 
 const RowsCase kRows[] = {
-    {"OneBandPastTheHeight", 1, {6}},        {"SecondBandRunsOver", 1, {3, 3, 1}},
-    {"OneBandPastTheHeightGroup4", 4, {6}},  {"SecondBandRunsOverGroup4", 4, {3, 3, 1}},
-    {"NoRows", 1, {}},                       {"OnlyEmptyBands", 1, {0, 0}},
-    {"NoRowsGroup4", 4, {}},                 {"OnlyEmptyBandsGroup4", 4, {0}},
+    {"OneBandPastTheHeight", 1, {6}},
+    {"SecondBandRunsOver", 1, {3, 3, 1}},
+    {"OneBandPastTheHeightGroup4", 4, {6}},
+    {"SecondBandRunsOverGroup4", 4, {3, 3, 1}},
+    {"NoRows", 1, {}},
+    {"OnlyEmptyBands", 1, {0, 0}},
+    {"NoRowsGroup4", 4, {}},
+    {"OnlyEmptyBandsGroup4", 4, {0}},
 };
 
 class BandRows : public BadInput, public ::testing::WithParamInterface<RowsCase> {};
@@ -354,14 +374,15 @@ TEST_P(DamagedRegistry, JobCommandsFail) {
     ExpectNoLeftovers();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, DamagedRegistry,
-    ::testing::Values(RegistryDamage{"garbage",
-                                     [](const std::string& database) {
-                                         std::ofstream(database, std::ios::binary) << std::string(4096, 'x');
-                                     }},
-                      RegistryDamage{"a directory in its place",
-                                     [](const std::string& database) { fs::create_directory(database); }}));
+INSTANTIATE_TEST_SUITE_P(Cases, DamagedRegistry,
+                         ::testing::Values(RegistryDamage{"garbage",
+                                                          [](const std::string& database) {
+                                                              std::ofstream(database, std::ios::binary)
+                                                                  << std::string(4096, 'x');
+                                                          }},
+                                           RegistryDamage{"a directory in its place", [](const std::string& database) {
+                                                              fs::create_directory(database);
+                                                          }}));
 
 // Resource texts longer than the fields they go into are cut to fit, and
 // the host's bytes around the fields stay as they were.
@@ -370,12 +391,13 @@ TEST_F(BadInput, ResourceTextsLongerThanTheirRoom) {
     HMODULE resources = LoadLibraryA(library.c_str());
     ASSERT_NE(resources, nullptr) << library;
     using SetString = int (*)(unsigned, const char*);
-    auto set = reinterpret_cast<SetString>(reinterpret_cast<void (*)()>(GetProcAddress(resources, "zeduz_test_set_string")));
+    auto set =
+        reinterpret_cast<SetString>(reinterpret_cast<void (*)()>(GetProcAddress(resources, "zeduz_test_set_string")));
     ASSERT_NE(set, nullptr);
     static const std::string kLong(400, 'x');
-    for (unsigned id : {IDS_MESSAGE_CAPTION, IDS_FILE_EXTENSION, IDS_FORMAT_NAME, IDS_FORMAT_COMMENT, IDS_SETTINGS_INTEL,
-                        IDS_SETTINGS_MOTOROLA, IDS_SETTINGS_UNCOMPRESSED, IDS_SETTINGS_GROUP4, IDS_MESSAGE_NO_MEMORY,
-                        IDS_MESSAGE_DISK_FULL, IDS_MESSAGE_FILE_ERROR}) {
+    for (unsigned id : {IDS_MESSAGE_CAPTION, IDS_FILE_EXTENSION, IDS_FORMAT_NAME, IDS_FORMAT_COMMENT,
+                        IDS_SETTINGS_INTEL, IDS_SETTINGS_MOTOROLA, IDS_SETTINGS_UNCOMPRESSED, IDS_SETTINGS_GROUP4,
+                        IDS_MESSAGE_NO_MEMORY, IDS_MESSAGE_DISK_FULL, IDS_MESSAGE_FILE_ERROR}) {
         set(id, kLong.c_str());
     }
     HMODULE original = ResourceModule();

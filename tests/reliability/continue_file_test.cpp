@@ -114,14 +114,18 @@ uint32_t SecondDirectory(const Bytes& file) { return GetLong(file.data() + 178, 
 const DamageCase kDamage[] = {
     {"Empty", [](Bytes& f) { f.clear(); }},
     {"HeaderOnly", [](Bytes& f) { f.resize(8); }},
-    {"FirstDirectoryPastTheEnd", [](Bytes& f) { PutLong(f.data() + 4, static_cast<uint32_t>(f.size()) + 64, ByteOrderIntel); }},
+    {"FirstDirectoryPastTheEnd",
+     [](Bytes& f) { PutLong(f.data() + 4, static_cast<uint32_t>(f.size()) + 64, ByteOrderIntel); }},
     {"FirstDirectoryOdd", [](Bytes& f) { PutLong(f.data() + 4, 9, ByteOrderIntel); }},
     {"FirstDirectoryZero", [](Bytes& f) { PutLong(f.data() + 4, 0, ByteOrderIntel); }},
     {"EntryCountOverruns", [](Bytes& f) { PutShort(f.data() + 8, 0xFFFF, ByteOrderIntel); }},
-    {"NextDirectoryPastTheEnd", [](Bytes& f) { PutLong(f.data() + 178, static_cast<uint32_t>(f.size()) + 2, ByteOrderIntel); }},
-    {"NextDirectoryInsideTheLastEntry", [](Bytes& f) { PutLong(f.data() + 178, static_cast<uint32_t>(f.size()) - 4, ByteOrderIntel); }},
+    {"NextDirectoryPastTheEnd",
+     [](Bytes& f) { PutLong(f.data() + 178, static_cast<uint32_t>(f.size()) + 2, ByteOrderIntel); }},
+    {"NextDirectoryInsideTheLastEntry",
+     [](Bytes& f) { PutLong(f.data() + 178, static_cast<uint32_t>(f.size()) - 4, ByteOrderIntel); }},
     {"ChainPointsAtItself", [](Bytes& f) { PutLong(f.data() + 178, 8, ByteOrderIntel); }},
-    {"ChainLoopsBack", [](Bytes& f) {
+    {"ChainLoopsBack",
+     [](Bytes& f) {
          uint32_t second = SecondDirectory(f);
          uint32_t entries = GetShort(f.data() + second, ByteOrderIntel);
          PutLong(f.data() + second + 2 + 12 * entries, 8, ByteOrderIntel);

@@ -24,18 +24,30 @@ struct ServiceCase {
 
 const std::vector<JobSpec> kJobs = {
     {"SinglePalettePage", ByteOrderIntel, 1, {{FormatPalette8, 9, 6, 2}}},
-    {"MultiPageUncompressed", ByteOrderMotorola, 1,
+    {"MultiPageUncompressed",
+     ByteOrderMotorola,
+     1,
      {{FormatRgb24, 7, 5, 2}, {FormatPalette4, 5, 4, 3}, {FormatGray16, 6, 3, 0}, {FormatBilevel, 20, 4, 3}}},
-    {"MultiPageGroup4", ByteOrderIntel, 4,
+    {"MultiPageGroup4",
+     ByteOrderIntel,
+     4,
      {{FormatBilevel, 40, 12, 5}, {FormatGray8, 5, 3, 0}, {FormatBilevel, 33, 7, 3}}},
     // The second page (72,190 bytes) is appended in two chunks.
     {"AppendInChunks", ByteOrderIntel, 1, {{FormatGray4, 9, 4, 0}, {FormatRgb24, 200, 120, 40}}},
     // A new process adds pages to a file written earlier: its chain is read.
-    {"ContinueEarlierFile", ByteOrderMotorola, 4,
-     {{FormatGray8, 5, 4, 0}, {FormatPalette8, 3, 3, 0}, {FormatBilevel, 30, 9, 4}, {FormatRgb48, 4, 3, 0}}, 2},
+    {"ContinueEarlierFile",
+     ByteOrderMotorola,
+     4,
+     {{FormatGray8, 5, 4, 0}, {FormatPalette8, 3, 3, 0}, {FormatBilevel, 30, 9, 4}, {FormatRgb48, 4, 3, 0}},
+     2},
     // Pages of other heights than announced: each height is rewritten at the page's end.
-    {"ShortAndLongPages", ByteOrderMotorola, 4,
-     {{FormatBilevel, 30, 9, 4, 20}, {FormatGray8, 7, 10, 3, 4}, {FormatBilevel, 21, 8, 3, 5}, {FormatRgb24, 5, 3, 0, 8}}},
+    {"ShortAndLongPages",
+     ByteOrderMotorola,
+     4,
+     {{FormatBilevel, 30, 9, 4, 20},
+      {FormatGray8, 7, 10, 3, 4},
+      {FormatBilevel, 21, 8, 3, 5},
+      {FormatRgb24, 5, 3, 0, 8}}},
 };
 
 const std::vector<ServiceCase> kServices = {
@@ -62,8 +74,7 @@ bool Allowed(const ServiceCase& service, uint16_t status) {
     return false;
 }
 
-class FaultMatrix : public ReliabilityTest,
-                    public ::testing::WithParamInterface<std::tuple<JobSpec, ServiceCase>> {};
+class FaultMatrix : public ReliabilityTest, public ::testing::WithParamInterface<std::tuple<JobSpec, ServiceCase>> {};
 
 TEST_P(FaultMatrix, EachCallFailsInTurn) {
     const JobSpec& job = std::get<0>(GetParam());
@@ -114,7 +125,8 @@ TEST_P(FaultMatrix, EachCallFailsInTurn) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Jobs, FaultMatrix, ::testing::Combine(::testing::ValuesIn(kJobs), ::testing::ValuesIn(kServices)),
+INSTANTIATE_TEST_SUITE_P(Jobs, FaultMatrix,
+                         ::testing::Combine(::testing::ValuesIn(kJobs), ::testing::ValuesIn(kServices)),
                          [](const auto& info) {
                              return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
                          });
@@ -123,10 +135,10 @@ INSTANTIATE_TEST_SUITE_P(Jobs, FaultMatrix, ::testing::Combine(::testing::Values
 // is StatusDiskFull with the page abandoned and the output untouched.
 struct RoomCase {
     const char* name;
-    int32_t command;      // the command whose free-space test is met
+    int32_t command;  // the command whose free-space test is met
     PageShape page;
-    bool laterPage;       // a page appended behind one already committed
-    uint64_t needed;      // the bytes that test asks for
+    bool laterPage;   // a page appended behind one already committed
+    uint64_t needed;  // the bytes that test asks for
 };
 void PrintTo(const RoomCase& c, std::ostream* out) { *out << c.name; }
 

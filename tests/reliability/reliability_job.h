@@ -48,8 +48,7 @@ class ReliabilityTest : public page_test::PageJobTest {
 protected:
     // Pages [first, end) as one job, not ended; the first page continues
     // the file when `continueFirst` is set.
-    JobOutcome RunPages(const std::vector<HostPage>& pages, size_t first, bool continueFirst,
-                        size_t end = SIZE_MAX) {
+    JobOutcome RunPages(const std::vector<HostPage>& pages, size_t first, bool continueFirst, size_t end = SIZE_MAX) {
         JobOutcome total;
         for (size_t i = first; i < std::min(end, pages.size()); ++i) {
             JobOutcome one = RunOnePage(pages[i], i > first || continueFirst);

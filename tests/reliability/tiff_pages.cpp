@@ -39,7 +39,8 @@ void DecodeRow(const PageFormat& f, const uint8_t* row, uint32_t width, std::vec
     for (uint32_t x = 0; x < width; ++x) {
         if (f.photometric == PHOTOMETRIC_RGB) {
             uint16_t c[3];
-            for (uint32_t s = 0; s < 3; ++s) c[s] = static_cast<uint16_t>(Sample(row, 3 * x + s, f.bits) * 65535 / maxValue);
+            for (uint32_t s = 0; s < 3; ++s)
+                c[s] = static_cast<uint16_t>(Sample(row, 3 * x + s, f.bits) * 65535 / maxValue);
             PutRgb16(out, c[0], c[1], c[2]);
         } else if (f.photometric == PHOTOMETRIC_PALETTE) {
             uint32_t v = Sample(row, x, f.bits);

@@ -24,8 +24,8 @@ protected:
     }
     void SetRaw(const char* name, DWORD type, const void* data, DWORD size) {
         HKEY key;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, SubkeyPath().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                  &key, nullptr),
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, SubkeyPath().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                  nullptr),
                   ERROR_SUCCESS);
         RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
         RegCloseKey(key);
@@ -175,18 +175,36 @@ TEST_F(StateStoreTest, JobValuesKeepTheirRegistryNamesAndTypes) {
         {JobValue::ByteOrder, "File Type", REG_DWORD, {0x4D, 0x4D, 0, 0}, [](JobState& j) { j.byteOrder = 19789; }},
         {JobValue::Compression, "Compression", REG_DWORD, {4, 0, 0, 0}, [](JobState& j) { j.compression = 4; }},
         {JobValue::PageCount, "Page Count", REG_DWORD, {3, 1, 0, 0}, [](JobState& j) { j.pageCount = 259; }},
-        {JobValue::NextDirectoryField, "Next Point", REG_DWORD, {0xFE, 0xFF, 0xFF, 0xFF},
+        {JobValue::NextDirectoryField,
+         "Next Point",
+         REG_DWORD,
+         {0xFE, 0xFF, 0xFF, 0xFF},
          [](JobState& j) { j.nextDirectoryField = 0xFFFFFFFE; }},
-        {JobValue::PageFilePath, "TempFile", REG_SZ, {'/', 't', '/', '~', 'T', 'F', '1', 0},
+        {JobValue::PageFilePath,
+         "TempFile",
+         REG_SZ,
+         {'/', 't', '/', '~', 'T', 'F', '1', 0},
          [](JobState& j) { strcpy(j.pageFilePath, "/t/~TF1"); }},
-        {JobValue::ImageFormat, "ImageFormat", REG_DWORD, {0xFF, 0xFF, 0xFF, 0xFF},
+        {JobValue::ImageFormat,
+         "ImageFormat",
+         REG_DWORD,
+         {0xFF, 0xFF, 0xFF, 0xFF},
          [](JobState& j) { j.imageFormat = -1; }},
         {JobValue::BandCount, "LoopCount", REG_DWORD, {7, 0, 0, 0}, [](JobState& j) { j.bandCount = 7; }},
-        {JobValue::CodedStripBytes, "Image Size", REG_DWORD, {0, 0, 1, 0},
+        {JobValue::CodedStripBytes,
+         "Image Size",
+         REG_DWORD,
+         {0, 0, 1, 0},
          [](JobState& j) { j.codedStripBytes = 65536; }},
-        {JobValue::DirectoryEntryCount, "Directory Count", REG_DWORD, {14, 0, 0, 0},
+        {JobValue::DirectoryEntryCount,
+         "Directory Count",
+         REG_DWORD,
+         {14, 0, 0, 0},
          [](JobState& j) { j.directoryEntryCount = 14; }},
-        {JobValue::OutputEndOffset, "Image Offset", REG_DWORD, {0x0A, 0x20, 0, 0},
+        {JobValue::OutputEndOffset,
+         "Image Offset",
+         REG_DWORD,
+         {0x0A, 0x20, 0, 0},
          [](JobState& j) { j.outputEndOffset = 8202; }},
     };
     StateStore store = Store("Software\\Job");

@@ -85,8 +85,8 @@ protected:
     void WriteValueOfType(const char* name, DWORD type, const void* data, DWORD size) {
         HKEY key;
         DWORD disposition = 0;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, SubkeyPath().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                  &key, &disposition),
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, SubkeyPath().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                  &disposition),
                   ERROR_SUCCESS);
         RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
         RegCloseKey(key);

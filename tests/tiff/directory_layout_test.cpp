@@ -139,9 +139,9 @@ struct LayoutCase {
 
 TEST_F(DirectoryTest, FirstPageOffsetsPerFamily) {
     const LayoutCase cases[] = {
-        {FormatRgb24, 240, 240, 214, TagBitsPerSample, 218},  {FormatRgb48, 240, 240, 214, TagBitsPerSample, 218},
-        {FormatGray16, 198, 198, 178, TagXResolution, 182},   {FormatGray4, 198, 198, 178, TagXResolution, 182},
-        {FormatBilevel, 198, 198, 178, TagXResolution, 182},  {FormatPalette8, 1746, 1746, 190, TagColorMap, 210},
+        {FormatRgb24, 240, 240, 214, TagBitsPerSample, 218}, {FormatRgb48, 240, 240, 214, TagBitsPerSample, 218},
+        {FormatGray16, 198, 198, 178, TagXResolution, 182},  {FormatGray4, 198, 198, 178, TagXResolution, 182},
+        {FormatBilevel, 198, 198, 178, TagXResolution, 182}, {FormatPalette8, 1746, 1746, 190, TagColorMap, 210},
         {FormatPalette4, 306, 306, 190, TagColorMap, 210},
     };
     for (const LayoutCase& c : cases) {
@@ -258,8 +258,8 @@ TEST_F(DirectoryTest, SerialiserRefusesWhatDoesNotFit) {
     EXPECT_EQ(size, 0u);
     DirectoryEntry outside{TagXResolution, TypeRational, 1, plan.entryBase + plan.stagingBytes};
     std::memcpy(&staging[kEntryBytes * entry_index::kGreyXResolution], &outside, sizeof(outside));
-    EXPECT_EQ(SerializeDirectory(directory, nullptr, ByteOrderIntel, bytes.data(),
-                                 static_cast<uint32_t>(bytes.size()), &size),
+    EXPECT_EQ(SerializeDirectory(directory, nullptr, ByteOrderIntel, bytes.data(), static_cast<uint32_t>(bytes.size()),
+                                 &size),
               StatusWriteFailed);
 }
 

@@ -102,10 +102,9 @@ TEST(Classification, TableAndRefusals) {
         int32_t format;
     };
     const Case cases[] = {
-        {48, 3, 2, FormatRgb48}, {24, 3, 2, FormatRgb24},     {16, 1, 1, FormatGray16},
-        {8, 1, 1, FormatGray8},  {4, 1, 1, FormatGray4},      {1, 1, 0, FormatBilevel},
-        {8, 1, 3, FormatPalette8}, {4, 1, 3, FormatPalette4}, {1, 1, 3, FormatPalette1},
-        {24, 3, 1, FormatNone},  {8, 3, 1, FormatNone},       {32, 1, 1, FormatNone},
+        {48, 3, 2, FormatRgb48},   {24, 3, 2, FormatRgb24},  {16, 1, 1, FormatGray16},  {8, 1, 1, FormatGray8},
+        {4, 1, 1, FormatGray4},    {1, 1, 0, FormatBilevel}, {8, 1, 3, FormatPalette8}, {4, 1, 3, FormatPalette4},
+        {1, 1, 3, FormatPalette1}, {24, 3, 1, FormatNone},   {8, 3, 1, FormatNone},     {32, 1, 1, FormatNone},
     };
     for (const Case& c : cases) EXPECT_EQ(ClassifyFormat(c.bits, c.samples, c.kind), c.format);
 }

@@ -176,8 +176,7 @@ TEST_F(ResourceTableTest, SettingsTextIsCutToFitWithoutSplittingACharacter) {
     const std::string first257(257, 'a');
     const Case cases[] = {
         {"both fit", "Intel (II), ", "uncompressed", {}, "Intel (II), uncompressed"},
-        {"second cut", std::string(250, 'a'), std::string(100, 'b'),
-         {}, std::string(250, 'a') + std::string(9, 'b')},
+        {"second cut", std::string(250, 'a'), std::string(100, 'b'), {}, std::string(250, 'a') + std::string(9, 'b')},
         {"first alone too long", std::string(300, 'a'), "b", {}, std::string(259, 'a')},
         {"double-byte character not split", first257, "x\x81\x40y", {0x81}, first257 + "x"},
         {"double-byte character fits", first257, "\x81\x40y", {0x81}, first257 + "\x81\x40"},

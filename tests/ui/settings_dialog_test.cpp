@@ -98,14 +98,13 @@ TEST_P(SettingsEndingTest, ChoicesStoredOnlyOnConfirmPositionAlways) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Endings, SettingsEndingTest,
-    ::testing::Values(Ending{"Ok", [](HWND d) { ClickButton(d, IDOK); }, true},
-                      Ending{"Cancel", [](HWND d) { ClickButton(d, IDCANCEL); }, false},
-                      Ending{"CloseBox", [](HWND d) { CloseWindow(d); }, false},
-                      // The driver walks away: the dialog is closed for it.
-                      Ending{"NoAnswer", nullptr, false}),
-    [](const ::testing::TestParamInfo<Ending>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Endings, SettingsEndingTest,
+                         ::testing::Values(Ending{"Ok", [](HWND d) { ClickButton(d, IDOK); }, true},
+                                           Ending{"Cancel", [](HWND d) { ClickButton(d, IDCANCEL); }, false},
+                                           Ending{"CloseBox", [](HWND d) { CloseWindow(d); }, false},
+                                           // The driver walks away: the dialog is closed for it.
+                                           Ending{"NoAnswer", nullptr, false}),
+                         [](const ::testing::TestParamInfo<Ending>& info) { return std::string(info.param.name); });
 
 TEST_F(SettingsDialogTest, CancelWithNothingStoredCreatesOnlyThePosition) {
     Opened opened;
@@ -128,8 +127,8 @@ TEST_F(SettingsDialogTest, ByteOrderShownFromTheStoredValue) {
         bool intelShown;
         uint32_t storedOnOk;
     };
-    for (const Case& c : {Case{kIntel, true, kIntel}, Case{kMotorola, false, kMotorola},
-                          Case{12345, false, kMotorola}, Case{0, false, kMotorola}}) {
+    for (const Case& c : {Case{kIntel, true, kIntel}, Case{kMotorola, false, kMotorola}, Case{12345, false, kMotorola},
+                          Case{0, false, kMotorola}}) {
         SCOPED_TRACE(c.stored);
         WriteValue("File Type", c.stored);
         Opened opened;

@@ -10,8 +10,8 @@
 //       be centred.
 //   dialog_test.exe <plug-in dll> <host key path> show <what> <ready> <done>
 //       Opens one dialog for a screenshot (what: settings, settings-chosen
-//       with Motorola and the second list entry picked, about), writes "x y width height" of the area to show into the file
-//       <ready>, waits until the file <done> exists, then cancels the dialog.
+//       with Motorola and the second list entry picked, about), writes "x y width height" of the area to show into the
+//       file <ready>, waits until the file <done> exists, then cancels the dialog.
 #include <atomic>
 #include <functional>
 #include <vector>
@@ -127,7 +127,6 @@ DWORD WINAPI Watcher(LPVOID) {
     }
 }
 
-
 struct Host {
     uint8_t request[1024] = {};
     uint8_t target[512] = {};
@@ -195,10 +194,11 @@ std::string Label(const winetest::ResourceTexts& texts, int index) {
 }
 
 void CheckPosition(const std::string& key, LONG x, LONG y, const char* when) {
-    Check(Stored(key, "Position X") == static_cast<uint32_t>(x) && Stored(key, "Position Y") == static_cast<uint32_t>(y),
-          "%s: position (%ld, %ld) stored (%ld, %ld)", when, static_cast<long>(x), static_cast<long>(y),
-          static_cast<long>(static_cast<int32_t>(Stored(key, "Position X"))),
-          static_cast<long>(static_cast<int32_t>(Stored(key, "Position Y"))));
+    Check(
+        Stored(key, "Position X") == static_cast<uint32_t>(x) && Stored(key, "Position Y") == static_cast<uint32_t>(y),
+        "%s: position (%ld, %ld) stored (%ld, %ld)", when, static_cast<long>(x), static_cast<long>(y),
+        static_cast<long>(static_cast<int32_t>(Stored(key, "Position X"))),
+        static_cast<long>(static_cast<int32_t>(Stored(key, "Position Y"))));
 }
 
 bool FileExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
@@ -209,23 +209,26 @@ int ShowForScreenshot(winetest::EntryPoint entry, Host& host, const std::string&
     const bool about = what == "about";
     const bool chosen = what == "settings-chosen";
     uint16_t status = 0;
-    RunDialog(entry, host, about ? kCmdAbout : kCmdSettings, [&](HWND dialog, Seen*) {
-        RECT area;
-        GetWindowRect(dialog, &area);
-        if (chosen) {
-            Press(dialog, kMotorola);
-            Pick(dialog, 1);
-        }
-        Sleep(700);  // let the window paint
-        FILE* file = fopen(ready, "w");
-        if (file != nullptr) {
-            fprintf(file, "%ld %ld %ld %ld\n", static_cast<long>(area.left), static_cast<long>(area.top),
-                    static_cast<long>(area.right - area.left), static_cast<long>(area.bottom - area.top));
-            fclose(file);
-        }
-        for (int waited = 0; waited < 600 && !FileExists(done); ++waited) Sleep(50);
-        Press(dialog, about ? IDOK : IDCANCEL);
-    }, &status);
+    RunDialog(
+        entry, host, about ? kCmdAbout : kCmdSettings,
+        [&](HWND dialog, Seen*) {
+            RECT area;
+            GetWindowRect(dialog, &area);
+            if (chosen) {
+                Press(dialog, kMotorola);
+                Pick(dialog, 1);
+            }
+            Sleep(700);  // let the window paint
+            FILE* file = fopen(ready, "w");
+            if (file != nullptr) {
+                fprintf(file, "%ld %ld %ld %ld\n", static_cast<long>(area.left), static_cast<long>(area.top),
+                        static_cast<long>(area.right - area.left), static_cast<long>(area.bottom - area.top));
+                fclose(file);
+            }
+            for (int waited = 0; waited < 600 && !FileExists(done); ++waited) Sleep(50);
+            Press(dialog, about ? IDOK : IDCANCEL);
+        },
+        &status);
     return status == 0 ? 0 : 1;
 }
 
@@ -257,14 +260,17 @@ int main(int argc, char** argv) {
 
     printf("== first opening: defaults, centred; Motorola, Group 4, moved, OK\n");
     UINT afterClickIntel = 9, afterClickMotorola = 9;
-    Seen seen = RunDialog(entry, host, kCmdSettings, [&](HWND dialog, Seen*) {
-        Press(dialog, kMotorola);
-        afterClickIntel = IsDlgButtonChecked(dialog, kIntel);
-        afterClickMotorola = IsDlgButtonChecked(dialog, kMotorola);
-        Pick(dialog, group4);
-        MoveTo(dialog, 150, 120);
-        Press(dialog, IDOK);
-    }, &status);
+    Seen seen = RunDialog(
+        entry, host, kCmdSettings,
+        [&](HWND dialog, Seen*) {
+            Press(dialog, kMotorola);
+            afterClickIntel = IsDlgButtonChecked(dialog, kIntel);
+            afterClickMotorola = IsDlgButtonChecked(dialog, kMotorola);
+            Pick(dialog, group4);
+            MoveTo(dialog, 150, 120);
+            Press(dialog, IDOK);
+        },
+        &status);
     Check(seen.found, "the settings dialog appeared (\"%s\")", seen.caption.c_str());
     Check(seen.owner == owner, "it is owned by the host's parentWindow");
     Check(seen.intel == BST_CHECKED && seen.motorola == BST_UNCHECKED, "Intel checked, Motorola not");
@@ -286,12 +292,15 @@ int main(int argc, char** argv) {
           host.SettingsText().c_str());
 
     printf("== second opening: where it was left; Intel, none, moved, Cancel\n");
-    seen = RunDialog(entry, host, kCmdSettings, [&](HWND dialog, Seen*) {
-        Press(dialog, kIntel);
-        Pick(dialog, none);
-        MoveTo(dialog, 200, 140);
-        Press(dialog, IDCANCEL);
-    }, &status);
+    seen = RunDialog(
+        entry, host, kCmdSettings,
+        [&](HWND dialog, Seen*) {
+            Press(dialog, kIntel);
+            Pick(dialog, none);
+            MoveTo(dialog, 200, 140);
+            Press(dialog, IDCANCEL);
+        },
+        &status);
     Check(seen.found, "the settings dialog appeared again");
     Check(seen.rect.left == 150 && seen.rect.top == 120, "it opens where it was closed (%ld, %ld)",
           static_cast<long>(seen.rect.left), static_cast<long>(seen.rect.top));
@@ -303,11 +312,14 @@ int main(int argc, char** argv) {
     Check(host.SettingsText() == texts.Get(2506, 259) + texts.Get(2508, 127), "settingsText still 2506 + 2508");
 
     printf("== third opening: Intel, moved, close box\n");
-    seen = RunDialog(entry, host, kCmdSettings, [&](HWND dialog, Seen*) {
-        Press(dialog, kIntel);
-        MoveTo(dialog, 90, 80);
-        CloseBox(dialog);
-    }, &status);
+    seen = RunDialog(
+        entry, host, kCmdSettings,
+        [&](HWND dialog, Seen*) {
+            Press(dialog, kIntel);
+            MoveTo(dialog, 90, 80);
+            CloseBox(dialog);
+        },
+        &status);
     Check(seen.found && seen.rect.left == 200 && seen.rect.top == 140, "opens at (200, 140) (%ld, %ld)",
           static_cast<long>(seen.rect.left), static_cast<long>(seen.rect.top));
     Check(status == 0, "CmdSettings returns 0 after the close box (%u)", status);
@@ -315,18 +327,21 @@ int main(int argc, char** argv) {
     CheckPosition(key, 90, 80, "close box");
 
     printf("== About: centred, OK; then the close box\n");
-    seen = RunDialog(entry, host, kCmdAbout, [&](HWND dialog, Seen*) { Press(dialog, IDOK); }, &status);
+    seen = RunDialog(
+        entry, host, kCmdAbout, [&](HWND dialog, Seen*) { Press(dialog, IDOK); }, &status);
     Check(seen.found, "the About box appeared (\"%s\")", seen.caption.c_str());
     Check(seen.owner == owner, "it is owned by the host's parentWindow");
     Check(IsCentred(seen), "the About box is centred (%ld, %ld)", static_cast<long>(seen.rect.left),
           static_cast<long>(seen.rect.top));
     Check(status == 0, "CmdAbout returns 0 (%u)", status);
-    seen = RunDialog(entry, host, kCmdAbout, [&](HWND dialog, Seen*) { CloseBox(dialog); }, &status);
+    seen = RunDialog(
+        entry, host, kCmdAbout, [&](HWND dialog, Seen*) { CloseBox(dialog); }, &status);
     Check(seen.found && status == 0, "the About box closes with its close box (%u)", status);
     CheckPosition(key, 90, 80, "after About");
 
     printf("== fourth opening: at (90, 80)\n");
-    seen = RunDialog(entry, host, kCmdSettings, [&](HWND dialog, Seen*) { Press(dialog, IDCANCEL); }, &status);
+    seen = RunDialog(
+        entry, host, kCmdSettings, [&](HWND dialog, Seen*) { Press(dialog, IDCANCEL); }, &status);
     Check(seen.found && seen.rect.left == 90 && seen.rect.top == 80, "opens at (90, 80) (%ld, %ld)",
           static_cast<long>(seen.rect.left), static_cast<long>(seen.rect.top));
     return winetest::Finish();

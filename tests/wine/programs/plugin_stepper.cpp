@@ -30,7 +30,6 @@ using winetest::Put32;
 
 namespace {
 
-
 enum class Kind { Gray8, Palette8, Bilevel, Palette1 };
 
 Kind KindNamed(const std::string& name) {

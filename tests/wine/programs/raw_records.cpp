@@ -46,7 +46,6 @@ constexpr uint16_t kUnknownCommand = 211;
 constexpr uint16_t kNoResources = 213;
 constexpr uint16_t kUnsupportedImage = 209;
 
-
 std::string TextAt(const std::vector<uint8_t>& record, size_t offset, size_t width) {
     const char* start = reinterpret_cast<const char*>(&record[offset]);
     size_t length = strnlen(start, width);
@@ -144,14 +143,17 @@ void TestCommandNumbers(winetest::EntryPoint entry, const std::string& hostKey) 
         int32_t command;
         uint16_t expected;
     };
-    const Case unknown[] = {{9, kUnknownCommand}, {-1, kUnknownCommand}, {0x7FFF, kUnknownCommand},
-                            {0x10009, kUnknownCommand}, {static_cast<int32_t>(0x8000u), kUnknownCommand}};
+    const Case unknown[] = {{9, kUnknownCommand},
+                            {-1, kUnknownCommand},
+                            {0x7FFF, kUnknownCommand},
+                            {0x10009, kUnknownCommand},
+                            {static_cast<int32_t>(0x8000u), kUnknownCommand}};
     for (const Case& c : unknown) {
         HostRecords records(hostKey);
         HostRecords before = records;
         uint16_t status = Call(entry, c.command, records).status;
-        Check(status == c.expected, "command 0x%lx returns %u (%u)", static_cast<unsigned long>(c.command),
-              c.expected, status);
+        Check(status == c.expected, "command 0x%lx returns %u (%u)", static_cast<unsigned long>(c.command), c.expected,
+              status);
         Check(records.request == before.request && records.target == before.target,
               "command 0x%lx leaves the records untouched", static_cast<unsigned long>(c.command));
     }

@@ -70,7 +70,6 @@ std::vector<SeenBox> TakeSeen() {
     return seen;
 }
 
-
 struct Host {
     uint8_t request[1024] = {};
     uint8_t target[512] = {};
@@ -119,8 +118,8 @@ void ExpectNoBox(winetest::EntryPoint entry, Host& host, int32_t command, uint16
 
 // The command fails with a status in [low, high] and shows exactly one box:
 // the status's text under the plug-in's caption, owned by the host window.
-void ExpectBox(winetest::EntryPoint entry, Host& host, int32_t command, const char* what, uint16_t low,
-               uint16_t high, const std::string& text, const winetest::ResourceTexts& texts, HWND owner) {
+void ExpectBox(winetest::EntryPoint entry, Host& host, int32_t command, const char* what, uint16_t low, uint16_t high,
+               const std::string& text, const winetest::ResourceTexts& texts, HWND owner) {
     uint16_t status = Run(entry, host, command);
     std::vector<SeenBox> seen = TakeSeen();
     Check(status >= low && status <= high, "%s fails with %u..%u (%u)", what, low, high, status);

@@ -195,8 +195,7 @@ inline std::string PluginKey(const std::string& hostKey) { return hostKey + "\\Z
 
 inline bool PluginKeyExists(const std::string& hostKey) {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, PluginKey(hostKey).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, PluginKey(hostKey).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
     return true;
 }
