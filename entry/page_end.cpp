@@ -172,7 +172,7 @@ PluginStatus TiffPageWriter::FinishGroup4Strip(const PageFileFacts& facts) {
 // the same) and an uncompressed strip's size.
 PluginStatus TiffPageWriter::RewriteHeight(PageFileFacts* facts, uint32_t width, uint32_t rows) {
     auto at = [&](uint32_t index) { return EntryPositionInTempFile(index, job_.pageCount); };
-    uint16_t type = rows > 0xFFFF ? TypeLong : TypeShort;
+    uint16_t type = DimensionType(rows);
     PluginStatus status = RewriteEntry(file_, at(kImageLengthIndex), {TagImageLength, type, 1, rows}, job_.byteOrder);
     if (status == StatusOk)
         status = RewriteEntry(file_, at(kRowsPerStripIndex), {TagRowsPerStrip, type, 1, rows}, job_.byteOrder);

@@ -92,17 +92,17 @@ void AddPageFormatOptions(CLI::App& app, HostOptions& options) {
 void AddCompressionOptions(CLI::App& app, HostOptions& options) {
     AddValueOption(app, "--byte-order", "ORDER", "intel (II) or motorola (MM); stored as the\nuser's setting",
                    kCompression, [&options](const std::string& value) {
-                       options.settings.byteOrder = value == "intel" ? kByteOrderIntel : kByteOrderMotorola;
+                       options.settings.byteOrder = value == "intel" ? ByteOrderIntel : ByteOrderMotorola;
                        return value == "intel" || value == "motorola";
                    });
     AddValueOption(app, "--compression", "KIND",
                    "black and white pages: none or group4\n(CCITT T.6); stored as the user's setting", kCompression,
                    [&options](const std::string& value) {
-                       options.settings.compression = value == "none" ? kCompressionNone : kCompressionGroup4;
+                       options.settings.compression = value == "none" ? CompressionNone : CompressionGroup4;
                        return value == "none" || value == "group4";
                    });
     AddFlag(app, "--group4", "same as --compression group4", kCompression,
-            [&options] { options.settings.compression = kCompressionGroup4; });
+            [&options] { options.settings.compression = CompressionGroup4; });
 }
 
 void AddResolutionOptions(CLI::App& app, HostOptions& options) {

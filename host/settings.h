@@ -6,15 +6,12 @@
 #include <optional>
 #include <string>
 
+#include "base/setting_values.h"
+
 // The registry key (below HKEY_CURRENT_USER) that the host names in every
 // request, and the plug-in's subkey below it.
 constexpr char kStateKeyPath[] = "Software\\Zeduz\\Scan";
 constexpr char kPluginSubkey[] = "ZEDUZ-ORID";
-
-constexpr uint32_t kByteOrderIntel = 18761;     // "II"
-constexpr uint32_t kByteOrderMotorola = 19789;  // "MM"
-constexpr uint32_t kCompressionNone = 1;
-constexpr uint32_t kCompressionGroup4 = 4;
 
 // Unset choices keep what the registry holds from earlier runs.
 struct UserSettings {

@@ -63,10 +63,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/setting_values.h"
 #include "state/state_store.h"
-
-inline constexpr int32_t kDefaultByteOrder = 18761;  // "II": Intel
-inline constexpr int32_t kDefaultCompression = 1;    // none
 
 // One value of the job. The comment names its registry value and type.
 enum class JobValue : uint8_t {

@@ -6,10 +6,7 @@
 
 #include <cstdint>
 
-enum : int32_t {
-    ByteOrderIntel = 18761,     // "II"
-    ByteOrderMotorola = 19789,  // "MM"
-};
+#include "base/setting_values.h"
 
 void PutLong(uint8_t* destination, uint32_t value, int32_t byteOrder);
 // Stores the low 16 bits of `value`.

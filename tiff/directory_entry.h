@@ -33,6 +33,10 @@ enum : uint16_t {
     TypeDouble = 12,
 };
 
+// Widths and heights are SHORT where they fit and LONG beyond 65,535, so
+// that nothing is cut; the entry holds either inline.
+inline constexpr uint16_t DimensionType(uint32_t value) { return value > 0xFFFF ? TypeLong : TypeShort; }
+
 enum : uint16_t {
     TagNewSubfileType = 254,
     TagImageWidth = 256,

@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr uint16_t kMaxShort = 0xFFFF;
-
 // Appends entries and value areas to a staging block in entry order.
 class DirectoryBuilder {
 public:
@@ -22,7 +20,7 @@ public:
         std::memcpy(staging_ + kEntryBytes * entries_++, &entry, sizeof(entry));
     }
     // SHORT where it fits, LONG beyond 65,535 so that nothing is cut.
-    void AddDimension(uint16_t tag, uint32_t value) { Add(tag, value > kMaxShort ? TypeLong : TypeShort, 1, value); }
+    void AddDimension(uint16_t tag, uint32_t value) { Add(tag, DimensionType(value), 1, value); }
     // Reserves the next value area and returns its file offset.
     uint32_t Reserve(uint32_t bytes) {
         uint32_t offset = nextValueOffset_;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "base/setting_values.h"
+
 enum ImageFormat : int32_t {
     FormatNone = 0,
     FormatRgb48 = 1048,
@@ -15,12 +17,6 @@ enum ImageFormat : int32_t {
     FormatPalette4 = 3004,
     FormatPalette1 = 3001,  // accepted by classification, but has no page layout
     FormatBilevel = 4000,
-};
-
-// The "Compression" setting; it applies to bilevel pages only.
-enum : int32_t {
-    CompressionNone = 1,
-    CompressionGroup4 = 4,
 };
 
 // The ImageFormat of a host image description, or FormatNone.

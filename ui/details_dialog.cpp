@@ -4,9 +4,9 @@
 #include <cstring>
 #include <new>
 
+#include "base/setting_values.h"
 #include "base/status.h"
 #include "resources/resource_ids.h"
-#include "tiff/byte_order.h"
 #include "ui/decimal_text.h"
 #include "ui/resource_strings.h"
 

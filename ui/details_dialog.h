@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "tiff/byte_order.h"
+#include "base/setting_values.h"
 #include "ui/dialog_base.h"
 
 struct CompressionEntry {
@@ -34,7 +34,7 @@ private:
     bool ApplyControls();
 
     int32_t byteOrder_ = ByteOrderIntel;
-    int32_t compression_ = 1;
+    int32_t compression_ = CompressionNone;
     CompressionEntry* choices_ = nullptr;
     int32_t choiceCount_ = 0;
 };

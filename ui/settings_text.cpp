@@ -2,13 +2,11 @@
 
 #include <cstring>
 
+#include "base/setting_values.h"
 #include "resources/resource_ids.h"
-#include "tiff/byte_order.h"
 #include "ui/resource_strings.h"
 
 namespace {
-
-constexpr int32_t kCompressionNone = 1;
 
 // Length of the longest prefix of `text` of at most `room` bytes that ends on
 // a character boundary of the ANSI code page.
@@ -28,7 +26,7 @@ size_t FittingPrefix(const char* text, size_t room) {
 void ComposeSettingsText(char (&text)[260], int32_t byteOrder, int32_t compression) {
     LoadResourceString(byteOrder == ByteOrderIntel ? IDS_SETTINGS_INTEL : IDS_SETTINGS_MOTOROLA, text, sizeof text);
     char second[128];
-    LoadResourceString(compression == kCompressionNone ? IDS_SETTINGS_UNCOMPRESSED : IDS_SETTINGS_GROUP4, second,
+    LoadResourceString(compression == CompressionNone ? IDS_SETTINGS_UNCOMPRESSED : IDS_SETTINGS_GROUP4, second,
                        sizeof second);
 
     const size_t used = std::strlen(text);
