@@ -1,3 +1,8 @@
+// host/: the command-line host, zeduz-tiff. It reads images (PNM, PNG) or
+// the built-in demo page, lays their rows out as a scanning application
+// would, and drives the plug-in through its entry point page by page and
+// band by band; options.cpp holds its command line.
+//
 // Drives the plug-in through a job exactly as a scanning application does:
 // CmdInitialize once; per page CmdPreparePage, CmdBeginPage, CmdWritePalette
 // (palette pages), CmdWriteBand per band, CmdEndPage; CmdEndJob at the end.

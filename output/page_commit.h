@@ -1,3 +1,8 @@
+// output/: how a page's bytes reach the disk. File primitives that turn the
+// system's failures into statuses, free-space checks, copying and appending
+// files, and the commit of a finished page in an order that a crash or a
+// full disk cannot turn into a damaged output file.
+//
 // How a finished page file reaches the output file.
 //
 // The first page of a file replaces the output file. A later page is

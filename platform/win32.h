@@ -1,3 +1,8 @@
+// platform/: beneath everything on Linux. Our own stand-ins for the Windows
+// services the plug-in calls (files, registry on SQLite, global memory,
+// modules and resources, dialogs and message boxes), real implementations
+// rather than mocks; test builds add fault injection to them.
+//
 // The Windows services the plug-in calls, under their Windows names.
 //
 // On Windows this is <windows.h> itself. On Linux the same names are declared

@@ -1,3 +1,7 @@
+// ui/: what the user sees: the settings and About dialogs, the one-line
+// summary of the settings given to the host, and every text, all loaded from
+// the resource library, whose one source is resources/Vizazira.rc.
+//
 // Texts from the resource library, by identifier.
 #pragma once
 
