@@ -38,6 +38,14 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A page its source could not deliver whole (a scanner jammed, the user
+// pressed Ctrl-C): that page is lost, the pages before it are kept, and the
+// message tells the user which page to scan again.
+class PageFault : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // Damage found while a page's rows are read: "label: what at row 12 of 3508"
 // (rows counted from 1).
 InputError RowError(const ImageInfo& image, uint32_t row, const std::string& what);
