@@ -36,8 +36,10 @@ private:
 };
 
 std::string Lost(uint32_t page, const std::string& why) {
-    return "page " + std::to_string(page) + " was not added: " + why + "; rescan page " + std::to_string(page) +
-           " and add it with --append";
+    // Numbered within this run: with --append the file holds earlier pages too.
+    const std::string number = std::to_string(page);
+    return "page " + number + " of this scan was not added: " + why + "; the pages before it are kept: scan page " +
+           number + " again and add it with --append";
 }
 
 std::string FaultText(uint32_t page, SANE_Status status) {
