@@ -26,7 +26,8 @@ struct ImageInfo {
     uint32_t width = 0;
     uint32_t height = 0;
     std::vector<PaletteEntry> palette;
-    std::string label;  // where it came from, for messages
+    std::string label;        // where it came from, for messages
+    bool heightKnown = true;  // false: `height` is an estimate (a scanner that learns the length at the page's end)
 
     int Channels() const { return kind == ImageKind::Rgb ? 3 : 1; }
 };

@@ -34,8 +34,8 @@ int Fail(int code, const std::string& message) {
 }
 
 std::string PageLine(const ScanPage& page) {
-    return page.image.label + " (" + std::to_string(page.image.width) + " x " + std::to_string(page.image.height) +
-           ", " + page.Describe() + ")";
+    const std::string height = page.image.heightKnown ? std::to_string(page.image.height) : "?";
+    return page.image.label + " (" + std::to_string(page.image.width) + " x " + height + ", " + page.Describe() + ")";
 }
 
 PageGeometry GeometryOf(const HostOptions& options) {

@@ -83,7 +83,8 @@ ScanPage MapFrame(const SANE_Parameters& frame, const std::string& device, uint3
     // proportions; it becomes as tall as its rows.
     image.height = frame.lines > 0 ? static_cast<uint32_t>(frame.lines)
                                    : std::max<uint32_t>(1, static_cast<uint32_t>(uint64_t{image.width} * 297 / 210));
-    image.label = device + (frame.lines > 0 ? "" : ", length not known in advance");
+    image.heightKnown = frame.lines > 0;
+    image.label = device;
     CheckImageSize(image.width, image.height, image.Channels(), image.bits, image.label);
     const uint64_t needed = (static_cast<uint64_t>(image.width) * image.Channels() * image.bits + 7) / 8;
     if (frame.bytes_per_line < 0 || static_cast<uint64_t>(frame.bytes_per_line) < needed) {
