@@ -26,7 +26,8 @@ struct ImageInfo {
     uint32_t width = 0;
     uint32_t height = 0;
     std::vector<PaletteEntry> palette;
-    std::string label;  // where it came from, for messages
+    std::string label;        // where it came from, for messages
+    bool heightKnown = true;  // false: `height` is an estimate (a scanner that learns the length at the page's end)
 
     int Channels() const { return kind == ImageKind::Rgb ? 3 : 1; }
 };
@@ -34,6 +35,14 @@ struct ImageInfo {
 // An input that cannot be turned into pages: unreadable, damaged, or of a
 // kind the host does not handle. The message is meant for the user.
 class InputError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A page its source could not deliver whole (a scanner jammed, the user
+// pressed Ctrl-C): that page is lost, the pages before it are kept, and the
+// message tells the user which page to scan again.
+class PageFault : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };

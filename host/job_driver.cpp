@@ -81,6 +81,9 @@ bool JobDriver::WritePalette(const ScanPage& page, JobFailure& failure) {
 }
 
 bool JobDriver::WriteBands(const ScanPage& page, PageRows& rows, uint32_t bandRows, JobFailure& failure) {
+    if (rows.OpenEnded()) {
+        return WriteBandsUntilEnd(page, rows, bandRows, failure);
+    }
     const uint32_t height = page.image.height;
     const uint32_t rowsPerBand = bandRows == 0 ? height : std::min(bandRows, height);
     const uint32_t bandCount = (height + rowsPerBand - 1) / rowsPerBand;
@@ -91,20 +94,48 @@ bool JobDriver::WriteBands(const ScanPage& page, PageRows& rows, uint32_t bandRo
         for (uint32_t row = 0; row < count; ++row) {
             rows.ReadRow(band.Row(row));
         }
-        image_.width = page.image.width;
-        image_.rows = count;
-        image_.pixels = band.Pixels();
-        if (page.colorKind == ColorBilevel) {
-            image_.yResolution = band.RowBytes();
-        }
-        const bool written = Run(CmdWriteBand, "CmdWriteBand", failure);
-        image_.pixels = nullptr;
-        if (!written) {
+        if (!WriteBand(page, band, count, failure)) {
             return false;
         }
         progress_.BandWritten(first / rowsPerBand + 1, bandCount, first + count, height);
     }
     return true;
+}
+
+// Bands of `bandRows` rows (the announced height when 0) until the source
+// ends the page; the last band holds the rows that came, and a page may end
+// up shorter or taller than it was announced.
+bool JobDriver::WriteBandsUntilEnd(const ScanPage& page, PageRows& rows, uint32_t bandRows, JobFailure& failure) {
+    const uint32_t rowsPerBand = std::max<uint32_t>(1, bandRows == 0 ? page.image.height : bandRows);
+    BandBuffer band(page);
+    uint32_t done = 0;
+    for (uint32_t bandNumber = 1;; ++bandNumber) {
+        band.Prepare(done, rowsPerBand);
+        uint32_t count = 0;
+        while (count < rowsPerBand && rows.ReadRowIfAny(band.Row(count))) {
+            ++count;
+        }
+        if (count == 0 || !WriteBand(page, band, count, failure)) {
+            return count == 0;
+        }
+        done += count;
+        progress_.BandWritten(bandNumber, 0, done, 0);
+        if (count < rowsPerBand) {
+            return true;
+        }
+    }
+}
+
+bool JobDriver::WriteBand(const ScanPage& page, const BandBuffer& band, uint32_t rowCount, JobFailure& failure) {
+    image_.width = page.image.width;
+    image_.rows = rowCount;
+    image_.pixels = band.Pixels();
+    if (page.colorKind == ColorBilevel) {
+        image_.yResolution = band.RowBytes();
+    }
+    const bool written = Run(CmdWriteBand, "CmdWriteBand", failure);
+    image_.pixels = nullptr;
+    return written;
 }
 
 uint16_t JobDriver::EndJob() {

@@ -17,6 +17,7 @@
 #include "host/page_rows.h"
 #include "host/plugin_library.h"
 #include "host/progress.h"
+#include "host/scan_layout.h"
 
 struct JobFailure {
     const char* command = "";  // "CmdBeginPage", ...
@@ -54,6 +55,8 @@ private:
     void DescribeLayout(const ScanPage& page, bool continueFile);
     bool WritePalette(const ScanPage& page, JobFailure& failure);
     bool WriteBands(const ScanPage& page, PageRows& rows, uint32_t bandRows, JobFailure& failure);
+    bool WriteBandsUntilEnd(const ScanPage& page, PageRows& rows, uint32_t bandRows, JobFailure& failure);
+    bool WriteBand(const ScanPage& page, const BandBuffer& band, uint32_t rowCount, JobFailure& failure);
 
     const PluginLibrary& plugin_;
     Progress& progress_;

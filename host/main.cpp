@@ -16,6 +16,9 @@
 #include "host/progress.h"
 #include "host/registry_check.h"
 #include "host/settings.h"
+#ifdef ZEDUZ_HAVE_SANE
+#include "host/scan_source.h"
+#endif
 
 namespace {
 
@@ -31,8 +34,8 @@ int Fail(int code, const std::string& message) {
 }
 
 std::string PageLine(const ScanPage& page) {
-    return page.image.label + " (" + std::to_string(page.image.width) + " x " + std::to_string(page.image.height) +
-           ", " + page.Describe() + ")";
+    const std::string height = page.image.heightKnown ? std::to_string(page.image.height) : "?";
+    return page.image.label + " (" + std::to_string(page.image.width) + " x " + height + ", " + page.Describe() + ")";
 }
 
 PageGeometry GeometryOf(const HostOptions& options) {
@@ -47,7 +50,7 @@ PageGeometry GeometryOf(const HostOptions& options) {
 // Writes every page; CmdEndJob also follows a failed page or an input found
 // damaged while its rows are read, so that the plug-in drops the unfinished
 // page and keeps the pages before it.
-int RunJob(const HostOptions& options, const PageSource& source, uint32_t pageCount, const std::string& outputPath,
+int RunJob(const HostOptions& options, const PageSequence& source, uint32_t pageCount, const std::string& outputPath,
            const PluginLibrary& plugin) {
     Progress progress(options.quiet);
     JobDriver driver(plugin, progress, outputPath);
@@ -89,13 +92,16 @@ int RunJob(const HostOptions& options, const PageSource& source, uint32_t pageCo
     } catch (const InputError& bad) {
         failed = bad.what();
         code = kExitBadSetup;
+    } catch (const PageFault& fault) {
+        failed = fault.what();
+        code = kExitPageFailed;
     } catch (const std::bad_alloc&) {
         failed = "out of memory";
         code = kExitBadSetup;
     }
     progress.Interrupt();
     const uint16_t ended = driver.EndJob();
-    if (code == kExitBadSetup && pagesWritten > 0 && ended == 0) {
+    if (code != kExitOk && !failed.empty() && pagesWritten > 0 && ended == 0) {
         progress.Info("kept the " + std::to_string(pagesWritten) + (pagesWritten == 1 ? " page" : " pages") +
                       " written before the error in " + outputPath);
     }
@@ -109,6 +115,50 @@ int RunJob(const HostOptions& options, const PageSource& source, uint32_t pageCo
     return kExitOk;
 }
 
+// Output path, registry, the user's settings and the plug-in: what every job
+// needs before its first page. False with `error` set.
+bool PrepareJob(const HostOptions& options, std::string& outputPath, PluginLibrary& plugin, std::string& error) {
+    outputPath = FullOutputPath(options.output);
+    if (outputPath.empty()) {
+        error = "output path " + options.output + " is too long (at most 259 characters)";
+        return false;
+    }
+    for (const std::string& input : options.inputs) {
+        if (FullOutputPath(input) == outputPath) {
+            error = "the output file " + options.output + " is also an input";
+            return false;
+        }
+    }
+    if (!CheckRegistry(error) || !StoreUserSettings(options.settings, error)) {
+        return false;
+    }
+    const std::string pluginPath = options.pluginPath.empty() ? DefaultPluginPath() : options.pluginPath;
+    return plugin.Load(pluginPath, error);
+}
+
+#ifdef ZEDUZ_HAVE_SANE
+// Scans into the output: the scanner is opened and set up before the job
+// starts, so that a device or option it lacks leaves nothing behind.
+int Scan(const HostOptions& options) {
+    std::string outputPath;
+    PluginLibrary plugin;
+    std::string error;
+    if (!PrepareJob(options, outputPath, plugin, error)) {
+        return Fail(kExitBadSetup, error);
+    }
+    const SaneSession session;
+    SaneDevice device(session, options.scan.device);
+    ApplyScanSettings(device, options);
+    HostOptions job = options;
+    ScanResolution(device, job.xResolution, job.yResolution);
+    const ScanSource source(device, options.scan.batch);
+    return RunJob(job, source, 0, outputPath, plugin);
+}
+#else
+int Scan(const HostOptions&) { return Fail(kExitBadSetup, "scanning (SANE) is available on Linux only"); }
+int ListScanners() { return Scan(HostOptions{}); }
+#endif
+
 int Main(int argc, char** argv) {
     HostOptions options;
     std::string error;
@@ -119,6 +169,12 @@ int Main(int argc, char** argv) {
         std::fputs(UsageText(kProgram).c_str(), stdout);
         return kExitOk;
     }
+    if (options.listScanners) {
+        return ListScanners();
+    }
+    if (options.scan.scan) {
+        return Scan(options);
+    }
     MappingOptions mapping;
     mapping.palette4WhenSmall = options.palette4WhenSmall;
     const PageSource source(options.inputs, mapping);
@@ -128,24 +184,9 @@ int Main(int argc, char** argv) {
     } catch (const InputError& bad) {
         return Fail(kExitBadSetup, bad.what());
     }
-    const std::string outputPath = FullOutputPath(options.output);
-    if (outputPath.empty()) {
-        return Fail(kExitBadSetup, "output path " + options.output + " is too long (at most 259 characters)");
-    }
-    for (const std::string& input : options.inputs) {
-        if (FullOutputPath(input) == outputPath) {
-            return Fail(kExitBadSetup, "the output file " + options.output + " is also an input");
-        }
-    }
-    if (!CheckRegistry(error)) {
-        return Fail(kExitBadSetup, error);
-    }
-    if (!StoreUserSettings(options.settings, error)) {
-        return Fail(kExitBadSetup, error);
-    }
+    std::string outputPath;
     PluginLibrary plugin;
-    const std::string pluginPath = options.pluginPath.empty() ? DefaultPluginPath() : options.pluginPath;
-    if (!plugin.Load(pluginPath, error)) {
+    if (!PrepareJob(options, outputPath, plugin, error)) {
         return Fail(kExitBadSetup, error);
     }
     return RunJob(options, source, pageCount, outputPath, plugin);

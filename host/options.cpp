@@ -20,6 +20,7 @@ constexpr char kInputOutput[] = "Input and output";
 constexpr char kPageFormat[] = "Page format";
 constexpr char kCompression[] = "Compression and byte order";
 constexpr char kResolution[] = "Resolution and bands";
+constexpr char kScanner[] = "Scanner (SANE)";
 constexpr char kOther[] = "Other";
 
 bool ParseNumber(const std::string& text, uint32_t low, uint32_t high, uint32_t& value) {
@@ -106,7 +107,10 @@ void AddCompressionOptions(CLI::App& app, HostOptions& options) {
 }
 
 void AddResolutionOptions(CLI::App& app, HostOptions& options) {
-    const auto resolution = [&options](const std::string& value) { return ParseResolution(value, options); };
+    const auto resolution = [&options](const std::string& value) {
+        options.resolutionGiven = true;
+        return ParseResolution(value, options);
+    };
     AddValueOption(app, "--dpi", "N", "resolution in pixels per inch (default 300)", kResolution, resolution);
     AddValueOption(app, "--resolution", "X[,Y]", "the same, X across and Y down", kResolution, resolution);
     AddValueOption(
@@ -117,6 +121,45 @@ void AddResolutionOptions(CLI::App& app, HostOptions& options) {
                    "not know the page's length does",
                    kResolution, [&options](const std::string& value) {
                        return ParseNumber(value, 1, kMaxAnnouncedRows, options.announceRows);
+                   });
+}
+
+// A text the scanner checks itself (it names what it offers when it refuses).
+ApplyValue StoreText(std::string& field) {
+    return [&field](const std::string& value) {
+        field = value;
+        return !value.empty();
+    };
+}
+
+void AddScannerOptions(CLI::App& app, HostOptions& options) {
+    ScanOptions& scan = options.scan;
+    AddFlag(app, "--list-scanners", "list the scanners SANE sees", kScanner,
+            [&options] { options.listScanners = true; });
+    app.add_option_function<std::string>(
+           "--scan", [&scan](const std::string& device) { scan.device = device; },
+           "scan pages from DEVICE (default: the first\nscanner) instead of reading images")
+        ->expected(0, 1)
+        ->type_name("[DEVICE]")
+        ->group(kScanner)
+        ->trigger_on_parse();
+    AddFlag(app, "--batch", "scan every sheet of the feeder until it is\nempty (default: one page)", kScanner,
+            [&scan] { scan.batch = true; });
+    AddValueOption(app, "--source", "NAME", "the scanner's source (Flatbed, ADF, ...)", kScanner,
+                   StoreText(scan.source));
+    AddValueOption(app, "--mode", "MODE", "Lineart, Gray or Color, as the scanner names\nthem", kScanner,
+                   StoreText(scan.mode));
+    AddValueOption(app, "--depth", "BITS", "bits per sample (1, 8, 16)", kScanner, [&scan](const std::string& value) {
+        uint32_t bits = 0;
+        scan.depth = value;
+        return ParseNumber(value, 1, 64, bits);
+    });
+    AddValueOption(app, "--scan-option", "NAME=VALUE",
+                   "any other option of the scanner (repeatable;\nlists comma-separated); --resolution and\n"
+                   "--dpi set the scanner's resolution",
+                   kScanner, [&scan](const std::string& value) {
+                       scan.deviceOptions.push_back(value);
+                       return value.find('=') != std::string::npos && value.front() != '=';
                    });
 }
 
@@ -135,7 +178,8 @@ std::unique_ptr<CLI::App> MakeCommandLine(const std::string& program, HostOption
     auto app = std::make_unique<CLI::App>(
         "Writes the images (PNM P1-P6, PNG) as the pages of one multi-page TIFF file,\n"
         "scanning each through the TIFF plug-in page by page and band by band.\n"
-        "Without images, writes a built-in demo document of several page formats.\n",
+        "Without images, writes a built-in demo document of several page formats.\n"
+        "With --scan, the pages come straight from a scanner through SANE.\n",
         program);
     app->footer(
         "Settings not given on the command line keep the values stored by earlier runs\n"
@@ -151,6 +195,7 @@ std::unique_ptr<CLI::App> MakeCommandLine(const std::string& program, HostOption
     AddPageFormatOptions(*app, options);
     AddCompressionOptions(*app, options);
     AddResolutionOptions(*app, options);
+    AddScannerOptions(*app, options);
     AddOtherOptions(*app, options);
     return app;
 }
@@ -202,8 +247,13 @@ bool ParseOptions(int argc, char** argv, HostOptions& options, std::string& erro
             return false;
         }
     }
+    options.scan.scan = app->count("--scan") > 0;
+    if (options.scan.scan && !options.inputs.empty()) {
+        error = "--scan takes pages from the scanner, not from " + options.inputs.front();
+        return false;
+    }
     if (options.output.empty()) {
-        options.output = options.inputs.empty() ? "demo.tif" : "out.tif";
+        options.output = options.inputs.empty() && !options.scan.scan ? "demo.tif" : "out.tif";
     }
     return true;
 }

@@ -7,6 +7,17 @@
 
 #include "host/settings.h"
 
+// Scanning through SANE instead of reading files.
+struct ScanOptions {
+    bool scan = false;                       // --scan
+    std::string device;                      // empty: the first device SANE sees
+    bool batch = false;                      // every sheet of the feeder
+    std::string source;                      // the device's own words; empty: as it is
+    std::string mode;                        // "Lineart", "Gray", "Color", ...
+    std::string depth;                       // bits per sample
+    std::vector<std::string> deviceOptions;  // NAME=VALUE, in order
+};
+
 struct HostOptions {
     std::vector<std::string> inputs;  // none: the built-in demo document
     std::string output;               // empty until defaulted
@@ -15,6 +26,9 @@ struct HostOptions {
     uint32_t announceRows = 0;  // 0: announce each page's own height
     uint32_t xResolution = 300;
     uint32_t yResolution = 300;
+    bool resolutionGiven = false;  // --dpi or --resolution: a scanner is set to it
+    ScanOptions scan;
+    bool listScanners = false;
     bool append = false;
     bool palette4WhenSmall = false;
     bool quiet = false;

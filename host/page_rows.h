@@ -12,4 +12,16 @@ public:
     // Throws InputError naming the file and the row when the source turns out
     // truncated or damaged.
     virtual void ReadRow(uint8_t* out) = 0;
+
+    // A source that learns the page's length only at its end (a scanner)
+    // delivers rows until it says the page has ended: the page is then as
+    // tall as its rows, whatever height it announced.
+    virtual bool OpenEnded() const { return false; }
+
+    // OpenEnded sources: lays out the next row at `out`, or returns false
+    // when the page has ended before it.
+    virtual bool ReadRowIfAny(uint8_t* out) {
+        ReadRow(out);
+        return true;
+    }
 };

@@ -26,7 +26,7 @@ uint32_t PageSource::CheckAll() const {
     return pages;
 }
 
-bool PageSource::ForEachPage(const std::function<bool(const ScanPage&, PageRows&)>& write) const {
+bool PageSource::ForEachPage(const WritePage& write) const {
     if (inputs_.empty()) {
         for (const DemoPage& demo : MakeDemoPages()) {
             const ScanPage page = MapToScanPage(demo.image, mapping_);

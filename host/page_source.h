@@ -13,7 +13,19 @@
 #include "host/format_mapping.h"
 #include "host/page_rows.h"
 
-class PageSource {
+// Where the pages of a job come from: files, the demo document or a scanner.
+class PageSequence {
+public:
+    using WritePage = std::function<bool(const ScanPage&, PageRows&)>;
+    virtual ~PageSequence() = default;
+
+    // Hands each page and its rows to `write` in order; stops and returns
+    // false when `write` does. Throws InputError on a source found damaged
+    // while `write` reads the rows.
+    virtual bool ForEachPage(const WritePage& write) const = 0;
+};
+
+class PageSource final : public PageSequence {
 public:
     PageSource(std::vector<std::string> inputs, const MappingOptions& mapping);
 
@@ -21,10 +33,7 @@ public:
     // returns the number of pages. Throws InputError.
     uint32_t CheckAll() const;
 
-    // Hands each page and its rows to `write` in order; stops and returns
-    // false when `write` does. Throws InputError on an input that turns out
-    // damaged, from `write` while it reads the rows.
-    bool ForEachPage(const std::function<bool(const ScanPage&, PageRows&)>& write) const;
+    bool ForEachPage(const WritePage& write) const override;
 
 private:
     std::vector<std::string> inputs_;

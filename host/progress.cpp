@@ -22,16 +22,26 @@ void Progress::Info(const std::string& line) {
 }
 
 void Progress::PageStarted(uint32_t page, uint32_t pageCount, const std::string& description) {
-    current_ = "page " + std::to_string(page) + "/" + std::to_string(pageCount) + ": " + description;
+    // A scanner's feeder does not tell how many sheets it holds.
+    const std::string count = pageCount == 0 ? "" : "/" + std::to_string(pageCount);
+    current_ = "page " + std::to_string(page) + count + ": " + description;
     if (!quiet_ && terminal_) {
         ShowLine("", 0, 1);
     }
 }
 
 void Progress::BandWritten(uint32_t band, uint32_t bandCount, uint32_t rowsDone, uint32_t rowsTotal) {
-    if (!quiet_ && terminal_) {
-        ShowLine("band " + std::to_string(band) + "/" + std::to_string(bandCount), rowsDone, rowsTotal);
+    if (quiet_ || !terminal_) {
+        return;
     }
+    if (bandCount == 0) {
+        // A page whose length shows only at its end: the rows so far.
+        std::printf("\r\033[K%s  band %u, %u rows", current_.c_str(), band, rowsDone);
+        std::fflush(stdout);
+        lineOpen_ = true;
+        return;
+    }
+    ShowLine("band " + std::to_string(band) + "/" + std::to_string(bandCount), rowsDone, rowsTotal);
 }
 
 void Progress::PageFinished() {

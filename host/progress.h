@@ -11,7 +11,9 @@ public:
     explicit Progress(bool quiet);
 
     void Info(const std::string& line);
+    // pageCount 0: not known in advance.
     void PageStarted(uint32_t page, uint32_t pageCount, const std::string& description);
+    // bandCount and rowsTotal 0: a page whose length is not known until it ends.
     void BandWritten(uint32_t band, uint32_t bandCount, uint32_t rowsDone, uint32_t rowsTotal);
     void PageFinished();
     // Ends an unfinished terminal line before an error is printed.

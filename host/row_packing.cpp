@@ -36,8 +36,11 @@ RowPacker::RowPacker(const ScanPage& page, const SampleFormat& source)
     }
     const uint32_t top = (1u << pageBits) - 1;
     identity_ = source.scaled ? maxval_ == top : true;
-    if (source.encoding == SampleEncoding::BigEndian16 && pageBits == 16) {
+    const bool wide =
+        source.encoding == SampleEncoding::BigEndian16 || source.encoding == SampleEncoding::LittleEndian16;
+    if (wide && pageBits == 16) {
         method_ = Method::Wide;
+        lowFirst_ = source.encoding == SampleEncoding::LittleEndian16;
         sourceRowBytes_ = samples_ * 2;
         if (!identity_) {
             wide_.resize(maxval_ + 1);
@@ -101,6 +104,12 @@ bool RowPacker::PackBytes(const uint8_t* source, uint8_t* out, uint32_t& bad) co
 
 bool RowPacker::PackWide(const uint8_t* source, uint8_t* out, uint32_t& bad) const {
     const size_t samples = samples_;
+    if (maxval_ == 65535 && identity_ && lowFirst_) {
+        if (out != source) {
+            std::memcpy(out, source, samples * 2);
+        }
+        return true;
+    }
     if (maxval_ == 65535 && identity_) {
         for (size_t i = 0; i < samples; ++i) {
             const uint8_t high = source[2 * i];
@@ -110,7 +119,9 @@ bool RowPacker::PackWide(const uint8_t* source, uint8_t* out, uint32_t& bad) con
         return true;
     }
     for (size_t i = 0; i < samples; ++i) {
-        const uint32_t value = static_cast<uint32_t>(source[2 * i] << 8 | source[2 * i + 1]);
+        const uint8_t* sample = source + 2 * i;
+        const uint32_t value = lowFirst_ ? static_cast<uint32_t>(sample[1] << 8 | sample[0])
+                                         : static_cast<uint32_t>(sample[0] << 8 | sample[1]);
         if (value > maxval_) {
             bad = value;
             return false;

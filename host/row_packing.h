@@ -15,6 +15,7 @@
 enum class SampleEncoding {
     Bytes,           // one byte per sample
     BigEndian16,     // two bytes per sample, high byte first
+    LittleEndian16,  // two bytes per sample, low byte first
     BitsOneIsBlack,  // one bit per pixel, the leftmost in the high bit, 1 = black
     BitsOneIsWhite,  // the same with 1 = white
 };
@@ -55,6 +56,7 @@ private:
     size_t sourceRowBytes_ = 0;
     uint32_t maxval_ = 255;
     bool identity_ = true;        // samples keep their values
+    bool lowFirst_ = false;       // Wide: the source's samples are low byte first
     uint8_t invert_ = 0;          // Bits: 0xFF when 1 is black
     uint8_t narrow_[256] = {};    // Bytes, Nibbles, BitsFromBytes: sample -> page value
     std::vector<uint16_t> wide_;  // Wide, scaled: sample -> page value
