@@ -300,12 +300,13 @@ def check_output(ws, path, pages, byte_order="<", group4=False, compression=1):
     """Every independent reader decodes exactly the expected pages; our own
     reading of the file checks its directories and uncompressed strips.
     `compression`: the Compression tag of the pages other than bilevel ones
-    (1, 5 LZW or 8 Deflate)."""
+    (1, 5 LZW or 8 Deflate), or a list of one per page."""
+    compressions = compression if isinstance(compression, list) else [compression] * len(pages)
     order, own = read_tiff_file(path)
     assert order == byte_order, "byte order %s, expected %s" % (order, byte_order)
     assert len(own) == len(pages), "%d directories, expected %d" % (len(own), len(pages))
     for i, (page, expected) in enumerate(zip(own, pages)):
-        check_page_tags(page, expected, group4 and expected.kind == "bilevel", compression)
+        check_page_tags(page, expected, group4 and expected.kind == "bilevel", compressions[i])
         if page.tag(259, (1,))[0] == 1:
             samples, _ = decode_uncompressed(page)
             compare("strip of page %d" % i, samples, expected.samples)
