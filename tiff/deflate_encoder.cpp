@@ -8,7 +8,7 @@ PluginStatus DeflateEncoder::Start(int level) {
     End();
     stream_ = new (std::nothrow) z_stream{};
     if (stream_ == nullptr) return StatusNoMemory;
-    if (deflateInit(stream_, level) != Z_OK) {
+    if (deflateInit2(stream_, level, Z_DEFLATED, MAX_WBITS, 8, Z_RLE) != Z_OK) {
         delete stream_;
         stream_ = nullptr;
         return StatusNoMemory;
