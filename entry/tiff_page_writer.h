@@ -33,7 +33,6 @@ public:
     // Read-only views for tests and the entry.
     int32_t byteOrder() const { return job_.byteOrder; }
     int32_t compression() const { return job_.compression; }
-    int32_t colorCompression() const { return job_.colorCompression; }
     uint32_t pageCount() const { return job_.pageCount; }
 
 protected:

@@ -113,8 +113,8 @@ void AddCompressionOptions(CLI::App& app, HostOptions& options) {
                        return value == "intel" || value == "motorola";
                    });
     AddValueOption(app, "--compression", "KIND",
-                   "group4 (CCITT T.6): black and white pages;\nlzw or deflate: all other pages; none: no page;\n"
-                   "stored as the user's settings",
+                   "group4 (CCITT T.6): black and white pages;\nlzw or deflate: all other pages (lossless);\n"
+                   "none: every page uncompressed; stored as the\nuser's settings",
                    kCompression, [&options](const std::string& value) { return ApplyCompression(value, options); });
     AddFlag(app, "--group4", "same as --compression group4", kCompression,
             [&options] { options.settings.compression = CompressionGroup4; });

@@ -33,7 +33,6 @@ public:
 
     int32_t byteOrder() const { return byteOrder_; }
     int32_t compression() const { return compression_; }
-    int32_t colorCompression() const { return colorCompression_; }
 
 private:
     friend INT_PTR CALLBACK DetailsDialogProc(HWND, UINT, WPARAM, LPARAM);
