@@ -1,5 +1,6 @@
-// The values of the user's two settings as the registry keeps them ("File
-// Type" and "Compression"), and what a job uses while none is stored. The
+// The values of the user's settings as the registry keeps them ("File Type",
+// "Compression" and "Color Compression"), and what a job uses while none is
+// stored. The
 // settings dialog, the job's state, the page's bytes and the host all speak
 // of them, so they are defined once, below every layer.
 #pragma once
@@ -13,12 +14,16 @@ enum : int32_t {
     ByteOrderMotorola = 19789,  // "MM", big-endian
 };
 
-// The compression of black-and-white pages; other pages are never
-// compressed.
+// The compression of black-and-white pages ("Compression": None or Group4)
+// and of every other page ("Color Compression": None, LZW or Deflate). The
+// values are those of the pages' Compression tag.
 enum : int32_t {
     CompressionNone = 1,
     CompressionGroup4 = 4,
+    CompressionLzw = 5,
+    CompressionDeflate = 8,  // "Adobe Deflate": a zlib stream
 };
 
 inline constexpr int32_t kDefaultByteOrder = ByteOrderIntel;
 inline constexpr int32_t kDefaultCompression = CompressionNone;
+inline constexpr int32_t kDefaultColorCompression = CompressionNone;

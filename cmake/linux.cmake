@@ -18,7 +18,8 @@ if(ZEDUZ_FAULT_INJECTION)
 endif()
 
 add_library(zeduz_core STATIC ${ZEDUZ_CORE_SOURCES})
-target_link_libraries(zeduz_core PUBLIC zeduz_base zeduz_platform)
+find_package(ZLIB REQUIRED)  # Deflate pages
+target_link_libraries(zeduz_core PUBLIC zeduz_base zeduz_platform ZLIB::ZLIB)
 
 # The plug-in. Only ZUVadeZoduv is exported.
 add_library(zeduztiff SHARED ${CMAKE_SOURCE_DIR}/entry/dll_main.cpp)

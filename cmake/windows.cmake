@@ -12,7 +12,11 @@ set(ZEDUZ_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 set(ZEDUZ_DLL_LINK_OPTIONS ${ZEDUZ_STATIC_RUNTIME} -Wl,--kill-at -Wl,--exclude-all-symbols)
 
 add_library(zeduz_core STATIC ${ZEDUZ_CORE_SOURCES})
-target_link_libraries(zeduz_core PUBLIC zeduz_base)
+# zlib linked statically (Debian's libz-mingw-w64-dev), so that the DLL still
+# needs nothing beside itself and Vizazira.dll.
+set(ZLIB_USE_STATIC_LIBS ON)
+find_package(ZLIB REQUIRED)
+target_link_libraries(zeduz_core PUBLIC zeduz_base ZLIB::ZLIB)
 
 add_library(zeduztiff SHARED ${CMAKE_SOURCE_DIR}/entry/dll_main.cpp ${CMAKE_SOURCE_DIR}/entry/zeduztiff.def)
 target_link_libraries(zeduztiff PRIVATE zeduz_core)

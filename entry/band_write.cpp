@@ -11,6 +11,7 @@
 #include "tiff/directory_entry.h"
 #include "tiff/directory_layout.h"
 #include "tiff/g4_encoder.h"
+#include "tiff/horizontal_predictor.h"
 #include "tiff/image_format.h"
 #include "tiff/pixel_convert.h"
 
@@ -60,8 +61,23 @@ PluginStatus TiffPageWriter::AdoptPageFileSettings(PageFileSettings* page) {
     PluginStatus status = ReadPageFileSettings(file_, job_.pageCount, job_.imageFormat, job_.byteOrder, page);
     if (status != StatusOk) return status;
     job_.byteOrder = page->byteOrder;
-    job_.compression = page->compression;
+    job_.compression = page->compression == CompressionGroup4 ? CompressionGroup4 : CompressionNone;
+    job_.colorCompression = IsCodedPage(page->compression) ? page->compression : CompressionNone;
     return StatusOk;
+}
+
+int32_t TiffPageWriter::PageCompressionOfJob() const {
+    return PageCompression(job_.imageFormat, job_.compression, job_.colorCompression);
+}
+
+bool TiffPageWriter::IsCodedStripPage() const {
+    const int32_t compression = PageCompressionOfJob();
+    return compression == CompressionGroup4 || IsCodedPage(compression);
+}
+
+uint64_t TiffPageWriter::DataStartInPageFile() const {
+    return DirectoryPositionInPageFile(job_.pageCount) +
+           PageBlockBytes(*FindLayout(job_.imageFormat), PageCompressionOfJob());
 }
 
 // A band holds rows of the page's own width. *rowsAfter: the page's rows once
@@ -75,6 +91,11 @@ PluginStatus TiffPageWriter::CheckBandFitsPage(const PageFileSettings& page, uin
         size = file_.Size64();
         if (size == UINT64_MAX) return StatusReadFailed;
     }
+    // The strip's code so far is this coder's, or the page cannot go on:
+    // another coder's stream cannot be continued.
+    if (IsCodedPage(PageCompressionOfJob()) &&
+        (size < DataStartInPageFile() || size - DataStartInPageFile() != strip_.bytesHanded()))
+        return StatusBadSequence;
     *rowsAfter = RowsInStrip(page.width, size) + image_->rows;
     return StatusOk;
 }
@@ -93,7 +114,7 @@ PluginStatus TiffPageWriter::CheckPageCanGrow(uint32_t height, uint64_t rowsAfte
     if (status != StatusOk) return status;
     // Where the page's strip lies in the output, and where it would end.
     uint64_t stripOffset = GetLong(entry + 8, job_.byteOrder);
-    uint64_t dataStart = DirectoryPositionInPageFile(job_.pageCount) + BlockBytes(*FindLayout(job_.imageFormat));
+    uint64_t dataStart = DataStartInPageFile();
     if (size < dataStart) return StatusBadSequence;
     uint64_t stripEnd =
         stripOffset + (size - dataStart) + ConvertedBandBytes(job_.imageFormat, image_->width, image_->rows);
@@ -103,11 +124,12 @@ PluginStatus TiffPageWriter::CheckPageCanGrow(uint32_t height, uint64_t rowsAfte
     return StatusOk;
 }
 
-// A Group 4 page's rows are counted by its coder; an uncompressed strip holds
+// A coded page's rows are counted by its coder; an uncompressed strip holds
 // whole rows after the directory block.
 uint64_t TiffPageWriter::RowsInStrip(uint32_t width, uint64_t pageFileSize) const {
     if (IsGroup4Page(job_.imageFormat, job_.compression)) return g4_.rowsCoded();
-    uint64_t dataStart = DirectoryPositionInPageFile(job_.pageCount) + BlockBytes(*FindLayout(job_.imageFormat));
+    if (IsCodedPage(PageCompressionOfJob())) return strip_.rowsCoded();
+    uint64_t dataStart = DataStartInPageFile();
     uint64_t rowBytes = ConvertedBandBytes(job_.imageFormat, width, 1);
     return pageFileSize > dataStart && rowBytes > 0 ? (pageFileSize - dataStart) / rowBytes : 0;
 }
@@ -136,7 +158,15 @@ PluginStatus TiffPageWriter::AppendBand() {
     BandSource band{image_->pixels + FirstRowOffset(job_.imageFormat, job_.bandCount), image_->width, image_->rows,
                     rowBytes};
     ConvertBand(job_.imageFormat, band, job_.byteOrder, stripRows.get());
-    return file_.Write(static_cast<uint32_t>(bytes), stripRows.get());
+    const int32_t compression = PageCompressionOfJob();
+    if (!IsCodedPage(compression)) return file_.Write(static_cast<uint32_t>(bytes), stripRows.get());
+    if (UsesPredictor(job_.imageFormat, compression)) {
+        const FormatLayout& layout = *FindLayout(job_.imageFormat);
+        DifferenceRows(stripRows.get(), image_->rows, bytes / image_->rows, layout.samplesPerPixel,
+                       layout.bitsPerSample, job_.byteOrder);
+    }
+    G4FileSink sink(file_, &job_.codedStripBytes);
+    return strip_.CodeRows(compression, stripRows.get(), bytes, image_->rows, sink);
 }
 
 PluginStatus TiffPageWriter::WritePalette() {

@@ -17,6 +17,7 @@ PluginStatus MultiTiffPlugin::Initialize() {
     // Settings never stored are the defaults.
     job_.byteOrder = kDefaultByteOrder;
     job_.compression = kDefaultCompression;
+    job_.colorCompression = kDefaultColorCompression;
     job_.Load(job_values::kSettings);
 
     LoadResourceString(IDS_FORMAT_NAME, request_->formatName, sizeof(request_->formatName));
@@ -53,5 +54,5 @@ PluginStatus MultiTiffPlugin::ShowAbout() {
 }
 
 void MultiTiffPlugin::ComposeSettingsText() {
-    ::ComposeSettingsText(request_->settingsText, job_.byteOrder, job_.compression);
+    ::ComposeSettingsText(request_->settingsText, job_.byteOrder, job_.compression, job_.colorCompression);
 }

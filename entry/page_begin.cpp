@@ -28,7 +28,8 @@ PluginStatus TiffPageWriter::BeginPage() {
     }
     PageGeometry geometry{image_->width, image_->rows, image_->xResolution, image_->yResolution};
     const bool multiPage = multiPage_ != 0;
-    LayoutRequest request{job_.imageFormat, job_.compression, multiPage, job_.pageCount, directoryOffset, geometry};
+    LayoutRequest request{job_.imageFormat, job_.compression,     multiPage, job_.pageCount, directoryOffset,
+                          geometry,         job_.colorCompression};
     PagePlan plan;
     PluginStatus status = PlanPage(request, &plan);
     if (status != StatusOk) return status;
@@ -49,6 +50,7 @@ PluginStatus TiffPageWriter::BeginPage() {
     if (status != StatusOk) return status;
 
     g4_.Reset();  // every page starts from an all-white reference line
+    strip_.Release();
     job_.codedStripBytes = 0;
     job_.bandCount = 0;
     job_.Save(job_values::kBegunPage);

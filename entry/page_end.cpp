@@ -99,7 +99,7 @@ PluginStatus TiffPageWriter::FinishPageFile(PageFileFacts* facts) {
     // says so. A page without a single row is no page.
     uint64_t rows = status == StatusOk ? RowsInStrip(page.width, facts->fileSize) : 0;
     if (status == StatusOk && rows == 0) status = StatusEmptyPage;
-    if (status == StatusOk && IsGroup4Page(job_.imageFormat, job_.compression)) status = FinishGroup4Strip(*facts);
+    if (status == StatusOk && IsCodedStripPage()) status = FinishCodedStrip(*facts);
     if (status == StatusOk && rows != page.height)
         status = RewriteHeight(facts, page.width, static_cast<uint32_t>(rows));  // below 2^32: bands are checked
     if (status == StatusOk) status = TrimAndPadStrip(facts);
@@ -111,7 +111,7 @@ PluginStatus TiffPageWriter::ReadPageFileFacts(PageFileFacts* facts) {
     const FormatLayout* layout = FindLayout(job_.imageFormat);
     if (layout == nullptr) return StatusBadSequence;
     facts->headerBytes = DirectoryPositionInPageFile(job_.pageCount);
-    facts->blockBytes = BlockBytes(*layout);
+    facts->blockBytes = PageBlockBytes(*layout, PageCompressionOfJob());
     facts->fileSize = file_.Size64();
     if (facts->fileSize == UINT64_MAX) return StatusReadFailed;
     if (facts->fileSize < uint64_t{facts->headerBytes} + facts->blockBytes) return StatusBadSequence;
@@ -120,7 +120,7 @@ PluginStatus TiffPageWriter::ReadPageFileFacts(PageFileFacts* facts) {
     PluginStatus status = file_.ReadAt(facts->headerBytes, kEntryCountBytes, count);
     if (status != StatusOk) return status;
     facts->entryCount = GetShort(count, job_.byteOrder);
-    if (facts->entryCount != layout->entryCount) return StatusBadSequence;
+    if (facts->entryCount != PageEntryCount(*layout, PageCompressionOfJob())) return StatusBadSequence;
 
     uint32_t stripOffset = 0;
     status = ReadEntryValue(file_, EntryPositionInTempFile(kStripOffsetsIndex, job_.pageCount), TagStripOffsets,
@@ -136,12 +136,17 @@ PluginStatus TiffPageWriter::ReadPageFileFacts(PageFileFacts* facts) {
     return StatusOk;
 }
 
-// Appends the end-of-page code and writes the strip's real size (and, for a
-// later page, where its data lie) into the directory.
-PluginStatus TiffPageWriter::FinishGroup4Strip(const PageFileFacts& facts) {
+// Appends the end of the strip's code and writes the strip's real size (and,
+// for a later Group 4 page, where its data lie) into the directory.
+PluginStatus TiffPageWriter::FinishCodedStrip(const PageFileFacts& facts) {
+    const bool group4 = IsGroup4Page(job_.imageFormat, job_.compression);
+    // An LZW or Deflate strip is this coder's to end, or no one's.
+    if (!group4 && facts.fileSize - facts.headerBytes - facts.blockBytes != strip_.bytesHanded())
+        return StatusBadSequence;
     PluginStatus status = file_.SeekToEnd();
     G4FileSink pageFile(file_, nullptr);  // the strip's size is measured below
-    if (status == StatusOk) status = g4_.FinishPage(pageFile);
+    if (status == StatusOk) status = group4 ? g4_.FinishPage(pageFile) : strip_.FinishPage(pageFile);
+    if (!group4) strip_.Release();  // ended, whatever the outcome: its stream cannot go on
     if (status != StatusOk) return status;
 
     uint64_t size = file_.Size64();
@@ -154,7 +159,7 @@ PluginStatus TiffPageWriter::FinishGroup4Strip(const PageFileFacts& facts) {
     auto at = [&](uint32_t index) { return EntryPositionInTempFile(index, job_.pageCount); };
     status = RewriteEntry(file_, at(kStripByteCountsIndex), {TagStripByteCounts, TypeLong, 1, job_.codedStripBytes},
                           job_.byteOrder);
-    if (status != StatusOk || job_.pageCount == 0) return status;
+    if (status != StatusOk || job_.pageCount == 0 || !group4) return status;
     uint32_t firstValueArea = NextDirectoryField(directoryOffset, facts.entryCount) + kNextDirectoryBytes;
     status = RewriteEntry(file_, at(kStripOffsetsIndex),
                           {TagStripOffsets, TypeLong, 1, directoryOffset + facts.blockBytes}, job_.byteOrder);
@@ -176,7 +181,7 @@ PluginStatus TiffPageWriter::RewriteHeight(PageFileFacts* facts, uint32_t width,
     PluginStatus status = RewriteEntry(file_, at(kImageLengthIndex), {TagImageLength, type, 1, rows}, job_.byteOrder);
     if (status == StatusOk)
         status = RewriteEntry(file_, at(kRowsPerStripIndex), {TagRowsPerStrip, type, 1, rows}, job_.byteOrder);
-    if (status != StatusOk || IsGroup4Page(job_.imageFormat, job_.compression)) return status;
+    if (status != StatusOk || IsCodedStripPage()) return status;
     uint64_t strip = StripBytes(job_.imageFormat, width, rows);
     if (strip >= kOffsetLimit) return StatusWriteFailed;
     facts->declaredStrip = static_cast<uint32_t>(strip);
@@ -188,7 +193,7 @@ PluginStatus TiffPageWriter::RewriteHeight(PageFileFacts* facts, uint32_t width,
 // in the output file so that the next page starts on a word boundary.
 PluginStatus TiffPageWriter::TrimAndPadStrip(PageFileFacts* facts) {
     uint64_t dataStart = uint64_t{facts->headerBytes} + facts->blockBytes;
-    uint32_t strip = IsGroup4Page(job_.imageFormat, job_.compression) ? job_.codedStripBytes : facts->declaredStrip;
+    uint32_t strip = IsCodedStripPage() ? job_.codedStripBytes : facts->declaredStrip;
     facts->declaredStrip = strip;
     uint64_t stripEnd = dataStart + strip;
     uint64_t size = file_.Size64();

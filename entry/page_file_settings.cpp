@@ -37,10 +37,14 @@ PluginStatus ReadPageFileSettings(FileHandle& file, uint32_t pageCount, int32_t 
     PluginStatus status = file.ReadAt(directory, sizeof(count), count);
     if (status != StatusOk) return status;
 
-    // The entry count reads right in one byte order only (it is below 256).
+    // The entry count reads right in one byte order only (it is below 256):
+    // the layout's, or one more where a Predictor entry can be.
+    const uint32_t fewest = layout->entryCount;
+    const uint32_t most = PageEntryCount(*layout, CompressionLzw);
+    auto plausible = [&](int32_t order) { return GetShort(count, order) >= fewest && GetShort(count, order) <= most; };
     int32_t byteOrder = settingsByteOrder == ByteOrderIntel ? ByteOrderIntel : ByteOrderMotorola;
-    if (GetShort(count, byteOrder) != layout->entryCount) byteOrder = OtherByteOrder(byteOrder);
-    if (GetShort(count, byteOrder) != layout->entryCount) return StatusBadSequence;
+    if (!plausible(byteOrder)) byteOrder = OtherByteOrder(byteOrder);
+    if (!plausible(byteOrder)) return StatusBadSequence;
 
     uint8_t entries[kEntryBytes * (kCompressionIndex + 1)];
     status = file.ReadAt(directory + kEntryCountBytes, sizeof(entries), entries);
@@ -52,8 +56,14 @@ PluginStatus ReadPageFileSettings(FileHandle& file, uint32_t pageCount, int32_t 
         !EntryValue(entries + kEntryBytes * kImageLengthIndex, TagImageLength, byteOrder, &height) ||
         !EntryValue(entries + kEntryBytes * kCompressionIndex, TagCompression, byteOrder, &compression))
         return StatusBadSequence;
+    // The page's compression as the directory has it, which also says
+    // whether a Predictor entry belongs to it.
+    const int32_t pageCompression = compression == CompressionGroup4 || IsCodedPage(static_cast<int32_t>(compression))
+                                        ? static_cast<int32_t>(compression)
+                                        : CompressionNone;
+    if (GetShort(count, byteOrder) != PageEntryCount(*layout, pageCompression)) return StatusBadSequence;
     settings->byteOrder = byteOrder;
-    settings->compression = compression == CompressionGroup4 ? CompressionGroup4 : CompressionNone;
+    settings->compression = pageCompression;
     settings->height = height;
     settings->width = width;
     return StatusOk;

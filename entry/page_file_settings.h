@@ -14,7 +14,7 @@
 
 struct PageFileSettings {
     int32_t byteOrder;    // ByteOrderIntel or ByteOrderMotorola
-    int32_t compression;  // CompressionNone or CompressionGroup4
+    int32_t compression;  // the Compression tag: None, Group4, Lzw or Deflate
     uint32_t height;      // ImageLength: the rows the page was begun with
     uint32_t width;       // ImageWidth: the pixels of each of its rows
 };

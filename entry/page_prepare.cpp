@@ -84,7 +84,10 @@ PluginStatus TiffPageWriter::EndJob() {
     return StatusOk;
 }
 
-void TiffPageWriter::ReleaseReferenceLine() { g4_.ReleaseReferenceLine(); }
+void TiffPageWriter::ReleaseReferenceLine() {
+    g4_.ReleaseReferenceLine();
+    strip_.Release();
+}
 
 bool TiffPageWriter::ReadPageFilePath() {
     return job_.Load(JobValue::PageFilePath) && IsPageTempFile(job_.pageFilePath);

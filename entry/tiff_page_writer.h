@@ -6,6 +6,7 @@
 
 #include "entry/g4_page_coder.h"
 #include "entry/plugin_base.h"
+#include "entry/strip_page_coder.h"
 #include "tiff/byte_order.h"
 #include "tiff/image_format.h"
 
@@ -41,6 +42,7 @@ protected:
 
     uint8_t multiPage_ = 0;
     G4PageCoder g4_;
+    StripPageCoder strip_;  // LZW and Deflate pages
     // A committed page's file whose deletion failed; the job's end retries.
     char strayPageFile_[260] = {};
 
@@ -57,6 +59,12 @@ private:
     PluginStatus AdoptPageFileSettings(PageFileSettings* page);
     PluginStatus CheckBandFitsPage(const PageFileSettings& page, uint64_t* rowsAfter);
     PluginStatus CheckPageCanGrow(uint32_t height, uint64_t rowsAfter);
+    // The open page's Compression tag, from the job's settings.
+    int32_t PageCompressionOfJob() const;
+    // Group 4, LZW and Deflate pages: their rows and sizes are the coder's.
+    bool IsCodedStripPage() const;
+    // The page's directory block, from the start of its directory.
+    uint64_t DataStartInPageFile() const;
     // Rows in the strip of the open page file of `pageFileSize` bytes.
     uint64_t RowsInStrip(uint32_t width, uint64_t pageFileSize) const;
     PluginStatus AppendBand();
@@ -64,7 +72,7 @@ private:
     // Page end: completing the page file and committing it.
     PluginStatus FinishPageFile(PageFileFacts* facts);
     PluginStatus ReadPageFileFacts(PageFileFacts* facts);
-    PluginStatus FinishGroup4Strip(const PageFileFacts& facts);
+    PluginStatus FinishCodedStrip(const PageFileFacts& facts);
     PluginStatus RewriteHeight(PageFileFacts* facts, uint32_t width, uint32_t rows);
     PluginStatus TrimAndPadStrip(PageFileFacts* facts);
     PluginStatus AppendLaterPage(const PageFileFacts& facts);

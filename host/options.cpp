@@ -90,6 +90,23 @@ void AddPageFormatOptions(CLI::App& app, HostOptions& options) {
             [&options] { options.palette4WhenSmall = true; });
 }
 
+// Group 4 is the choice for black-and-white pages, LZW and Deflate for all
+// others; each leaves the other setting as it is, and none sets both.
+bool ApplyCompression(const std::string& value, HostOptions& options) {
+    UserSettings& settings = options.settings;
+    if (value == "none") {
+        settings.compression = CompressionNone;
+        settings.colorCompression = CompressionNone;
+    } else if (value == "group4") {
+        settings.compression = CompressionGroup4;
+    } else if (value == "lzw" || value == "deflate") {
+        settings.colorCompression = value == "lzw" ? CompressionLzw : CompressionDeflate;
+    } else {
+        return false;
+    }
+    return true;
+}
+
 void AddCompressionOptions(CLI::App& app, HostOptions& options) {
     AddValueOption(app, "--byte-order", "ORDER", "intel (II) or motorola (MM); stored as the\nuser's setting",
                    kCompression, [&options](const std::string& value) {
@@ -97,11 +114,9 @@ void AddCompressionOptions(CLI::App& app, HostOptions& options) {
                        return value == "intel" || value == "motorola";
                    });
     AddValueOption(app, "--compression", "KIND",
-                   "black and white pages: none or group4\n(CCITT T.6); stored as the user's setting", kCompression,
-                   [&options](const std::string& value) {
-                       options.settings.compression = value == "none" ? CompressionNone : CompressionGroup4;
-                       return value == "none" || value == "group4";
-                   });
+                   "group4 (CCITT T.6): black and white pages;\nlzw or deflate: all other pages (lossless);\n"
+                   "none: every page uncompressed; stored as the\nuser's settings",
+                   kCompression, [&options](const std::string& value) { return ApplyCompression(value, options); });
     AddFlag(app, "--group4", "same as --compression group4", kCompression,
             [&options] { options.settings.compression = CompressionGroup4; });
 }

@@ -18,7 +18,7 @@ bool SetDword(HKEY key, const char* name, uint32_t value, std::string& error) {
 }  // namespace
 
 bool StoreUserSettings(const UserSettings& settings, std::string& error) {
-    if (!settings.byteOrder && !settings.compression) {
+    if (!settings.byteOrder && !settings.compression && !settings.colorCompression) {
         return true;
     }
     const std::string path = std::string(kStateKeyPath) + "\\" + kPluginSubkey;
@@ -38,6 +38,9 @@ bool StoreUserSettings(const UserSettings& settings, std::string& error) {
     }
     if (stored && settings.compression) {
         stored = SetDword(key, "Compression", *settings.compression, error);
+    }
+    if (stored && settings.colorCompression) {
+        stored = SetDword(key, "Color Compression", *settings.colorCompression, error);
     }
     RegCloseKey(key);
     return stored;

@@ -1,4 +1,5 @@
-// The user's choices of byte order and black-and-white compression, stored
+// The user's choices of byte order and of the compression of black-and-white
+// and of all other pages, stored
 // where the plug-in reads them, as its settings dialog would store them.
 #pragma once
 
@@ -15,8 +16,9 @@ constexpr char kPluginSubkey[] = "ZEDUZ-ORID";
 
 // Unset choices keep what the registry holds from earlier runs.
 struct UserSettings {
-    std::optional<uint32_t> byteOrder;    // "File Type"
-    std::optional<uint32_t> compression;  // "Compression"
+    std::optional<uint32_t> byteOrder;         // "File Type"
+    std::optional<uint32_t> compression;       // "Compression"
+    std::optional<uint32_t> colorCompression;  // "Color Compression"
 };
 
 // Writes the set choices; false with `error` set when the registry refuses.

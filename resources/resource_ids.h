@@ -12,6 +12,7 @@
 #define IDC_BYTE_ORDER_INTEL 1001
 #define IDC_BYTE_ORDER_MOTOROLA 1002
 #define IDC_COMPRESSION_LIST 1003
+#define IDC_COLOR_COMPRESSION_LIST 1004
 
 /* Compression list: 2000 holds the entry count, 2001.. one "value,label" each */
 #define IDS_COMPRESSION_COUNT 2000
@@ -26,6 +27,13 @@
 #define IDS_SETTINGS_MOTOROLA 2506
 #define IDS_SETTINGS_UNCOMPRESSED 2507
 #define IDS_SETTINGS_GROUP4 2508
+#define IDS_SETTINGS_COLOR_LZW 2509
+#define IDS_SETTINGS_COLOR_DEFLATE 2510
+
+/* Colour and grey compression list: 2600 holds the entry count, 2601.. one
+   "value,label" each */
+#define IDS_COLOR_COMPRESSION_COUNT 2600
+#define IDS_COLOR_COMPRESSION_FIRST 2601
 
 /* Message texts */
 #define IDS_MESSAGE_NO_MEMORY 3000

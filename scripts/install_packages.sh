@@ -8,16 +8,16 @@ set -euo pipefail
 what=${1:-build}
 
 export DEBIAN_FRONTEND=noninteractive
-build_packages=(build-essential cmake python3 libpng-dev pkg-config libsqlite3-dev libcli11-dev libsane-dev)
+build_packages=(build-essential cmake python3 libpng-dev pkg-config libsqlite3-dev libcli11-dev libsane-dev zlib1g-dev)
 test_packages=(
   clang clang-format libclang-rt-14-dev libgtest-dev libbenchmark-dev
   libtiff-dev libtiff-tools python3-pil imagemagick netpbm
-  g++-mingw-w64-i686 binutils-mingw-w64-i686
+  g++-mingw-w64-i686 binutils-mingw-w64-i686 libz-mingw-w64-dev
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 xvfb x11-apps xdotool valgrind sqlite3
   sane-utils libsane1
 )
-bench_packages=(libbenchmark-dev libtiff-dev hyperfine netpbm imagemagick time python3-pil)
+bench_packages=(libbenchmark-dev libtiff-dev hyperfine netpbm imagemagick time python3-pil libdeflate-dev)
 
 packages=("${build_packages[@]}")
 if [ "$what" = test ]; then

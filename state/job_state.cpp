@@ -23,6 +23,7 @@ constexpr Field kFields[] = {
     {JobValue::CodedStripBytes, value_names::kImageSize, nullptr, &JobState::codedStripBytes, nullptr},
     {JobValue::DirectoryEntryCount, value_names::kDirectoryCount, nullptr, &JobState::directoryEntryCount, nullptr},
     {JobValue::OutputEndOffset, value_names::kImageOffset, nullptr, &JobState::outputEndOffset, nullptr},
+    {JobValue::ColorCompression, value_names::kColorCompression, &JobState::colorCompression, nullptr, nullptr},
 };
 
 constexpr bool InEnumOrder() {

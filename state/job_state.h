@@ -36,7 +36,7 @@
 //                      0 for formats        LoopCount
 //                      without a palette)
 //   5 WriteBand        BeginPage,           TempFile (no page file:    LoopCount + 1, Image Size (the
-//                      WritePalette,        214), File Type,           Group 4 bytes coded so far)
+//                      WritePalette,        214), File Type,           coded bytes so far)
 //                      WriteBand, an        Compression, ImageFormat,
 //                      EndPage refused      LoopCount, Page Count,
 //                      for missing rows     Image Size
@@ -55,7 +55,8 @@
 // failure: BeginPage names
 // its page file in "TempFile" before making it, so that a host killed while
 // the page is written leaves a file the next command or job finds and
-// deletes. "File Type" and "Compression" are the user's settings, written by
+// deletes. "File Type", "Compression" and "Color Compression" (every page
+// but bilevel ones; read wherever "Compression" is) are the user's settings, written by
 // the settings dialog (ui/), and read by the job at each command; the
 // dialog's window position stays with the dialog.
 #pragma once
@@ -78,20 +79,21 @@ enum class JobValue : uint8_t {
     CodedStripBytes,      // "Image Size", REG_DWORD
     DirectoryEntryCount,  // "Directory Count", REG_DWORD
     OutputEndOffset,      // "Image Offset", REG_DWORD
+    ColorCompression,     // "Color Compression", REG_DWORD
 };
 
 // The groups the commands load, save and delete, each in the order the
 // command reads or writes its values.
 namespace job_values {
 using V = JobValue;
-inline constexpr JobValue kSettings[] = {V::ByteOrder, V::Compression};
+inline constexpr JobValue kSettings[] = {V::ByteOrder, V::Compression, V::ColorCompression};
 // What WritePalette, WriteBand and EndPage, in turn, read about the open page.
-inline constexpr JobValue kPageFormat[] = {V::ByteOrder, V::Compression, V::ImageFormat};
-inline constexpr JobValue kBandInputs[] = {V::ByteOrder, V::Compression, V::ImageFormat,
+inline constexpr JobValue kPageFormat[] = {V::ByteOrder, V::Compression, V::ColorCompression, V::ImageFormat};
+inline constexpr JobValue kBandInputs[] = {V::ByteOrder, V::Compression, V::ColorCompression, V::ImageFormat,
                                            V::BandCount, V::PageCount,   V::CodedStripBytes};
-inline constexpr JobValue kPageEndInputs[] = {V::PageCount,      V::NextDirectoryField, V::DirectoryEntryCount,
-                                              V::Compression,    V::ImageFormat,        V::ByteOrder,
-                                              V::CodedStripBytes};
+inline constexpr JobValue kPageEndInputs[] = {V::PageCount,   V::NextDirectoryField, V::DirectoryEntryCount,
+                                              V::Compression, V::ColorCompression,   V::ImageFormat,
+                                              V::ByteOrder,   V::CodedStripBytes};
 // Written by PreparePage, by BeginPage once the page file is written, by
 // WriteBand after each band and by EndPage once the page is committed.
 inline constexpr JobValue kPreparedPage[] = {V::ImageFormat, V::PageCount};
@@ -111,8 +113,9 @@ struct JobState {
     explicit JobState(const StateStore& store) : store_(&store) {}
 
     // Settings, as the page was begun with.
-    int32_t byteOrder = kDefaultByteOrder;      // ByteOrderIntel, anything else is Motorola
-    int32_t compression = kDefaultCompression;  // CompressionNone or CompressionGroup4
+    int32_t byteOrder = kDefaultByteOrder;                // ByteOrderIntel, anything else is Motorola
+    int32_t compression = kDefaultCompression;            // bilevel pages: CompressionNone or CompressionGroup4
+    int32_t colorCompression = kDefaultColorCompression;  // other pages: CompressionNone, Lzw or Deflate
     // The output file.
     uint32_t pageCount = 0;           // pages committed to the output file
     uint32_t nextDirectoryField = 0;  // offset of the last page's next-directory field, where a page is linked
@@ -120,7 +123,7 @@ struct JobState {
     char pageFilePath[260] = {};       // the temporary file the page is assembled in
     int32_t imageFormat = 0;           // the prepared page's ImageFormat
     uint32_t bandCount = 0;            // bands written to the page file
-    uint32_t codedStripBytes = 0;      // Group 4 strip bytes coded so far (0 for uncompressed pages)
+    uint32_t codedStripBytes = 0;      // coded strip bytes in the page file so far (0 for uncompressed pages)
     uint32_t directoryEntryCount = 0;  // entries of the page's directory
     uint32_t outputEndOffset = 0;      // where the output file ends once the page is committed
 

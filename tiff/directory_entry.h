@@ -55,6 +55,7 @@ enum : uint16_t {
     TagPlanarConfiguration = 284,
     TagResolutionUnit = 296,
     TagPageNumber = 297,
+    TagPredictor = 317,
     TagColorMap = 320,
 };
 
@@ -67,5 +68,6 @@ enum : uint16_t {
     PhotometricRgb = 2,
     PhotometricPalette = 3,
     PlanarChunky = 1,  // PlanarConfiguration: the samples of a pixel together
+    PredictorHorizontal = 2,
     ResolutionUnitInch = 2,
 };

@@ -46,10 +46,6 @@ private:
     uint32_t entries_ = 0;
 };
 
-uint16_t CompressionOf(const LayoutRequest& request) {
-    return IsGroup4Page(request.format, request.compression) ? CompressionGroup4 : CompressionNone;
-}
-
 uint16_t PhotometricOf(const LayoutRequest& request, LayoutFamily family) {
     switch (family) {
         case LayoutFamily::Rgb: return PhotometricRgb;
@@ -59,6 +55,11 @@ uint16_t PhotometricOf(const LayoutRequest& request, LayoutFamily family) {
     // Group 4 codes black as 1 (WhiteIsZero); uncompressed pages keep the
     // host's bit sense, where 1 is white (BlackIsZero).
     return IsGroup4Page(request.format, request.compression) ? PhotometricWhiteIsZero : PhotometricBlackIsZero;
+}
+
+// After PageNumber, in tag order.
+void AddPredictor(DirectoryBuilder& builder, const LayoutRequest& request, const PagePlan& plan) {
+    if (UsesPredictor(request.format, plan.compression)) builder.Add(TagPredictor, TypeShort, 1, PredictorHorizontal);
 }
 
 uint32_t SubfileTypeOf(const LayoutRequest& request) { return request.multiPage ? SubfilePage : SubfileSinglePage; }
@@ -75,7 +76,7 @@ void FillRgb(DirectoryBuilder& builder, const LayoutRequest& request, const Page
     builder.AddDimension(TagImageWidth, request.page.width);
     builder.AddDimension(TagImageLength, request.page.height);
     builder.Add(TagBitsPerSample, TypeShort, 3, bitsOffset);
-    builder.Add(TagCompression, TypeShort, 1, CompressionNone);
+    builder.Add(TagCompression, TypeShort, 1, static_cast<uint16_t>(plan.compression));
     builder.Add(TagPhotometric, TypeShort, 1, PhotometricRgb);
     builder.Add(TagStripOffsets, TypeLong, 1, plan.directoryOffset + plan.blockBytes);
     builder.Add(TagSamplesPerPixel, TypeShort, 1, 3);
@@ -88,6 +89,7 @@ void FillRgb(DirectoryBuilder& builder, const LayoutRequest& request, const Page
     builder.Add(TagPlanarConfiguration, TypeShort, 1, PlanarChunky);
     builder.Add(TagResolutionUnit, TypeShort, 1, ResolutionUnitInch);
     builder.Add(TagPageNumber, TypeShort, 2, request.pageCount & 0xFFFF);
+    AddPredictor(builder, request, plan);
 }
 
 // Grey, bilevel and palette pages share their first fourteen entries.
@@ -100,7 +102,7 @@ void FillGrayOrPalette(DirectoryBuilder& builder, const LayoutRequest& request, 
     builder.AddDimension(TagImageWidth, request.page.width);
     builder.AddDimension(TagImageLength, request.page.height);
     builder.Add(TagBitsPerSample, TypeShort, 1, layout.bitsPerSample);
-    builder.Add(TagCompression, TypeShort, 1, CompressionOf(request));
+    builder.Add(TagCompression, TypeShort, 1, static_cast<uint16_t>(plan.compression));
     builder.Add(TagPhotometric, TypeShort, 1, PhotometricOf(request, layout.family));
     builder.Add(TagStripOffsets, TypeLong, 1, plan.directoryOffset + plan.blockBytes);
     builder.Add(TagSamplesPerPixel, TypeShort, 1, 1);
@@ -110,6 +112,7 @@ void FillGrayOrPalette(DirectoryBuilder& builder, const LayoutRequest& request, 
     builder.Add(TagYResolution, TypeRational, 1, yOffset);
     builder.Add(TagResolutionUnit, TypeShort, 1, ResolutionUnitInch);
     builder.Add(TagPageNumber, TypeShort, 2, request.pageCount & 0xFFFF);
+    AddPredictor(builder, request, plan);  // never on palette pages: their ColorMap is the last entry
     if (layout.family == LayoutFamily::Palette) {
         uint32_t mapValues = 3 * layout.colorMapValues;
         builder.Add(TagColorMap, TypeShort, mapValues, builder.Reserve(2 * mapValues));  // zero until the palette
@@ -126,14 +129,15 @@ PluginStatus PlanPage(const LayoutRequest& request, PagePlan* plan) {
 
     PagePlan result{};
     result.layout = layout;
-    result.entryCount = layout->entryCount;
-    result.stagingBytes = StagingBytes(*layout);
-    result.blockBytes = BlockBytes(*layout);
+    result.compression = PageCompression(request.format, request.compression, request.colorCompression);
+    result.entryCount = PageEntryCount(*layout, result.compression);
+    result.blockBytes = PageBlockBytes(*layout, result.compression);
+    result.stagingBytes = result.blockBytes - kEntryCountBytes;
     result.directoryOffset = request.multiPage ? request.directoryOffset : kFirstDirectoryOffset;
     result.entryBase = result.directoryOffset + kEntryCountBytes;
-    result.nextDirectoryField = NextDirectoryField(result.directoryOffset, layout->entryCount);
+    result.nextDirectoryField = NextDirectoryField(result.directoryOffset, result.entryCount);
     result.stripBytes = stripBytes;
-    result.pageBytes = PageSizeTestBytes(*layout, stripBytes);
+    result.pageBytes = PageSizeTestBytes(*layout, stripBytes) + (result.blockBytes - BlockBytes(*layout));
     if (result.pageBytes >= kOffsetLimit) return StatusWriteFailed;
 
     // The next page must start on a word boundary: an odd strip gets a pad byte.

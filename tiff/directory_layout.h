@@ -17,22 +17,24 @@ struct PageGeometry {
 
 struct LayoutRequest {
     int32_t format;
-    int32_t compression;
+    int32_t compression;       // of bilevel pages
     bool multiPage;            // pages of a multi-page document (NewSubfileType 2)
     uint32_t pageCount;        // pages already in the output file
     uint32_t directoryOffset;  // where the page's directory will lie in the output file
     PageGeometry page;
+    int32_t colorCompression = kDefaultColorCompression;  // of every page but bilevel ones
 };
 
 struct PagePlan {
     const FormatLayout* layout;
-    uint32_t entryCount;
-    uint32_t stagingBytes;        // StagingBytes of the layout
-    uint32_t blockBytes;          // BlockBytes of the layout
+    int32_t compression;          // the page's Compression tag (PageCompression)
+    uint32_t entryCount;          // PageEntryCount
+    uint32_t stagingBytes;        // the block without its entry count
+    uint32_t blockBytes;          // PageBlockBytes
     uint32_t directoryOffset;     // where the directory lies in the output file
     uint32_t entryBase;           // file offset of the first entry: directoryOffset + 2
     uint32_t nextDirectoryField;  // file offset of the field that will hold the next directory's offset
-    uint64_t stripBytes;          // uncompressed strip (the prediction for Group 4)
+    uint64_t stripBytes;          // uncompressed strip (the prediction for coded pages)
     uint64_t pageBytes;           // what the free-space and size tests ask for (PageSizeTestBytes)
     uint32_t endOffset;           // output size once the page is committed (strip padded to even)
 };

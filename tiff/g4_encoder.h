@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "base/status.h"
+#include "tiff/code_sink.h"
 #include "tiff/g4_bit_writer.h"
 #include "tiff/g4_coder_state.h"
 
@@ -36,14 +37,8 @@ struct G4ChangeLists {
 // after which the row's changes become the reference for the next row.
 void EncodeRowG4(G4BitWriter& writer, G4ChangeLists& lists, const uint8_t* sourceRow, uint32_t width);
 
-// Takes the complete code bytes of a page as they are produced.
-class G4CodeSink {
-public:
-    virtual PluginStatus Append(const uint8_t* bytes, uint32_t count) = 0;
-
-protected:
-    ~G4CodeSink() = default;
-};
+// Group 4 code goes to the sink every page coder hands its bytes to.
+using G4CodeSink = CodeSink;
 
 // Bytes of the reference line of rows `width` pixels wide: one row in coder
 // sense (1 = black).

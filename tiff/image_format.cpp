@@ -96,3 +96,26 @@ bool IsPaletteFormat(int32_t format) { return format == FormatPalette8 || format
 bool IsGroup4Page(int32_t format, int32_t compression) {
     return format == FormatBilevel && compression == CompressionGroup4;
 }
+
+int32_t PageCompression(int32_t format, int32_t compression, int32_t colorCompression) {
+    if (format == FormatBilevel) return compression == CompressionGroup4 ? CompressionGroup4 : CompressionNone;
+    return IsCodedPage(colorCompression) ? colorCompression : CompressionNone;
+}
+
+bool IsCodedPage(int32_t pageCompression) {
+    return pageCompression == CompressionLzw || pageCompression == CompressionDeflate;
+}
+
+bool UsesPredictor(int32_t format, int32_t pageCompression) {
+    const FormatLayout* layout = FindLayout(format);
+    return layout != nullptr && IsCodedPage(pageCompression) && layout->family != LayoutFamily::Palette &&
+           (layout->bitsPerSample == 8 || layout->bitsPerSample == 16);
+}
+
+uint32_t PageEntryCount(const FormatLayout& layout, int32_t pageCompression) {
+    return layout.entryCount + (UsesPredictor(layout.format, pageCompression) ? 1 : 0);
+}
+
+uint32_t PageBlockBytes(const FormatLayout& layout, int32_t pageCompression) {
+    return BlockBytes(layout) + kEntryBytes * (PageEntryCount(layout, pageCompression) - layout.entryCount);
+}

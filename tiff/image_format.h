@@ -68,3 +68,19 @@ uint64_t StripBytes(int32_t format, uint32_t width, uint32_t height);
 bool IsPaletteFormat(int32_t format);
 // True for a bilevel page coded with Group 4.
 bool IsGroup4Page(int32_t format, int32_t compression);
+
+// The Compression tag of a page of `format`: bilevel pages follow
+// `compression` (None or Group 4), every other format `colorCompression`
+// (None, LZW or Deflate); any other value is None.
+int32_t PageCompression(int32_t format, int32_t compression, int32_t colorCompression);
+// True for a page whose strip is LZW or Deflate coded.
+bool IsCodedPage(int32_t pageCompression);
+// True when a page's samples are differenced (Predictor 2) before coding:
+// coded pages of 8- and 16-bit samples. 4-bit samples and palette indices
+// are not: readers difference whole 8- and 16-bit samples only, and the
+// difference of two palette indices says nothing about their colours.
+bool UsesPredictor(int32_t format, int32_t pageCompression);
+// Entries of a page's directory: the layout's, and Predictor where used.
+uint32_t PageEntryCount(const FormatLayout& layout, int32_t pageCompression);
+// The page's directory block as it lies in the file.
+uint32_t PageBlockBytes(const FormatLayout& layout, int32_t pageCompression);

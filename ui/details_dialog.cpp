@@ -17,8 +17,10 @@
 namespace {
 
 // Entries are strings 2001 onwards and the host's texts begin at 2501, so a
-// list holds at most 500 entries whatever the count string claims.
+// list holds at most 500 entries whatever the count string claims; the colour
+// list's entries, from 2601, end before the message texts.
 constexpr int32_t kMaxChoices = IDS_MESSAGE_CAPTION - IDS_COMPRESSION_FIRST;
+constexpr int32_t kMaxColorChoices = IDS_MESSAGE_NO_MEMORY - IDS_COLOR_COMPRESSION_FIRST;
 
 CompressionEntry* AllocateChoices(int32_t count) {
 #ifdef ZEDUZ_FAULT_INJECTION
@@ -36,45 +38,57 @@ void ShowByteOrder(HWND window, bool intel) {
 
 }  // namespace
 
-DetailsDialog::~DetailsDialog() { delete[] choices_; }
+DetailsDialog::DetailsDialog(HWND parent, StateStore* state)
+    : DialogBase(parent, state),
+      bilevelList_{IDS_COMPRESSION_COUNT, kMaxChoices, IDC_COMPRESSION_LIST, &compression_},
+      colorList_{IDS_COLOR_COMPRESSION_COUNT, kMaxColorChoices, IDC_COLOR_COMPRESSION_LIST, &colorCompression_} {}
+
+DetailsDialog::~DetailsDialog() {
+    delete[] bilevelList_.choices;
+    delete[] colorList_.choices;
+}
 
 uint16_t DetailsDialog::Run() {
     // A value that cannot be read keeps the defaults (Intel, uncompressed).
     state_->ReadInt(value_names::kFileType, &byteOrder_);
     state_->ReadInt(value_names::kCompression, &compression_);
+    state_->ReadInt(value_names::kColorCompression, &colorCompression_);
 
     const INT_PTR result =
         DialogBoxParamA(ResourceModule(), IDD_DETAILS_NAME, parent_, DetailsDialogProc, reinterpret_cast<LPARAM>(this));
     if (result != IDOK) return StatusDialogCancel;
     state_->WriteInt(value_names::kFileType, byteOrder_);
     state_->WriteInt(value_names::kCompression, compression_);
+    state_->WriteInt(value_names::kColorCompression, colorCompression_);
     return StatusDialogOk;
 }
 
 void DetailsDialog::InitControls() {
     ShowByteOrder(window_, byteOrder_ == ByteOrderIntel);
-    // Without the choices the list stays empty and the template's position stands.
-    if (!LoadChoices()) return;
-    FillList();
-    PlaceWindow();
+    // Without its choices a list stays empty; without the black-and-white
+    // ones the template's position stands too.
+    const bool bilevelChoices = LoadChoices(bilevelList_);
+    if (bilevelChoices) FillList(bilevelList_);
+    if (LoadChoices(colorList_)) FillList(colorList_);
+    if (bilevelChoices) PlaceWindow();
 }
 
-bool DetailsDialog::LoadChoices() {
+bool DetailsDialog::LoadChoices(CompressionList& list) {
     char countText[128];
-    LoadResourceString(IDS_COMPRESSION_COUNT, countText, sizeof countText);
-    const int32_t count = std::max(0, std::min(ParseDecimal(countText), kMaxChoices));
+    LoadResourceString(list.countId, countText, sizeof countText);
+    const int32_t count = std::max(0, std::min(ParseDecimal(countText), list.maxEntries));
 
-    delete[] choices_;
-    choiceCount_ = 0;
-    choices_ = AllocateChoices(count);
-    if (choices_ == nullptr) return false;
-    choiceCount_ = count;
+    delete[] list.choices;
+    list.count = 0;
+    list.choices = AllocateChoices(count);
+    if (list.choices == nullptr) return false;
+    list.count = count;
 
-    for (int32_t j = 0; j < choiceCount_; ++j) {
+    for (int32_t j = 0; j < list.count; ++j) {
         char entry[128];
         char* fields[2];
-        SplitResourceString(IDS_COMPRESSION_FIRST + static_cast<UINT>(j), 2, entry, sizeof entry, fields);
-        CompressionEntry& choice = choices_[j];
+        SplitResourceString(list.countId + 1 + static_cast<UINT>(j), 2, entry, sizeof entry, fields);
+        CompressionEntry& choice = list.choices[j];
         choice.value = ParseDecimal(fields[0]);
         std::strncpy(choice.label, fields[1], sizeof choice.label - 1);
         choice.label[sizeof choice.label - 1] = '\0';
@@ -82,17 +96,17 @@ bool DetailsDialog::LoadChoices() {
     return true;
 }
 
-void DetailsDialog::FillList() {
+void DetailsDialog::FillList(const CompressionList& list) {
     int32_t preselected = 0;
-    for (int32_t j = 0; j < choiceCount_; ++j) {
+    for (int32_t j = 0; j < list.count; ++j) {
         // The last entry carrying the stored value wins.
-        if (choices_[j].value == compression_) preselected = j;
+        if (list.choices[j].value == *list.setting) preselected = j;
         // Inserted at the end, so list position j stays entry j even when the
         // combo box sorts.
-        SendDlgItemMessageA(window_, IDC_COMPRESSION_LIST, CB_INSERTSTRING, static_cast<WPARAM>(-1),
-                            reinterpret_cast<LPARAM>(choices_[j].label));
+        SendDlgItemMessageA(window_, list.controlId, CB_INSERTSTRING, static_cast<WPARAM>(-1),
+                            reinterpret_cast<LPARAM>(list.choices[j].label));
     }
-    SendDlgItemMessageA(window_, IDC_COMPRESSION_LIST, CB_SETCURSEL, static_cast<WPARAM>(preselected), 0);
+    SendDlgItemMessageA(window_, list.controlId, CB_SETCURSEL, static_cast<WPARAM>(preselected), 0);
 }
 
 void DetailsDialog::PlaceWindow() {
@@ -110,9 +124,11 @@ void DetailsDialog::PlaceWindow() {
 bool DetailsDialog::ApplyControls() {
     const bool intel = IsDlgButtonChecked(window_, IDC_BYTE_ORDER_INTEL) == BST_CHECKED;
     byteOrder_ = intel ? ByteOrderIntel : ByteOrderMotorola;
-    const LRESULT index = SendDlgItemMessageA(window_, IDC_COMPRESSION_LIST, CB_GETCURSEL, 0, 0);
     // No selection (or one the list was not built from) leaves the compression.
-    if (index >= 0 && index < choiceCount_) compression_ = choices_[index].value;
+    for (const CompressionList* list : {&bilevelList_, &colorList_}) {
+        const LRESULT index = SendDlgItemMessageA(window_, list->controlId, CB_GETCURSEL, 0, 0);
+        if (index >= 0 && index < list->count) *list->setting = list->choices[index].value;
+    }
     return true;
 }
 

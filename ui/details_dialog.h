@@ -1,4 +1,5 @@
-// The settings dialog ("DETAILS"): byte order and bilevel compression.
+// The settings dialog ("DETAILS"): byte order, the compression of bilevel
+// pages and that of every other page.
 #pragma once
 
 #include <cstdint>
@@ -11,9 +12,20 @@ struct CompressionEntry {
     char label[128];
 };
 
+// One list of compressions: its strings in the resource library, its control
+// and the setting it chooses.
+struct CompressionList {
+    UINT countId;  // the string holding the entry count; entries follow it
+    int32_t maxEntries;
+    int controlId;
+    int32_t* setting;
+    CompressionEntry* choices = nullptr;
+    int32_t count = 0;
+};
+
 class DetailsDialog : public DialogBase {
 public:
-    DetailsDialog(HWND parent, StateStore* state) : DialogBase(parent, state) {}
+    DetailsDialog(HWND parent, StateStore* state);
     ~DetailsDialog() override;
 
     // StatusDialogOk after writing both choices, StatusDialogCancel otherwise.
@@ -24,19 +36,20 @@ public:
 
 private:
     friend INT_PTR CALLBACK DetailsDialogProc(HWND, UINT, WPARAM, LPARAM);
-    // Byte-order buttons, the compression list and the window's place.
+    // Byte-order buttons, the compression lists and the window's place.
     void InitControls();
-    // The entries of the string table; false when they cannot be held.
-    bool LoadChoices();
-    void FillList();
+    // The list's entries from the string table; false when they cannot be held.
+    static bool LoadChoices(CompressionList& list);
+    void FillList(const CompressionList& list);
     void PlaceWindow();
     // Takes the user's choices from the controls.
     bool ApplyControls();
 
     int32_t byteOrder_ = ByteOrderIntel;
     int32_t compression_ = CompressionNone;
-    CompressionEntry* choices_ = nullptr;
-    int32_t choiceCount_ = 0;
+    int32_t colorCompression_ = CompressionNone;
+    CompressionList bilevelList_;
+    CompressionList colorList_;
 };
 
 INT_PTR CALLBACK DetailsDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

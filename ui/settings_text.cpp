@@ -21,16 +21,21 @@ size_t FittingPrefix(const char* text, size_t room) {
     return length;
 }
 
+// Appends as much of the string as fits before the text's terminator.
+void AppendString(char (&text)[260], UINT id) {
+    char part[128];
+    LoadResourceString(id, part, sizeof part);
+    const size_t used = std::strlen(text);
+    const size_t take = FittingPrefix(part, sizeof text - 1 - used);
+    std::memcpy(text + used, part, take);
+    text[used + take] = '\0';
+}
+
 }  // namespace
 
-void ComposeSettingsText(char (&text)[260], int32_t byteOrder, int32_t compression) {
+void ComposeSettingsText(char (&text)[260], int32_t byteOrder, int32_t compression, int32_t colorCompression) {
     LoadResourceString(byteOrder == ByteOrderIntel ? IDS_SETTINGS_INTEL : IDS_SETTINGS_MOTOROLA, text, sizeof text);
-    char second[128];
-    LoadResourceString(compression == CompressionNone ? IDS_SETTINGS_UNCOMPRESSED : IDS_SETTINGS_GROUP4, second,
-                       sizeof second);
-
-    const size_t used = std::strlen(text);
-    const size_t take = FittingPrefix(second, sizeof text - 1 - used);
-    std::memcpy(text + used, second, take);
-    text[used + take] = '\0';
+    AppendString(text, compression == CompressionNone ? IDS_SETTINGS_UNCOMPRESSED : IDS_SETTINGS_GROUP4);
+    if (colorCompression == CompressionLzw) AppendString(text, IDS_SETTINGS_COLOR_LZW);
+    if (colorCompression == CompressionDeflate) AppendString(text, IDS_SETTINGS_COLOR_DEFLATE);
 }

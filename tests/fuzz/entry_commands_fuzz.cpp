@@ -421,8 +421,12 @@ private:
         if (byteOrder == 0) byteOrder = data_.ConsumeIntegral<uint32_t>();
         uint32_t compression = data_.PickValueInArray<uint32_t>({CompressionNone, CompressionGroup4, 0});
         if (compression == 0) compression = data_.ConsumeIntegral<uint32_t>();
+        uint32_t colorCompression =
+            data_.PickValueInArray<uint32_t>({CompressionNone, CompressionLzw, CompressionDeflate, 0});
+        if (colorCompression == 0) colorCompression = data_.ConsumeIntegral<uint32_t>();
         SetJobValue("File Type", REG_DWORD, &byteOrder, sizeof(byteOrder));
         SetJobValue("Compression", REG_DWORD, &compression, sizeof(compression));
+        SetJobValue("Color Compression", REG_DWORD, &colorCompression, sizeof(colorCompression));
     }
 
     void ArmFault() {

@@ -2,6 +2,7 @@
 
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace fuzz {
@@ -63,49 +64,61 @@ private:
     TIFF* tiff_ = nullptr;
 };
 
-void PutShort(Bytes& out, size_t at, uint16_t value) {
-    out[at] = static_cast<uint8_t>(value);
-    out[at + 1] = static_cast<uint8_t>(value >> 8);
+void PutShort(Bytes& out, size_t at, uint16_t value, bool bigEndian) {
+    out[at + (bigEndian ? 1 : 0)] = static_cast<uint8_t>(value);
+    out[at + (bigEndian ? 0 : 1)] = static_cast<uint8_t>(value >> 8);
 }
 
-void PutLong(Bytes& out, size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(value >> (8 * i));
+void PutLong(Bytes& out, size_t at, uint32_t value, bool bigEndian) {
+    for (int i = 0; i < 4; ++i) out[at + (bigEndian ? 3 - i : i)] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+struct Entry {
+    uint16_t tag;
+    uint16_t type;
+    uint32_t value;
+};
+
+// A one-strip file around `strip`: the strip at 8, then one directory of
+// one-value entries (in tag order), with StripOffsets and StripByteCounts.
+Bytes OneStripFile(const Bytes& strip, std::vector<Entry> entries, bool bigEndian) {
+    const uint32_t dataOffset = 8;
+    const uint32_t directoryOffset = dataOffset + static_cast<uint32_t>((strip.size() + 1) & ~size_t{1});
+    entries.push_back({273, 4, dataOffset});
+    entries.push_back({279, 4, static_cast<uint32_t>(strip.size())});
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.tag < b.tag; });
+    const size_t count = entries.size();
+    Bytes out(directoryOffset + 2 + 12 * count + 4, 0);
+    out[0] = out[1] = bigEndian ? 'M' : 'I';
+    PutShort(out, 2, 42, bigEndian);
+    PutLong(out, 4, directoryOffset, bigEndian);
+    std::memcpy(out.data() + dataOffset, strip.data(), strip.size());
+    PutShort(out, directoryOffset, static_cast<uint16_t>(count), bigEndian);
+    for (size_t i = 0; i < count; ++i) {
+        size_t at = directoryOffset + 2 + 12 * i;
+        PutShort(out, at, entries[i].tag, bigEndian);
+        PutShort(out, at + 2, entries[i].type, bigEndian);
+        PutLong(out, at + 4, 1, bigEndian);
+        if (entries[i].type == 3)
+            PutShort(out, at + 8, static_cast<uint16_t>(entries[i].value), bigEndian);
+        else
+            PutLong(out, at + 8, entries[i].value, bigEndian);
+    }
+    return out;
 }
 
 // A little-endian one-strip bilevel Group 4 file around `strip`.
 Bytes G4File(const Bytes& strip, uint32_t width, uint32_t height) {
-    struct Entry {
-        uint16_t tag;
-        uint16_t type;
-        uint32_t value;
-    };
-    const uint32_t dataOffset = 8;
-    const uint32_t directoryOffset = dataOffset + static_cast<uint32_t>((strip.size() + 1) & ~size_t{1});
-    const Entry entries[] = {
-        {256, 4, width}, {257, 4, height}, {258, 3, 1},
-        {259, 3, 4},     {262, 3, 0},      {273, 4, dataOffset},
-        {277, 3, 1},     {278, 4, height}, {279, 4, static_cast<uint32_t>(strip.size())},
-        {293, 4, 0},
-    };
-    const size_t count = sizeof(entries) / sizeof(entries[0]);
-    Bytes out(directoryOffset + 2 + 12 * count + 4, 0);
-    out[0] = 'I';
-    out[1] = 'I';
-    PutShort(out, 2, 42);
-    PutLong(out, 4, directoryOffset);
-    std::memcpy(out.data() + dataOffset, strip.data(), strip.size());
-    PutShort(out, directoryOffset, static_cast<uint16_t>(count));
-    for (size_t i = 0; i < count; ++i) {
-        size_t at = directoryOffset + 2 + 12 * i;
-        PutShort(out, at, entries[i].tag);
-        PutShort(out, at + 2, entries[i].type);
-        PutLong(out, at + 4, 1);
-        if (entries[i].type == 3)
-            PutShort(out, at + 8, static_cast<uint16_t>(entries[i].value));
-        else
-            PutLong(out, at + 8, entries[i].value);
-    }
-    return out;
+    return OneStripFile(strip,
+                        {{256, 4, width},
+                         {257, 4, height},
+                         {258, 3, 1},
+                         {259, 3, 4},
+                         {262, 3, 0},
+                         {277, 3, 1},
+                         {278, 4, height},
+                         {293, 4, 0}},
+                        false);
 }
 
 bool DecodeAllStrips(TIFF* tiff) {
@@ -130,6 +143,28 @@ bool DecodeG4Strip(const Bytes& strip, uint32_t width, uint32_t height, Bytes* r
         if (TIFFReadScanline(reader.tiff(), rows->data() + y * rowBytes, y, 0) != 1) return false;
         if (width % 8 != 0) (*rows)[y * rowBytes + rowBytes - 1] &= static_cast<uint8_t>(0xFF00u >> (width % 8));
     }
+    return reader.clean();
+}
+
+bool DecodeCodedStrip(const Bytes& strip, const CodedStrip& format, Bytes* rows) {
+    // Grey (BlackIsZero) or RGB: the photometric does not change the bytes.
+    const uint16_t photometric = format.samplesPerPixel == 3 ? 2 : 1;
+    Bytes file = OneStripFile(strip,
+                              {{256, 4, format.width},
+                               {257, 4, format.height},
+                               {258, 3, format.bitsPerSample},
+                               {259, 3, format.compression},
+                               {262, 3, photometric},
+                               {277, 3, format.samplesPerPixel},
+                               {278, 4, format.height},
+                               {317, 3, format.predictor}},
+                              format.bigEndian);
+    Reader reader(file);
+    if (!reader.clean()) return false;
+    const tmsize_t size = TIFFStripSize(reader.tiff());
+    if (size <= 0) return false;
+    rows->assign(static_cast<size_t>(size), 0);
+    if (TIFFReadEncodedStrip(reader.tiff(), 0, rows->data(), size) != size) return false;
     return reader.clean();
 }
 

@@ -14,6 +14,22 @@ using Bytes = std::vector<uint8_t>;
 // False when libtiff reports an error.
 bool DecodeG4Strip(const Bytes& strip, uint32_t width, uint32_t height, Bytes* rows);
 
+// An LZW or Deflate strip: its rows' shape, compression and predictor, and
+// the byte order of the file around it (16-bit samples are coded in it).
+struct CodedStrip {
+    uint32_t width;
+    uint32_t height;
+    uint16_t bitsPerSample;
+    uint16_t samplesPerPixel;
+    uint16_t compression;  // 5 LZW, 8 Deflate
+    uint16_t predictor;    // 1 none, 2 horizontal
+    bool bigEndian;
+};
+
+// Decodes a one-strip page into its rows as libtiff gives them (16-bit
+// samples in the machine's order). False when libtiff reports an error.
+bool DecodeCodedStrip(const Bytes& strip, const CodedStrip& format, Bytes* rows);
+
 // The number of pages of a TIFF file when libtiff reads every directory and
 // decodes every page's strips without an error; -1 otherwise.
 int ReadablePageCount(const Bytes& file);

@@ -216,15 +216,20 @@ def read_tiff_file(path):
     return order, pages
 
 
-def check_page_tags(page, expected, group4):
-    """The directory says what the page is."""
+def check_page_tags(page, expected, group4, compression=1):
+    """The directory says what the page is; `compression` is the tag of every
+    page but Group 4 ones, and 8- and 16-bit coded pages of other than
+    palette images carry Predictor 2."""
     kinds = {"rgb": 2, "gray": 1, "palette": 3, "bilevel": 0 if group4 else 1}
     bits = 16 if expected.kind == "rgb" and expected.bits == 16 else expected.bits
     assert page.tag(256)[0] == expected.width and page.tag(257)[0] == expected.height
     assert page.tag(262)[0] == kinds[expected.kind], "photometric %r" % (page.tag(262),)
     assert set(page.tag(258)) == {bits}, "bits %r" % (page.tag(258),)
     assert page.tag(277, (1,))[0] == (3 if expected.kind == "rgb" else 1)
-    assert page.tag(259, (1,))[0] == (4 if group4 else 1)
+    coded = compression if expected.kind != "bilevel" else 1
+    assert page.tag(259, (1,))[0] == (4 if group4 else coded), "compression %r" % (page.tag(259),)
+    predicted = coded != 1 and expected.kind != "palette" and bits in (8, 16)
+    assert page.tag(317, (1,))[0] == (2 if predicted else 1), "predictor %r" % (page.tag(317, (1,)),)
     assert len(page.tag(273)) == 1, "one strip"
 
 
@@ -291,15 +296,18 @@ def check_with_imagemagick(path, pages):
         compare("ImageMagick page %d" % i, got, expected.visual16())
 
 
-def check_output(ws, path, pages, byte_order="<", group4=False):
+def check_output(ws, path, pages, byte_order="<", group4=False, compression=1):
     """Every independent reader decodes exactly the expected pages; our own
-    reading of the file checks its directories and uncompressed strips."""
+    reading of the file checks its directories and uncompressed strips.
+    `compression`: the Compression tag of the pages other than bilevel ones
+    (1, 5 LZW or 8 Deflate), or a list of one per page."""
+    compressions = compression if isinstance(compression, list) else [compression] * len(pages)
     order, own = read_tiff_file(path)
     assert order == byte_order, "byte order %s, expected %s" % (order, byte_order)
     assert len(own) == len(pages), "%d directories, expected %d" % (len(own), len(pages))
     for i, (page, expected) in enumerate(zip(own, pages)):
-        check_page_tags(page, expected, group4 and expected.kind == "bilevel")
-        if not (group4 and expected.kind == "bilevel"):
+        check_page_tags(page, expected, group4 and expected.kind == "bilevel", compressions[i])
+        if page.tag(259, (1,))[0] == 1:
             samples, _ = decode_uncompressed(page)
             compare("strip of page %d" % i, samples, expected.samples)
     check_with_libtiff(path, pages, ws)

@@ -35,6 +35,28 @@ def append_case(order, group4_first):
     return case
 
 
+def mixed_compressions(ws):
+    """Raw, Group 4, LZW and Deflate pages in one file, each process adding
+    pages with the settings the earlier ones left in the registry."""
+    runs = [(["--byte-order", "motorola", "--compression", "none", "--group4"],
+             [("rgb", 8, 13, 7), ("bilevel", 1, 29, 9)], [1, 1]),
+            (["--compression", "lzw", "--band-rows", "3"], [("gray", 8, 7, 5), ("rgb", 16, 5, 4)], [5, 5]),
+            (["--compression", "deflate"], [("palette", 8, 9, 3), ("bilevel", 1, 13, 4), ("gray", 16, 3, 6)],
+             [8, 1, 8]),
+            (["--compression", "none"], [("gray", 8, 11, 2)], [1])]
+    pages, compressions = [], []
+    for i, (options, shapes, tags) in enumerate(runs):
+        more = [random_page(RNG, kind, bits, width, height, 40 if kind == "palette" else None)
+                for kind, bits, width, height in shapes]
+        paths = [ws.write("m%d-%d.png" % (i, j), png_bytes(p)) for j, p in enumerate(more)]
+        run_ok(ws, *(["--append"] if i else []), *options, "-o", "mixed.tif", *paths)
+        pages += more
+        compressions += tags
+    # Group 4 is set once and stays for the bilevel pages of later runs,
+    # up to the last run's none.
+    check_output(ws, ws.path("mixed.tif"), pages, ">", True, compressions)
+
+
 def append_to_missing_file(ws):
     page = random_page(RNG, "gray", 8, 7, 3)
     result = run_ok(ws, "--append", "-o", "new.tif", ws.write("g.pgm", pnm_bytes(page)))
@@ -54,6 +76,7 @@ CASES = [
     ("append intel", append_case(("intel", "<"), False)),
     ("append motorola", append_case(("motorola", ">"), False)),
     ("append after a group 4 page", append_case(("intel", "<"), True)),
+    ("raw, group 4, LZW and deflate pages appended by four processes", mixed_compressions),
     ("append to a missing file starts it", append_to_missing_file),
     ("a new job without --append replaces the file", without_append_replaces),
 ]

@@ -53,13 +53,18 @@ SOURCES = [
 ORDERS = [("intel", "<"), ("motorola", ">")]
 
 
-def single_page_case(page, writer, extra, order, band_rows):
+# The --compression of pages other than bilevel ones, and their Compression tag.
+COMPRESSIONS = {"none": 1, "lzw": 5, "deflate": 8}
+
+
+def single_page_case(page, writer, extra, order, band_rows, compression="none"):
     def case(ws):
         name, data = writer(page)
         path = ws.write(name, data)
-        run_ok(ws, "--byte-order", order[0], "--compression", "none", "--band-rows", str(band_rows),
+        run_ok(ws, "--byte-order", order[0], "--compression", compression, "--band-rows", str(band_rows),
                "-o", "out.tif", path, *extra)
-        check_output(ws, ws.path("out.tif"), [as_stored(page, "--palette4" in extra)], order[1])
+        check_output(ws, ws.path("out.tif"), [as_stored(page, "--palette4" in extra)], order[1],
+                     compression=COMPRESSIONS[compression])
     return case
 
 
@@ -76,7 +81,7 @@ def three_page_case(order, band_rows, group4):
     return case
 
 
-def announced_case(order, announced, group4):
+def announced_case(order, announced, group4, compression="none"):
     """Every source as a page of one file, each begun with `announced` rows
     announced and then given its own six: short or long pages."""
     def case(ws):
@@ -84,10 +89,11 @@ def announced_case(order, announced, group4):
         for i, (_, page, writer, _) in enumerate(SOURCES):
             name, data = writer(page)
             paths.append(ws.write("%d%s" % (i, name), data))
-        options = ["--group4"] if group4 else ["--compression", "none"]
+        options = ["--compression", compression] + (["--group4"] if group4 else [])
         run_ok(ws, "--byte-order", order[0], "--band-rows", "4", "--announce-rows", str(announced), *options,
                "-o", "a.tif", *paths)
-        check_output(ws, ws.path("a.tif"), [as_stored(page) for _, page, _, _ in SOURCES], order[1], group4)
+        check_output(ws, ws.path("a.tif"), [as_stored(page) for _, page, _, _ in SOURCES], order[1], group4,
+                     COMPRESSIONS[compression])
     return case
 
 
@@ -107,6 +113,9 @@ for index, (label, page, writer, extra) in enumerate(SOURCES):
         band_rows = 1 if (index + (order[0] == "motorola")) % 2 == 0 else 0
         CASES.append(("%s %s bands of %s" % (label, order[0], band_rows or "the whole page"),
                       single_page_case(page, writer, extra, order, band_rows)))
+        for compression in ("lzw", "deflate"):
+            CASES.append(("%s %s %s bands of %s" % (label, compression, order[0], band_rows or "the whole page"),
+                          single_page_case(page, writer, extra, order, band_rows, compression)))
 for order in ORDERS:
     CASES.append(("three pages %s one-row bands" % order[0], three_page_case(order, 1, False)))
     CASES.append(("three pages %s whole-page bands" % order[0], three_page_case(order, 0, False)))
@@ -115,6 +124,10 @@ for order in ORDERS:
         CASES.append(("every source %s %s pages%s" % (order[0], "long" if announced < 6 else "short",
                                                      " with group 4" if group4 else ""),
                       announced_case(order, announced, group4)))
+        compression = "lzw" if group4 else "deflate"
+        CASES.append(("every source %s %s pages, %s%s" % (order[0], "long" if announced < 6 else "short", compression,
+                                                         " with group 4" if group4 else ""),
+                      announced_case(order, announced, group4, compression)))
     for width, height, band_rows in ((1, 3, 1), (13, 17, 0), (5, 40, 7), (100, 30, 4)):
         CASES.append(("group 4 w%d h%d %s bands of %d" % (width, height, order[0], band_rows),
                       group4_case(width, height, order, band_rows)))

@@ -7,13 +7,20 @@ namespace {
 
 struct FormatCase {
     int32_t format;
-    int32_t compression;
+    int32_t compression;  // the Compression tag: 1, 4 (bilevel), 5 or 8 (all other formats)
 };
 void PrintTo(const FormatCase& c, std::ostream* out) {
     *out << "format " << c.format << " compression " << c.compression;
 }
 
-class PageFormats : public PageJobTest, public ::testing::WithParamInterface<std::tuple<FormatCase, int32_t>> {};
+class PageFormats : public PageJobTest, public ::testing::WithParamInterface<std::tuple<FormatCase, int32_t>> {
+protected:
+    void UseSettings(int32_t byteOrder, int32_t compression) {
+        const bool bilevel = compression == CompressionNone || compression == CompressionGroup4;
+        PageJobTest::UseSettings(byteOrder, bilevel ? compression : CompressionNone,
+                                 bilevel ? CompressionNone : compression);
+    }
+};
 
 TEST_P(PageFormats, ThreePagesDecodeExactly) {
     auto [formatCase, byteOrder] = GetParam();
@@ -64,13 +71,17 @@ TEST_P(PageFormats, ShortAndLongPagesDecodeExactly) {
 }
 
 const FormatCase kFormats[] = {
-    {FormatRgb48, 1},    {FormatRgb24, 1},    {FormatGray16, 1},  {FormatGray8, 1},   {FormatGray4, 1},
-    {FormatPalette8, 1}, {FormatPalette4, 1}, {FormatBilevel, 1}, {FormatBilevel, 4},
+    {FormatRgb48, 1},    {FormatRgb24, 1},    {FormatGray16, 1},   {FormatGray8, 1},   {FormatGray4, 1},
+    {FormatPalette8, 1}, {FormatPalette4, 1}, {FormatBilevel, 1},  {FormatBilevel, 4}, {FormatRgb48, 5},
+    {FormatRgb24, 5},    {FormatGray16, 5},   {FormatGray8, 5},    {FormatGray4, 5},   {FormatPalette8, 5},
+    {FormatPalette4, 5}, {FormatRgb48, 8},    {FormatRgb24, 8},    {FormatGray16, 8},  {FormatGray8, 8},
+    {FormatGray4, 8},    {FormatPalette8, 8}, {FormatPalette4, 8},
 };
 
 std::string CaseName(const ::testing::TestParamInfo<std::tuple<FormatCase, int32_t>>& info) {
     auto [formatCase, byteOrder] = info.param;
-    return std::to_string(formatCase.format) + (formatCase.compression == 4 ? "G4" : "") +
+    const char* compression[] = {"", "", "", "", "G4", "LZW", "", "", "Deflate"};
+    return std::to_string(formatCase.format) + compression[formatCase.compression] +
            (byteOrder == ByteOrderIntel ? "_II" : "_MM");
 }
 
@@ -79,18 +90,20 @@ INSTANTIATE_TEST_SUITE_P(AllFormats, PageFormats,
                                             ::testing::Values(int32_t{ByteOrderIntel}, int32_t{ByteOrderMotorola})),
                          CaseName);
 
-// Pages of different formats in one file: each later page lands where the
-// file really ends, also after a Group 4 page whose strip is shorter than
-// predicted and after pages with odd strips.
+// Pages of different formats and compressions in one file: each later page
+// lands where the file really ends, also after coded pages whose strips are
+// shorter than predicted and after pages with odd strips.
 TEST_F(PageJobTest, MixedFormatsInOneFile) {
     const PageShape shapes[] = {
-        {FormatBilevel, 29, 11, 3}, {FormatGray8, 5, 3, 0},  {FormatRgb24, 7, 5, 2},    {FormatBilevel, 13, 3, 0},
-        {FormatPalette4, 5, 5, 1},  {FormatGray16, 3, 3, 0}, {FormatPalette8, 9, 3, 0},
+        {FormatBilevel, 29, 11, 3}, {FormatGray8, 5, 3, 0},    {FormatRgb24, 7, 5, 2},
+        {FormatBilevel, 13, 3, 0},  {FormatPalette4, 5, 5, 1}, {FormatGray16, 3, 3, 0},
+        {FormatPalette8, 9, 3, 0},  {FormatRgb48, 11, 6, 4},   {FormatGray8, 33, 9, 2},
     };
-    const int32_t compressions[] = {4, 1, 1, 1, 1, 1, 1};
+    const int32_t compressions[] = {4, 1, 1, 1, 1, 1, 1, 4, 1};
+    const int32_t colorCompressions[] = {1, 5, 1, 8, 8, 1, 5, 8, 5};
     std::vector<HostPage> pages;
     for (size_t i = 0; i < std::size(shapes); ++i) {
-        UseSettings(ByteOrderMotorola, compressions[i]);
+        UseSettings(ByteOrderMotorola, compressions[i], colorCompressions[i]);
         pages.push_back(MakePage(shapes[i], static_cast<uint32_t>(i + 1)));
         ASSERT_EQ(RunPage(pages.back(), i > 0), 0) << "page " << i;
     }

@@ -170,9 +170,10 @@ protected:
         ASSERT_EQ(Run(CmdInitialize), 0);
     }
 
-    void UseSettings(int32_t byteOrder, int32_t compression) {
+    void UseSettings(int32_t byteOrder, int32_t compression, int32_t colorCompression = CompressionNone) {
         WriteValue("File Type", static_cast<uint32_t>(byteOrder));
         WriteValue("Compression", static_cast<uint32_t>(compression));
+        WriteValue("Color Compression", static_cast<uint32_t>(colorCompression));
     }
 
     uint16_t Prepare(int32_t format, bool continueFile) {

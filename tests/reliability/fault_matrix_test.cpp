@@ -1,5 +1,5 @@
-// The fault matrix: whole single- and multi-page jobs, uncompressed and
-// Group 4, with each service failing at each of its calls in turn (the calls
+// The fault matrix: whole single- and multi-page jobs, uncompressed, Group 4,
+// LZW and Deflate, with each service failing at each of its calls in turn (the calls
 // of a clean run are counted first). Every fault must end in a clear status
 // with its message box, leave the output holding exactly the pages committed
 // before it, leave no page file behind once the job ends, and leave a file
@@ -48,6 +48,20 @@ const std::vector<JobSpec> kJobs = {
       {FormatGray8, 7, 10, 3, 4},
       {FormatBilevel, 21, 8, 3, 5},
       {FormatRgb24, 5, 3, 0, 8}}},
+    // Coded colour pages beside Group 4 ones, their code spread over bands.
+    {"MultiPageLzw",
+     ByteOrderIntel,
+     4,
+     {{FormatRgb24, 31, 12, 5}, {FormatBilevel, 33, 7, 3}, {FormatGray16, 9, 6, 4}, {FormatPalette4, 7, 5, 2}},
+     0,
+     CompressionLzw},
+    // Deflate pages shorter and longer than announced, added to an earlier file.
+    {"DeflateShortLongContinued",
+     ByteOrderMotorola,
+     1,
+     {{FormatGray8, 7, 5, 0}, {FormatRgb48, 9, 10, 3, 4}, {FormatPalette8, 11, 4, 3, 7}, {FormatGray4, 5, 6, 2}},
+     1,
+     CompressionDeflate},
 };
 
 const std::vector<ServiceCase> kServices = {

@@ -29,6 +29,7 @@ struct JobSpec {
     int32_t compression;
     std::vector<PageShape> pages;
     size_t existing = 0;  // pages already in the file, written by an earlier process
+    int32_t colorCompression = CompressionNone;
 };
 
 inline void PrintTo(const JobSpec& job, std::ostream* out) { *out << job.name; }
@@ -69,7 +70,7 @@ protected:
         PluginProcessDetach();
         platform::testing::Reset();
         PluginProcessAttach(GetModuleHandleA(nullptr));
-        UseSettings(job.byteOrder, job.compression);
+        UseSettings(job.byteOrder, job.compression, job.colorCompression);
     }
 
     // A new process's view of a file that an earlier one wrote: the job's

@@ -34,6 +34,7 @@ KILL_POINTS = int(os.environ.get("ZEDUZ_CRASH_POINTS", "120"))
 ANNOUNCED_ROWS = "20"
 
 
+# Black and white pages are Group 4 coded, all others Deflate coded.
 def make_pages():
     return [
         random_page(RNG, "gray", 8, 30, 20),
@@ -62,7 +63,7 @@ class Job:
             os.remove(self.output)
 
     def run(self, first=0, append=False, crash_at=None):
-        args = ["--byte-order", "intel", "--compression", "group4", "--band-rows", "7",
+        args = ["--byte-order", "intel", "--compression", "group4", "--compression", "deflate", "--band-rows", "7",
                 "--announce-rows", ANNOUNCED_ROWS, "-o", self.output] + (["--append"] if append else []) + self.inputs[first:]
         if crash_at is None:
             os.environ.pop("ZEDUZ_CRASH_AT_CALL", None)
@@ -158,7 +159,7 @@ def main():
                 for name in strays:
                     os.remove(os.path.join(ws.work, name))
                 if n % 10 == 0:
-                    check_output(ws, job.output, job.pages, "<", True)  # every reader
+                    check_output(ws, job.output, job.pages, "<", True, 8)  # every reader
                 else:
                     check_with_libtiff(job.output, job.pages, ws)
             except AssertionError as failure:

@@ -199,14 +199,18 @@ TEST_F(ResourceTableTest, SettingsTextChoosesTheStringsByValue) {
     SetString(IDS_SETTINGS_MOTOROLA, "M");
     SetString(IDS_SETTINGS_UNCOMPRESSED, "1");
     SetString(IDS_SETTINGS_GROUP4, "4");
+    SetString(IDS_SETTINGS_COLOR_LZW, "L");
+    SetString(IDS_SETTINGS_COLOR_DEFLATE, "D");
     struct Case {
         int32_t byteOrder;
         int32_t compression;
+        int32_t colorCompression;
         const char* expected;
     };
-    for (const Case& c : {Case{18761, 1, "I1"}, Case{19789, 4, "M4"}, Case{0, 0, "M4"}, Case{18761, 3, "I4"}}) {
+    for (const Case& c : {Case{18761, 1, 1, "I1"}, Case{19789, 4, 1, "M4"}, Case{0, 0, 0, "M4"},
+                          Case{18761, 3, 4, "I4"}, Case{18761, 1, 5, "I1L"}, Case{19789, 4, 8, "M4D"}}) {
         char text[260];
-        ComposeSettingsText(text, c.byteOrder, c.compression);
+        ComposeSettingsText(text, c.byteOrder, c.compression, c.colorCompression);
         EXPECT_STREQ(text, c.expected);
     }
 }

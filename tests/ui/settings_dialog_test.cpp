@@ -22,11 +22,12 @@ namespace {
 constexpr uint32_t kIntel = 18761;
 constexpr uint32_t kMotorola = 19789;
 
-// List position of the shipped entry with compression value `value`.
-int ShippedEntryIndex(int value) {
-    const int count = std::atoi(ResourceText(IDS_COMPRESSION_COUNT).c_str());
+// List position of the shipped entry with compression value `value` in the
+// list whose count is string `countId` (entries follow it).
+int ShippedEntryIndex(int value, UINT countId = IDS_COMPRESSION_COUNT) {
+    const int count = std::atoi(ResourceText(countId).c_str());
     for (int j = 0; j < count; ++j) {
-        if (std::atoi(ResourceText(IDS_COMPRESSION_FIRST + j).c_str()) == value) return j;
+        if (std::atoi(ResourceText(countId + 1 + j).c_str()) == value) return j;
     }
     return -1;
 }
@@ -58,6 +59,7 @@ TEST_F(SettingsDialogTest, ShippedListHoldsNoneAndGroup4) {
     EXPECT_GE(ShippedEntryIndex(1), 0);
     EXPECT_GE(ShippedEntryIndex(4), 0);
     EXPECT_EQ(opened.entries.size(), static_cast<size_t>(std::atoi(ResourceText(IDS_COMPRESSION_COUNT).c_str())));
+    for (int value : {1, 5, 8}) EXPECT_GE(ShippedEntryIndex(value, IDS_COLOR_COMPRESSION_COUNT), 0) << value;
 }
 
 // Each way the user leaves the dialog, from stored Intel / none.
@@ -73,11 +75,14 @@ class SettingsEndingTest : public SettingsDialogTest, public ::testing::WithPara
 TEST_P(SettingsEndingTest, ChoicesStoredOnlyOnConfirmPositionAlways) {
     WriteValue("File Type", kIntel);
     WriteValue("Compression", 1);
+    WriteValue("Color Compression", 1);
     const int group4 = ShippedEntryIndex(4);
+    const int deflate = ShippedEntryIndex(8, IDS_COLOR_COMPRESSION_COUNT);
     Opened opened;
     PlayUser(&opened, [&](HWND dialog) {
         ClickButton(dialog, IDC_BYTE_ORDER_MOTOROLA);
         SelectComboEntry(dialog, IDC_COMPRESSION_LIST, group4);
+        SelectComboEntry(dialog, IDC_COLOR_COMPRESSION_LIST, deflate);
         SetWindowPos(dialog, nullptr, 123, 45, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         if (GetParam().user) GetParam().user(dialog);
     });
@@ -90,10 +95,14 @@ TEST_P(SettingsEndingTest, ChoicesStoredOnlyOnConfirmPositionAlways) {
     if (GetParam().confirmed) {
         EXPECT_EQ(Value("File Type"), kMotorola);
         EXPECT_EQ(Value("Compression"), 4u);
-        EXPECT_EQ(SettingsText(), ResourceText(IDS_SETTINGS_MOTOROLA) + ResourceText(IDS_SETTINGS_GROUP4));
+        EXPECT_EQ(Value("Color Compression"), 8u);
+        // The longest settings text the shipped strings make, whole.
+        EXPECT_EQ(SettingsText(), ResourceText(IDS_SETTINGS_MOTOROLA) + ResourceText(IDS_SETTINGS_GROUP4) +
+                                      ResourceText(IDS_SETTINGS_COLOR_DEFLATE));
     } else {
         EXPECT_EQ(Value("File Type"), kIntel);
         EXPECT_EQ(Value("Compression"), 1u);
+        EXPECT_EQ(Value("Color Compression"), 1u);
         EXPECT_EQ(SettingsText(), ResourceText(IDS_SETTINGS_INTEL) + ResourceText(IDS_SETTINGS_UNCOMPRESSED));
     }
 }
@@ -171,6 +180,18 @@ TEST_F(SettingsDialogTest, StoredCompressionIsPreselected) {
         PlayUser(&opened);
         EXPECT_EQ(Run(CmdSettings), StatusOk);
         EXPECT_EQ(opened.selection, ShippedEntryIndex(static_cast<int>(stored)));
+    }
+    for (uint32_t stored : {1u, 5u, 8u}) {
+        SCOPED_TRACE(stored);
+        WriteValue("Color Compression", stored);
+        int selection = -2;
+        Opened opened;
+        PlayUser(&opened, [&](HWND dialog) {
+            selection = platform::testing::ComboSelection(dialog, IDC_COLOR_COMPRESSION_LIST);
+            ClickButton(dialog, IDCANCEL);
+        });
+        EXPECT_EQ(Run(CmdSettings), StatusOk);
+        EXPECT_EQ(selection, ShippedEntryIndex(static_cast<int>(stored), IDS_COLOR_COMPRESSION_COUNT));
     }
     // A value the list does not hold selects the first entry; OK then stores
     // that entry's value.

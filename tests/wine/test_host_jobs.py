@@ -1,5 +1,6 @@
 """Scan jobs through the Windows host (zeduz-tiff.exe) and the plug-in DLL
-under Wine (each Windows flavour): every page format, both byte orders, Group 4, multi-page
+under Wine (each Windows flavour): every page format, both byte orders, Group 4, LZW and
+Deflate, multi-page
 files mixing formats, a job continued over several host processes, and pages
 shorter and longer than announced. Each
 output is read on the Linux side by independent TIFF readers (tiffinfo -D,
@@ -170,12 +171,18 @@ def byte_order_of(path):
 
 # ---- the jobs --------------------------------------------------------------
 
+# What tiffinfo calls the colour and grey pages' compression.
+COLOR_SCHEMES = {"lzw": "LZW", "deflate": "AdobeDeflate"}
+
+
 def every_format_in_one_file():
     kinds = [source.kind for source in SOURCES]
     for byte_order, mark in (("intel", b"II"), ("motorola", b"MM")):
-        for compression in ("none", "group4"):
+        for compression in ("none", "group4", "lzw", "deflate"):
             name = "mixed-%s-%s" % (byte_order, compression)
-            paths = both_hosts(name, [([s.path for s in SOURCES], settings(byte_order, compression))])
+            # LZW and Deflate leave the black and white page uncompressed.
+            options = settings(byte_order, "none") + (["--compression", compression] if compression != "none" else [])
+            paths = both_hosts(name, [([s.path for s in SOURCES], options)])
             checks.equal(byte_order_of(paths[0]), mark, "%s: byte order mark" % name)
             same_bytes(name, paths)
             check_pages(name, paths[0], kinds)
@@ -183,6 +190,9 @@ def every_format_in_one_file():
             expected = "CCITT Group 4" if compression == "group4" else "None"
             checks.check(("Compression Scheme: %s" % expected) in scheme.split("Image Width: 45")[-1],
                          "%s: the black and white page's compression is %s" % (name, expected))
+            if compression in COLOR_SCHEMES:
+                checks.equal(scheme.count("Compression Scheme: %s" % COLOR_SCHEMES[compression]), len(SOURCES) - 1,
+                             "%s: every other page is %s coded" % (name, compression))
 
 
 def demo_document():

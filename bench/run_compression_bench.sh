@@ -1,0 +1,119 @@
+#!/bin/bash
+# Whole jobs of the command-line host with LZW and Deflate against the usual
+# converters on the same pages: an A4 colour photo-like page, an A4 colour
+# document page, an A4 grey page and an A4 16-bit grey page (300 dpi), each
+# with --compression lzw beside `pnmtotiff -lzw -predictor 2`, and with
+# --compression deflate beside `pnmtotiff -flate -predictor 2`; ImageMagick
+# (convert, Predictor 2) and libtiff's tiffcp (Predictor 2, from an
+# uncompressed TIFF of the page) coded the same way are timed beside them.
+# Every output is checked pixel for pixel against the source before it is
+# timed. Prints one table of median times and file sizes, ratios ours/peer.
+# (run_job_bench.sh's approach: one hyperfine run per job.)
+#
+# Usage: run_compression_bench.sh [build dir]    (default build/bench)
+# ZEDUZ_BENCH_RUNS sets the timed runs per command (default 5).
+set -euo pipefail
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+build_dir=${1:-$source_dir/build/bench}
+runs=${ZEDUZ_BENCH_RUNS:-5}
+convert=/usr/bin/convert  # ImageMagick's own, not a look-alike earlier on PATH
+
+if [ "$(id -u)" = 0 ]; then
+  "$source_dir/scripts/install_packages.sh" bench
+fi
+for tool in hyperfine pnmtotiff tiffcp "$convert" /usr/bin/python3; do
+  command -v "$tool" >/dev/null || { echo "missing: $tool (run as root to install it)" >&2; exit 1; }
+done
+
+say() { echo "== $*" >&2; }
+
+say "building (Release)"
+cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DZEDUZ_BENCH=ON >/dev/null
+cmake --build "$build_dir" -j2 --target zeduz_host make_scan_pages >/dev/null
+host=$build_dir/bin/zeduz-tiff
+make_pages=$build_dir/bin/make_scan_pages
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/zeduz-compression-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+pages=$work/pages out=$work/out
+mkdir -p "$pages" "$out" "$work/registry" "$work/tmp"
+export ZEDUZ_REGISTRY_DIR=$work/registry TMPDIR=$work/tmp
+
+say "generating pages"
+"$make_pages" photo 2480 3508 1 "$pages/photo.ppm"
+"$make_pages" document 2480 3508 1 "$pages/document.ppm"
+"$make_pages" grey 2480 3508 1 "$pages/grey.pgm"
+"$make_pages" grey16 2480 3508 1 "$pages/grey16.pgm"
+for page in photo.ppm document.ppm grey.pgm grey16.pgm; do
+  pnmtotiff -none "$pages/$page" > "$pages/${page%.*}.tif" 2>/dev/null  # tiffcp's input
+done
+
+# Decodes an output and refuses to go on unless its pixels are the source's.
+verify() {
+  /usr/bin/python3 - "$@" <<'PY'
+import sys
+from PIL import Image
+Image.MAX_IMAGE_PIXELS = None
+def pixels(path):
+    with Image.open(path) as image:
+        if image.mode.startswith("I"):  # 16-bit grey: PGM reads as I, TIFF as I;16 or I;16B
+            image = image.convert("I")
+        return image.mode, image.size, image.tobytes()
+want = pixels(sys.argv[1])
+for path in sys.argv[2:]:
+    if pixels(path) != want:
+        sys.exit(f"{path}: pixels differ from {sys.argv[1]}")
+PY
+}
+
+# job NAME PAGE OURS PNMTOTIFF CONVERT TIFFCP: each output made and checked,
+# then all four timed in one hyperfine run; sizes recorded.
+job() {
+  local name=$1 page=$2 our_option=$3 pnm_option=$4 magick_option=$5 tiffcp_option=$6
+  local src=$pages/$page tif=$pages/${page%.*}.tif
+  local c_ours="'$host' --quiet --compression $our_option -o '$out/ours.tif' '$src'"
+  local c_pnm="pnmtotiff $pnm_option -predictor 2 '$src' > '$out/pnm.tif' 2>/dev/null"
+  local c_magick="'$convert' '$src' -compress $magick_option -define tiff:predictor=2 '$out/magick.tif'"
+  local c_tiffcp="tiffcp -c $tiffcp_option '$tif' '$out/tiffcp.tif'"
+  say "$name"
+  rm -f "$out"/*.tif
+  for command in "$c_ours" "$c_pnm" "$c_magick" "$c_tiffcp"; do bash -c "$command"; done
+  verify "$src" "$out/ours.tif" "$out/pnm.tif" "$out/magick.tif" "$out/tiffcp.tif" ||
+    { echo "$name: outputs differ, not timed" >&2; exit 1; }
+  echo "$name|$(stat -c %s "$out/ours.tif")|$(stat -c %s "$out/pnm.tif")|$(stat -c %s "$out/magick.tif")|$(stat -c %s "$out/tiffcp.tif")" >> "$work/sizes"
+  hyperfine --style none --shell bash --warmup 1 --runs "$runs" \
+    --prepare "rm -f '$out'/ours.tif '$out'/pnm.tif '$out'/magick.tif '$out'/tiffcp.tif" \
+    --export-json "$work/time-$(( ++job_number )).json" \
+    -n "$name|ours" "$c_ours" -n "$name|pnmtotiff" "$c_pnm" -n "$name|convert" "$c_magick" \
+    -n "$name|tiffcp" "$c_tiffcp" >/dev/null
+}
+job_number=0
+
+for page in photo.ppm document.ppm grey.pgm grey16.pgm; do
+  job "${page%.*} LZW" "$page" lzw -lzw lzw lzw:2
+  job "${page%.*} Deflate" "$page" deflate -flate zip zip:2
+done
+
+/usr/bin/python3 - "$work" <<'PY'
+import glob, json, os, sys
+work = sys.argv[1]
+sizes = {}
+for line in open(os.path.join(work, "sizes")):
+    name, *values = line.strip().split("|")
+    sizes[name] = [int(v) for v in values]
+peers = ["pnmtotiff", "convert", "tiffcp"]
+print("\n%-18s | %9s | %9s %9s %9s | %6s | %10s | %10s %10s %10s | %6s" % (
+    "job", "ours ms", "pnmtotiff", "convert", "tiffcp", "t/pnm", "ours bytes", "pnmtotiff", "convert", "tiffcp",
+    "s/pnm"))
+for path in sorted(glob.glob(os.path.join(work, "time-*.json")), key=lambda p: int(p.split("-")[-1][:-5])):
+    times = {}
+    for result in json.load(open(path))["results"]:
+        name, side = result["command"].rsplit("|", 1)
+        times[side] = result["median"] * 1000
+    ours, *others = sizes[name]
+    print("%-18s | %9.0f | %9.0f %9.0f %9.0f | %6.2f | %10d | %10d %10d %10d | %6.3f" % (
+        name, times["ours"], times["pnmtotiff"], times["convert"], times["tiffcp"],
+        times["ours"] / times["pnmtotiff"], ours, *others, ours / others[0]))
+print("\nmedian of the timed runs; t/pnm and s/pnm: ours / pnmtotiff in time and size (below 1: ours is"
+      " faster or smaller). pnmtotiff -flate writes no predictor whatever -predictor says.")
+PY

@@ -1,0 +1,98 @@
+// Fuzz target (d): the LZW and Deflate coders and the horizontal predictor
+// against libtiff's decoders.
+//
+// An input is a page of 8- or 16-bit samples, one or three to a pixel, in
+// either byte order: its width, how it is cut into bands, its compression and
+// predictor, and its sample bytes (repeated, or as runs of one byte, so that
+// long strings and full LZW tables are reached). The page is coded band by
+// band as the plug-in codes it; libtiff must decode the strip back to exactly
+// the page.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "base/setting_values.h"
+#include "entry/strip_page_coder.h"
+#include "memory_tiff.h"
+#include "tiff/horizontal_predictor.h"
+
+namespace {
+
+constexpr uint32_t kMaxWidth = 4000;
+constexpr size_t kMaxBytes = 1u << 20;
+
+class VectorSink final : public CodeSink {
+public:
+    PluginStatus Append(const uint8_t* bytes, uint32_t count) override {
+        code.insert(code.end(), bytes, bytes + count);
+        return StatusOk;
+    }
+    fuzz::Bytes code;
+};
+
+// Sample bytes as runs: a length byte, then the byte repeated.
+void FillFromRuns(FuzzedDataProvider& data, fuzz::Bytes& rows) {
+    size_t at = 0;
+    while (at < rows.size() && data.remaining_bytes() >= 2) {
+        const size_t run = std::min<size_t>(size_t{data.ConsumeIntegral<uint8_t>()} * 16 + 1, rows.size() - at);
+        const uint8_t value = data.ConsumeIntegral<uint8_t>();
+        std::fill(rows.begin() + at, rows.begin() + at + run, value);
+        at += run;
+    }
+}
+
+[[noreturn]] void Fail(const char* what, const fuzz::CodedStrip& f) {
+    fprintf(stderr, "strip fuzz: %s (compression %u, predictor %u, %ux%u, %u bits x %u, %s)\n", what, f.compression,
+            f.predictor, f.width, f.height, f.bitsPerSample, f.samplesPerPixel, f.bigEndian ? "MM" : "II");
+    abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
+    FuzzedDataProvider data(input, size);
+    fuzz::CodedStrip format{};
+    format.compression = data.ConsumeBool() ? CompressionLzw : CompressionDeflate;
+    format.predictor = data.ConsumeBool() ? 2 : 1;
+    format.bitsPerSample = data.ConsumeBool() ? 16 : 8;
+    format.samplesPerPixel = data.ConsumeBool() ? 3 : 1;
+    format.bigEndian = data.ConsumeBool();
+    format.width = data.ConsumeIntegralInRange<uint32_t>(1, kMaxWidth);
+    const uint32_t bandRows = data.ConsumeIntegralInRange<uint32_t>(0, 16);  // 0: one band
+    const bool runs = data.ConsumeBool();
+    const size_t rowBytes = size_t{format.width} * format.samplesPerPixel * format.bitsPerSample / 8;
+    format.height = data.ConsumeIntegralInRange<uint32_t>(1, 256);
+    if (rowBytes * format.height > kMaxBytes) format.height = static_cast<uint32_t>(kMaxBytes / rowBytes);
+
+    fuzz::Bytes page(rowBytes * format.height, 0);
+    if (runs) {
+        FillFromRuns(data, page);
+    } else {
+        fuzz::Bytes bytes = data.ConsumeRemainingBytes<uint8_t>();
+        for (size_t i = 0; i < page.size() && !bytes.empty(); ++i) page[i] = bytes[i % bytes.size()];
+    }
+
+    StripPageCoder coder;
+    VectorSink sink;
+    const uint32_t step = bandRows == 0 ? format.height : bandRows;
+    for (uint32_t y = 0; y < format.height; y += step) {
+        const uint32_t rows = std::min(step, format.height - y);
+        fuzz::Bytes band(page.begin() + y * rowBytes, page.begin() + (y + rows) * rowBytes);
+        if (format.predictor == 2)
+            DifferenceRows(band.data(), rows, rowBytes, format.samplesPerPixel, format.bitsPerSample,
+                           format.bigEndian ? ByteOrderMotorola : ByteOrderIntel);
+        if (coder.CodeRows(format.compression, band.data(), band.size(), rows, sink) != StatusOk)
+            Fail("band refused", format);
+    }
+    if (coder.FinishPage(sink) != StatusOk) Fail("page end refused", format);
+
+    // libtiff gives 16-bit samples in the machine's (little-endian) order.
+    if (format.bitsPerSample == 16 && format.bigEndian)
+        for (size_t i = 0; i + 1 < page.size(); i += 2) std::swap(page[i], page[i + 1]);
+    fuzz::Bytes decoded;
+    if (!fuzz::DecodeCodedStrip(sink.code, format, &decoded)) Fail("libtiff cannot decode the strip", format);
+    if (decoded != page) Fail("decoded rows differ from the page", format);
+    return 0;
+}
