@@ -18,26 +18,8 @@ build_dir=${1:-$source_dir/build/bench}
 runs=${ZEDUZ_BENCH_RUNS:-5}
 convert=/usr/bin/convert  # ImageMagick's own, not a look-alike earlier on PATH
 
-if [ "$(id -u)" = 0 ]; then
-  "$source_dir/scripts/install_packages.sh" bench
-fi
-for tool in hyperfine pnmtotiff tiffcp "$convert" /usr/bin/python3; do
-  command -v "$tool" >/dev/null || { echo "missing: $tool (run as root to install it)" >&2; exit 1; }
-done
-
-say() { echo "== $*" >&2; }
-
-say "building (Release)"
-cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DZEDUZ_BENCH=ON >/dev/null
-cmake --build "$build_dir" -j2 --target zeduz_host make_scan_pages >/dev/null
-host=$build_dir/bin/zeduz-tiff
-make_pages=$build_dir/bin/make_scan_pages
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/zeduz-compression-bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-pages=$work/pages out=$work/out
-mkdir -p "$pages" "$out" "$work/registry" "$work/tmp"
-export ZEDUZ_REGISTRY_DIR=$work/registry TMPDIR=$work/tmp
+source "$source_dir/bench/bench_setup.sh"
+bench_setup compression-bench pnmtotiff tiffcp "$convert"
 
 say "generating pages"
 "$make_pages" photo 2480 3508 1 "$pages/photo.ppm"
