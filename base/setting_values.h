@@ -1,8 +1,7 @@
 // The values of the user's settings as the registry keeps them ("File Type",
 // "Compression" and "Color Compression"), and what a job uses while none is
-// stored. The
-// settings dialog, the job's state, the page's bytes and the host all speak
-// of them, so they are defined once, below every layer.
+// stored. The settings dialog, the job's state, the page's bytes and the host
+// all speak of them, so they are defined once, below every layer.
 #pragma once
 
 #include <cstdint>

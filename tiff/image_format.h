@@ -1,6 +1,6 @@
 // tiff/: what bytes a page is, and nothing else. It classifies the host's
 // image, lays out and serialises a page's directory, converts bands into
-// strip rows, codes Group 4 and reads an existing file's page chain, always
+// strip rows, codes them (Group 4, LZW, Deflate) and reads a page chain, always
 // into or out of buffers its caller owns; it opens no file and allocates
 // nothing the caller did not give it. tiff/README.md draws a page on disk.
 //
