@@ -51,7 +51,7 @@ PluginStatus StripPageCoder::FinishPage(CodeSink& sink) {
 }
 
 void StripPageCoder::Release() {
-    deflate_.End();
+    deflate_.Release();
     uint8_t* lzw = reinterpret_cast<uint8_t*>(lzw_);
     ReleaseBlock(lzw);
     lzw_ = nullptr;
@@ -71,7 +71,7 @@ PluginStatus StripPageCoder::Start(int32_t compression) {
         if (lzw_ == nullptr) return StatusNoMemory;
         StartLzw(*lzw_);
     } else {
-        const PluginStatus status = deflate_.Start(kDeflateLevel);
+        const PluginStatus status = deflate_.Start();
         if (status != StatusOk) return status;
     }
     compression_ = compression;
@@ -80,5 +80,5 @@ PluginStatus StripPageCoder::Start(int32_t compression) {
 
 PluginStatus StripPageCoder::Code(const uint8_t* rows, uint64_t bytes, CodeBuffer& out) {
     if (compression_ == CompressionLzw) return EncodeLzw(*lzw_, rows, static_cast<size_t>(bytes), out);
-    return deflate_.Encode(rows, static_cast<size_t>(bytes), out);
+    return deflate_.Code(rows, bytes, out);
 }

@@ -1,14 +1,15 @@
 // The LZW or Deflate coder of the page being written, with the memory it
 // works in: the coder's state (LZW's table, zlib's window) and a code buffer,
 // kept from band to band (and so from command to command) until the page
-// ends. One strip per page: each band's rows continue the strip's code.
+// ends. One strip per page: each band's rows continue the strip's code
+// (Deflate's on two threads: deflate_page_coder.h).
 #pragma once
 
 #include <cstdint>
 
 #include "base/status.h"
+#include "entry/deflate_page_coder.h"
 #include "tiff/code_sink.h"
-#include "tiff/deflate_encoder.h"
 
 struct LzwState;
 
@@ -43,7 +44,7 @@ private:
 
     int32_t compression_ = 0;  // of the strip begun; 0 before its first rows
     LzwState* lzw_ = nullptr;
-    DeflateEncoder deflate_;
+    DeflatePageCoder deflate_;
     uint8_t* buffer_ = nullptr;
     uint32_t rowsCoded_ = 0;
     uint64_t bytesHanded_ = 0;

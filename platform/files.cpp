@@ -1,6 +1,7 @@
 // File handles: CreateFileA, ReadFile, WriteFile, SetFilePointer,
-// GetFileSize, FlushFileBuffers, SetEndOfFile, CloseHandle, and
-// CopyFileBytes, the kernel copy between two handles that Linux adds.
+// GetFileSize, FlushFileBuffers, SetEndOfFile, CloseHandle (a thread's handle
+// goes on to threads.cpp), and CopyFileBytes, the kernel copy between two
+// handles that Linux adds.
 //
 // A handle points to a FileObject known to the live-handle list, so a stale,
 // foreign or doubly closed handle is refused with ERROR_INVALID_HANDLE instead
@@ -17,6 +18,7 @@
 #include "platform/last_error.h"
 #include "platform/live_list.h"
 #include "platform/path_checks.h"
+#include "platform/threads.h"
 
 using platform::FailWith;
 using platform::FailWithErrno;
@@ -254,6 +256,7 @@ BOOL FlushFileBuffers(HANDLE file) {
 }
 
 BOOL CloseHandle(HANDLE handle) {
+    if (platform::IsThreadHandle(handle)) return platform::CloseThreadHandle(handle);
     FileObject* object = Lookup(handle);
     if (object == nullptr) return FALSE;
     // An injected failure leaves the handle open and usable, as the callers

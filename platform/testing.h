@@ -28,6 +28,7 @@ enum class Service {
     Alloc,        // GlobalAlloc, GlobalLock
     ObjectAlloc,  // the plug-in's own objects (plug-in object, dialogs), via ConsumeFault
     FreeSpace,    // GetDiskFreeSpaceExA, GetDiskFreeSpaceA: a failing query reports a full volume (0 bytes)
+    Thread,       // CreateThread
 };
 
 // Counts one call of the service and tells whether it must fail. The

@@ -124,6 +124,12 @@ typedef RECT* LPRECT;
 #define ERROR_REGISTRY_IO_FAILED 1016L
 #define ERROR_KEY_DELETED 1018L
 
+// Threads
+#define INFINITE 0xFFFFFFFFu
+#define WAIT_OBJECT_0 0x00000000u
+#define WAIT_FAILED 0xFFFFFFFFu
+typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID);
+
 // Global memory
 #define GMEM_FIXED 0x0000u
 #define GMEM_MOVEABLE 0x0002u
@@ -211,6 +217,13 @@ void SetLastError(DWORD error);
 // Code page
 LPSTR CharNextA(LPCSTR current);
 BOOL IsDBCSLeadByte(BYTE value);
+
+// Threads. CloseHandle also closes a thread's handle; a thread still
+// running then goes on and frees its own record when it ends.
+HANDLE CreateThread(void* security, size_t stackSize, LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
+                    LPDWORD threadId);
+// Waits for a thread to end: INFINITE only.
+DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 
 // Global memory
 HGLOBAL GlobalAlloc(UINT flags, size_t bytes);

@@ -33,6 +33,12 @@ public:
         used_ = 0;
         return status;
     }
+    // Hands what was collected, then `count` bytes coded elsewhere, to the
+    // sink.
+    PluginStatus Pass(const uint8_t* bytes, uint32_t count) {
+        const PluginStatus status = Flush();
+        return status == StatusOk && count > 0 ? sink_.Append(bytes, count) : status;
+    }
 
 private:
     uint8_t* bytes_;

@@ -2,13 +2,43 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <new>
 
-PluginStatus DeflateEncoder::Start(int level) {
+namespace {
+
+// zlib's own calls take at most this many bytes at once.
+constexpr size_t kLargestCall = 0x40000000u;
+
+constexpr uint32_t kAdlerModulus = 65521;
+
+// Room for `count` more bytes in `out`, flushing it first if need be.
+PluginStatus PutBytes(CodeBuffer& out, const uint8_t* bytes, uint32_t count) {
+    if (out.capacity() - out.used() < count) {
+        const PluginStatus status = out.Flush();
+        if (status != StatusOk) return status;
+    }
+    std::copy(bytes, bytes + count, out.end());
+    out.Advance(count);
+    return StatusOk;
+}
+
+}  // namespace
+
+uint64_t DeflateCodeBound(uint64_t count) {
+    // zlib's conservative bound for one stream of each piece (fixed codes of
+    // up to 9 bits a byte, block headers), plus each piece's end: a partial
+    // byte and an empty stored block.
+    const uint64_t pieces = count / kDeflatePieceBytes + 1;
+    return count + count / 8 + count / 64 + pieces * 32;
+}
+
+PluginStatus DeflateEncoder::Start() {
     End();
     stream_ = new (std::nothrow) z_stream{};
     if (stream_ == nullptr) return StatusNoMemory;
-    if (deflateInit2(stream_, level, Z_DEFLATED, MAX_WBITS, 8, Z_RLE) != Z_OK) {
+    // Raw Deflate: the zlib wrapper is the strip's, around all its pieces.
+    if (deflateInit2(stream_, 1, Z_DEFLATED, -MAX_WBITS, 8, Z_RLE) != Z_OK) {
         delete stream_;
         stream_ = nullptr;
         return StatusNoMemory;
@@ -16,28 +46,30 @@ PluginStatus DeflateEncoder::Start(int level) {
     return StatusOk;
 }
 
-PluginStatus DeflateEncoder::Encode(const uint8_t* data, size_t count, CodeBuffer& out) {
+PluginStatus DeflateEncoder::Encode(const uint8_t* data, size_t count, uint64_t stripOffset, CodeBuffer& out) {
     if (stream_ == nullptr) return StatusBadSequence;
     while (count > 0) {
-        const uInt piece = count > 0x40000000u ? 0x40000000u : static_cast<uInt>(count);
+        const uint32_t intoPiece = static_cast<uint32_t>(stripOffset % kDeflatePieceBytes);
+        if (intoPiece == 0 && deflateReset(stream_) != Z_OK) return StatusWriteFailed;
+        const size_t run = std::min<size_t>(count, kDeflatePieceBytes - intoPiece);
         stream_->next_in = const_cast<Bytef*>(data);
-        stream_->avail_in = piece;
-        const PluginStatus status = Run(Z_NO_FLUSH, out);
+        stream_->avail_in = static_cast<uInt>(run);
+        const bool endsPiece = intoPiece + run == kDeflatePieceBytes;
+        const PluginStatus status = Run(endsPiece ? Z_SYNC_FLUSH : Z_NO_FLUSH, out);
         if (status != StatusOk) return status;
-        data += piece;
-        count -= piece;
+        data += run;
+        count -= run;
+        stripOffset += run;
     }
     return StatusOk;
 }
 
-PluginStatus DeflateEncoder::Finish(CodeBuffer& out) {
+PluginStatus DeflateEncoder::FinishLastPiece(CodeBuffer& out) {
     if (stream_ == nullptr) return StatusBadSequence;
     stream_->next_in = nullptr;
     stream_->avail_in = 0;
-    PluginStatus status = Run(Z_FINISH, out);
-    if (status == StatusOk) status = out.Flush();
-    End();
-    return status;
+    const PluginStatus status = Run(Z_FINISH, out);
+    return status == StatusOk ? out.Flush() : status;
 }
 
 void DeflateEncoder::End() {
@@ -47,8 +79,8 @@ void DeflateEncoder::End() {
     stream_ = nullptr;
 }
 
-// Runs zlib until it has taken all its input (and, finishing, written the
-// stream's end), flushing the buffer whenever zlib fills it.
+// Runs zlib until it has taken all its input and, for a flush, written all
+// it holds, flushing the buffer whenever zlib fills it.
 PluginStatus DeflateEncoder::Run(int flush, CodeBuffer& out) {
     for (;;) {
         const uInt room = out.capacity() - out.used();
@@ -64,4 +96,44 @@ PluginStatus DeflateEncoder::Run(int flush, CodeBuffer& out) {
         }
         if (flush == Z_FINISH ? result == Z_STREAM_END : stream_->avail_in == 0) return StatusOk;
     }
+}
+
+PluginStatus PutDeflateHeader(CodeBuffer& out) {
+    // CM 8 (Deflate) with a 32 KiB window, FLEVEL 0 (fastest), no
+    // dictionary; the check bits make the pair a multiple of 31.
+    static constexpr uint8_t kHeader[kDeflateHeaderBytes] = {0x78, 0x01};
+    return PutBytes(out, kHeader, kDeflateHeaderBytes);
+}
+
+uint32_t DeflateChecksum::OfRun(const uint8_t* data, size_t count) {
+    uLong value = adler32(0L, Z_NULL, 0);
+    while (count > 0) {
+        const size_t run = std::min(count, kLargestCall);
+        value = adler32(value, data, static_cast<uInt>(run));
+        data += run;
+        count -= run;
+    }
+    return static_cast<uint32_t>(value);
+}
+
+// zlib's adler32_combine, with a 64-bit length on every platform (its own
+// takes a 32-bit one where long is 32 bits).
+void DeflateChecksum::Append(uint32_t runChecksum, uint64_t count) {
+    const uint32_t remainder = static_cast<uint32_t>(count % kAdlerModulus);
+    uint32_t sum1 = value_ & 0xffff;
+    uint32_t sum2 = static_cast<uint32_t>((uint64_t{remainder} * sum1) % kAdlerModulus);
+    sum1 += (runChecksum & 0xffff) + kAdlerModulus - 1;
+    sum2 += (value_ >> 16) + (runChecksum >> 16) + kAdlerModulus - remainder;
+    if (sum1 >= kAdlerModulus) sum1 -= kAdlerModulus;
+    if (sum1 >= kAdlerModulus) sum1 -= kAdlerModulus;
+    if (sum2 >= 2 * kAdlerModulus) sum2 -= 2 * kAdlerModulus;
+    if (sum2 >= kAdlerModulus) sum2 -= kAdlerModulus;
+    value_ = sum1 | sum2 << 16;
+}
+
+PluginStatus DeflateChecksum::PutTrailer(CodeBuffer& out) const {
+    const uint8_t trailer[kDeflateTrailerBytes] = {static_cast<uint8_t>(value_ >> 24),
+                                                   static_cast<uint8_t>(value_ >> 16),
+                                                   static_cast<uint8_t>(value_ >> 8), static_cast<uint8_t>(value_)};
+    return PutBytes(out, trailer, kDeflateTrailerBytes);
 }

@@ -1,7 +1,14 @@
-// The Deflate coder of TIFF strips (Compression 8): one zlib stream per
-// strip, coded in as many pieces as the caller likes (one per band) into a
-// caller-owned code buffer. zlib keeps its window and tables between pieces,
-// a fixed amount of memory whatever the page's size.
+// The Deflate coder of TIFF strips (Compression 8). A strip is one zlib
+// stream: two header bytes, Deflate data, the Adler-32 of the strip's bytes.
+//
+// The data is cut into pieces of kDeflatePieceBytes strip bytes, each coded
+// on its own: a coder starts every piece afresh and ends it on a byte
+// boundary (an empty stored block), so the pieces' code simply follows one
+// another. Pieces can therefore be coded at the same time on different cores,
+// and the strip's bytes are the same whoever codes which piece and however
+// the strip arrives (in one band or in many). A coder is fed in as many calls
+// as the caller likes; zlib keeps its window and tables between them, a
+// fixed amount of memory whatever the page's size.
 #pragma once
 
 #include <cstddef>
@@ -12,14 +19,25 @@
 
 struct z_stream_s;
 
-// How pages are coded: zlib's run-length strategy (matches at distance one
-// only, then Huffman codes). On differenced scans, whose residuals are
-// noise around zero, longer matches are rare: measured (bench/
-// strip_coder_bench.cpp), it makes smaller strips than every zlib level and
-// libdeflate up to level 9, at 140 to 170 MB/s against 10 to 30 MB/s for
-// zlib's default level. With it, zlib ignores the level (above 0).
-inline constexpr int kDeflateLevel = 1;
+// Small enough that a 64-row band of an A4 page holds several pieces (the
+// band is shared between cores at a piece boundary), large enough that the
+// end of a piece (one more block header and four bytes) costs under 0.2% of
+// the strip.
+inline constexpr uint32_t kDeflatePieceBytes = 64 * 1024;
 
+inline constexpr uint32_t kDeflateHeaderBytes = 2;
+inline constexpr uint32_t kDeflateTrailerBytes = 4;
+
+// The most code a coder can make of `count` bytes starting at a piece
+// boundary, however they are cut into pieces (incompressible bytes grow a
+// little).
+uint64_t DeflateCodeBound(uint64_t count);
+
+// How pieces are coded: zlib's run-length strategy (matches at distance one
+// only, then Huffman codes). On differenced scans, whose residuals are noise
+// around zero, longer matches are rare: measured (bench/strip_coder_bench.cpp),
+// it makes smaller strips than every zlib level and libdeflate up to level 9,
+// at 140 to 170 MB/s against 10 to 30 MB/s for zlib's default level.
 class DeflateEncoder {
 public:
     DeflateEncoder() = default;
@@ -27,18 +45,42 @@ public:
     DeflateEncoder& operator=(const DeflateEncoder&) = delete;
     ~DeflateEncoder() { End(); }
 
-    // Begins a strip coded with zlib's run-length strategy; StatusNoMemory
-    // when zlib cannot have its memory.
-    PluginStatus Start(int level);
-    // Codes `count` bytes into `out`, flushed to its sink whenever it fills.
-    PluginStatus Encode(const uint8_t* data, size_t count, CodeBuffer& out);
-    // Ends the strip's stream and flushes `out`; the coder's memory is freed.
-    PluginStatus Finish(CodeBuffer& out);
-    // Frees the coder's memory, the strip unfinished.
+    // Gets the coder's memory; StatusNoMemory when zlib cannot have it.
+    PluginStatus Start();
+    // Codes `count` strip bytes, which begin `stripOffset` bytes into the
+    // strip, into `out` (flushed to its sink whenever it fills). Bytes at a
+    // piece boundary begin a new piece; a piece that ends within them is
+    // ended. Bytes that continue a piece must come to the coder that has the
+    // piece's earlier bytes.
+    PluginStatus Encode(const uint8_t* data, size_t count, uint64_t stripOffset, CodeBuffer& out);
+    // Ends the strip's last piece, which this coder has, with the stream's
+    // final block, and flushes `out`.
+    PluginStatus FinishLastPiece(CodeBuffer& out);
+    // Frees the coder's memory.
     void End();
     bool started() const { return stream_ != nullptr; }
 
 private:
     PluginStatus Run(int flush, CodeBuffer& out);
     z_stream_s* stream_ = nullptr;
+};
+
+// The stream's two header bytes (a 32 KiB window, no dictionary).
+PluginStatus PutDeflateHeader(CodeBuffer& out);
+
+// The Adler-32 of the strip's bytes, built from the checksums of runs of
+// them computed apart (on different cores), in the strip's order.
+class DeflateChecksum {
+public:
+    // The checksum of one run of bytes, on its own.
+    static uint32_t OfRun(const uint8_t* data, size_t count);
+    // The run of `count` bytes whose checksum is `runChecksum` follows the
+    // bytes counted so far.
+    void Append(uint32_t runChecksum, uint64_t count);
+    // The stream's four trailer bytes.
+    PluginStatus PutTrailer(CodeBuffer& out) const;
+    void Reset() { value_ = 1; }
+
+private:
+    uint32_t value_ = 1;
 };

@@ -6,7 +6,8 @@
 // predictor, and its sample bytes (repeated, or as runs of one byte, so that
 // long strings and full LZW tables are reached). The page is coded band by
 // band as the plug-in codes it; libtiff must decode the strip back to exactly
-// the page.
+// the page, and the page coded in one band must give the same strip (large
+// Deflate bands are shared between two threads).
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -74,25 +75,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
         for (size_t i = 0; i < page.size() && !bytes.empty(); ++i) page[i] = bytes[i % bytes.size()];
     }
 
-    StripPageCoder coder;
-    VectorSink sink;
-    const uint32_t step = bandRows == 0 ? format.height : bandRows;
-    for (uint32_t y = 0; y < format.height; y += step) {
-        const uint32_t rows = std::min(step, format.height - y);
-        fuzz::Bytes band(page.begin() + y * rowBytes, page.begin() + (y + rows) * rowBytes);
-        if (format.predictor == 2)
-            DifferenceRows(band.data(), rows, rowBytes, format.samplesPerPixel, format.bitsPerSample,
-                           format.bigEndian ? ByteOrderMotorola : ByteOrderIntel);
-        if (coder.CodeRows(format.compression, band.data(), band.size(), rows, sink) != StatusOk)
-            Fail("band refused", format);
+    // Band by band as the input cuts the page, then in one band: the strip
+    // must not depend on the bands (nor on which thread coded which part).
+    fuzz::Bytes code[2];
+    for (int pass = 0; pass < 2; ++pass) {
+        StripPageCoder coder;
+        VectorSink sink;
+        const uint32_t step = bandRows == 0 || pass == 1 ? format.height : bandRows;
+        for (uint32_t y = 0; y < format.height; y += step) {
+            const uint32_t rows = std::min(step, format.height - y);
+            fuzz::Bytes band(page.begin() + y * rowBytes, page.begin() + (y + rows) * rowBytes);
+            if (format.predictor == 2)
+                DifferenceRows(band.data(), rows, rowBytes, format.samplesPerPixel, format.bitsPerSample,
+                               format.bigEndian ? ByteOrderMotorola : ByteOrderIntel);
+            if (coder.CodeRows(format.compression, band.data(), band.size(), rows, sink) != StatusOk)
+                Fail("band refused", format);
+        }
+        if (coder.FinishPage(sink) != StatusOk) Fail("page end refused", format);
+        code[pass] = std::move(sink.code);
     }
-    if (coder.FinishPage(sink) != StatusOk) Fail("page end refused", format);
+    if (code[0] != code[1]) Fail("the strip depends on the bands", format);
 
     // libtiff gives 16-bit samples in the machine's (little-endian) order.
     if (format.bitsPerSample == 16 && format.bigEndian)
         for (size_t i = 0; i + 1 < page.size(); i += 2) std::swap(page[i], page[i + 1]);
     fuzz::Bytes decoded;
-    if (!fuzz::DecodeCodedStrip(sink.code, format, &decoded)) Fail("libtiff cannot decode the strip", format);
+    if (!fuzz::DecodeCodedStrip(code[0], format, &decoded)) Fail("libtiff cannot decode the strip", format);
     if (decoded != page) Fail("decoded rows differ from the page", format);
     return 0;
 }

@@ -1,5 +1,7 @@
 // Every format in both byte orders, as 1 and 3 page files with odd widths and
 // bands from one row to the whole page, checked with independent readers.
+#include <cstdio>
+
 #include "pages/page_job.h"
 
 namespace page_test {
@@ -109,6 +111,30 @@ TEST_F(PageJobTest, MixedFormatsInOneFile) {
     }
     EXPECT_EQ(Run(CmdEndJob), 0);
     CheckOutput(pages);
+}
+
+// A Deflate page's large bands are shared between two threads at piece
+// boundaries: the file must be the one a single thread makes, whatever the
+// bands and whether a second thread can be had.
+TEST_F(PageJobTest, DeflatePageIsTheSameWhoeverCodesIt) {
+    UseSettings(ByteOrderIntel, CompressionNone, CompressionDeflate);
+    Bytes reference;
+    for (uint32_t bandRows : {0u, 150u, 1u}) {  // shared whole, shared band by band, never shared
+        for (bool threads : {true, false}) {
+            SCOPED_TRACE("band rows " + std::to_string(bandRows) + (threads ? "" : ", no threads"));
+            std::vector<HostPage> pages{MakePage({FormatGray16, 600, 300, bandRows}, 11)};
+            std::remove(output_path_.c_str());
+            if (!threads) platform::testing::FailCalls(platform::testing::Service::Thread, 1000);
+            ASSERT_EQ(RunPage(pages[0], false), 0);
+            EXPECT_EQ(platform::testing::CallCount(platform::testing::Service::Thread) > 0, bandRows != 1);
+            platform::testing::Reset();
+            if (reference.empty()) {
+                CheckOutput(pages);
+                reference = OutputBytes();
+            }
+            EXPECT_TRUE(OutputBytes() == reference);
+        }
+    }
 }
 
 TEST_F(PageJobTest, WidthAboveShortRangeIsKept) {

@@ -1,8 +1,9 @@
 """Scan jobs through the Windows host (zeduz-tiff.exe) and the plug-in DLL
 under Wine (each Windows flavour): every page format, both byte orders, Group 4, LZW and
 Deflate, multi-page
-files mixing formats, a job continued over several host processes, and pages
-shorter and longer than announced. Each
+files mixing formats, a job continued over several host processes, pages
+shorter and longer than announced, and a Deflate page whose bands two threads
+code. Each
 output is read on the Linux side by independent TIFF readers (tiffinfo -D,
 tiffcp, Pillow, ImageMagick) with exact pixel comparison, and must be
 byte-identical to what the Linux build writes for the same pages."""
@@ -242,11 +243,23 @@ def short_and_long_pages():
     check_pages(name, paths[0], kinds)
 
 
+def deflate_bands_shared_between_threads():
+    """Bands large enough that two threads code each one (Windows' own threads
+    here): the same bytes as the Linux build."""
+    name = "deflate-shared-bands"
+    source = Source("large-rgb24.ppm", "rgb24", 520, 300, 3, 255)
+    paths = both_hosts(name, [([source.path], ["--compression", "deflate", "--band-rows", "100"])])
+    same_bytes(name, paths)
+    independent_readers_accept(name, paths[0], 1)
+    checks.check(decoded(paths[0], 0, "rgb24") == source.values, "%s: every decoded sample equals the input" % name)
+
+
 try:
     every_format_in_one_file()
     demo_document()
     job_over_several_processes()
     short_and_long_pages()
+    deflate_bands_shared_between_threads()
 finally:
     w.delete_key("Software\\Zeduz\\Scan")
 if checks.failures == 0:
