@@ -68,8 +68,7 @@ PluginStatus DeflateEncoder::FinishLastPiece(CodeBuffer& out) {
     if (stream_ == nullptr) return StatusBadSequence;
     stream_->next_in = nullptr;
     stream_->avail_in = 0;
-    const PluginStatus status = Run(Z_FINISH, out);
-    return status == StatusOk ? out.Flush() : status;
+    return Run(Z_FINISH, out);
 }
 
 void DeflateEncoder::End() {

@@ -54,7 +54,7 @@ public:
     // piece's earlier bytes.
     PluginStatus Encode(const uint8_t* data, size_t count, uint64_t stripOffset, CodeBuffer& out);
     // Ends the strip's last piece, which this coder has, with the stream's
-    // final block, and flushes `out`.
+    // final block.
     PluginStatus FinishLastPiece(CodeBuffer& out);
     // Frees the coder's memory.
     void End();
