@@ -7,61 +7,115 @@
 
 namespace {
 
-// Below two pieces a band is not worth a thread.
-constexpr uint64_t kSmallestSharedBand = 2 * uint64_t{kDeflatePieceBytes};
-
 // Stands for the page file in the second thread: its code must fit in the
-// memory given, which DeflateCodeBound makes sure of.
+// memory given, sized by DeflatePieceCodeBound.
 class NoRoomSink final : public CodeSink {
 public:
     PluginStatus Append(const uint8_t*, uint32_t) override { return StatusWriteFailed; }
 };
 
-// The band's second part, coded on its own thread.
-struct SecondPart {
+// How many of a band's whole pieces the calling thread codes, after the
+// `taken` bytes that completed the piece under way: about half the band's
+// bytes; all of them when there are fewer than two.
+uint64_t FirstThreadPieces(uint64_t taken, uint64_t pieces) {
+    if (pieces < 2) return pieces;
+    const uint64_t half = (taken + pieces * kDeflatePieceBytes) / 2;
+    const uint64_t share = half > taken ? (half - taken + kDeflatePieceBytes / 2) / kDeflatePieceBytes : 0;
+    return std::min(share, pieces - 1);
+}
+
+// Whole pieces coded into memory, on a thread of their own or not.
+struct PiecesToMemory {
     DeflateEncoder* coder;
     const uint8_t* bytes;
-    uint64_t count;
-    uint64_t stripOffset;
+    uint64_t pieces;
     uint8_t* code;
     uint32_t codeCapacity;
     // Results
-    uint32_t codeBytes = 0;
-    uint32_t checksum = 0;
-    PluginStatus status = StatusOk;
+    uint32_t codeBytes;
+    uint32_t checksum;
+    PluginStatus status;
 };
 
-DWORD WINAPI CodeSecondPart(LPVOID parameter) {
-    SecondPart& part = *static_cast<SecondPart*>(parameter);
+DWORD WINAPI CodePiecesToMemory(LPVOID parameter) {
+    PiecesToMemory& part = *static_cast<PiecesToMemory*>(parameter);
     NoRoomSink noRoom;
     CodeBuffer out(part.code, part.codeCapacity, noRoom);
-    part.checksum = DeflateChecksum::OfRun(part.bytes, static_cast<size_t>(part.count));
-    part.status = part.coder->Encode(part.bytes, static_cast<size_t>(part.count), part.stripOffset, out);
+    part.checksum = DeflateChecksum::OfRun(part.bytes, static_cast<size_t>(part.pieces * kDeflatePieceBytes));
+    part.status = StatusOk;
+    for (uint64_t piece = 0; piece < part.pieces && part.status == StatusOk; ++piece)
+        part.status = part.coder->CodePiece(part.bytes + piece * kDeflatePieceBytes, kDeflatePieceBytes, false, out);
     part.codeBytes = out.used();
     return 0;
 }
 
 }  // namespace
 
-PluginStatus DeflatePageCoder::Start() {
+PluginStatus DeflatePageCoder::Start(uint8_t* pieceMemory) {
     Release();
+    piece_ = pieceMemory;
     return coders_[0].Start();
 }
 
 PluginStatus DeflatePageCoder::Code(const uint8_t* bytes, uint64_t count, CodeBuffer& out) {
-    if (!coders_[current_].started()) return StatusBadSequence;
-    if (stripBytes_ == 0) {
-        const PluginStatus status = PutDeflateHeader(out);
+    if (!coders_[0].started()) return StatusBadSequence;
+    PluginStatus status = StatusOk;
+    if (!begun_) {
+        status = PutDeflateHeader(out);
+        if (status != StatusOk) return status;
+        begun_ = true;
+    }
+    const uint8_t* const start = bytes;
+    status = ContinuePiece(bytes, count, out);
+    if (status != StatusOk) return status;
+
+    // The band's whole pieces: the second half on another thread when there
+    // are two or more and it can be had, after the first half otherwise.
+    const uint64_t pieces = count / kDeflatePieceBytes;
+    const uint64_t firstShare = FirstThreadPieces(static_cast<uint64_t>(bytes - start), pieces);
+    const uint64_t secondPieces =
+        firstShare < pieces && PrepareSecondHalf(pieces - firstShare) ? pieces - firstShare : 0;
+    const uint64_t firstPieces = pieces - secondPieces;
+    PiecesToMemory second{&coders_[1],
+                          bytes + firstPieces * kDeflatePieceBytes,
+                          secondPieces,
+                          secondCode_,
+                          static_cast<uint32_t>(secondCodeBytes_),
+                          0,
+                          1,
+                          StatusOk};
+    HANDLE thread = secondPieces > 0 ? CreateThread(nullptr, 0, CodePiecesToMemory, &second, 0, nullptr) : nullptr;
+    const uint64_t firstBytes = static_cast<uint64_t>(bytes - start) + firstPieces * kDeflatePieceBytes;
+    checksum_.Append(DeflateChecksum::OfRun(start, static_cast<size_t>(firstBytes)), firstBytes);
+    status = CodeWholePieces(bytes, firstPieces, out);
+    if (thread != nullptr) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    } else if (secondPieces > 0 && status == StatusOk) {
+        CodePiecesToMemory(&second);
+    }
+    if (status != StatusOk) return status;
+    if (secondPieces > 0) {
+        if (second.status != StatusOk) return second.status;
+        checksum_.Append(second.checksum, secondPieces * kDeflatePieceBytes);
+        status = out.Pass(secondCode_, second.codeBytes);
         if (status != StatusOk) return status;
     }
-    const uint64_t sharePoint = SharePoint(count);
-    if (sharePoint < stripBytes_ + count && PrepareSecondPart(stripBytes_ + count - sharePoint))
-        return CodeShared(bytes, count, sharePoint, out);
-    return CodeAlone(bytes, count, out);
+
+    // The band ends within a new piece: its bytes wait for the next band.
+    const uint64_t tail = count % kDeflatePieceBytes;
+    if (tail > 0) {
+        const uint8_t* tailBytes = bytes + pieces * kDeflatePieceBytes;
+        checksum_.Append(DeflateChecksum::OfRun(tailBytes, static_cast<size_t>(tail)), tail);
+        std::copy(tailBytes, tailBytes + tail, piece_);
+        pieceBytes_ = static_cast<uint32_t>(tail);
+    }
+    return StatusOk;
 }
 
 PluginStatus DeflatePageCoder::Finish(CodeBuffer& out) {
-    PluginStatus status = coders_[current_].FinishLastPiece(out);
+    if (!coders_[0].started() || !begun_) return StatusBadSequence;
+    PluginStatus status = coders_[0].CodePiece(piece_, pieceBytes_, true, out);
     if (status == StatusOk) status = checksum_.PutTrailer(out);
     if (status == StatusOk) status = out.Flush();
     return status;
@@ -72,24 +126,39 @@ void DeflatePageCoder::Release() {
     coders_[1].End();
     ReleaseBlock(secondCode_);
     secondCodeBytes_ = 0;
-    current_ = 0;
-    stripBytes_ = 0;
+    piece_ = nullptr;
+    pieceBytes_ = 0;
+    begun_ = false;
     checksum_.Reset();
 }
 
-uint64_t DeflatePageCoder::SharePoint(uint64_t count) const {
-    const uint64_t end = stripBytes_ + count;
-    if (count < kSmallestSharedBand) return end;
-    const uint64_t middle = stripBytes_ + count / 2;
-    const uint64_t point = (middle + kDeflatePieceBytes / 2) / kDeflatePieceBytes * kDeflatePieceBytes;
-    return point > stripBytes_ && point < end ? point : end;
+// The bytes that complete the piece are counted in the checksum with the
+// band's first half (Code), not here.
+PluginStatus DeflatePageCoder::ContinuePiece(const uint8_t*& bytes, uint64_t& count, CodeBuffer& out) {
+    if (pieceBytes_ == 0) return StatusOk;
+    const uint32_t taken = static_cast<uint32_t>(std::min<uint64_t>(count, kDeflatePieceBytes - pieceBytes_));
+    std::copy(bytes, bytes + taken, piece_ + pieceBytes_);
+    pieceBytes_ += taken;
+    bytes += taken;
+    count -= taken;
+    if (pieceBytes_ < kDeflatePieceBytes) return StatusOk;
+    pieceBytes_ = 0;
+    return coders_[0].CodePiece(piece_, kDeflatePieceBytes, false, out);
 }
 
-bool DeflatePageCoder::PrepareSecondPart(uint64_t count) {
-    const uint64_t codeBytes = DeflateCodeBound(count);
+PluginStatus DeflatePageCoder::CodeWholePieces(const uint8_t* bytes, uint64_t pieces, CodeBuffer& out) {
+    for (uint64_t piece = 0; piece < pieces; ++piece) {
+        const PluginStatus status =
+            coders_[0].CodePiece(bytes + piece * kDeflatePieceBytes, kDeflatePieceBytes, false, out);
+        if (status != StatusOk) return status;
+    }
+    return StatusOk;
+}
+
+bool DeflatePageCoder::PrepareSecondHalf(uint64_t pieces) {
+    const uint64_t codeBytes = pieces * kDeflatePieceCodeBound;
     if (codeBytes > UINT32_MAX) return false;
-    DeflateEncoder& second = coders_[1 - current_];
-    if (!second.started() && second.Start() != StatusOk) return false;
+    if (!coders_[1].started() && coders_[1].Start() != StatusOk) return false;
     if (codeBytes > secondCodeBytes_) {
         ReleaseBlock(secondCode_);
         secondCodeBytes_ = 0;
@@ -98,40 +167,4 @@ bool DeflatePageCoder::PrepareSecondPart(uint64_t count) {
         secondCodeBytes_ = codeBytes;
     }
     return true;
-}
-
-PluginStatus DeflatePageCoder::CodeAlone(const uint8_t* bytes, uint64_t count, CodeBuffer& out) {
-    checksum_.Append(DeflateChecksum::OfRun(bytes, static_cast<size_t>(count)), count);
-    const PluginStatus status = coders_[current_].Encode(bytes, static_cast<size_t>(count), stripBytes_, out);
-    stripBytes_ += count;
-    return status;
-}
-
-// The second part is coded beside the first when a thread can be had, after
-// it otherwise; either way its code follows the first part's.
-PluginStatus DeflatePageCoder::CodeShared(const uint8_t* bytes, uint64_t count, uint64_t sharePoint, CodeBuffer& out) {
-    const uint64_t firstCount = sharePoint - stripBytes_;
-    SecondPart second{&coders_[1 - current_],
-                      bytes + firstCount,
-                      count - firstCount,
-                      sharePoint,
-                      secondCode_,
-                      static_cast<uint32_t>(secondCodeBytes_)};
-    HANDLE thread = CreateThread(nullptr, 0, CodeSecondPart, &second, 0, nullptr);
-
-    const uint32_t firstChecksum = DeflateChecksum::OfRun(bytes, static_cast<size_t>(firstCount));
-    PluginStatus status = coders_[current_].Encode(bytes, static_cast<size_t>(firstCount), stripBytes_, out);
-    if (thread != nullptr) {
-        WaitForSingleObject(thread, INFINITE);
-        CloseHandle(thread);
-    } else if (status == StatusOk) {
-        CodeSecondPart(&second);
-    }
-    if (status == StatusOk) status = second.status;
-    if (status == StatusOk) status = out.Pass(secondCode_, second.codeBytes);
-    checksum_.Append(firstChecksum, firstCount);
-    checksum_.Append(second.checksum, second.count);
-    stripBytes_ += count;
-    current_ = 1 - current_;  // the second coder holds the piece under way
-    return status;
 }

@@ -1,10 +1,11 @@
-// The Deflate coder of the page being written, on two cores. A band large
-// enough is shared at a piece boundary near its middle: its first part is
-// coded in the calling thread, straight to the sink, while a thread of its
-// own codes the second part into memory, handed to the sink after the first.
-// The strip's bytes are those one coder alone would make (tiff/
-// deflate_encoder.h), so a band too small to share, or a thread or memory
-// that cannot be had, changes the time taken, never the file. Only the
+// The Deflate coder of the page being written, on two cores. The strip's
+// whole pieces (tiff/deflate_encoder.h) are coded as a band brings them; a
+// band that holds at least two is shared: the calling thread codes the first
+// half of its pieces straight to the sink while a thread of its own codes the
+// second half into memory, handed to the sink after the first. The bytes of a
+// piece that a band ends within wait for the next band. Since a piece's code
+// depends on its bytes alone, a band too small to share, or a thread or
+// memory that cannot be had, changes the time taken, never the file. Only the
 // calling thread writes to the page file or calls the platform's services.
 #pragma once
 
@@ -21,28 +22,31 @@ public:
     DeflatePageCoder& operator=(const DeflatePageCoder&) = delete;
     ~DeflatePageCoder() { Release(); }
 
-    // Begins a strip; StatusNoMemory when the coder's memory cannot be had.
-    PluginStatus Start();
-    // Codes the strip's next `count` bytes into `out`.
+    // Begins a strip. `pieceMemory` (kDeflatePieceBytes, the caller's, kept
+    // until Release) holds the bytes of the piece under way.
+    // StatusNoMemory when the coder's memory cannot be had.
+    PluginStatus Start(uint8_t* pieceMemory);
+    // Codes the strip's next `count` bytes into `out`, whose capacity is at
+    // least kDeflatePieceCodeBound.
     PluginStatus Code(const uint8_t* bytes, uint64_t count, CodeBuffer& out);
-    // Ends the strip's stream and flushes `out`.
+    // Codes the strip's last piece, ends the stream and flushes `out`.
     PluginStatus Finish(CodeBuffer& out);
     // Frees the coders' memory, the strip unfinished.
     void Release();
 
 private:
-    // The strip offset where a band of `count` bytes is shared, or its end
-    // when it is coded in the calling thread alone.
-    uint64_t SharePoint(uint64_t count) const;
-    // The second coder and the memory for `count` bytes of its code.
-    bool PrepareSecondPart(uint64_t count);
-    PluginStatus CodeAlone(const uint8_t* bytes, uint64_t count, CodeBuffer& out);
-    PluginStatus CodeShared(const uint8_t* bytes, uint64_t count, uint64_t sharePoint, CodeBuffer& out);
+    // Adds the band's first bytes to the piece under way, coding it when
+    // they complete it.
+    PluginStatus ContinuePiece(const uint8_t*& bytes, uint64_t& count, CodeBuffer& out);
+    PluginStatus CodeWholePieces(const uint8_t* bytes, uint64_t pieces, CodeBuffer& out);
+    // The second coder and the memory for the code of `pieces` pieces.
+    bool PrepareSecondHalf(uint64_t pieces);
 
-    DeflateEncoder coders_[2];
-    int current_ = 0;  // the coder whose piece the strip's next byte belongs to
-    uint64_t stripBytes_ = 0;
+    DeflateEncoder coders_[2];  // the calling thread's, the second thread's
+    uint8_t* piece_ = nullptr;  // the piece under way
+    uint32_t pieceBytes_ = 0;
+    bool begun_ = false;  // the stream's header is out
     DeflateChecksum checksum_;
-    uint8_t* secondCode_ = nullptr;  // the second part's code, until it is handed on
+    uint8_t* secondCode_ = nullptr;  // the second half's code, until it is handed on
     uint64_t secondCodeBytes_ = 0;
 };

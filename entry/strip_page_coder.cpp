@@ -7,8 +7,9 @@
 namespace {
 
 // Big enough that the sink (a file write) is called rarely, small beside a
-// band.
-constexpr uint32_t kCodeBufferBytes = 64 * 1024;
+// band, and room for the code of any Deflate piece.
+constexpr uint32_t kCodeBufferBytes = 128 * 1024;
+static_assert(kCodeBufferBytes >= kDeflatePieceCodeBound);
 
 // Counts what the sink takes.
 class CountingSink final : public CodeSink {
@@ -64,14 +65,17 @@ void StripPageCoder::Release() {
 PluginStatus StripPageCoder::Start(int32_t compression) {
     Release();
     if (compression != CompressionLzw && compression != CompressionDeflate) return StatusBadSequence;
-    buffer_ = AllocateBlock(kCodeBufferBytes);
+    // A Deflate page's piece under way lies in the same block, after the
+    // code buffer.
+    const bool deflate = compression == CompressionDeflate;
+    buffer_ = AllocateBlock(kCodeBufferBytes + (deflate ? kDeflatePieceBytes : 0));
     if (buffer_ == nullptr) return StatusNoMemory;
     if (compression == CompressionLzw) {
         lzw_ = reinterpret_cast<LzwState*>(AllocateBlock(sizeof(LzwState)));  // zero-filled, suitably aligned
         if (lzw_ == nullptr) return StatusNoMemory;
         StartLzw(*lzw_);
     } else {
-        const PluginStatus status = deflate_.Start();
+        const PluginStatus status = deflate_.Start(buffer_ + kCodeBufferBytes);
         if (status != StatusOk) return status;
     }
     compression_ = compression;

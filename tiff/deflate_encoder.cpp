@@ -25,14 +25,6 @@ PluginStatus PutBytes(CodeBuffer& out, const uint8_t* bytes, uint32_t count) {
 
 }  // namespace
 
-uint64_t DeflateCodeBound(uint64_t count) {
-    // zlib's conservative bound for one stream of each piece (fixed codes of
-    // up to 9 bits a byte, block headers), plus each piece's end: a partial
-    // byte and an empty stored block.
-    const uint64_t pieces = count / kDeflatePieceBytes + 1;
-    return count + count / 8 + count / 64 + pieces * 32;
-}
-
 PluginStatus DeflateEncoder::Start() {
     End();
     stream_ = new (std::nothrow) z_stream{};
@@ -46,29 +38,27 @@ PluginStatus DeflateEncoder::Start() {
     return StatusOk;
 }
 
-PluginStatus DeflateEncoder::Encode(const uint8_t* data, size_t count, uint64_t stripOffset, CodeBuffer& out) {
-    if (stream_ == nullptr) return StatusBadSequence;
-    while (count > 0) {
-        const uint32_t intoPiece = static_cast<uint32_t>(stripOffset % kDeflatePieceBytes);
-        if (intoPiece == 0 && deflateReset(stream_) != Z_OK) return StatusWriteFailed;
-        const size_t run = std::min<size_t>(count, kDeflatePieceBytes - intoPiece);
-        stream_->next_in = const_cast<Bytef*>(data);
-        stream_->avail_in = static_cast<uInt>(run);
-        const bool endsPiece = intoPiece + run == kDeflatePieceBytes;
-        const PluginStatus status = Run(endsPiece ? Z_SYNC_FLUSH : Z_NO_FLUSH, out);
+// One call to zlib with all the piece's bytes and room for all its code: how
+// zlib cuts its blocks, and whether it repeats a flush marker, can depend on
+// how input and room are handed to it, so they are handed the same way always.
+PluginStatus DeflateEncoder::CodePiece(const uint8_t* data, uint32_t count, bool last, CodeBuffer& out) {
+    if (stream_ == nullptr || count > kDeflatePieceBytes) return StatusBadSequence;
+    const uint32_t bound = DeflatePieceCodeBound(count);
+    if (out.capacity() - out.used() < bound) {
+        const PluginStatus status = out.Flush();
         if (status != StatusOk) return status;
-        data += run;
-        count -= run;
-        stripOffset += run;
+        if (out.capacity() < bound) return StatusWriteFailed;
     }
-    return StatusOk;
-}
-
-PluginStatus DeflateEncoder::FinishLastPiece(CodeBuffer& out) {
-    if (stream_ == nullptr) return StatusBadSequence;
-    stream_->next_in = nullptr;
-    stream_->avail_in = 0;
-    return Run(Z_FINISH, out);
+    if (deflateReset(stream_) != Z_OK) return StatusWriteFailed;
+    const uInt room = out.capacity() - out.used();
+    stream_->next_in = const_cast<Bytef*>(data);
+    stream_->avail_in = count;
+    stream_->next_out = out.end();
+    stream_->avail_out = room;
+    const int result = deflate(stream_, last ? Z_FINISH : Z_SYNC_FLUSH);
+    out.Advance(room - stream_->avail_out);
+    const bool done = last ? result == Z_STREAM_END : result == Z_OK && stream_->avail_in == 0;
+    return done && stream_->avail_out > 0 ? StatusOk : StatusWriteFailed;
 }
 
 void DeflateEncoder::End() {
@@ -76,25 +66,6 @@ void DeflateEncoder::End() {
     deflateEnd(stream_);
     delete stream_;
     stream_ = nullptr;
-}
-
-// Runs zlib until it has taken all its input and, for a flush, written all
-// it holds, flushing the buffer whenever zlib fills it.
-PluginStatus DeflateEncoder::Run(int flush, CodeBuffer& out) {
-    for (;;) {
-        const uInt room = out.capacity() - out.used();
-        stream_->next_out = out.end();
-        stream_->avail_out = room;
-        const int result = deflate(stream_, flush);
-        if (result == Z_STREAM_ERROR) return StatusWriteFailed;
-        out.Advance(room - stream_->avail_out);
-        if (stream_->avail_out == 0) {
-            const PluginStatus status = out.Flush();
-            if (status != StatusOk) return status;
-            continue;  // zlib may hold more output
-        }
-        if (flush == Z_FINISH ? result == Z_STREAM_END : stream_->avail_in == 0) return StatusOk;
-    }
 }
 
 PluginStatus PutDeflateHeader(CodeBuffer& out) {

@@ -1,14 +1,15 @@
 // The Deflate coder of TIFF strips (Compression 8). A strip is one zlib
 // stream: two header bytes, Deflate data, the Adler-32 of the strip's bytes.
 //
-// The data is cut into pieces of kDeflatePieceBytes strip bytes, each coded
-// on its own: a coder starts every piece afresh and ends it on a byte
-// boundary (an empty stored block), so the pieces' code simply follows one
-// another. Pieces can therefore be coded at the same time on different cores,
-// and the strip's bytes are the same whoever codes which piece and however
-// the strip arrives (in one band or in many). A coder is fed in as many calls
-// as the caller likes; zlib keeps its window and tables between them, a
-// fixed amount of memory whatever the page's size.
+// The data is cut into pieces of kDeflatePieceBytes strip bytes (the last
+// one shorter), each coded on its own: the coder starts every piece afresh
+// and codes it in one call to zlib, with room for all its code, ending it on
+// a byte boundary (an empty stored block) or, for the strip's last piece,
+// with the stream's final block. A piece's code thus depends on its bytes
+// alone, and the pieces' code simply follows one another: pieces can be coded
+// at the same time on different cores, and the strip's bytes are the same
+// whoever codes which piece and however the strip arrives (in one band or in
+// many). zlib's memory is a fixed amount whatever the page's size.
 #pragma once
 
 #include <cstddef>
@@ -21,17 +22,18 @@ struct z_stream_s;
 
 // Small enough that a 64-row band of an A4 page holds several pieces (the
 // band is shared between cores at a piece boundary), large enough that the
-// end of a piece (one more block header and four bytes) costs under 0.2% of
+// end of a piece (one more block header and four bytes) costs under 0.02% of
 // the strip.
 inline constexpr uint32_t kDeflatePieceBytes = 64 * 1024;
 
 inline constexpr uint32_t kDeflateHeaderBytes = 2;
 inline constexpr uint32_t kDeflateTrailerBytes = 4;
 
-// The most code a coder can make of `count` bytes starting at a piece
-// boundary, however they are cut into pieces (incompressible bytes grow a
-// little).
-uint64_t DeflateCodeBound(uint64_t count);
+// The most code a piece of `count` bytes can become: zlib's conservative
+// bound for a stream (fixed codes of up to 9 bits a byte, block headers),
+// plus the piece's end (a partial byte and an empty stored block).
+inline constexpr uint32_t DeflatePieceCodeBound(uint32_t count) { return count + count / 8 + count / 64 + 32; }
+inline constexpr uint32_t kDeflatePieceCodeBound = DeflatePieceCodeBound(kDeflatePieceBytes);
 
 // How pieces are coded: zlib's run-length strategy (matches at distance one
 // only, then Huffman codes). On differenced scans, whose residuals are noise
@@ -47,21 +49,17 @@ public:
 
     // Gets the coder's memory; StatusNoMemory when zlib cannot have it.
     PluginStatus Start();
-    // Codes `count` strip bytes, which begin `stripOffset` bytes into the
-    // strip, into `out` (flushed to its sink whenever it fills). Bytes at a
-    // piece boundary begin a new piece; a piece that ends within them is
-    // ended. Bytes that continue a piece must come to the coder that has the
-    // piece's earlier bytes.
-    PluginStatus Encode(const uint8_t* data, size_t count, uint64_t stripOffset, CodeBuffer& out);
-    // Ends the strip's last piece, which this coder has, with the stream's
-    // final block.
-    PluginStatus FinishLastPiece(CodeBuffer& out);
+    // Codes one piece of `count` bytes (at most kDeflatePieceBytes; `last`:
+    // the strip's last piece, which may be empty) into `out`, flushed first
+    // unless it has room for DeflatePieceCodeBound(count) bytes.
+    // StatusWriteFailed when `out` cannot make that room, or the sink's
+    // status.
+    PluginStatus CodePiece(const uint8_t* data, uint32_t count, bool last, CodeBuffer& out);
     // Frees the coder's memory.
     void End();
     bool started() const { return stream_ != nullptr; }
 
 private:
-    PluginStatus Run(int flush, CodeBuffer& out);
     z_stream_s* stream_ = nullptr;
 };
 
