@@ -15,13 +15,16 @@ public:
 };
 
 // How many of a band's whole pieces the calling thread codes, after the
-// `taken` bytes that completed the piece under way: about half the band's
-// bytes; all of them when there are fewer than two.
-uint64_t FirstThreadPieces(uint64_t taken, uint64_t pieces) {
-    if (pieces < 2) return pieces;
-    const uint64_t half = (taken + pieces * kDeflatePieceBytes) / 2;
-    const uint64_t share = half > taken ? (half - taken + kDeflatePieceBytes / 2) / kDeflatePieceBytes : 0;
-    return std::min(share, pieces - 1);
+// `ahead` bytes it codes first (the piece the band completed): about half
+// the bytes, leaving the second thread at least one piece; all of them when
+// the calling thread would have less than a quarter of a piece to code, too
+// little to be worth a thread.
+uint64_t FirstThreadPieces(uint64_t ahead, uint64_t pieces) {
+    if (pieces == 0) return 0;
+    const uint64_t half = (ahead + pieces * kDeflatePieceBytes) / 2;
+    const uint64_t share =
+        std::min((half > ahead ? half - ahead + kDeflatePieceBytes / 2 : 0) / kDeflatePieceBytes, pieces - 1);
+    return ahead + share * kDeflatePieceBytes < kDeflatePieceBytes / 4 ? pieces : share;
 }
 
 // Whole pieces coded into memory, on a thread of their own or not.
@@ -59,57 +62,20 @@ PluginStatus DeflatePageCoder::Start(uint8_t* pieceMemory) {
 
 PluginStatus DeflatePageCoder::Code(const uint8_t* bytes, uint64_t count, CodeBuffer& out) {
     if (!coders_[0].started()) return StatusBadSequence;
-    PluginStatus status = StatusOk;
     if (!begun_) {
-        status = PutDeflateHeader(out);
+        const PluginStatus status = PutDeflateHeader(out);
         if (status != StatusOk) return status;
         begun_ = true;
     }
-    const uint8_t* const start = bytes;
-    status = ContinuePiece(bytes, count, out);
-    if (status != StatusOk) return status;
-
-    // The band's whole pieces: the second half on another thread when there
-    // are two or more and it can be had, after the first half otherwise.
+    const uint32_t taken = ContinuePiece(bytes, count);
+    bytes += taken;
+    count -= taken;
+    const bool pieceComplete = pieceBytes_ == kDeflatePieceBytes;
+    if (pieceComplete) pieceBytes_ = 0;
     const uint64_t pieces = count / kDeflatePieceBytes;
-    const uint64_t firstShare = FirstThreadPieces(static_cast<uint64_t>(bytes - start), pieces);
-    const uint64_t secondPieces =
-        firstShare < pieces && PrepareSecondHalf(pieces - firstShare) ? pieces - firstShare : 0;
-    const uint64_t firstPieces = pieces - secondPieces;
-    PiecesToMemory second{&coders_[1],
-                          bytes + firstPieces * kDeflatePieceBytes,
-                          secondPieces,
-                          secondCode_,
-                          static_cast<uint32_t>(secondCodeBytes_),
-                          0,
-                          1,
-                          StatusOk};
-    HANDLE thread = secondPieces > 0 ? CreateThread(nullptr, 0, CodePiecesToMemory, &second, 0, nullptr) : nullptr;
-    const uint64_t firstBytes = static_cast<uint64_t>(bytes - start) + firstPieces * kDeflatePieceBytes;
-    checksum_.Append(DeflateChecksum::OfRun(start, static_cast<size_t>(firstBytes)), firstBytes);
-    status = CodeWholePieces(bytes, firstPieces, out);
-    if (thread != nullptr) {
-        WaitForSingleObject(thread, INFINITE);
-        CloseHandle(thread);
-    } else if (secondPieces > 0 && status == StatusOk) {
-        CodePiecesToMemory(&second);
-    }
+    const PluginStatus status = CodePieces(pieceComplete, bytes, pieces, out);
     if (status != StatusOk) return status;
-    if (secondPieces > 0) {
-        if (second.status != StatusOk) return second.status;
-        checksum_.Append(second.checksum, secondPieces * kDeflatePieceBytes);
-        status = out.Pass(secondCode_, second.codeBytes);
-        if (status != StatusOk) return status;
-    }
-
-    // The band ends within a new piece: its bytes wait for the next band.
-    const uint64_t tail = count % kDeflatePieceBytes;
-    if (tail > 0) {
-        const uint8_t* tailBytes = bytes + pieces * kDeflatePieceBytes;
-        checksum_.Append(DeflateChecksum::OfRun(tailBytes, static_cast<size_t>(tail)), tail);
-        std::copy(tailBytes, tailBytes + tail, piece_);
-        pieceBytes_ = static_cast<uint32_t>(tail);
-    }
+    KeepTail(bytes + pieces * kDeflatePieceBytes, static_cast<uint32_t>(count % kDeflatePieceBytes));
     return StatusOk;
 }
 
@@ -132,18 +98,58 @@ void DeflatePageCoder::Release() {
     checksum_.Reset();
 }
 
-// The bytes that complete the piece are counted in the checksum with the
-// band's first half (Code), not here.
-PluginStatus DeflatePageCoder::ContinuePiece(const uint8_t*& bytes, uint64_t& count, CodeBuffer& out) {
-    if (pieceBytes_ == 0) return StatusOk;
+// Copies the band's first bytes to the piece under way, as many as it
+// lacks; returns how many.
+uint32_t DeflatePageCoder::ContinuePiece(const uint8_t* bytes, uint64_t count) {
+    if (pieceBytes_ == 0) return 0;
     const uint32_t taken = static_cast<uint32_t>(std::min<uint64_t>(count, kDeflatePieceBytes - pieceBytes_));
+    checksum_.Append(DeflateChecksum::OfRun(bytes, taken), taken);
     std::copy(bytes, bytes + taken, piece_ + pieceBytes_);
     pieceBytes_ += taken;
-    bytes += taken;
-    count -= taken;
-    if (pieceBytes_ < kDeflatePieceBytes) return StatusOk;
-    pieceBytes_ = 0;
-    return coders_[0].CodePiece(piece_, kDeflatePieceBytes, false, out);
+    return taken;
+}
+
+// The piece just completed (if `pieceComplete`) and the band's whole pieces:
+// a second share on another thread when it can be had, after the first share
+// otherwise.
+PluginStatus DeflatePageCoder::CodePieces(bool pieceComplete, const uint8_t* bytes, uint64_t pieces, CodeBuffer& out) {
+    const uint64_t firstShare = FirstThreadPieces(pieceComplete ? kDeflatePieceBytes : 0, pieces);
+    const uint64_t secondPieces =
+        firstShare < pieces && PrepareSecondShare(pieces - firstShare) ? pieces - firstShare : 0;
+    const uint64_t firstPieces = pieces - secondPieces;
+    PiecesToMemory second{&coders_[1],
+                          bytes + firstPieces * kDeflatePieceBytes,
+                          secondPieces,
+                          secondCode_,
+                          static_cast<uint32_t>(secondCodeBytes_),
+                          0,
+                          1,
+                          StatusOk};
+    HANDLE thread = secondPieces > 0 ? CreateThread(nullptr, 0, CodePiecesToMemory, &second, 0, nullptr) : nullptr;
+
+    checksum_.Append(DeflateChecksum::OfRun(bytes, static_cast<size_t>(firstPieces * kDeflatePieceBytes)),
+                     firstPieces * kDeflatePieceBytes);
+    PluginStatus status = StatusOk;
+    if (pieceComplete) status = coders_[0].CodePiece(piece_, kDeflatePieceBytes, false, out);
+    if (status == StatusOk) status = CodeWholePieces(bytes, firstPieces, out);
+    if (thread != nullptr) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    } else if (secondPieces > 0 && status == StatusOk) {
+        CodePiecesToMemory(&second);
+    }
+    if (status != StatusOk || secondPieces == 0) return status;
+    if (second.status != StatusOk) return second.status;
+    checksum_.Append(second.checksum, secondPieces * kDeflatePieceBytes);
+    return out.Pass(secondCode_, second.codeBytes);
+}
+
+// The band ends within a new piece: its bytes wait for the next band.
+void DeflatePageCoder::KeepTail(const uint8_t* bytes, uint32_t count) {
+    if (count == 0) return;
+    checksum_.Append(DeflateChecksum::OfRun(bytes, count), count);
+    std::copy(bytes, bytes + count, piece_);
+    pieceBytes_ = count;
 }
 
 PluginStatus DeflatePageCoder::CodeWholePieces(const uint8_t* bytes, uint64_t pieces, CodeBuffer& out) {
@@ -155,7 +161,7 @@ PluginStatus DeflatePageCoder::CodeWholePieces(const uint8_t* bytes, uint64_t pi
     return StatusOk;
 }
 
-bool DeflatePageCoder::PrepareSecondHalf(uint64_t pieces) {
+bool DeflatePageCoder::PrepareSecondShare(uint64_t pieces) {
     const uint64_t codeBytes = pieces * kDeflatePieceCodeBound;
     if (codeBytes > UINT32_MAX) return false;
     if (!coders_[1].started() && coders_[1].Start() != StatusOk) return false;

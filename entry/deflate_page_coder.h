@@ -1,12 +1,12 @@
 // The Deflate coder of the page being written, on two cores. The strip's
-// whole pieces (tiff/deflate_encoder.h) are coded as a band brings them; a
-// band that holds at least two is shared: the calling thread codes the first
-// half of its pieces straight to the sink while a thread of its own codes the
-// second half into memory, handed to the sink after the first. The bytes of a
-// piece that a band ends within wait for the next band. Since a piece's code
-// depends on its bytes alone, a band too small to share, or a thread or
-// memory that cannot be had, changes the time taken, never the file. Only the
-// calling thread writes to the page file or calls the platform's services.
+// pieces (tiff/deflate_encoder.h) are coded as a band completes them, and a
+// band's pieces are shared: the calling thread codes about half of them
+// straight to the sink while a thread of its own codes the rest into memory,
+// handed to the sink after the first share. The bytes of a piece that a band
+// ends within wait for the next band. Since a piece's code depends on its
+// bytes alone, a band too small to share, or a thread or memory that cannot
+// be had, changes the time taken, never the file. Only the calling thread
+// writes to the page file or calls the platform's services.
 #pragma once
 
 #include <cstdint>
@@ -35,12 +35,12 @@ public:
     void Release();
 
 private:
-    // Adds the band's first bytes to the piece under way, coding it when
-    // they complete it.
-    PluginStatus ContinuePiece(const uint8_t*& bytes, uint64_t& count, CodeBuffer& out);
+    uint32_t ContinuePiece(const uint8_t* bytes, uint64_t count);
+    PluginStatus CodePieces(bool pieceComplete, const uint8_t* bytes, uint64_t pieces, CodeBuffer& out);
     PluginStatus CodeWholePieces(const uint8_t* bytes, uint64_t pieces, CodeBuffer& out);
+    void KeepTail(const uint8_t* bytes, uint32_t count);
     // The second coder and the memory for the code of `pieces` pieces.
-    bool PrepareSecondHalf(uint64_t pieces);
+    bool PrepareSecondShare(uint64_t pieces);
 
     DeflateEncoder coders_[2];  // the calling thread's, the second thread's
     uint8_t* piece_ = nullptr;  // the piece under way
