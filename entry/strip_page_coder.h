@@ -1,7 +1,7 @@
 // The LZW or Deflate coder of the page being written, with the memory it
-// works in: the coder's state (LZW's table, zlib's window) and a code buffer,
-// kept from band to band (and so from command to command) until the page
-// ends. One strip per page: each band's rows continue the strip's code
+// works in: the coder's state (LZW's table; zlib's coders and Deflate's piece
+// under way) and a code buffer, kept from band to band (and so from command
+// to command) until the page ends. One strip per page: each band's rows continue the strip's code
 // (Deflate's on two threads: deflate_page_coder.h).
 #pragma once
 
