@@ -27,6 +27,14 @@ uint64_t FirstThreadPieces(uint64_t ahead, uint64_t pieces) {
     return ahead + share * kDeflatePieceBytes < kDeflatePieceBytes / 4 ? pieces : share;
 }
 
+PluginStatus CodeWholePieces(DeflateEncoder& coder, const uint8_t* bytes, uint64_t pieces, CodeBuffer& out) {
+    for (uint64_t piece = 0; piece < pieces; ++piece) {
+        const PluginStatus status = coder.CodePiece(bytes + piece * kDeflatePieceBytes, kDeflatePieceBytes, false, out);
+        if (status != StatusOk) return status;
+    }
+    return StatusOk;
+}
+
 // Whole pieces coded into memory, on a thread of their own or not.
 struct PiecesToMemory {
     DeflateEncoder* coder;
@@ -45,9 +53,7 @@ DWORD WINAPI CodePiecesToMemory(LPVOID parameter) {
     NoRoomSink noRoom;
     CodeBuffer out(part.code, part.codeCapacity, noRoom);
     part.checksum = DeflateChecksum::OfRun(part.bytes, static_cast<size_t>(part.pieces * kDeflatePieceBytes));
-    part.status = StatusOk;
-    for (uint64_t piece = 0; piece < part.pieces && part.status == StatusOk; ++piece)
-        part.status = part.coder->CodePiece(part.bytes + piece * kDeflatePieceBytes, kDeflatePieceBytes, false, out);
+    part.status = CodeWholePieces(*part.coder, part.bytes, part.pieces, out);
     part.codeBytes = out.used();
     return 0;
 }
@@ -131,7 +137,7 @@ PluginStatus DeflatePageCoder::CodePieces(bool pieceComplete, const uint8_t* byt
                      firstPieces * kDeflatePieceBytes);
     PluginStatus status = StatusOk;
     if (pieceComplete) status = coders_[0].CodePiece(piece_, kDeflatePieceBytes, false, out);
-    if (status == StatusOk) status = CodeWholePieces(bytes, firstPieces, out);
+    if (status == StatusOk) status = CodeWholePieces(coders_[0], bytes, firstPieces, out);
     if (thread != nullptr) {
         WaitForSingleObject(thread, INFINITE);
         CloseHandle(thread);
@@ -150,15 +156,6 @@ void DeflatePageCoder::KeepTail(const uint8_t* bytes, uint32_t count) {
     checksum_.Append(DeflateChecksum::OfRun(bytes, count), count);
     std::copy(bytes, bytes + count, piece_);
     pieceBytes_ = count;
-}
-
-PluginStatus DeflatePageCoder::CodeWholePieces(const uint8_t* bytes, uint64_t pieces, CodeBuffer& out) {
-    for (uint64_t piece = 0; piece < pieces; ++piece) {
-        const PluginStatus status =
-            coders_[0].CodePiece(bytes + piece * kDeflatePieceBytes, kDeflatePieceBytes, false, out);
-        if (status != StatusOk) return status;
-    }
-    return StatusOk;
 }
 
 bool DeflatePageCoder::PrepareSecondShare(uint64_t pieces) {

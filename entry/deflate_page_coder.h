@@ -37,7 +37,6 @@ public:
 private:
     uint32_t ContinuePiece(const uint8_t* bytes, uint64_t count);
     PluginStatus CodePieces(bool pieceComplete, const uint8_t* bytes, uint64_t pieces, CodeBuffer& out);
-    PluginStatus CodeWholePieces(const uint8_t* bytes, uint64_t pieces, CodeBuffer& out);
     void KeepTail(const uint8_t* bytes, uint32_t count);
     // The second coder and the memory for the code of `pieces` pieces.
     bool PrepareSecondShare(uint64_t pieces);
