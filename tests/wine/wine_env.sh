@@ -10,10 +10,11 @@
 #
 # ZEDUZ_WINE_ARCH picks the Windows flavour under test: win32 (the default:
 # the 32-bit DLL under 32-bit Wine) or win64 (the x86-64 DLL under wine64).
-# A machine that cannot execute 32-bit programs cannot run 32-bit Wine at all:
-# there a win32 test ends with exit status 77 (ctest shows it skipped) and
-# says why. ZEDUZ_WINE32=0 or 1 overrides the probe (test.sh probes once and
-# sets it; set it to 0 to try the skip path on a machine that runs 32-bit).
+# Where 32-bit Wine cannot run (the machine does not execute 32-bit programs,
+# or 32-bit Wine could not be installed: wine32_probe.sh tells which), a win32
+# test ends with exit status 77 (ctest shows it skipped) and says why.
+# ZEDUZ_WINE32=0 or 1 overrides the probe (test.sh probes once and sets it;
+# set it to 0 to try the skip path on a machine that runs 32-bit Wine).
 #
 # All Wine tests of one ctest run and flavour share one fresh prefix below
 # the native build tree. The prefix is keyed by the run (the process that started
@@ -28,16 +29,6 @@ if [ -z "${ZEDUZ_BIN_DIR:-}" ] || [ -z "${ZEDUZ_WIN_BIN_DIR:-}" ]; then
   return 2 2>/dev/null || exit 2
 fi
 
-# Whether 32-bit programs execute on this machine (the loader of 32-bit
-# Linux programs answers), unless ZEDUZ_WINE32 says so already.
-zeduz_32bit_runs() {
-  case "${ZEDUZ_WINE32:-}" in
-    0) return 1 ;;
-    1) return 0 ;;
-  esac
-  /lib/ld-linux.so.2 --version >/dev/null 2>&1
-}
-
 export WINEARCH="${ZEDUZ_WINE_ARCH:-win32}"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -46,8 +37,8 @@ unset DISPLAY WAYLAND_DISPLAY
 zeduz_wine_root="$(cd "$ZEDUZ_BIN_DIR/.." && pwd)/wine"
 case "$WINEARCH" in
   win32)
-    if ! zeduz_32bit_runs; then
-      echo "SKIP: this machine cannot execute 32-bit programs (/lib/ld-linux.so.2 does not run), so 32-bit Wine cannot run; the x86-64 build is tested under wine64 instead"
+    if ! zeduz_wine32_reason=$("$(dirname "${BASH_SOURCE[0]}")/wine32_probe.sh"); then
+      echo "SKIP: $zeduz_wine32_reason: the 32-bit Wine tests are skipped; the x86-64 build is tested under wine64 instead"
       if [ "${1:-}" = "--print-env" ]; then exit 77; fi
       return 77 2>/dev/null || exit 77
     fi
