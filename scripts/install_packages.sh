@@ -59,7 +59,7 @@ missing_of() {
 # line, without the mirror's address.
 apt_reason() {
   grep '^E:' "$1" | { if [ "${2:-}" = last ]; then tail -n1; else head -n1; fi; } |
-    sed 's/^E: //; s#http[^ ]* ##; s# \[IP: [^]]*\]##' || true
+    sed 's/^E: //; s#http[^ ]*  *##; s# \[IP: [^]]*\]##' || true
 }
 
 # apt-get update, tried a few times. An index that still fails to download
