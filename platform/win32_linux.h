@@ -239,6 +239,8 @@ LSTATUS RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD reserved, LPSTR keyClass
 LSTATUS RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, BYTE* data, LPDWORD dataSize);
 LSTATUS RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD dataSize);
 LSTATUS RegDeleteValueA(HKEY key, LPCSTR name);
+// Deletes a key that has no subkeys, with its values.
+LSTATUS RegDeleteKeyA(HKEY root, LPCSTR subKey);
 LSTATUS RegCloseKey(HKEY key);
 
 // Modules and resources
