@@ -74,6 +74,16 @@ int LockWaiting(int descriptor) {
     } while (result != 0 && errno == EINTR);
     return result;
 }
+
+// Whether the lock held on `descriptor` is still that of `path`: the job
+// before removes its lock file while it holds it, and a job that waited on
+// the removed file locks the new one instead.
+bool StillNamed(int descriptor, const std::string& path) {
+    struct stat held {};
+    struct stat named {};
+    return fstat(descriptor, &held) == 0 && stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+           held.st_ino == named.st_ino;
+}
 #endif
 
 }  // namespace
@@ -101,22 +111,32 @@ bool OutputLock::Acquire(const std::string& canonicalOutput, const std::string& 
     return true;
 #else
     const std::string path = LockFilePath(canonicalOutput);
-    const int descriptor = OpenLockFile(path, error);
-    if (descriptor < 0) {
-        return false;
-    }
-    int result = flock(descriptor, LOCK_EX | LOCK_NB);
-    if (result != 0 && errno == EWOULDBLOCK) {
-        SayWaiting(shownPath);
-        result = LockWaiting(descriptor);
-    }
-    if (result != 0) {
-        error = "cannot lock " + path + ": " + std::strerror(errno);
+    bool said = false;
+    for (;;) {
+        const int descriptor = OpenLockFile(path, error);
+        if (descriptor < 0) {
+            return false;
+        }
+        int result = flock(descriptor, LOCK_EX | LOCK_NB);
+        if (result != 0 && errno == EWOULDBLOCK) {
+            if (!said) {
+                SayWaiting(shownPath);
+                said = true;
+            }
+            result = LockWaiting(descriptor);
+        }
+        if (result != 0) {
+            error = "cannot lock " + path + ": " + std::strerror(errno);
+            close(descriptor);
+            return false;
+        }
+        if (StillNamed(descriptor, path)) {
+            descriptor_ = descriptor;
+            path_ = path;
+            return true;
+        }
         close(descriptor);
-        return false;
     }
-    descriptor_ = descriptor;
-    return true;
 #endif
 }
 
@@ -127,9 +147,10 @@ OutputLock::~OutputLock() {
         CloseHandle(static_cast<HANDLE>(mutex_));
     }
 #else
-    // Closing releases the lock; the file stays, as removing it would let a
-    // waiting job and a new one lock two different files.
+    // The lock file goes while it is still locked, so that no job can hold
+    // it unnoticed once it has no name (see StillNamed).
     if (descriptor_ >= 0) {
+        unlink(path_.c_str());
         close(descriptor_);
     }
 #endif

@@ -2,7 +2,7 @@
 // and a second job on the same file waits for it, then goes on (and so
 // appends after the first job's pages). Linux: flock on a lock file in the
 // temp folder named from the user and the output's hash; Windows: a named
-// mutex from the hash.
+// mutex from the hash. The lock file goes at the end of the job.
 #pragma once
 
 #include <string>
@@ -24,5 +24,6 @@ private:
     void* mutex_ = nullptr;
 #else
     int descriptor_ = -1;
+    std::string path_;  // of the lock file, removed at the end of the job
 #endif
 };
