@@ -11,5 +11,5 @@ std::unique_ptr<ImageReader> OpenImageFile(const std::string& path) {
             return MakePnmReader(std::move(file));
         }
     }
-    throw InputError(path + ": not a PNM (P1-P6) or PNG file");
+    throw InputError(file->Path() + ": not a PNM (P1-P6) or PNG file");
 }

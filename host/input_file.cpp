@@ -4,6 +4,12 @@
 #include <cerrno>
 #include <cstring>
 
+#include <sys/stat.h>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "host/image.h"
 
 namespace {
@@ -51,14 +57,37 @@ bool RemainingBytes(FILE* file, uint64_t& remaining) {
 
 }  // namespace
 
+bool IsStreamInput(const std::string& path) {
+    struct stat info {};
+    return path == kStandardInput ||
+           (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode));
+}
+
 InputFile::InputFile(const std::string& path) : path_(path), buffer_(kBufferSize) {
+    if (path == kStandardInput) {
+        path_ = "standard input";
+        file_ = stdin;
+        ownsFile_ = false;
+#ifdef _WIN32
+        _setmode(_fileno(stdin), _O_BINARY);
+#endif
+        return;
+    }
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        throw InputError(path + ": is a folder, not an image file");
+    }
     file_ = std::fopen(path.c_str(), "rb");
     if (!file_) {
         throw InputError(path + ": cannot open: " + std::strerror(errno));
     }
 }
 
-InputFile::~InputFile() { std::fclose(file_); }
+InputFile::~InputFile() {
+    if (ownsFile_) {
+        std::fclose(file_);
+    }
+}
 
 bool InputFile::StartsWith(const char* bytes, size_t count) {
     if (end_ == 0) {

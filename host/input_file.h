@@ -8,9 +8,17 @@
 #include <string>
 #include <vector>
 
+// "-" names standard input.
+constexpr char kStandardInput[] = "-";
+
+// Whether `path` is read as a stream: standard input, a FIFO, a device. A
+// stream can be read once only, so its headers are not looked at before
+// its turn comes.
+bool IsStreamInput(const std::string& path);
+
 class InputFile {
 public:
-    // Throws InputError when the file cannot be opened.
+    // Throws InputError when the file cannot be opened or is a folder.
     explicit InputFile(const std::string& path);
     ~InputFile();
     InputFile(const InputFile&) = delete;
@@ -35,8 +43,9 @@ private:
     bool Refill();  // false at the end of the file; throws InputError on a read error
     void CheckReadError() const;
 
-    std::string path_;
+    std::string path_;  // "standard input" for "-"
     FILE* file_ = nullptr;
+    bool ownsFile_ = true;
     std::vector<uint8_t> buffer_;
     size_t pos_ = 0;
     size_t end_ = 0;

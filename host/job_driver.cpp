@@ -13,9 +13,10 @@ std::string FieldText(const char* field, size_t size) { return std::string(field
 
 }  // namespace
 
-JobDriver::JobDriver(const PluginLibrary& plugin, Progress& progress, const std::string& outputPath)
+JobDriver::JobDriver(const PluginLibrary& plugin, Progress& progress, const std::string& outputPath,
+                     const std::string& stateKeyPath)
     : plugin_(plugin), progress_(progress) {
-    std::strncpy(request_.stateKey.stateKeyPath, kStateKeyPath, sizeof request_.stateKey.stateKeyPath - 1);
+    std::strncpy(request_.stateKey.stateKeyPath, stateKeyPath.c_str(), sizeof request_.stateKey.stateKeyPath - 1);
     request_.stateKey.stateRoot = HKEY_CURRENT_USER;
     request_.target = &target_;
     std::strncpy(target_.path, outputPath.c_str(), sizeof target_.path - 1);

@@ -33,8 +33,10 @@ struct PageGeometry {
 
 class JobDriver {
 public:
-    // outputPath: the full path of the output file.
-    JobDriver(const PluginLibrary& plugin, Progress& progress, const std::string& outputPath);
+    // outputPath: the full path of the output file; stateKeyPath: the job's
+    // registry key below HKEY_CURRENT_USER.
+    JobDriver(const PluginLibrary& plugin, Progress& progress, const std::string& outputPath,
+              const std::string& stateKeyPath);
 
     // CmdInitialize; fills in the texts the plug-in provides. False with
     // `failure` set when the plug-in cannot work (no resource library).

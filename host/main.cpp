@@ -6,11 +6,16 @@
 #include <string>
 
 #include "base/status.h"
+#include "host/file_identity.h"
 #include "host/format_mapping.h"
 #include "host/image.h"
+#include "host/input_file.h"
 #include "host/job_driver.h"
+#include "host/job_key.h"
 #include "host/options.h"
+#include "host/output_lock.h"
 #include "host/output_path.h"
+#include "host/output_target.h"
 #include "host/page_source.h"
 #include "host/plugin_library.h"
 #include "host/progress.h"
@@ -47,13 +52,24 @@ PageGeometry GeometryOf(const HostOptions& options) {
     return geometry;
 }
 
+// What a job holds from before its first page to its end: the output, the
+// lock on it, the job's registry key and the plug-in.
+struct Job {
+    OutputTarget output;
+    OutputLock lock;
+    std::string keyPath;
+    PluginLibrary plugin;
+};
+
 // Writes every page; CmdEndJob also follows a failed page or an input found
 // damaged while its rows are read, so that the plug-in drops the unfinished
-// page and keeps the pages before it.
-int RunJob(const HostOptions& options, const PageSequence& source, uint32_t pageCount, const std::string& outputPath,
-           const PluginLibrary& plugin) {
+// page and keeps the pages before it. The job's key goes once every page is
+// in the file.
+int RunJob(const HostOptions& options, const PageSequence& source, uint32_t pageCount, const Job& job) {
+    const std::string& outputPath = job.output.path;
+    const PluginLibrary& plugin = job.plugin;
     Progress progress(options.quiet);
-    JobDriver driver(plugin, progress, outputPath);
+    JobDriver driver(plugin, progress, outputPath, job.keyPath);
     std::string formatName;
     std::string settingsText;
     JobFailure initFailure;
@@ -111,48 +127,82 @@ int RunJob(const HostOptions& options, const PageSequence& source, uint32_t page
     if (ended != 0) {
         return Fail(kExitPageFailed, std::string("CmdEndJob failed with ") + DescribeStatus(ended));
     }
+    DeleteJobKey(job.keyPath);
     progress.Info("wrote " + std::to_string(pageNumber) + (pageNumber == 1 ? " page to " : " pages to ") + outputPath);
     return kExitOk;
 }
 
-// Output path, registry, the user's settings and the plug-in: what every job
-// needs before its first page. False with `error` set.
-bool PrepareJob(const HostOptions& options, std::string& outputPath, PluginLibrary& plugin, std::string& error) {
-    outputPath = FullOutputPath(options.output);
-    if (outputPath.empty()) {
-        error = "output path " + options.output + " is too long (at most 259 characters)";
-        return false;
+// No input may be the output file, under whatever name or link: the job
+// would overwrite it before reading it.
+bool CheckInputsAreNotOutput(const HostOptions& options, const OutputTarget& output, std::string& error) {
+    FileIdentity written;
+    if (!IdentityOf(output.path, written)) {
+        return true;  // no output file yet
     }
     for (const std::string& input : options.inputs) {
-        if (FullOutputPath(input) == outputPath) {
-            error = "the output file " + options.output + " is also an input";
+        FileIdentity read;
+        const bool known = input == kStandardInput ? IdentityOfStandardInput(read) : IdentityOf(input, read);
+        if (known && read == written) {
+            error = "the output file " + options.output + " is also an input (" + input + "); nothing was written";
             return false;
         }
     }
-    if (!CheckRegistry(error) || !StoreUserSettings(options.settings, error)) {
+    return true;
+}
+
+// Appending without --byte-order: the file's own byte order, where it has one.
+void TakeByteOrderOfFile(const std::string& path, UserSettings& settings) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return;
+    }
+    char order[2] = {};
+    if (std::fread(order, 1, 2, file) == 2 && order[0] == order[1] && (order[0] == 'I' || order[0] == 'M')) {
+        settings.byteOrder = order[0] == 'I' ? ByteOrderIntel : ByteOrderMotorola;
+    }
+    std::fclose(file);
+}
+
+// Output, registry, the lock on the output, the settings of this run and the
+// plug-in: what every job needs before its first page. Nothing is written to
+// the output before; false with `error` set.
+bool PrepareJob(const HostOptions& options, Job& job, std::string& error) {
+    if (!ResolveOutput(options.output, job.output, error) || !CheckRegistry(error) ||
+        !job.lock.Acquire(job.output.canonical, job.output.path, error) ||
+        !CheckInputsAreNotOutput(options, job.output, error)) {
+        return false;
+    }
+    if (options.saveSettings && !SaveUserSettings(options.settings, error)) {
+        return false;
+    }
+    UserSettings settings = options.settings;
+    if (options.append && !settings.byteOrder) {
+        TakeByteOrderOfFile(job.output.path, settings);
+    }
+    job.keyPath = JobKeyPath(job.output.canonical);
+    if (!WriteJobSettings(job.keyPath, settings, error)) {
         return false;
     }
     const std::string pluginPath = options.pluginPath.empty() ? DefaultPluginPath() : options.pluginPath;
-    return plugin.Load(pluginPath, error);
+    return job.plugin.Load(pluginPath, error);
 }
 
 #ifdef ZEDUZ_HAVE_SANE
 // Scans into the output: the scanner is opened and set up before the job
 // starts, so that a device or option it lacks leaves nothing behind.
 int Scan(const HostOptions& options) {
-    std::string outputPath;
-    PluginLibrary plugin;
+    Job job;
     std::string error;
-    if (!PrepareJob(options, outputPath, plugin, error)) {
+    if (!PrepareJob(options, job, error)) {
         return Fail(kExitBadSetup, error);
     }
     const SaneSession session;
     SaneDevice device(session, options.scan.device);
     ApplyScanSettings(device, options);
-    HostOptions job = options;
-    ScanResolution(device, job.xResolution, job.yResolution);
+    HostOptions scanJob = options;
+    ScanResolution(device, scanJob.xResolution, scanJob.yResolution);
     const ScanSource source(device, options.scan.batch);
-    return RunJob(job, source, 0, outputPath, plugin);
+    return RunJob(scanJob, source, 0, job);
 }
 #else
 int Scan(const HostOptions&) { return Fail(kExitBadSetup, "scanning (SANE) is available on Linux only"); }
@@ -184,12 +234,11 @@ int Main(int argc, char** argv) {
     } catch (const InputError& bad) {
         return Fail(kExitBadSetup, bad.what());
     }
-    std::string outputPath;
-    PluginLibrary plugin;
-    if (!PrepareJob(options, outputPath, plugin, error)) {
+    Job job;
+    if (!PrepareJob(options, job, error)) {
         return Fail(kExitBadSetup, error);
     }
-    return RunJob(options, source, pageCount, outputPath, plugin);
+    return RunJob(options, source, pageCount, job);
 }
 
 }  // namespace

@@ -108,17 +108,20 @@ bool ApplyCompression(const std::string& value, HostOptions& options) {
 }
 
 void AddCompressionOptions(CLI::App& app, HostOptions& options) {
-    AddValueOption(app, "--byte-order", "ORDER", "intel (II) or motorola (MM); stored as the\nuser's setting",
+    AddValueOption(app, "--byte-order", "ORDER", "intel (II) or motorola (MM); appending\nwithout it: the file's own",
                    kCompression, [&options](const std::string& value) {
                        options.settings.byteOrder = value == "intel" ? ByteOrderIntel : ByteOrderMotorola;
                        return value == "intel" || value == "motorola";
                    });
     AddValueOption(app, "--compression", "KIND",
                    "group4 (CCITT T.6): black and white pages;\nlzw or deflate: all other pages (lossless);\n"
-                   "none: every page uncompressed; stored as the\nuser's settings",
+                   "none: every page uncompressed",
                    kCompression, [&options](const std::string& value) { return ApplyCompression(value, options); });
     AddFlag(app, "--group4", "same as --compression group4", kCompression,
             [&options] { options.settings.compression = CompressionGroup4; });
+    AddFlag(app, "--save-settings",
+            "store the byte order and compression given\nas the user's settings, the defaults of\nlater runs",
+            kCompression, [&options] { options.saveSettings = true; });
 }
 
 void AddResolutionOptions(CLI::App& app, HostOptions& options) {
@@ -197,9 +200,11 @@ std::unique_ptr<CLI::App> MakeCommandLine(const std::string& program, HostOption
         "With --scan, the pages come straight from a scanner through SANE.\n",
         program);
     app->footer(
-        "Settings not given on the command line keep the values stored by earlier runs\n"
-        "(first use: intel, none). Exit status: 0 success, 1 a page failed, 2 bad command\n"
-        "line or unreadable input.");
+        "Options apply to this run only. Byte order and compression not given are the\n"
+        "user's stored settings (the settings dialog's, or those of --save-settings;\n"
+        "first use: intel, none). An image \"-\" is read from standard input. A second\n"
+        "job on the same output file waits for the first, then goes on. Exit status:\n"
+        "0 success, 1 a page failed, 2 bad command line, input or output.");
     app->get_formatter()->column_width(30);
     app->get_formatter()->label("Positionals", "Images");
     // Options that are not ours are reported by ParseOptions, in its words.

@@ -21,9 +21,10 @@ struct ScanOptions {
 struct HostOptions {
     std::vector<std::string> inputs;  // none: the built-in demo document
     std::string output;               // empty until defaulted
-    UserSettings settings;
-    uint32_t bandRows = 64;     // 0: each page in one band
-    uint32_t announceRows = 0;  // 0: announce each page's own height
+    UserSettings settings;            // this run's; stored only with --save-settings
+    bool saveSettings = false;        // --save-settings
+    uint32_t bandRows = 64;           // 0: each page in one band
+    uint32_t announceRows = 0;        // 0: announce each page's own height
     uint32_t xResolution = 300;
     uint32_t yResolution = 300;
     bool resolutionGiven = false;  // --dpi or --resolution: a scanner is set to it

@@ -11,7 +11,12 @@ uint32_t PageSource::CheckAll() const {
         return static_cast<uint32_t>(MakeDemoPages().size());
     }
     uint32_t pages = 0;
+    bool streams = false;
     for (const std::string& input : inputs_) {
+        if (IsStreamInput(input)) {
+            streams = true;  // read once, when its turn comes
+            continue;
+        }
         const std::unique_ptr<ImageReader> reader = OpenImageFile(input);
         ImageInfo image;
         // An image whose pixels the file cuts short is the file's last: its
@@ -23,7 +28,7 @@ uint32_t PageSource::CheckAll() const {
             }
         }
     }
-    return pages;
+    return streams ? 0 : pages;
 }
 
 bool PageSource::ForEachPage(const WritePage& write) const {

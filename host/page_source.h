@@ -1,8 +1,9 @@
 // The pages of a run: the input files in order (several images per PNM file)
-// or, without inputs, the demo document. Every input's headers are checked
-// before the first page is written, so that an input the host cannot take
-// never leaves half a document behind; the pixels are read once, row by row,
-// while the pages are written.
+// or, without inputs, the demo document. Every input file's headers are
+// checked before the first page is written, so that an input the host
+// cannot take never leaves half a document behind; the pixels are read once,
+// row by row, while the pages are written. A stream (standard input, a FIFO)
+// can be read only once: it is read in its turn, headers and pixels.
 #pragma once
 
 #include <cstdint>
@@ -29,8 +30,9 @@ class PageSource final : public PageSequence {
 public:
     PageSource(std::vector<std::string> inputs, const MappingOptions& mapping);
 
-    // Reads every image header of every input (passing over the pixels);
-    // returns the number of pages. Throws InputError.
+    // Reads every image header of every input file (passing over the
+    // pixels); returns the number of pages, 0 when a stream makes it
+    // unknown. Throws InputError.
     uint32_t CheckAll() const;
 
     bool ForEachPage(const WritePage& write) const override;

@@ -1,6 +1,7 @@
 // PNG images through libpng: grey 1/2/4/8/16, palette 1/2/4/8, RGB 8/16,
-// read row by row (an interlaced image, whose rows come in several passes,
-// at once). Images with an alpha channel are refused: what lies behind the
+// read row by row. An interlaced image, whose rows come in seven passes, is
+// combined pass by pass in a scratch file in the temp folder, so that memory
+// holds a row of it whatever its size. Images with an alpha channel are refused: what lies behind the
 // transparent parts is the user's choice, not the host's.
 #include "host/image_reader.h"
 
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "host/row_packing.h"
+#include "host/scratch_file.h"
 
 namespace {
 
@@ -77,7 +79,7 @@ public:
             format.maxval = static_cast<uint32_t>(page.image.palette.size() - 1);
             format.scaled = false;
         }
-        interlaced_ = png_set_interlace_handling(png_) > 1;
+        passes_ = png_set_interlace_handling(png_);
         if (!Guarded(png_, [this] { png_read_update_info(png_, info_); })) {
             throw Damage(0);
         }
@@ -92,7 +94,7 @@ public:
 
     void ReadRow(uint8_t* out) override {
         uint8_t* source = packer_.InPlace() ? out : pngRow_.data();
-        if (interlaced_) {
+        if (passes_ > 1) {
             CopyInterlacedRow(source);
         } else if (!Guarded(png_, [this, source] { png_read_row(png_, source, nullptr); })) {
             throw Damage(row_);
@@ -171,20 +173,39 @@ private:
         }
     }
 
-    // The rows of an interlaced image come in several passes: the whole
-    // image is read at the first row.
+    // The rows of an interlaced image come in several passes: at the first
+    // row every pass is combined into the scratch file, a row at a time;
+    // rows are then read back in order.
     void CopyInterlacedRow(uint8_t* out) {
         if (row_ == 0) {
-            whole_.resize(pngRowBytes_ * image_.height);
-            rowPointers_.resize(image_.height);
+            CombinePasses();
+        }
+        scratch_->Read(uint64_t{row_} * pngRowBytes_, out, pngRowBytes_);
+    }
+
+    void CombinePasses() {
+        scratch_ = std::make_unique<ScratchFile>(image_.label, uint64_t{pngRowBytes_} * image_.height);
+        std::vector<uint8_t> row(pngRowBytes_);
+        for (int pass = 0; pass < passes_; ++pass) {
             for (uint32_t y = 0; y < image_.height; ++y) {
-                rowPointers_[y] = whole_.data() + y * pngRowBytes_;
-            }
-            if (!Guarded(png_, [this] { png_read_image(png_, rowPointers_.data()); })) {
-                throw Damage(0);
+                // libpng passes over a row of another pass without touching it.
+                if (!PNG_ROW_IN_INTERLACE_PASS(y, pass)) {
+                    ReadPassRow(nullptr);
+                    continue;
+                }
+                const uint64_t offset = uint64_t{y} * pngRowBytes_;
+                scratch_->Read(offset, row.data(), row.size());
+                ReadPassRow(row.data());
+                scratch_->Write(offset, row.data(), row.size());
             }
         }
-        std::memcpy(out, rowPointers_[row_], pngRowBytes_);
+    }
+
+    // Combines the current pass's pixels of the next row into `row`.
+    void ReadPassRow(uint8_t* row) {
+        if (!Guarded(png_, [this, row] { png_read_row(png_, row, nullptr); })) {
+            throw Damage(0);
+        }
     }
 
     std::unique_ptr<InputFile> file_;
@@ -197,9 +218,8 @@ private:
     RowPacker packer_;
     size_t pngRowBytes_ = 0;
     std::vector<uint8_t> pngRow_;  // rows that change size on the way to the band
-    bool interlaced_ = false;
-    std::vector<uint8_t> whole_;
-    std::vector<png_bytep> rowPointers_;
+    int passes_ = 1;
+    std::unique_ptr<ScratchFile> scratch_;  // the rows of an interlaced image
     uint32_t row_ = 0;
 };
 

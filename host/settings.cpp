@@ -4,6 +4,12 @@
 
 namespace {
 
+constexpr char kFileType[] = "File Type";
+constexpr char kCompression[] = "Compression";
+constexpr char kColorCompression[] = "Color Compression";
+
+std::string PluginKeyBelow(const std::string& keyPath) { return keyPath + "\\" + kPluginSubkey; }
+
 bool SetDword(HKEY key, const char* name, uint32_t value, std::string& error) {
     const DWORD data = value;
     const LSTATUS result = RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
@@ -15,14 +21,18 @@ bool SetDword(HKEY key, const char* name, uint32_t value, std::string& error) {
     return true;
 }
 
-}  // namespace
-
-bool StoreUserSettings(const UserSettings& settings, std::string& error) {
-    if (!settings.byteOrder && !settings.compression && !settings.colorCompression) {
-        return true;
+std::optional<uint32_t> GetDword(HKEY key, const char* name) {
+    DWORD type = 0;
+    DWORD data = 0;
+    DWORD size = sizeof data;
+    const LSTATUS result = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
+    if (result != ERROR_SUCCESS || type != REG_DWORD || size != sizeof data) {
+        return std::nullopt;
     }
-    const std::string path = std::string(kStateKeyPath) + "\\" + kPluginSubkey;
-    HKEY key = nullptr;
+    return data;
+}
+
+bool CreateKey(const std::string& path, HKEY& key, std::string& error) {
     DWORD disposition = 0;
     char noClass[] = "";
     const LSTATUS opened = RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, noClass, REG_OPTION_NON_VOLATILE,
@@ -32,16 +42,68 @@ bool StoreUserSettings(const UserSettings& settings, std::string& error) {
                 std::to_string(opened) + ")";
         return false;
     }
+    return true;
+}
+
+bool WriteSettings(HKEY key, const UserSettings& settings, std::string& error) {
     bool stored = true;
     if (settings.byteOrder) {
-        stored = SetDword(key, "File Type", *settings.byteOrder, error);
+        stored = SetDword(key, kFileType, *settings.byteOrder, error);
     }
     if (stored && settings.compression) {
-        stored = SetDword(key, "Compression", *settings.compression, error);
+        stored = SetDword(key, kCompression, *settings.compression, error);
     }
     if (stored && settings.colorCompression) {
-        stored = SetDword(key, "Color Compression", *settings.colorCompression, error);
+        stored = SetDword(key, kColorCompression, *settings.colorCompression, error);
     }
+    return stored;
+}
+
+// The user's stored settings; none where the key or a value is missing.
+UserSettings StoredSettings() {
+    UserSettings stored;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, PluginKeyBelow(kStateKeyPath).c_str(), 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS) {
+        return stored;
+    }
+    stored.byteOrder = GetDword(key, kFileType);
+    stored.compression = GetDword(key, kCompression);
+    stored.colorCompression = GetDword(key, kColorCompression);
     RegCloseKey(key);
     return stored;
+}
+
+}  // namespace
+
+bool SaveUserSettings(const UserSettings& settings, std::string& error) {
+    HKEY key = nullptr;
+    if (!CreateKey(PluginKeyBelow(kStateKeyPath), key, error)) {
+        return false;
+    }
+    const bool stored = WriteSettings(key, settings, error);
+    RegCloseKey(key);
+    return stored;
+}
+
+bool WriteJobSettings(const std::string& jobKeyPath, const UserSettings& given, std::string& error) {
+    const UserSettings stored = StoredSettings();
+    UserSettings effective;
+    effective.byteOrder = given.byteOrder.value_or(stored.byteOrder.value_or(static_cast<uint32_t>(kDefaultByteOrder)));
+    effective.compression =
+        given.compression.value_or(stored.compression.value_or(static_cast<uint32_t>(kDefaultCompression)));
+    effective.colorCompression = given.colorCompression.value_or(
+        stored.colorCompression.value_or(static_cast<uint32_t>(kDefaultColorCompression)));
+    HKEY key = nullptr;
+    if (!CreateKey(PluginKeyBelow(jobKeyPath), key, error)) {
+        return false;
+    }
+    const bool written = WriteSettings(key, effective, error);
+    RegCloseKey(key);
+    return written;
+}
+
+void DeleteJobKey(const std::string& jobKeyPath) {
+    RegDeleteKeyA(HKEY_CURRENT_USER, PluginKeyBelow(jobKeyPath).c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, jobKeyPath.c_str());
 }

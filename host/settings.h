@@ -1,6 +1,8 @@
 // The user's choices of byte order and of the compression of black-and-white
-// and of all other pages, stored
-// where the plug-in reads them, as its settings dialog would store them.
+// and of all other pages. The user's stored settings (what the settings
+// dialog and --save-settings store) are the defaults of every run; the
+// options of a run apply to that run only. Before a job, the settings it
+// uses are written into the job's own key, where the plug-in reads them.
 #pragma once
 
 #include <cstdint>
@@ -9,17 +11,26 @@
 
 #include "base/setting_values.h"
 
-// The registry key (below HKEY_CURRENT_USER) that the host names in every
-// request, and the plug-in's subkey below it.
+// The registry key (below HKEY_CURRENT_USER) of the user's stored settings,
+// and the plug-in's subkey below it and below every job's key.
 constexpr char kStateKeyPath[] = "Software\\Zeduz\\Scan";
 constexpr char kPluginSubkey[] = "ZEDUZ-ORID";
 
-// Unset choices keep what the registry holds from earlier runs.
+// Unset choices: the stored settings, else the plug-in's defaults.
 struct UserSettings {
     std::optional<uint32_t> byteOrder;         // "File Type"
     std::optional<uint32_t> compression;       // "Compression"
     std::optional<uint32_t> colorCompression;  // "Color Compression"
 };
 
-// Writes the set choices; false with `error` set when the registry refuses.
-bool StoreUserSettings(const UserSettings& settings, std::string& error);
+// Stores the set choices as the user's settings; false with `error` set when
+// the registry refuses.
+bool SaveUserSettings(const UserSettings& settings, std::string& error);
+
+// Writes the settings of this run (the given ones over the stored ones over
+// the defaults) into the job's key `jobKeyPath`; false with `error` set.
+bool WriteJobSettings(const std::string& jobKeyPath, const UserSettings& given, std::string& error);
+
+// Removes the job's key and its plug-in subkey, once the job needs nothing
+// of them any more.
+void DeleteJobKey(const std::string& jobKeyPath);

@@ -28,6 +28,14 @@ bool MakeDurable(const char* path) {
     return file.Close() == StatusOk && flushed;
 }
 
+// An existing destination is replaced keeping its permissions and owner (the
+// user chose them, not the plug-in); a new one is the staged file renamed.
+bool MoveIntoPlace(const char* staged, const char* destination) {
+    if (ReplaceFileA(destination, staged, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) return true;
+    return GetLastError() == ERROR_FILE_NOT_FOUND &&
+           MoveFileExA(staged, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
 // Copies `source` over `destination` so that the destination is either the
 // old file or the complete new one: the copy goes to a fresh name beside the
 // destination, on the same volume, and is then renamed over it.
@@ -35,8 +43,7 @@ PluginStatus ReplaceWithCopy(const char* source, const char* destination) {
     std::string directory = DirectoryOf(destination);
     char staged[MAX_PATH] = {};
     if (GetTempFileNameA(directory.c_str(), "~TF", 0, staged) == 0) return StatusCreateFailed;
-    bool replaced = CopyFileA(source, staged, FALSE) && MakeDurable(staged) &&
-                    MoveFileExA(staged, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    bool replaced = CopyFileA(source, staged, FALSE) && MakeDurable(staged) && MoveIntoPlace(staged, destination);
     if (!replaced) {
         FileHandle::RemoveFile(staged);
         return StatusCreateFailed;

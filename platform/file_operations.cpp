@@ -1,4 +1,4 @@
-// Path operations: DeleteFileA, CopyFileA, MoveFileExA.
+// Path operations: DeleteFileA, CopyFileA, MoveFileExA, ReplaceFileA.
 //
 // CopyFileA never leaves a partial destination: it copies into a new file
 // beside the destination, syncs it and renames it into place, so the
@@ -186,4 +186,17 @@ BOOL MoveFileExA(LPCSTR source, LPCSTR destination, DWORD flags) {
     platform::SyncDirectory(platform::DirectoryOf(destination));
     SetLastError(ERROR_SUCCESS);
     return TRUE;
+}
+
+BOOL ReplaceFileA(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags, LPVOID exclude, LPVOID reserved) {
+    if (!platform::CheckPath(replaced) || !platform::CheckPath(replacement)) return FALSE;
+    if (backup != nullptr) return FailWith(ERROR_INVALID_PARAMETER);
+    struct stat info {};
+    if (stat(replaced, &info) != 0) return FailWithPathError(replaced, errno);
+    if (chmod(replacement, info.st_mode & 07777) != 0) return FailWithPathError(replacement, errno);
+    // Only a privileged process may give a file away; any other keeps its own.
+    if (chown(replacement, info.st_uid, info.st_gid) != 0 && errno != EPERM) {
+        return FailWithPathError(replacement, errno);
+    }
+    return MoveFileExA(replacement, replaced, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }

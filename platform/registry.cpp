@@ -1,5 +1,5 @@
 // The registry services: RegOpenKeyExA, RegCreateKeyExA, RegQueryValueExA,
-// RegSetValueExA, RegDeleteValueA, RegCloseKey, over the rows of
+// RegSetValueExA, RegDeleteValueA, RegDeleteKeyA, RegCloseKey, over the rows of
 // registry_rows.h.
 //
 // An opened key is a handle to its path and the access it was opened with;
@@ -121,6 +121,20 @@ LSTATUS RegDeleteValueA(HKEY key, LPCSTR name) {
     LSTATUS status = KeyFor(key, KEY_SET_VALUE, &path);
     if (status != ERROR_SUCCESS) return status;
     return platform::registry::DeleteValue(path, name != nullptr ? name : "");
+}
+
+LSTATUS RegDeleteKeyA(HKEY root, LPCSTR subKey) {
+    std::string path;
+    LSTATUS status = KeyFor(root, KEY_SET_VALUE, &path);
+    if (status != ERROR_SUCCESS) return status;
+    std::vector<std::string> components;
+    status = platform::registry::SplitKeyPath(subKey, &components);
+    if (status != ERROR_SUCCESS) return status;
+    if (components.empty()) return ERROR_INVALID_PARAMETER;
+    std::string stored;
+    status = platform::registry::OpenKey(path, components, &stored);
+    if (status != ERROR_SUCCESS) return status;
+    return platform::registry::DeleteKey(stored);
 }
 
 LSTATUS RegCloseKey(HKEY key) {

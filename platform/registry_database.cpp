@@ -44,6 +44,9 @@ constexpr const char* kQueries[] = {
     "INSERT INTO registry_values(key_id, name, type, data) SELECT id, ?2, ?3, ?4 FROM registry_keys WHERE path = ?1"
     " ON CONFLICT(key_id, name) DO UPDATE SET type = excluded.type, data = excluded.data",
     "DELETE FROM registry_values WHERE key_id = (SELECT id FROM registry_keys WHERE path = ?1) AND name = ?2",
+    "SELECT 1 FROM registry_keys WHERE substr(path, 1, length(?1) + 1) = (?1 || '\\') COLLATE NOCASE LIMIT 1",
+    "DELETE FROM registry_values WHERE key_id = (SELECT id FROM registry_keys WHERE path = ?1)",
+    "DELETE FROM registry_keys WHERE path = ?1",
     "BEGIN IMMEDIATE",
     "COMMIT",
     "ROLLBACK",

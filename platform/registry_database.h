@@ -33,11 +33,14 @@ const char* RootName(HKEY root);
 
 // The statements the registry runs.
 enum class Query {
-    FindKey,      // ?1 path -> path as stored
-    AddKey,       // ?1 path; ignored when the key exists
-    ReadValue,    // ?1 key path, ?2 name -> type, data
-    WriteValue,   // ?1 key path, ?2 name, ?3 type, ?4 data; nothing when the key is missing
-    DeleteValue,  // ?1 key path, ?2 name
+    FindKey,          // ?1 path -> path as stored
+    AddKey,           // ?1 path; ignored when the key exists
+    ReadValue,        // ?1 key path, ?2 name -> type, data
+    WriteValue,       // ?1 key path, ?2 name, ?3 type, ?4 data; nothing when the key is missing
+    DeleteValue,      // ?1 key path, ?2 name
+    HasSubkey,        // ?1 key path -> a row when a key lies below it
+    DeleteKeyValues,  // ?1 key path
+    DeleteKey,        // ?1 key path
     Begin,
     Commit,
     Rollback,

@@ -131,4 +131,27 @@ LSTATUS DeleteValue(const std::string& key, const std::string& name) {
     return changed > 0 ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
 }
 
+LSTATUS DeleteKey(const std::string& path) {
+    Session session;
+    Transaction transaction(session);
+    if (transaction.Status() != ERROR_SUCCESS) return transaction.Status();
+    Statement below(session, Query::HasSubkey);
+    below.Bind(1, path);
+    bool row = false;
+    LSTATUS status = below.Step(&row);
+    if (status != ERROR_SUCCESS) return status;
+    if (row) return ERROR_ACCESS_DENIED;
+    Statement values(session, Query::DeleteKeyValues);
+    values.Bind(1, path);
+    status = values.Run();
+    if (status != ERROR_SUCCESS) return status;
+    Statement key(session, Query::DeleteKey);
+    key.Bind(1, path);
+    int changed = 0;
+    status = key.Run(&changed);
+    if (status != ERROR_SUCCESS) return status;
+    if (changed == 0) return ERROR_FILE_NOT_FOUND;
+    return transaction.Commit();
+}
+
 }  // namespace platform::registry

@@ -37,4 +37,8 @@ LSTATUS WriteValue(const std::string& key, const std::string& name, DWORD type, 
 // ERROR_FILE_NOT_FOUND when the key has no such value.
 LSTATUS DeleteValue(const std::string& key, const std::string& name);
 
+// The key `path` and its values, refused (ERROR_ACCESS_DENIED) while keys lie
+// below it.
+LSTATUS DeleteKey(const std::string& path);
+
 }  // namespace platform::registry

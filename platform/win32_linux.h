@@ -91,6 +91,7 @@ typedef RECT* LPRECT;
 #define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
 #define MOVEFILE_REPLACE_EXISTING 0x1u
 #define MOVEFILE_WRITE_THROUGH 0x8u
+#define REPLACEFILE_IGNORE_MERGE_ERRORS 0x2u
 
 // Errors (GetLastError and registry results)
 #define ERROR_SUCCESS 0L
@@ -205,6 +206,9 @@ BOOL CopyFileBytes(HANDLE source, HANDLE destination, DWORD count, LPDWORD copie
 BOOL DeleteFileA(LPCSTR path);
 BOOL CopyFileA(LPCSTR source, LPCSTR destination, BOOL failIfExists);
 BOOL MoveFileExA(LPCSTR source, LPCSTR destination, DWORD flags);
+// Renames `replacement` over the existing `replaced`, which lends it its
+// permission bits and, where the process may set it, its owner. No backup.
+BOOL ReplaceFileA(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags, LPVOID exclude, LPVOID reserved);
 DWORD GetTempPathA(DWORD size, LPSTR buffer);
 UINT GetTempFileNameA(LPCSTR directory, LPCSTR prefix, UINT unique, LPSTR name);
 BOOL GetDiskFreeSpaceExA(LPCSTR root, PULARGE_INTEGER availableToCaller, PULARGE_INTEGER total,
@@ -239,6 +243,8 @@ LSTATUS RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD reserved, LPSTR keyClass
 LSTATUS RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, BYTE* data, LPDWORD dataSize);
 LSTATUS RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD dataSize);
 LSTATUS RegDeleteValueA(HKEY key, LPCSTR name);
+// Deletes a key that has no subkeys, with its values.
+LSTATUS RegDeleteKeyA(HKEY root, LPCSTR subKey);
 LSTATUS RegCloseKey(HKEY key);
 
 // Modules and resources

@@ -47,35 +47,46 @@ def _chunk(kind, data):
     return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
 
 
-def png_bytes(page, colour_type=None, extra_alpha=False, idat_size=None):
+ADAM7 = [(0, 0, 8, 8), (4, 0, 8, 8), (0, 4, 4, 8), (2, 0, 4, 4), (0, 2, 2, 4), (1, 0, 2, 2), (0, 1, 1, 2)]
+
+
+def _packed_row(values, bits):
+    if bits >= 8:
+        return struct.pack(">%d%s" % (len(values), "H" if bits == 16 else "B"), *values)
+    row = bytearray((len(values) * bits + 7) // 8)
+    for i, v in enumerate(values):
+        row[i * bits // 8] |= v << (8 - bits - (i * bits) % 8)
+    return bytes(row)
+
+
+def png_bytes(page, colour_type=None, extra_alpha=False, idat_size=None, interlace=False):
     """A PNG of a page with its own bit depth: grey (1/2/4/8/16), palette
     (1/2/4/8), RGB (8/16); extra_alpha adds an alpha channel (refused).
     idat_size: the pixels uncompressed, in IDAT chunks of that many bytes, so
-    that a cut in the file falls within a known stretch of rows."""
+    that a cut in the file falls within a known stretch of rows. interlace:
+    Adam7, the pixels in seven passes."""
     w, h, bits = page.width, page.height, page.bits
     if colour_type is None:
         colour_type = {"gray": 0, "bilevel": 0, "palette": 3, "rgb": 2}[page.kind]
     if extra_alpha:
         colour_type |= 4
-    channels = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}[colour_type]
+
+    def pixel(x, y):
+        s = page.samples[y * w + x]
+        values = list(s) if isinstance(s, tuple) else [s]
+        return values + ([(1 << bits) - 1] if extra_alpha else [])
+
+    passes = ADAM7 if interlace else [(0, 0, 1, 1)]
     raw = bytearray()
-    for y in range(h):
-        raw.append(0)
-        values = []
-        for x in range(w):
-            s = page.samples[y * w + x]
-            values.extend(s if isinstance(s, tuple) else (s,))
-            if extra_alpha:
-                values.append((1 << bits) - 1)
-        if bits >= 8:
-            raw += struct.pack(">%d%s" % (len(values), "H" if bits == 16 else "B"), *values)
-        else:
-            row = bytearray((len(values) * bits + 7) // 8)
-            for i, v in enumerate(values):
-                row[i * bits // 8] |= v << (8 - bits - (i * bits) % 8)
-            raw += row
-    del channels
-    out = b"\x89PNG\r\n\x1a\n" + _chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, bits, colour_type, 0, 0, 0))
+    for x0, y0, dx, dy in passes:
+        xs = range(x0, w, dx)
+        if not xs:
+            continue
+        for y in range(y0, h, dy):
+            raw.append(0)
+            raw += _packed_row([v for x in xs for v in pixel(x, y)], bits)
+    out = b"\x89PNG\r\n\x1a\n" + _chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, bits, colour_type, 0, 0,
+                                                              1 if interlace else 0))
     if colour_type == 3:
         out += _chunk(b"PLTE", b"".join(bytes(c) for c in page.palette))
     if idat_size is None:

@@ -1,10 +1,16 @@
 """Adding pages to an existing file from a second host process (--append),
-and --append onto a file that does not exist yet."""
+and --append onto a file that does not exist yet; through a symbolic link,
+which stays; keeping the file's permission bits and owner; a second job on
+the same file waiting for the first."""
 
 import os
+import pty
 import random
+import stat
+import subprocess
+import time
 
-from host_check import check_output, png_bytes, pnm_bytes, random_page, run_cases, run_ok
+from host_check import HOST, check_output, png_bytes, pnm_bytes, random_page, run_cases, run_ok
 
 RNG = random.Random(77)
 
@@ -28,17 +34,18 @@ def append_case(order, group4_first):
         changed = [i for i in range(len(before)) if before[i] != after[i]]
         assert len(changed) <= 4, "existing pages changed at %s" % changed[:10]
         check_output(ws, ws.path("doc.tif"), first + later, order[1], group4_first)
-        # A third process adds one more.
+        # A third process adds one more; options are its own, the byte
+        # order is the file's.
         last = random_page(RNG, "bilevel", 1, 5, 3)
-        run_ok(ws, "--append", "-o", "doc.tif", ws.write("c.pbm", pnm_bytes(last)))
+        run_ok(ws, "--append", "--compression", compression, "-o", "doc.tif", ws.write("c.pbm", pnm_bytes(last)))
         check_output(ws, ws.path("doc.tif"), first + later + [last], order[1], group4_first)
     return case
 
 
 def mixed_compressions(ws):
     """Raw, Group 4, LZW and Deflate pages in one file, each process adding
-    pages with the settings the earlier ones left in the registry."""
-    runs = [(["--byte-order", "motorola", "--compression", "none", "--group4"],
+    pages with the settings the first one stored, under its own options."""
+    runs = [(["--byte-order", "motorola", "--compression", "none", "--group4", "--save-settings"],
              [("rgb", 8, 13, 7), ("bilevel", 1, 29, 9)], [1, 1]),
             (["--compression", "lzw", "--band-rows", "3"], [("gray", 8, 7, 5), ("rgb", 16, 5, 4)], [5, 5]),
             (["--compression", "deflate"], [("palette", 8, 9, 3), ("bilevel", 1, 13, 4), ("gray", 16, 3, 6)],
@@ -52,7 +59,7 @@ def mixed_compressions(ws):
         run_ok(ws, *(["--append"] if i else []), *options, "-o", "mixed.tif", *paths)
         pages += more
         compressions += tags
-    # Group 4 is set once and stays for the bilevel pages of later runs,
+    # Group 4 is stored once and stays for the bilevel pages of later runs,
     # up to the last run's none.
     check_output(ws, ws.path("mixed.tif"), pages, ">", True, compressions)
 
@@ -72,6 +79,55 @@ def without_append_replaces(ws):
     assert os.path.getsize(ws.path("r.tif")) < 400
 
 
+def through_a_link_keeping_mode_and_owner(ws):
+    """Pages written through a symbolic link go to the file it names, and
+    the link stays; a file replaced keeps its permission bits and owner."""
+    pages = [random_page(RNG, "gray", 8, 5, 2) for _ in range(3)]
+    paths = [ws.write("p%d.pgm" % i, pnm_bytes(p)) for i, p in enumerate(pages)]
+    os.mkdir(ws.path("real"))
+    run_ok(ws, "-o", "real/doc.tif", paths[0])
+    os.symlink(os.path.join("real", "doc.tif"), ws.path("link.tif"))
+    run_ok(ws, "--append", "-o", "link.tif", paths[1])
+    assert os.path.islink(ws.path("link.tif"))
+    check_output(ws, ws.path("real/doc.tif"), pages[:2])
+    os.chmod(ws.path("real/doc.tif"), 0o640)
+    owner = (1234, 2345) if os.geteuid() == 0 else (os.getuid(), os.getgid())
+    os.chown(ws.path("real/doc.tif"), *owner)
+    run_ok(ws, "-o", "link.tif", paths[2])
+    info = os.stat(ws.path("real/doc.tif"))
+    assert os.path.islink(ws.path("link.tif")) and stat.S_IMODE(info.st_mode) == 0o640, oct(info.st_mode)
+    assert (info.st_uid, info.st_gid) == owner, (info.st_uid, info.st_gid)
+    check_output(ws, ws.path("real/doc.tif"), pages[2:])
+
+
+def second_job_waits(ws):
+    """While a job on a file runs (here: waiting for its FIFO), a second job
+    appending to the same file waits, saying so on a terminal, then adds its
+    pages after the first job's; a job on another file does not wait."""
+    pages = [random_page(RNG, "gray", 8, 5, 2) for _ in range(3)]
+    fifo = ws.path("slow.fifo")
+    os.mkfifo(fifo)
+    env = dict(os.environ, ZEDUZ_REGISTRY_DIR=ws.registry, TMPDIR=ws.tmp)
+    first = subprocess.Popen([HOST, "-q", "-o", "doc.tif", ws.write("a.pgm", pnm_bytes(pages[0])), fifo],
+                             cwd=ws.work, env=env, stderr=subprocess.PIPE)
+    time.sleep(1)
+    terminal, tty = pty.openpty()
+    second = subprocess.Popen([HOST, "-q", "--append", "-o", "doc.tif", ws.write("c.pgm", pnm_bytes(pages[2]))],
+                              cwd=ws.work, env=env, stderr=tty)
+    os.close(tty)
+    run_ok(ws, "-q", "-o", "other.tif", ws.path("a.pgm"))
+    time.sleep(1)
+    assert second.poll() is None, "the second job did not wait"
+    said = os.read(terminal, 4096).decode()
+    assert "waiting for another job on %s" % os.path.realpath(ws.path("doc.tif")) in said, said
+    with open(fifo, "wb") as feed:
+        feed.write(pnm_bytes(pages[1]))
+    assert first.wait(timeout=60) == 0, first.stderr.read()
+    assert second.wait(timeout=60) == 0
+    os.close(terminal)
+    check_output(ws, ws.path("doc.tif"), pages)
+
+
 CASES = [
     ("append intel", append_case(("intel", "<"), False)),
     ("append motorola", append_case(("motorola", ">"), False)),
@@ -79,6 +135,8 @@ CASES = [
     ("raw, group 4, LZW and deflate pages appended by four processes", mixed_compressions),
     ("append to a missing file starts it", append_to_missing_file),
     ("a new job without --append replaces the file", without_append_replaces),
+    ("through a symbolic link, keeping mode and owner", through_a_link_keeping_mode_and_owner),
+    ("a second job on the same file waits for the first", second_job_waits),
 ]
 
 if __name__ == "__main__":

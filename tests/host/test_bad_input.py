@@ -9,8 +9,11 @@ import os
 import random
 import re
 import shutil
+import socket
+import stat
+import subprocess
 
-from host_check import BIN_DIR, Page, check_output, png_bytes, pnm_bytes, random_page, run_cases, run_ok
+from host_check import BIN_DIR, HOST, Page, check_output, png_bytes, pnm_bytes, random_page, run_cases, run_ok
 
 RNG = random.Random(5)
 GOOD_GREY = random_page(RNG, "gray", 8, 6, 4)
@@ -179,17 +182,90 @@ def damaged_registry(ws):
     assert not os.path.exists(ws.path("out.tif"))
 
 
+def alias(kind):
+    """A way of naming a.pgm again as the output: (output argument, inputs)."""
+    def make(ws):
+        if kind == "hard link":
+            os.link(ws.path("a.pgm"), ws.path("b.tif"))
+            return "b.tif", ["a.pgm"]
+        if kind == "symbolic link":
+            os.symlink("a.pgm", ws.path("b.tif"))
+            return "b.tif", ["a.pgm"]
+        return {"same name": ("a.pgm", ["a.pgm"]), "full path": (ws.path("a.pgm"), ["a.pgm"]),
+                "./ spelling": ("./a.pgm", [ws.write("c.pgm", GOOD_PGM), "a.pgm"]),
+                "folder spelling": (os.path.join("..", "work", "a.pgm"), ["a.pgm"])}[kind]
+    return make
+
+
+ALIASES = ["same name", "full path", "./ spelling", "folder spelling", "hard link", "symbolic link"]
+
+
 def output_is_an_input(ws):
-    path = ws.write("a.pgm", GOOD_PGM)
-    refused(ws, ["-o", "a.pgm", path], ["also an input"])
-    refused(ws, ["-o", path, "a.pgm"], ["also an input"])
-    assert open(path, "rb").read() == GOOD_PGM
+    """Whatever names an input as the output is refused before anything is
+    written, the input as it was."""
+    for kind in ALIASES:
+        path = ws.write("a.pgm", GOOD_PGM)
+        output, inputs = alias(kind)(ws)
+        refused(ws, ["-o", output] + inputs, ["also an input"])
+        assert open(path, "rb").read() == GOOD_PGM, kind
+        for name in ("b.tif", "c.pgm"):
+            if os.path.lexists(ws.path(name)):
+                os.remove(ws.path(name))
+    # Standard input read from the output file.
+    with open(ws.path("a.pgm"), "rb") as stdin:
+        result = subprocess.run([HOST, "-o", "a.pgm", "-"], cwd=ws.work, stdin=stdin, capture_output=True, text=True,
+                                env=dict(os.environ, ZEDUZ_REGISTRY_DIR=ws.registry, TMPDIR=ws.tmp))
+    assert result.returncode == 2 and "also an input" in result.stderr, result.stderr
+    assert open(ws.path("a.pgm"), "rb").read() == GOOD_PGM
+
+
+def special_output(kind):
+    def make(path):
+        if kind == "device":
+            os.mknod(path, 0o666 | stat.S_IFCHR, os.makedev(1, 7))
+        elif kind == "FIFO":
+            os.mkfifo(path)
+        elif kind == "folder":
+            os.mkdir(path)
+        else:
+            server = socket.socket(socket.AF_UNIX)
+            server.bind(path)
+            return server
+        return None
+    return make
+
+
+def outputs_that_are_not_files(ws):
+    """A device, FIFO, folder or socket as the output is refused and stays
+    what it was (the device a scratch node made here, never the system's)."""
+    good = ws.write("good.pgm", GOOD_PGM)
+    for kind, test in (("device", stat.S_ISCHR), ("FIFO", stat.S_ISFIFO), ("folder", stat.S_ISDIR),
+                       ("socket", stat.S_ISSOCK)):
+        if kind == "device" and os.geteuid() != 0:
+            continue
+        path = ws.path("node-" + kind)
+        keep = special_output(kind)(path)
+        refused(ws, ["-o", path, good], ["is a " + kind, "not a regular file"])
+        refused(ws, ["--append", "-o", path, good], ["is a " + kind])
+        assert test(os.lstat(path).st_mode), "%s replaced" % kind
+        if keep:
+            keep.close()
+    os.symlink("nowhere.tif", ws.path("dangling.tif"))
+    refused(ws, ["-o", "dangling.tif", good], ["symbolic link to a file that does not exist"])
+    assert not ws.leftover_temp_files()
+
+
+def folder_as_input(ws):
+    os.mkdir(ws.path("scans"))
+    refused(ws, ["-o", "out.tif", ws.write("good.pgm", GOOD_PGM), "scans"], ["scans: is a folder"])
+    assert not os.path.exists(ws.path("out.tif"))
 
 
 def help_text(ws):
     result = run_ok(ws, "--help")
     for option in ("--output", "--append", "--palette4", "--byte-order", "--compression", "--group4", "--dpi",
-                   "--resolution", "--band-rows", "--announce-rows", "--plugin", "--quiet"):
+                   "--resolution", "--band-rows", "--announce-rows", "--plugin", "--quiet", "--save-settings",
+                   "this run only", "standard input"):
         assert option in result.stdout, option
 
 
@@ -236,7 +312,9 @@ CASES = [("bad file: " + name, bad_file_case(data, words)) for name, data, words
     ("bad options", bad_options),
     ("plug-in without its resource library", plugin_without_resources),
     ("damaged registry database", damaged_registry),
-    ("output file that is also an input", output_is_an_input),
+    ("output file that is also an input, under any name or link", output_is_an_input),
+    ("outputs that are not regular files", outputs_that_are_not_files),
+    ("a folder as input", folder_as_input),
     ("help", help_text),
     ("append in the other byte order is refused", other_byte_order_append_refused),
     ("append to a file that is not a TIFF is refused", append_to_non_tiff_refused),

@@ -48,6 +48,14 @@ SOURCES = [
     ("palette1 PNG w5", source("palette", 1, 5), lambda p: ("a.png", png_bytes(p)), []),
     ("palette8 small as 4-bit w13", source("palette", 8, 13, colours=10), lambda p: ("a.png", png_bytes(p)),
      ["--palette4"]),
+    # Interlaced: narrow and short pages leave some of the seven passes empty.
+    ("interlaced rgb48 PNG w13", source("rgb", 16, 13, 11), lambda p: ("a.png", png_bytes(p, interlace=True)), []),
+    ("interlaced grey8 PNG w1", source("gray", 8, 1, 9), lambda p: ("a.png", png_bytes(p, interlace=True)), []),
+    ("interlaced grey2 PNG w3", source("gray", 2, 3, 2), lambda p: ("a.png", png_bytes(p, interlace=True)), []),
+    ("interlaced bilevel PNG w17", source("bilevel", 1, 17, 10), lambda p: ("a.png", png_bytes(p, interlace=True)),
+     []),
+    ("interlaced palette4 PNG w9", source("palette", 4, 9, 5), lambda p: ("a.png", png_bytes(p, interlace=True)),
+     []),
 ]
 
 ORDERS = [("intel", "<"), ("motorola", ">")]

@@ -1,11 +1,16 @@
 """Options that change what lands in the file: resolution, band sizes,
-stored settings reused by a later run, 4-bit palettes on request, several
-images in one PNM file, option spellings; and a destination the plug-in
-cannot write, reported with the status name and number."""
+options for one run and stored settings as the defaults of later runs, the
+job's own registry key, 4-bit palettes on request, several images in one PNM
+file, images read from standard input and FIFOs, option spellings; and a
+destination that cannot be written, named in the message."""
 
+import os
 import random
+import sqlite3
+import subprocess
+import threading
 
-from host_check import (Page, check_output, png_bytes, pnm_bytes, random_page, read_tiff_file, run_cases,
+from host_check import (HOST, Page, check_output, png_bytes, pnm_bytes, random_page, read_tiff_file, run_cases,
                         run_ok)
 
 RNG = random.Random(31)
@@ -30,16 +35,57 @@ def band_sizes(ws):
         check_output(ws, ws.path("b%s.tif" % rows), [page])
 
 
-def settings_persist(ws):
+def settings_for_one_run(ws):
+    """Options apply to their run only; --save-settings stores them as the
+    defaults of later runs; later options still override them."""
     pages = [random_page(RNG, "bilevel", 1, 13, 5), random_page(RNG, "gray", 16, 5, 2)]
     paths = [ws.write("a.pbm", pnm_bytes(pages[0])), ws.write("b.pgm", pnm_bytes(pages[1]))]
-    first = run_ok(ws, "--byte-order", "motorola", "--group4", "-o", "1.tif", *paths)
-    second = run_ok(ws, "-o", "2.tif", *paths)
+    run_ok(ws, "--byte-order", "motorola", "--group4", "-o", "1.tif", *paths)
+    check_output(ws, ws.path("1.tif"), pages, ">", group4=True)
+    run_ok(ws, "-o", "2.tif", *paths)
+    check_output(ws, ws.path("2.tif"), pages, "<", group4=False)
+    first = run_ok(ws, "--byte-order", "motorola", "--group4", "--save-settings", "-o", "3.tif", *paths)
+    second = run_ok(ws, "-o", "4.tif", *paths)
     assert "MM" in second.stdout and first.stdout.splitlines()[0] == second.stdout.splitlines()[0], second.stdout
-    check_output(ws, ws.path("2.tif"), pages, ">", group4=True)
+    check_output(ws, ws.path("4.tif"), pages, ">", group4=True)
     # Of two options that set the same thing, the later one wins.
-    run_ok(ws, "--group4", "--byte-order", "intel", "--compression", "none", "-o", "3.tif", *paths)
-    check_output(ws, ws.path("3.tif"), pages, "<", group4=False)
+    run_ok(ws, "--group4", "--byte-order", "intel", "--compression", "none", "-o", "5.tif", *paths)
+    check_output(ws, ws.path("5.tif"), pages, "<", group4=False)
+    run_ok(ws, "-o", "6.tif", *paths)
+    check_output(ws, ws.path("6.tif"), pages, ">", group4=True)
+
+
+def fnv1a64(text):
+    value = 14695981039346656037
+    for byte in text.encode():
+        value = ((value ^ byte) * 1099511628211) & (2 ** 64 - 1)
+    return "%016x" % value
+
+
+def registry_keys(ws):
+    with sqlite3.connect(os.path.join(ws.registry, "registry.db")) as db:
+        return {path for (path,) in db.execute("SELECT path FROM registry_keys")}
+
+
+def job_keys(ws):
+    """Each job runs under a key named from its output file (its canonical
+    path): it holds this run's settings, not the user's, and goes once every
+    page is in the file; a failed job's key stays for the next job on it."""
+    page = random_page(RNG, "gray", 8, 5, 2)
+    path = ws.write("a.pgm", pnm_bytes(page))
+    run_ok(ws, "--group4", "-o", "k.tif", path)
+    jobs = "HKEY_CURRENT_USER\\Software\\Zeduz\\Scan\\Jobs\\"
+    assert not [k for k in registry_keys(ws) if k.startswith(jobs)], registry_keys(ws)
+    assert "HKEY_CURRENT_USER\\Software\\Zeduz\\Scan\\ZEDUZ-ORID" not in registry_keys(ws)
+    ws.write("bad.pgm", pnm_bytes(page)[:-3])
+    os.mkdir(ws.path("sub"))
+    result = ws.run("-o", os.path.join("sub", "..", "k.tif"), "bad.pgm")
+    assert result.returncode == 2, result.stderr
+    key = jobs + fnv1a64(os.path.realpath(ws.path("k.tif")))
+    assert {key, key + "\\ZEDUZ-ORID"} <= registry_keys(ws), registry_keys(ws)
+    run_ok(ws, "--append", "-o", ws.path("k.tif"), path)
+    assert key not in registry_keys(ws)
+    check_output(ws, ws.path("k.tif"), [page, page])
 
 
 def palette4_on_request(ws):
@@ -85,23 +131,41 @@ def odd_maxvals(ws):
     ])
 
 
-def unwritable_destination(ws):
+def streams_read_once(ws):
+    """Standard input ("-") and FIFOs are read once, in order, with the
+    files around them: several images from one stream."""
+    pages = [random_page(RNG, "gray", 8, 5, 2), random_page(RNG, "rgb", 8, 3, 3), random_page(RNG, "bilevel", 1, 9, 2)]
+    fifo = ws.path("scans.fifo")
+    os.mkfifo(fifo)
+    feeder = threading.Thread(target=lambda: open(fifo, "wb").write(pnm_bytes(pages[1]) + pnm_bytes(pages[2])))
+    feeder.start()
+    env = dict(os.environ, ZEDUZ_REGISTRY_DIR=ws.registry, TMPDIR=ws.tmp)
+    result = subprocess.run([HOST, "-o", "s.tif", "-", fifo, ws.write("c.pgm", pnm_bytes(pages[0]))], cwd=ws.work,
+                            input=pnm_bytes(pages[0]), capture_output=True, env=env, timeout=60)
+    feeder.join()
+    assert result.returncode == 0, result.stderr
+    assert b"standard input" in result.stdout, result.stdout
+    check_output(ws, ws.path("s.tif"), [pages[0]] + pages[1:] + [pages[0]])
+
+
+def missing_output_folder(ws):
     page = random_page(RNG, "gray", 8, 5, 2)
     result = ws.run("-o", ws.path("no/such/dir/out.tif"), ws.write("a.pgm", pnm_bytes(page)))
-    assert result.returncode == 1, (result.returncode, result.stderr)
-    assert "page 1" in result.stderr and "failed with Status" in result.stderr, result.stderr
-    assert "(20" in result.stderr, result.stderr
+    assert result.returncode == 2, (result.returncode, result.stderr)
+    assert "output folder %s does not exist" % ws.path("no/such/dir") in result.stderr, result.stderr
     assert not ws.leftover_temp_files(), ws.leftover_temp_files()
 
 
 CASES = [
     ("resolution", resolution),
     ("band sizes", band_sizes),
-    ("stored settings reused by the next run", settings_persist),
+    ("options for one run, stored settings as defaults", settings_for_one_run),
+    ("a registry key per output file", job_keys),
+    ("standard input and FIFOs read once", streams_read_once),
     ("4-bit palettes on request", palette4_on_request),
     ("several images in one PNM file", several_images_in_one_pnm),
     ("maxvals other than 2^n - 1", odd_maxvals),
-    ("unwritable destination", unwritable_destination),
+    ("a missing output folder is named", missing_output_folder),
 ]
 
 if __name__ == "__main__":

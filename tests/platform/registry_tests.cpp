@@ -332,6 +332,24 @@ TEST_F(RegistryTest, DeleteValue) {
     EXPECT_EQ(ERROR_SUCCESS, GetDword(HKEY_CURRENT_USER, kKey, "Keep", &value));
 }
 
+// A key goes with its values, whatever the spelling; a key with keys below
+// it stays, and a key that is not there is not found.
+TEST_F(RegistryTest, DeleteKey) {
+    const std::string job = std::string(kKey) + "\\Jobs\\0123456789abcdef";
+    ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, (job + "\\ZEDUZ-ORID").c_str(), "Page Count", 2));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyA(HKEY_CURRENT_USER, job.c_str()));
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CURRENT_USER, (job + "\\zeduz-orid").c_str()));
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CURRENT_USER, job.c_str()));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyA(HKEY_CURRENT_USER, job.c_str()));
+    HKEY key = nullptr;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND,
+              RegOpenKeyExA(HKEY_CURRENT_USER, (job + "\\ZEDUZ-ORID").c_str(), 0, KEY_READ, &key));
+    // Made anew, the key holds none of the values it had.
+    ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, (job + "\\ZEDUZ-ORID").c_str(), "Other", 3));
+    DWORD value = 0;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetDword(HKEY_CURRENT_USER, (job + "\\ZEDUZ-ORID").c_str(), "Page Count", &value));
+}
+
 TEST_F(RegistryTest, KeyPathLimits) {
     struct Case {
         std::string path;
