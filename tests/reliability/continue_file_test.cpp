@@ -6,6 +6,7 @@
 
 #include "reliability/reliability_job.h"
 #include "tiff/byte_order.h"
+#include "tiff/directory_entry.h"
 
 namespace reliability {
 namespace {
@@ -111,6 +112,18 @@ void PrintTo(const DamageCase& c, std::ostream* out) { *out << c.name; }
 
 uint32_t SecondDirectory(const Bytes& file) { return GetLong(file.data() + 178, ByteOrderIntel); }
 
+// The entry with `tag` in the directory at `directory`.
+uint8_t* EntryOf(Bytes& file, uint32_t directory, uint16_t tag) {
+    uint32_t entries = GetShort(file.data() + directory, ByteOrderIntel);
+    for (uint32_t i = 0; i < entries; ++i) {
+        uint8_t* entry = file.data() + directory + 2 + 12 * i;
+        if (GetShort(entry, ByteOrderIntel) == tag) return entry;
+    }
+    ADD_FAILURE() << "no tag " << tag;
+    static uint8_t scratch[12];
+    return scratch;
+}
+
 const DamageCase kDamage[] = {
     {"Empty", [](Bytes& f) { f.clear(); }},
     {"HeaderOnly", [](Bytes& f) { f.resize(8); }},
@@ -131,6 +144,17 @@ const DamageCase kDamage[] = {
          PutLong(f.data() + second + 2 + 12 * entries, 8, ByteOrderIntel);
      }},
     {"LastStripCutShort", [](Bytes& f) { f.resize(f.size() - 10); }},
+    {"LastFiftyBytesCut", [](Bytes& f) { f.resize(f.size() - 50); }},
+    {"FirstStripPastTheEnd",
+     [](Bytes& f) { PutLong(EntryOf(f, 8, TagStripByteCounts) + 8, static_cast<uint32_t>(f.size()), ByteOrderIntel); }},
+    {"ValueAreaPastTheEnd",
+     [](Bytes& f) { PutLong(EntryOf(f, 8, TagXResolution) + 8, static_cast<uint32_t>(f.size()) - 4, ByteOrderIntel); }},
+    {"StripOffsetsOfTypeThirtyTwo",
+     [](Bytes& f) { PutShort(EntryOf(f, SecondDirectory(f), TagStripOffsets) + 2, 32, ByteOrderIntel); }},
+    {"UndefinedTypeOnTheFirstPage",
+     [](Bytes& f) { PutShort(EntryOf(f, 8, TagResolutionUnit) + 2, 0, ByteOrderIntel); }},
+    {"StripOffsetsAndCountsDoNotPair",
+     [](Bytes& f) { PutLong(EntryOf(f, SecondDirectory(f), TagStripOffsets) + 4, 2, ByteOrderIntel); }},
 };
 
 class DamagedFile : public ContinueFile, public ::testing::WithParamInterface<DamageCase> {};
