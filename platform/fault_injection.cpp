@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr size_t kServiceCount = static_cast<size_t>(platform::testing::Service::Thread) + 1;
+constexpr size_t kServiceCount = static_cast<size_t>(platform::testing::Service::RegistryWrite) + 1;
 
 struct ServicePlan {
     int calls = 0;
