@@ -82,7 +82,10 @@ PluginStatus TiffPageWriter::WritePageFile(const PagePlan& plan, const uint8_t* 
     if (!NamePageTempFile(job_.pageFilePath)) return StatusCreateFailed;
     // Named at once, not only once the page is begun: a host killed while
     // the directory is written leaves a file that the next job can find.
-    if (!job_.Save(JobValue::PageFilePath)) return StatusStateUnavailable;
+    if (!job_.Save(JobValue::PageFilePath)) {
+        FileHandle::RemoveFile(job_.pageFilePath);  // made by its naming, and known to no one
+        return StatusStateUnavailable;
+    }
     PluginStatus status = file_.CreateForWrite(job_.pageFilePath);
     if (status != StatusOk) {
         FileHandle::RemoveFile(job_.pageFilePath);

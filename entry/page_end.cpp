@@ -73,13 +73,13 @@ PluginStatus TiffPageWriter::EndPage() {
     // The registry holds the job as it is once the page is committed before
     // the commit, so that a committed page is never reported as a failure.
     const uint32_t nextDirectoryField = NextDirectoryField(facts.directoryOffset, facts.entryCount);
-    const bool stored = status == StatusOk && SaveCommittedPages(job_.pageCount + 1, nextDirectoryField);
-    if (status == StatusOk && !stored) status = StatusStateUnavailable;
+    const bool storing = status == StatusOk;
+    if (storing && !SaveCommittedPages(job_.pageCount + 1, nextDirectoryField)) status = StatusStateUnavailable;
     if (status == StatusOk) {
         status = job_.pageCount > 0 ? AppendLaterPage(facts) : CommitFirstPage(job_.pageFilePath, target_->path);
     }
     if (status != StatusOk) {
-        if (stored) (void)SaveCommittedPages(job_.pageCount, job_.nextDirectoryField);
+        if (storing) (void)SaveCommittedPages(job_.pageCount, job_.nextDirectoryField);
         AbandonPage();
         return status;
     }
