@@ -44,7 +44,8 @@ int CallCount(Service service);
 
 // Crash tests of whole processes: when the environment variable
 // ZEDUZ_CRASH_AT_CALL holds N, the process kills itself with SIGKILL at the
-// N-th call (counting from 1) of any service above, before that call runs.
+// N-th call (counting from 1) of any service above but RegistryWrite,
+// before that call runs.
 
 // What every volume reports as free space: a byte count, or nullopt for
 // "cannot be determined" (both free-space queries fail). Unset: the real value.
