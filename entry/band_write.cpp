@@ -51,7 +51,10 @@ PluginStatus TiffPageWriter::WriteBand() {
     }
     PluginStatus closeStatus = file_.Close();
     ++job_.bandCount;
-    job_.Save(job_values::kBandProgress);
+    if (!job_.Save(job_values::kBandProgress)) {
+        AbandonPage();  // its bands and the registry no longer agree
+        return StatusStateUnavailable;
+    }
     return closeStatus;
 }
 

@@ -53,7 +53,10 @@ PluginStatus TiffPageWriter::BeginPage() {
     strip_.Release();
     job_.codedStripBytes = 0;
     job_.bandCount = 0;
-    job_.Save(job_values::kBegunPage);
+    if (!job_.Save(job_values::kBegunPage)) {
+        FileHandle::RemoveFile(job_.pageFilePath);
+        return StatusStateUnavailable;
+    }
     return StatusOk;
 }
 
@@ -79,7 +82,10 @@ PluginStatus TiffPageWriter::WritePageFile(const PagePlan& plan, const uint8_t* 
     if (!NamePageTempFile(job_.pageFilePath)) return StatusCreateFailed;
     // Named at once, not only once the page is begun: a host killed while
     // the directory is written leaves a file that the next job can find.
-    job_.Save(JobValue::PageFilePath);
+    if (!job_.Save(JobValue::PageFilePath)) {
+        FileHandle::RemoveFile(job_.pageFilePath);  // made by its naming, and known to no one
+        return StatusStateUnavailable;
+    }
     PluginStatus status = file_.CreateForWrite(job_.pageFilePath);
     if (status != StatusOk) {
         FileHandle::RemoveFile(job_.pageFilePath);

@@ -65,28 +65,47 @@ PluginStatus TiffPageWriter::EndPage() {
     }
     if (status == StatusEmptyPage) {
         file_.Close();  // the output stays as it was, and the job may go on
-        AbandonOpenPage();
-        return status;
+        return AbandonOpenPage() ? status : PluginStatus{StatusStateUnavailable};
     }
     // The page file is measured already: it needs no second opening, whose
     // failure would read as a full disk.
     if (status == StatusOk && !RoomOrUnknown(FreeSpace(target_->path), facts.fileSize)) status = StatusDiskFull;
+    // The registry holds the job as it is once the page is committed before
+    // the commit, so that a committed page is never reported as a failure.
+    const uint32_t nextDirectoryField = NextDirectoryField(facts.directoryOffset, facts.entryCount);
+    const bool storing = status == StatusOk;
+    if (storing && !SaveCommittedPages(job_.pageCount + 1, nextDirectoryField)) status = StatusStateUnavailable;
     if (status == StatusOk) {
         status = job_.pageCount > 0 ? AppendLaterPage(facts) : CommitFirstPage(job_.pageFilePath, target_->path);
     }
     if (status != StatusOk) {
+        if (storing) (void)SaveCommittedPages(job_.pageCount, job_.nextDirectoryField);
         AbandonPage();
         return status;
     }
 
-    job_.nextDirectoryField = NextDirectoryField(facts.directoryOffset, facts.entryCount);
+    job_.nextDirectoryField = nextDirectoryField;
     ++job_.pageCount;
-    job_.Save(job_values::kCommittedPages);
     if (FileHandle::RemoveFile(job_.pageFilePath) != StatusOk && GetLastError() != ERROR_FILE_NOT_FOUND) {
         std::memcpy(strayPageFile_, job_.pageFilePath, sizeof(strayPageFile_));
     }
-    job_.Delete(job_values::kOpenPage);
+    // Values these deletes leave behind mislead no one: TempFile names a
+    // file that is gone, the next page begins with LoopCount 0, and a job
+    // that finds the append record sees the page linked and drops it.
+    (void)job_.Delete(job_values::kAppendUnderWay);
+    (void)job_.Delete(job_values::kOpenPage);
     return StatusOk;
+}
+
+bool TiffPageWriter::SaveCommittedPages(uint32_t pageCount, uint32_t nextDirectoryField) {
+    const uint32_t keptCount = job_.pageCount;
+    const uint32_t keptField = job_.nextDirectoryField;
+    job_.pageCount = pageCount;
+    job_.nextDirectoryField = nextDirectoryField;
+    const bool saved = job_.Save(job_values::kCommittedPages);
+    job_.pageCount = keptCount;
+    job_.nextDirectoryField = keptField;
+    return saved;
 }
 
 PluginStatus TiffPageWriter::FinishPageFile(PageFileFacts* facts) {
@@ -223,10 +242,13 @@ PluginStatus TiffPageWriter::AppendLaterPage(const PageFileFacts& facts) {
     if (status == StatusOk &&
         (end.appendOffset != facts.directoryOffset || end.nextDirectoryField != job_.nextDirectoryField))
         status = StatusNotAppendable;
+    if (status == StatusOk) status = RecordAppend(end.fileSize);
     if (status == StatusOk) {
         PageLink link{job_.nextDirectoryField, {}};
         PutLong(link.bytes, facts.directoryOffset, job_.byteOrder);
         status = AppendAndLink(file_, job_.pageFilePath, target_->path, end.fileSize, link);
+        // Cut back to its old size, the file holds nothing of the append.
+        if (status != StatusOk) (void)job_.Delete(job_values::kAppendUnderWay);
     }
     // Once appended, flushed and linked the page is committed, and a close
     // that fails cannot take it back: reporting a failure would make the

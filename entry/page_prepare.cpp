@@ -22,7 +22,7 @@ PluginStatus TiffPageWriter::PreparePage() {
         job_.pageCount = 0;
         job_.nextDirectoryField = 0;
         job_.outputEndOffset = kFirstDirectoryOffset;
-        job_.Save(JobValue::OutputEndOffset);
+        if (!job_.Save(JobValue::OutputEndOffset)) return StatusStateUnavailable;
     } else if (job_.pageCount == 0) {
         // Continuing a file of which this object has committed no page (a
         // new job, or the library reloaded within one): the pages are those
@@ -30,17 +30,16 @@ PluginStatus TiffPageWriter::PreparePage() {
         status = CountPagesInOutput();
         if (status != StatusOk) return status;
     }
-    AbandonOpenPage();
-    job_.Save(job_values::kPreparedPage);
+    if (!AbandonOpenPage() || !job_.Save(job_values::kPreparedPage)) return StatusStateUnavailable;
     return StatusOk;
 }
 
 // A page prepared while another was begun and never ended replaces it: the
 // old page file cannot be ended as a page of the new format.
-void TiffPageWriter::AbandonOpenPage() {
-    if (!ReadPageFilePath()) return;
+bool TiffPageWriter::AbandonOpenPage() {
+    if (!ReadPageFilePath()) return true;
     FileHandle::RemoveFile(job_.pageFilePath);
-    job_.Delete(job_values::kOpenPage);
+    return job_.Delete(job_values::kOpenPage);
 }
 
 PluginStatus TiffPageWriter::CountPagesInOutput() {
@@ -51,9 +50,16 @@ PluginStatus TiffPageWriter::CountPagesInOutput() {
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? StatusOk : StatusOpenFailed;
     }
     job_.Load(JobValue::ByteOrder);
+    PluginStatus status = StatusOk;
+    if (job_.Load(JobValue::AppendBase) && job_.Load(JobValue::AppendFile)) {
+        file_.Close();
+        status = ReclaimUnfinishedAppend();
+        if (status == StatusOk) status = file_.OpenForRead(target_->path);
+        if (status != StatusOk) return status;
+    }
     ChainEnd end;
     FileChainReader output(file_);
-    PluginStatus status = FindChainEnd(output, job_.byteOrder, &end);
+    status = FindChainEnd(output, job_.byteOrder, &end);
     file_.Close();
     if (status != StatusOk) return status;
     job_.pageCount = end.pages;
@@ -73,15 +79,14 @@ PluginStatus TiffPageWriter::DiscardTempFile() {
     if (ReadPageFilePath()) {
         FileHandle::RemoveFile(job_.pageFilePath);
     }
-    job_.Delete(job_values::kPreparedOrOpenPage);
-    return StatusOk;
+    return job_.Delete(job_values::kPreparedOrOpenPage) ? StatusOk : StatusStateUnavailable;
 }
 
 PluginStatus TiffPageWriter::EndJob() {
-    DiscardTempFile();
+    PluginStatus status = DiscardTempFile();
     ReleaseReferenceLine();
-    job_.Delete(job_values::kJob);
-    return StatusOk;
+    if (!job_.Delete(job_values::kJob)) status = StatusStateUnavailable;
+    return status;
 }
 
 void TiffPageWriter::ReleaseReferenceLine() {

@@ -49,6 +49,8 @@ protected:
 private:
     // Page preparation: the pages already in a file that is continued.
     PluginStatus CountPagesInOutput();
+    PluginStatus ReclaimUnfinishedAppend();
+    PluginStatus RecordAppend(uint64_t base);
     // Page begin: where a later page lands, and the page file itself.
     PluginStatus LocateLaterPage(uint32_t* directoryOffset);
     PluginStatus WritePageFile(const PagePlan& plan, const uint8_t* staging, uint8_t* serialized, uint32_t capacity);
@@ -76,11 +78,13 @@ private:
     PluginStatus RewriteHeight(PageFileFacts* facts, uint32_t width, uint32_t rows);
     PluginStatus TrimAndPadStrip(PageFileFacts* facts);
     PluginStatus AppendLaterPage(const PageFileFacts& facts);
+    // Stores the page count and link field without changing the job's own.
+    bool SaveCommittedPages(uint32_t pageCount, uint32_t nextDirectoryField);
     // Closes the open file and deletes the page file: what every failed
     // page command leaves behind.
     void AbandonPage();
     // Reads "TempFile"; false when there is none or it is not a page file.
     bool ReadPageFilePath();
     // Deletes the page file of a page begun and not ended, and its values.
-    void AbandonOpenPage();
+    bool AbandonOpenPage();
 };

@@ -74,8 +74,7 @@ int RunJob(const HostOptions& options, const PageSequence& source, uint32_t page
     std::string settingsText;
     JobFailure initFailure;
     if (!driver.Initialize(formatName, settingsText, initFailure)) {
-        return Fail(kExitPageFailed,
-                    std::string(initFailure.command) + " failed with " + DescribeStatus(initFailure.status));
+        return Fail(kExitPageFailed, CommandFailure(initFailure.command, initFailure.status));
     }
     progress.Info(formatName + ": " + settingsText);
 
@@ -91,8 +90,8 @@ int RunJob(const HostOptions& options, const PageSequence& source, uint32_t page
         progress.PageStarted(++pageNumber, pageCount, PageLine(page));
         JobFailure failure;
         if (!driver.WritePage(page, rows, continueFile, geometry, failure)) {
-            failed = "page " + std::to_string(pageNumber) + " (" + page.image.label + "): " + failure.command +
-                     " failed with " + DescribeStatus(failure.status);
+            failed = "page " + std::to_string(pageNumber) + " (" + page.image.label +
+                     "): " + CommandFailure(failure.command, failure.status);
             return false;
         }
         progress.PageFinished();
@@ -125,7 +124,7 @@ int RunJob(const HostOptions& options, const PageSequence& source, uint32_t page
         return Fail(code, failed);
     }
     if (ended != 0) {
-        return Fail(kExitPageFailed, std::string("CmdEndJob failed with ") + DescribeStatus(ended));
+        return Fail(kExitPageFailed, CommandFailure("CmdEndJob", ended));
     }
     DeleteJobKey(job.keyPath);
     progress.Info("wrote " + std::to_string(pageNumber) + (pageNumber == 1 ? " page to " : " pages to ") + outputPath);

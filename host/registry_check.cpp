@@ -1,5 +1,6 @@
 #include "host/registry_check.h"
 
+#include "base/status.h"
 #include "host/settings.h"
 #include "platform/win32.h"
 #ifndef _WIN32
@@ -31,6 +32,15 @@ const char* Reason(LSTATUS status) {
 }
 
 }  // namespace
+
+std::string CommandFailure(const char* command, uint16_t status) {
+    std::string text = std::string(command) + " failed with " + DescribeStatus(status);
+    if (status == StatusStateUnavailable) {
+        text += ": " + RegistryPlace(std::string(kStateKeyPath) + "\\" + kPluginSubkey) +
+                " cannot be used (damaged, locked by another program, or unwritable)";
+    }
+    return text;
+}
 
 bool CheckRegistry(std::string& error) {
     const std::string path = std::string(kStateKeyPath) + "\\" + kPluginSubkey;

@@ -3,8 +3,13 @@
 // every command would fail, and the user is told where the registry is.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // False with `error` set when opening the plug-in's key fails for another
 // reason than its absence.
 bool CheckRegistry(std::string& error);
+
+// "CmdX failed with StatusY (n)", naming the registry for a command that
+// failed because the registry could not be used (217).
+std::string CommandFailure(const char* command, uint16_t status);

@@ -2,6 +2,8 @@
 // turning its failure into one fixed status.
 #include "output/file_handle.h"
 
+#include <cstdio>
+
 namespace {
 
 // Every file is shared for reading only, with normal attributes.
@@ -107,6 +109,15 @@ PluginStatus FileHandle::Truncate(uint64_t size) {
     if (status != StatusOk) return status;
     if (!SetEndOfFile(handle_)) return StatusWriteFailed;
     return StatusOk;
+}
+
+bool FileHandle::IdentityText(char (&text)[260]) const {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!IsOpen() || !GetFileInformationByHandle(handle_, &information)) return false;
+    snprintf(text, sizeof(text), "%08lx:%08lx%08lx", static_cast<unsigned long>(information.dwVolumeSerialNumber),
+             static_cast<unsigned long>(information.nFileIndexHigh),
+             static_cast<unsigned long>(information.nFileIndexLow));
+    return true;
 }
 
 PluginStatus FileHandle::Close() {

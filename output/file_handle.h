@@ -34,6 +34,9 @@ public:
     // Cuts the file to `size` bytes and leaves the position there.
     PluginStatus Truncate(uint64_t size);  // StatusSeekFailed, StatusWriteFailed
     PluginStatus Close();                  // StatusCloseFailed, handle kept
+    // The held file's identity (volume and file index) as text, the same for
+    // every name and handle of the file; false when it cannot be told.
+    bool IdentityText(char (&text)[260]) const;
     bool IsOpen() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
 
     // Compound operation through the held handle (the open destination):

@@ -247,6 +247,25 @@ DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
     return static_cast<DWORD>(size);
 }
 
+BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
+    FileObject* object = Lookup(file);
+    if (object == nullptr) return FALSE;
+    struct stat info {};
+    if (fstat(object->fd, &info) != 0) return FailWithErrno(errno);
+    *information = {};
+    const auto device = static_cast<uint64_t>(info.st_dev);
+    const auto inode = static_cast<uint64_t>(info.st_ino);
+    // The device folded into 32 bits, as a volume serial number is.
+    information->dwVolumeSerialNumber = static_cast<DWORD>(device ^ (device >> 32));
+    information->nFileIndexHigh = static_cast<DWORD>(inode >> 32);
+    information->nFileIndexLow = static_cast<DWORD>(inode);
+    information->nNumberOfLinks = static_cast<DWORD>(info.st_nlink);
+    const auto size = static_cast<uint64_t>(info.st_size);
+    information->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+    information->nFileSizeLow = static_cast<DWORD>(size);
+    return TRUE;
+}
+
 BOOL FlushFileBuffers(HANDLE file) {
     FileObject* object = Lookup(file);
     if (object == nullptr) return FALSE;

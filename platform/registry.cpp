@@ -8,6 +8,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/fault_hooks.h"
 #include "platform/live_list.h"
 #include "platform/registry_database.h"
 #include "platform/registry_rows.h"
@@ -113,6 +114,7 @@ LSTATUS RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const 
     std::string path;
     LSTATUS status = KeyFor(key, KEY_SET_VALUE, &path);
     if (status != ERROR_SUCCESS) return status;
+    if (platform::hooks::ShouldFail(platform::hooks::Service::RegistryWrite)) return ERROR_REGISTRY_IO_FAILED;
     return platform::registry::WriteValue(path, name != nullptr ? name : "", type, data, dataSize);
 }
 
@@ -120,6 +122,7 @@ LSTATUS RegDeleteValueA(HKEY key, LPCSTR name) {
     std::string path;
     LSTATUS status = KeyFor(key, KEY_SET_VALUE, &path);
     if (status != ERROR_SUCCESS) return status;
+    if (platform::hooks::ShouldFail(platform::hooks::Service::RegistryWrite)) return ERROR_REGISTRY_IO_FAILED;
     return platform::registry::DeleteValue(path, name != nullptr ? name : "");
 }
 

@@ -4,10 +4,15 @@
 
 #include <pthread.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <iterator>
 #include <new>
+#include <thread>
 #include <type_traits>
 
 #include "platform/last_error.h"
@@ -57,6 +62,7 @@ struct Connection {
     sqlite3* database;
     std::string path;
     sqlite3_stmt* statements[static_cast<size_t>(Query::Count)];
+    bool damaged;  // a statement found the file damaged: it is checked anew before any further use
 };
 
 // Trivially destructible, so the registry stays usable during the loader's
@@ -100,13 +106,23 @@ LSTATUS MakeDirectories(const std::string& path) {
     return static_cast<LSTATUS>(WindowsErrorFromErrno(errno));
 }
 
-int ReadNumber(sqlite3* database, const char* sql, int* number) {
+// The owner mark, layout version and table count, read in one statement and
+// so from one snapshot: read one by one they could straddle another
+// process's creation of the schema and take a new registry for a foreign
+// database.
+int ReadOwnerFacts(sqlite3* database, int* owner, int* version, int* tables) {
     sqlite3_stmt* statement = nullptr;
-    int result = sqlite3_prepare_v2(database, sql, -1, &statement, nullptr);
+    int result = sqlite3_prepare_v2(database,
+                                    "SELECT (SELECT application_id FROM pragma_application_id),"
+                                    " (SELECT user_version FROM pragma_user_version),"
+                                    " (SELECT count(*) FROM sqlite_schema)",
+                                    -1, &statement, nullptr);
     if (result == SQLITE_OK) {
         result = sqlite3_step(statement);
         if (result == SQLITE_ROW) {
-            *number = sqlite3_column_int(statement, 0);
+            *owner = sqlite3_column_int(statement, 0);
+            *version = sqlite3_column_int(statement, 1);
+            *tables = sqlite3_column_int(statement, 2);
             result = SQLITE_OK;
         }
     }
@@ -120,13 +136,50 @@ int ReadNumber(sqlite3* database, const char* sql, int* number) {
 // fails here.
 int CheckOwner(sqlite3* database, bool* fresh) {
     int owner = 0, version = 0, tables = 0;
-    int result = ReadNumber(database, "PRAGMA application_id", &owner);
-    if (result == SQLITE_OK) result = ReadNumber(database, "PRAGMA user_version", &version);
-    if (result == SQLITE_OK) result = ReadNumber(database, "SELECT count(*) FROM sqlite_schema", &tables);
+    int result = ReadOwnerFacts(database, &owner, &version, &tables);
     if (result != SQLITE_OK) return result;
     *fresh = owner == 0 && tables == 0;
     return *fresh || (owner == kApplicationId && version <= kSchemaVersion) ? SQLITE_OK : SQLITE_NOTADB;
 }
+
+// SQLITE_CORRUPT unless SQLite finds every page of the file sound. Asked
+// once per connection, before its first write: a damaged B-tree is found
+// before anything is written into it.
+int CheckIntact(sqlite3* database) {
+    sqlite3_stmt* statement = nullptr;
+    int result = sqlite3_prepare_v2(database, "PRAGMA quick_check(1)", -1, &statement, nullptr);
+    if (result == SQLITE_OK) {
+        result = sqlite3_step(statement);
+        const auto* verdict = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+        if (result == SQLITE_ROW)
+            result = verdict != nullptr && strcmp(verdict, "ok") == 0 ? SQLITE_OK : SQLITE_CORRUPT;
+    }
+    sqlite3_finalize(statement);
+    return result;
+}
+
+// Another process's write transaction is waited for up to
+// kBusyTimeoutMilliseconds in all, however many registry calls meet it: the
+// wait starts at the first call that finds the lock taken and ends with the
+// next write that gets through. Calls made once the time is up fail at once
+// (ERROR_LOCK_VIOLATION) while the lock is still held.
+std::chrono::steady_clock::time_point g_waitingSince;
+bool g_waiting = false;
+
+int WaitForWriter(void*, int attempt) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!g_waiting) {
+        g_waiting = true;
+        g_waitingSince = now;
+    }
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(now - g_waitingSince).count();
+    if (waited >= kBusyTimeoutMilliseconds) return 0;
+    const long pause = std::min<long>({1L << std::min(attempt, 5), 25L, kBusyTimeoutMilliseconds - waited});
+    std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+    return 1;
+}
+
+void WriterGotThrough() { g_waiting = false; }
 
 // The tables and the roots, once, by whichever process comes first.
 int CreateSchema(sqlite3* database) {
@@ -142,9 +195,10 @@ int CreateSchema(sqlite3* database) {
 }
 
 int Configure(sqlite3* database) {
-    sqlite3_busy_timeout(database, kBusyTimeoutMilliseconds);
+    sqlite3_busy_handler(database, WaitForWriter, nullptr);
     bool fresh = false;
     int result = CheckOwner(database, &fresh);
+    if (result == SQLITE_OK && !fresh) result = CheckIntact(database);
     if (result == SQLITE_OK) {
         result =
             sqlite3_exec(database, "PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
@@ -190,13 +244,45 @@ __attribute__((destructor)) void CloseAtUnload() {
     Close(false);
 }
 
+int OpenAndConfigure(const std::string& path, sqlite3** database) {
+    int result = sqlite3_open_v2(path.c_str(), database, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    return result == SQLITE_OK ? Configure(*database) : result;
+}
+
+void RemoveDatabaseFiles(const std::string& path) {
+    for (const char* suffix : {"", "-wal", "-shm"}) unlink((path + suffix).c_str());
+}
+
+// A new registry is made whole under a name of this process's own and then
+// linked into place, so that no process ever opens one half made; when
+// another process's registry got there first, that one is used.
+LSTATUS CreateDatabase(const std::string& path) {
+    const std::string draft = path + ".new-" + std::to_string(getpid());
+    RemoveDatabaseFiles(draft);
+    sqlite3* database = nullptr;
+    int result = OpenAndConfigure(draft, &database);
+    LSTATUS status = result == SQLITE_OK ? ERROR_SUCCESS : ErrorOf(database, result);
+    if (sqlite3_close(database) != SQLITE_OK && status == ERROR_SUCCESS) status = ERROR_REGISTRY_IO_FAILED;
+    if (status == ERROR_SUCCESS && link(draft.c_str(), path.c_str()) != 0 && errno != EEXIST) {
+        // A file system without hard links: the registry is made in place.
+        if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS)
+            status = static_cast<LSTATUS>(WindowsErrorFromErrno(errno));
+    }
+    RemoveDatabaseFiles(draft);
+    return status;
+}
+
 LSTATUS Open(const std::string& path) {
     LSTATUS status = MakeDirectories(DirectoryOf(path));
     if (status != ERROR_SUCCESS) return status;
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0 && errno == ENOENT) {
+        status = CreateDatabase(path);
+        if (status != ERROR_SUCCESS) return status;
+    }
     sqlite3* database = nullptr;
-    int result = sqlite3_open_v2(path.c_str(), &database, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    if (result == SQLITE_OK) result = Configure(database);
-    Connection* connection = result == SQLITE_OK ? new (std::nothrow) Connection{database, path, {}} : nullptr;
+    int result = OpenAndConfigure(path, &database);
+    Connection* connection = result == SQLITE_OK ? new (std::nothrow) Connection{database, path, {}, false} : nullptr;
     if (connection == nullptr) {
         status = result == SQLITE_OK ? ERROR_NOT_ENOUGH_MEMORY : ErrorOf(database, result);
         sqlite3_close(database);
@@ -212,7 +298,7 @@ LSTATUS Connect() {
     if (g_connection != nullptr) {
         bool samePath = g_connection->path == path;
         bool moved = samePath && HasMoved(g_connection->database);
-        if (samePath && !moved) return ERROR_SUCCESS;
+        if (samePath && !moved && !g_connection->damaged) return ERROR_SUCCESS;
         Close(moved);
     }
     return Open(path);
@@ -252,7 +338,9 @@ Statement::~Statement() {
 }
 
 void Statement::Check(int result) {
-    if (result != SQLITE_OK && status_ == ERROR_SUCCESS) status_ = ErrorOf(sqlite3_db_handle(statement_), result);
+    if (result == SQLITE_OK || status_ != ERROR_SUCCESS) return;
+    status_ = ErrorOf(sqlite3_db_handle(statement_), result);
+    if (status_ == ERROR_BADDB) g_connection->damaged = true;
 }
 
 void Statement::Bind(int index, const std::string& text) {
@@ -287,6 +375,7 @@ LSTATUS Statement::Run(int* changed) {
         if (status != ERROR_SUCCESS) return status;
     }
     if (changed != nullptr) *changed = sqlite3_changes(sqlite3_db_handle(statement_));
+    if (!sqlite3_stmt_readonly(statement_)) WriterGotThrough();
     return ERROR_SUCCESS;
 }
 
@@ -308,6 +397,7 @@ Transaction::Transaction(const Session& session) : session_(session) {
     Statement begin(session, Query::Begin);
     status_ = begin.Run();
     open_ = status_ == ERROR_SUCCESS;
+    if (open_) WriterGotThrough();
 }
 
 Transaction::~Transaction() {

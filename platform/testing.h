@@ -17,18 +17,19 @@ namespace platform::testing {
 
 // A service whose calls can be made to fail.
 enum class Service {
-    Create,       // CreateFileA with CREATE_ALWAYS / CREATE_NEW, GetTempFileNameA
-    Open,         // CreateFileA with OPEN_EXISTING
-    Read,         // ReadFile
-    Write,        // WriteFile
-    Seek,         // SetFilePointer
-    Close,        // CloseHandle on a file
-    Delete,       // DeleteFileA
-    Copy,         // CopyFileA, MoveFileExA
-    Alloc,        // GlobalAlloc, GlobalLock
-    ObjectAlloc,  // the plug-in's own objects (plug-in object, dialogs), via ConsumeFault
-    FreeSpace,    // GetDiskFreeSpaceExA, GetDiskFreeSpaceA: a failing query reports a full volume (0 bytes)
-    Thread,       // CreateThread
+    Create,         // CreateFileA with CREATE_ALWAYS / CREATE_NEW, GetTempFileNameA
+    Open,           // CreateFileA with OPEN_EXISTING
+    Read,           // ReadFile
+    Write,          // WriteFile
+    Seek,           // SetFilePointer
+    Close,          // CloseHandle on a file
+    Delete,         // DeleteFileA
+    Copy,           // CopyFileA, MoveFileExA
+    Alloc,          // GlobalAlloc, GlobalLock
+    ObjectAlloc,    // the plug-in's own objects (plug-in object, dialogs), via ConsumeFault
+    FreeSpace,      // GetDiskFreeSpaceExA, GetDiskFreeSpaceA: a failing query reports a full volume (0 bytes)
+    Thread,         // CreateThread
+    RegistryWrite,  // RegSetValueExA, RegDeleteValueA: a failing call reports ERROR_REGISTRY_IO_FAILED
 };
 
 // Counts one call of the service and tells whether it must fail. The
@@ -43,7 +44,8 @@ int CallCount(Service service);
 
 // Crash tests of whole processes: when the environment variable
 // ZEDUZ_CRASH_AT_CALL holds N, the process kills itself with SIGKILL at the
-// N-th call (counting from 1) of any service above, before that call runs.
+// N-th call (counting from 1) of any service above but RegistryWrite,
+// before that call runs.
 
 // What every volume reports as free space: a byte count, or nullopt for
 // "cannot be determined" (both free-space queries fail). Unset: the real value.

@@ -196,6 +196,22 @@ DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD metho
 DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
 BOOL FlushFileBuffers(HANDLE file);
 BOOL SetEndOfFile(HANDLE file);
+// The file's identity only: dwVolumeSerialNumber and nFileIndexHigh/Low
+// carry the device and inode, nNumberOfLinks the link count; the rest is 0.
+struct BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    DWORD ftCreationTime[2];
+    DWORD ftLastAccessTime[2];
+    DWORD ftLastWriteTime[2];
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+};
+typedef BY_HANDLE_FILE_INFORMATION* LPBY_HANDLE_FILE_INFORMATION;
+BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);
 BOOL CloseHandle(HANDLE object);
 // Linux only, no Windows counterpart: copies up to `count` bytes from the
 // source's position to the destination's position inside the kernel and

@@ -24,6 +24,8 @@ constexpr Field kFields[] = {
     {JobValue::DirectoryEntryCount, value_names::kDirectoryCount, nullptr, &JobState::directoryEntryCount, nullptr},
     {JobValue::OutputEndOffset, value_names::kImageOffset, nullptr, &JobState::outputEndOffset, nullptr},
     {JobValue::ColorCompression, value_names::kColorCompression, &JobState::colorCompression, nullptr, nullptr},
+    {JobValue::AppendBase, value_names::kAppendBase, nullptr, &JobState::appendBase, nullptr},
+    {JobValue::AppendFile, value_names::kAppendFile, nullptr, nullptr, &JobState::appendFile},
 };
 
 constexpr bool InEnumOrder() {
@@ -52,4 +54,4 @@ bool JobState::Save(JobValue value) const {
     return store_->WriteString(field.name, this->*field.textField);
 }
 
-void JobState::Delete(JobValue value) const { store_->DeleteValue(FieldOf(value).name); }
+bool JobState::Delete(JobValue value) const { return store_->DeleteValue(FieldOf(value).name); }

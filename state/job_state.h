@@ -80,6 +80,8 @@ enum class JobValue : uint8_t {
     DirectoryEntryCount,  // "Directory Count", REG_DWORD
     OutputEndOffset,      // "Image Offset", REG_DWORD
     ColorCompression,     // "Color Compression", REG_DWORD
+    AppendBase,           // "Append Base", REG_DWORD
+    AppendFile,           // "Append File", REG_SZ
 };
 
 // The groups the commands load, save and delete, each in the order the
@@ -105,6 +107,9 @@ inline constexpr JobValue kCommittedPages[] = {V::PageCount, V::NextDirectoryFie
 inline constexpr JobValue kOpenPage[] = {V::PageFilePath, V::BandCount};
 inline constexpr JobValue kPreparedOrOpenPage[] = {V::PageFilePath, V::ImageFormat, V::BandCount};
 inline constexpr JobValue kJob[] = {V::PageCount, V::NextDirectoryField};
+// An append under way: written before a page's bytes go past the end of an
+// existing output file, deleted once the page is committed or cut off again.
+inline constexpr JobValue kAppendUnderWay[] = {V::AppendBase, V::AppendFile};
 }  // namespace job_values
 
 // The job's values, read from and written to the registry through `store`,
@@ -126,6 +131,9 @@ struct JobState {
     uint32_t codedStripBytes = 0;      // coded strip bytes in the page file so far (0 for uncompressed pages)
     uint32_t directoryEntryCount = 0;  // entries of the page's directory
     uint32_t outputEndOffset = 0;      // where the output file ends once the page is committed
+    // An append under way (a killed one, when a later job finds it).
+    uint32_t appendBase = 0;    // the output file's size before the append
+    char appendFile[260] = {};  // the output file's identity (FileHandle::IdentityText)
 
     // Reads one value into its field: false, and the field as it was, when
     // the value is absent or cannot be read.
@@ -136,16 +144,26 @@ struct JobState {
         for (JobValue value : group) Load(value);
     }
 
-    bool Save(JobValue value) const;
+    // Writes stop at the first that fails: false then, and the command
+    // fails with StatusStateUnavailable before anything that relies on the
+    // value is done.
+    [[nodiscard]] bool Save(JobValue value) const;
     template <size_t N>
-    void Save(const JobValue (&group)[N]) const {
-        for (JobValue value : group) Save(value);
+    [[nodiscard]] bool Save(const JobValue (&group)[N]) const {
+        for (JobValue value : group) {
+            if (!Save(value)) return false;
+        }
+        return true;
     }
 
-    void Delete(JobValue value) const;
+    // True once the value is gone (or was never there).
+    [[nodiscard]] bool Delete(JobValue value) const;
     template <size_t N>
-    void Delete(const JobValue (&group)[N]) const {
-        for (JobValue value : group) Delete(value);
+    [[nodiscard]] bool Delete(const JobValue (&group)[N]) const {
+        for (JobValue value : group) {
+            if (!Delete(value)) return false;
+        }
+        return true;
     }
 
 private:

@@ -104,11 +104,16 @@ bool StateStore::WriteString(const char* name, const char* value) const {
     return result == ERROR_SUCCESS;
 }
 
-void StateStore::DeleteValue(const char* name) const {
+bool StateStore::DeleteValue(const char* name) const {
+    char composed[kKeyPathRoom];
+    if (!ComposeKeyPath(*this, composed)) return false;
     HKEY key;
-    if (!OpenKey(&key)) return;
-    RegDeleteValueA(key, name);
+    LSTATUS result = RegOpenKeyExA(rootKey, composed, 0, KEY_ALL_ACCESS, &key);
+    if (result == ERROR_FILE_NOT_FOUND) return true;
+    if (result != ERROR_SUCCESS) return false;
+    result = RegDeleteValueA(key, name);
     RegCloseKey(key);
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
 }
 
 bool StateStore::ReadWindowPosition(int32_t* x, int32_t* y) const {

@@ -24,6 +24,8 @@ inline constexpr const char kImageSize[] = "Image Size";
 inline constexpr const char kDirectoryCount[] = "Directory Count";
 inline constexpr const char kNextPoint[] = "Next Point";
 inline constexpr const char kImageOffset[] = "Image Offset";
+inline constexpr const char kAppendBase[] = "Append Base";
+inline constexpr const char kAppendFile[] = "Append File";
 }  // namespace value_names
 
 // A copy of the host's 260-byte location block (key path, root key) plus the
@@ -50,7 +52,8 @@ struct StateStore {
     bool WriteDword(const char* name, uint32_t value) const;
     bool ReadString(const char* name, char (&value)[260]) const;
     bool WriteString(const char* name, const char* value) const;
-    void DeleteValue(const char* name) const;
+    // True when the value is gone: deleted, or never there.
+    bool DeleteValue(const char* name) const;
 
     // (10, 10) for any coordinate never stored; false when the key is absent.
     bool ReadWindowPosition(int32_t* x, int32_t* y) const;

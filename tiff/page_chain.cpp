@@ -1,39 +1,13 @@
 #include "tiff/page_chain.h"
 
+#include <algorithm>
+
 #include "tiff/byte_order.h"
+#include "tiff/directory_bounds.h"
 #include "tiff/directory_entry.h"
 #include "tiff/file_header.h"
 
 namespace {
-
-// The value of a one-value SHORT or LONG entry; false for anything else.
-bool SingleValue(const uint8_t* entry, int32_t byteOrder, uint32_t* value) {
-    uint16_t type = GetShort(entry + 2, byteOrder);
-    if (GetLong(entry + 4, byteOrder) != 1) return false;
-    if (type == TypeShort)
-        *value = GetShort(entry + 8, byteOrder);
-    else if (type == TypeLong)
-        *value = GetLong(entry + 8, byteOrder);
-    else
-        return false;
-    return true;
-}
-
-// Where the strip of a one-strip directory ends; 0 when it has no single strip.
-PluginStatus StripEnd(ChainReader& file, uint64_t directory, uint16_t entries, int32_t byteOrder, uint64_t* end) {
-    uint32_t offset = 0, bytes = 0;
-    bool haveOffset = false, haveBytes = false;
-    for (uint16_t i = 0; i < entries; ++i) {
-        uint8_t entry[kEntryBytes];
-        const uint64_t position = directory + kEntryCountBytes + uint64_t{kEntryBytes} * i;
-        if (PluginStatus status = file.ReadAt(position, kEntryBytes, entry); status != StatusOk) return status;
-        uint16_t tag = GetShort(entry, byteOrder);
-        if (tag == TagStripOffsets) haveOffset = SingleValue(entry, byteOrder, &offset);
-        if (tag == TagStripByteCounts) haveBytes = SingleValue(entry, byteOrder, &bytes);
-    }
-    *end = haveOffset && haveBytes ? uint64_t{offset} + bytes : 0;
-    return StatusOk;
-}
 
 bool HeaderMatches(const uint8_t* header, int32_t byteOrder) {
     uint8_t mark = byteOrder == ByteOrderIntel ? 'I' : 'M';
@@ -50,7 +24,7 @@ PluginStatus FindChainEnd(ChainReader& file, int32_t byteOrder, ChainEnd* end) {
     if (PluginStatus status = file.ReadAt(0, kHeaderBytes, header); status != StatusOk) return status;
     if (!HeaderMatches(header, byteOrder)) return StatusNotAppendable;
 
-    ChainEnd result{0, 0, size, size + (size & 1)};
+    ChainEnd result{0, 0, size, size + (size & 1), kHeaderBytes};
     uint64_t directory = GetLong(header + 4, byteOrder);
     uint64_t previous = 0;
     // Directories must move strictly forward, so the walk always ends.
@@ -65,12 +39,13 @@ PluginStatus FindChainEnd(ChainReader& file, int32_t byteOrder, ChainEnd* end) {
         if (PluginStatus status = file.ReadAt(nextDirectoryField, kNextDirectoryBytes, field); status != StatusOk)
             return status;
         ++result.pages;
+        uint64_t pageEnd = 0;
+        if (PluginStatus status = CheckDirectoryBounds(file, directory, entries, byteOrder, size, &pageEnd);
+            status != StatusOk)
+            return status;
+        result.chainEnd = std::max(result.chainEnd, pageEnd);
         uint32_t next = GetLong(field, byteOrder);
         if (next == 0) {
-            uint64_t stripEnd = 0;
-            if (PluginStatus status = StripEnd(file, directory, entries, byteOrder, &stripEnd); status != StatusOk)
-                return status;
-            if (stripEnd > size) return StatusNotAppendable;
             result.nextDirectoryField = static_cast<uint32_t>(nextDirectoryField);
             *end = result;
             return StatusOk;
@@ -78,4 +53,8 @@ PluginStatus FindChainEnd(ChainReader& file, int32_t byteOrder, ChainEnd* end) {
         previous = directory;
         directory = next;
     }
+}
+
+bool TailIsUnfinishedAppend(const ChainEnd& end, uint64_t base) {
+    return end.fileSize > base && end.chainEnd <= base && base - end.chainEnd <= 1;
 }

@@ -24,13 +24,20 @@ struct ChainEnd {
     uint32_t nextDirectoryField;  // file offset of the last directory's next-directory field
     uint64_t fileSize;
     uint64_t appendOffset;  // where a new page's directory goes: the end of the file, on a word boundary
+    uint64_t chainEnd;      // the end of the last byte the header or any directory names
 };
 
 // Walks the chain of the file `file` reads. StatusNotAppendable when the
 // file is not a classic TIFF in `byteOrder`, when the chain leaves the file
-// or does not move forward, or when the last page's strip does not lie
-// within the file; StatusReadFailed when the size cannot be told, else the
+// or does not move forward, or when any directory names bytes past the end
+// of the file or holds a field type TIFF does not define
+// (directory_bounds.h); StatusReadFailed when the size cannot be told, else the
 // reader's status when the file cannot be read. Bytes behind the last page
 // (an append cut short before it was linked, by a crash or a power cut)
 // belong to no page and are left alone.
 PluginStatus FindChainEnd(ChainReader& file, int32_t byteOrder, ChainEnd* end);
+
+// Whether the bytes past `base` (the file's size before an append that was
+// cut short) are provably that append's only: the file has bytes past it,
+// and the chain ends at `base`, at most one pad byte before it.
+bool TailIsUnfinishedAppend(const ChainEnd& end, uint64_t base);

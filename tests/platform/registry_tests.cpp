@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -158,6 +159,73 @@ TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
             EXPECT_EQ(static_cast<DWORD>(i), value);
         }
     }
+}
+
+// Processes that find no registry and make one at the same moment all use
+// the one that comes about: none takes it for a foreign or damaged file.
+TEST_F(RegistryTest, ConcurrentCreationOfANewRegistry) {
+    constexpr int kRounds = 30, kWriters = 3;
+    for (int round = 0; round < kRounds; ++round) {
+        ScratchDirectory fresh{"zeduz-platform-"};
+        setenv("ZEDUZ_REGISTRY_DIR", fresh.path().c_str(), 1);
+        int go[2];
+        ASSERT_EQ(0, pipe(go));
+        std::vector<pid_t> writers;
+        for (int i = 0; i < kWriters; ++i) {
+            writers.push_back(StartChild([&go, i] {
+                char start = 0;
+                close(go[1]);
+                if (read(go[0], &start, 1) != 0) return false;  // all start when the pipe closes
+                std::string key = std::string(kKey) + std::to_string(i);
+                return SetDword(HKEY_CURRENT_USER, key.c_str(), "Page Count", static_cast<DWORD>(i));
+            }));
+        }
+        close(go[0]);
+        close(go[1]);
+        for (pid_t writer : writers) ASSERT_EQ(0, WaitForChild(writer)) << "round " << round;
+        DWORD value = 0;
+        for (int i = 0; i < kWriters; ++i) {
+            std::string key = std::string(kKey) + std::to_string(i);
+            ASSERT_EQ(ERROR_SUCCESS, GetDword(HKEY_CURRENT_USER, key.c_str(), "Page Count", &value));
+        }
+    }
+    setenv("ZEDUZ_REGISTRY_DIR", scratch.path().c_str(), 1);
+}
+
+// A write transaction another program holds is waited for five seconds in
+// all, however many calls meet it; later calls fail at once until the lock
+// goes, and the first write after that succeeds.
+TEST_F(RegistryTest, AnotherProgramsLockIsWaitedForFiveSecondsInAll) {
+    ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kKey, "Page Count", 1));
+    int locked[2];
+    ASSERT_EQ(0, pipe(locked));
+    const std::string database = scratch.file("registry.db");
+    pid_t holder = StartChild([&] {
+        sqlite3* other = nullptr;
+        sqlite3_open(database.c_str(), &other);
+        bool taken = sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
+        if (write(locked[1], "x", 1) != 1 || !taken) return false;
+        sleep(7);
+        return sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    });
+    char byte = 0;
+    ASSERT_EQ(1, read(locked[0], &byte, 1));
+    const auto start = std::chrono::steady_clock::now();
+    HKEY key = Create(HKEY_CURRENT_USER, kKey);
+    DWORD value = 2;
+    for (int call = 0; call < 4; ++call) {
+        EXPECT_EQ(ERROR_LOCK_VIOLATION,
+                  RegSetValueExA(key, "Page Count", 0, REG_DWORD, reinterpret_cast<BYTE*>(&value), sizeof(value)));
+    }
+    const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GE(waited, 4.9);
+    EXPECT_LT(waited, 6.5);
+    ASSERT_EQ(0, WaitForChild(holder));
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegSetValueExA(key, "Page Count", 0, REG_DWORD, reinterpret_cast<BYTE*>(&value), sizeof(value)));
+    RegCloseKey(key);
+    close(locked[0]);
+    close(locked[1]);
 }
 
 TEST_F(RegistryTest, PredefinedRootsAreSeparateTrees) {
@@ -410,6 +478,16 @@ const DamageCase kDamageCases[] = {
          LeaveDatabase(scratch);
          std::string bytes = ReadWholeFile(scratch + "/registry.db");
          bytes.replace(100, 200, std::string(200, '\xEE'));
+         WriteWholeFile(scratch + "/registry.db", bytes);
+         return scratch;
+     },
+     ERROR_BADDB},
+    // The first bytes of the keys' B-tree page: found before any write.
+    {"damaged B-tree page",
+     [](const std::string& scratch) {
+         LeaveDatabase(scratch);
+         std::string bytes = ReadWholeFile(scratch + "/registry.db");
+         bytes.replace(4096, 4, "\xA5\x5A\xA5\x5A");
          WriteWholeFile(scratch + "/registry.db", bytes);
          return scratch;
      },

@@ -2,10 +2,13 @@
 // none of its pages (a new process, yesterday's file): the pages go behind
 // the existing ones, found from the file's own directory chain, and a file
 // whose chain cannot be trusted is refused untouched.
+#include <cstring>
 #include <fstream>
 
+#include "output/file_handle.h"
 #include "reliability/reliability_job.h"
 #include "tiff/byte_order.h"
+#include "tiff/directory_entry.h"
 
 namespace reliability {
 namespace {
@@ -101,6 +104,61 @@ TEST_F(ContinueFile, BytesOfAnAppendCutShortAreLeftBehind) {
     }
 }
 
+// A host killed during an append left its record and the append's bytes
+// behind the last page: the next job cuts exactly those off. Bytes it cannot
+// prove its own (the file is another, the chain ends before the recorded
+// size, or the page was linked after all) are left as they are.
+TEST_F(ContinueFile, AKilledAppendsTailIsReclaimedOnlyWhenProvablyItsOwn) {
+    struct Case {
+        const char* name;
+        int64_t baseShift;  // the recorded size against the file's real end
+        bool sameFile;
+        bool reclaimed;
+    };
+    const Case cases[] = {
+        {"its own tail", 0, true, true},
+        {"another file's record", 0, false, false},
+        {"bytes before the recorded size are not its own", 2, true, false},
+        {"the chain reaches past the recorded size", -2, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<HostPage> pages = WriteTwoPageFile(ByteOrderIntel);
+        Bytes file = OutputBytes();
+        const auto chainEnd = static_cast<uint32_t>(file.size());
+        if (c.baseShift > 0) file.resize(file.size() + static_cast<size_t>(c.baseShift), 0);  // another writer's
+        const Bytes before = file;
+        file.resize(file.size() + 70001, 0x5A);
+        WriteOutput(file);
+        FileHandle output;
+        char identity[260] = "00000000:0000000000000000";
+        ASSERT_EQ(output.OpenForRead(output_path_.c_str()), StatusOk);
+        if (c.sameFile) {
+            ASSERT_TRUE(output.IdentityText(identity));
+        }
+        output.Close();
+        WriteValue("Append Base", static_cast<uint32_t>(static_cast<int64_t>(chainEnd) + c.baseShift));
+        WriteValueOfType("Append File", REG_SZ, identity, static_cast<DWORD>(strlen(identity) + 1));
+
+        pages.push_back(MakePage({FormatGray8, 6, 3, 0}, 8));
+        ASSERT_EQ(RunPages(pages, 2, true).status, 0);
+        EXPECT_EQ(Run(CmdEndJob), 0);
+        ExpectOutputHolds(pages, 3);
+        Bytes after = OutputBytes();
+        const size_t kept = c.reclaimed ? before.size() : file.size();
+        ASSERT_GT(after.size(), kept);
+        // Reclaimed, the new page lies where the cut-off bytes were.
+        if (c.reclaimed) {
+            EXPECT_LT(after.size(), file.size());
+        }
+        size_t changed = 0;
+        for (size_t i = 0; i < kept; ++i) changed += file[i] != after[i];
+        EXPECT_LE(changed, 4u) << "only the last next-directory field changes";
+        uint32_t base = 0;
+        EXPECT_FALSE(ReadValue("Append Base", &base)) << "the record goes with the commit";
+    }
+}
+
 // Damaged files, each made from a good two-page Intel file (page 1's
 // directory at 8 with 14 entries, its next field at 178; page 2 behind it).
 struct DamageCase {
@@ -110,6 +168,18 @@ struct DamageCase {
 void PrintTo(const DamageCase& c, std::ostream* out) { *out << c.name; }
 
 uint32_t SecondDirectory(const Bytes& file) { return GetLong(file.data() + 178, ByteOrderIntel); }
+
+// The entry with `tag` in the directory at `directory`.
+uint8_t* EntryOf(Bytes& file, uint32_t directory, uint16_t tag) {
+    uint32_t entries = GetShort(file.data() + directory, ByteOrderIntel);
+    for (uint32_t i = 0; i < entries; ++i) {
+        uint8_t* entry = file.data() + directory + 2 + 12 * i;
+        if (GetShort(entry, ByteOrderIntel) == tag) return entry;
+    }
+    ADD_FAILURE() << "no tag " << tag;
+    static uint8_t scratch[12];
+    return scratch;
+}
 
 const DamageCase kDamage[] = {
     {"Empty", [](Bytes& f) { f.clear(); }},
@@ -131,6 +201,17 @@ const DamageCase kDamage[] = {
          PutLong(f.data() + second + 2 + 12 * entries, 8, ByteOrderIntel);
      }},
     {"LastStripCutShort", [](Bytes& f) { f.resize(f.size() - 10); }},
+    {"LastFiftyBytesCut", [](Bytes& f) { f.resize(f.size() - 50); }},
+    {"FirstStripPastTheEnd",
+     [](Bytes& f) { PutLong(EntryOf(f, 8, TagStripByteCounts) + 8, static_cast<uint32_t>(f.size()), ByteOrderIntel); }},
+    {"ValueAreaPastTheEnd",
+     [](Bytes& f) { PutLong(EntryOf(f, 8, TagXResolution) + 8, static_cast<uint32_t>(f.size()) - 4, ByteOrderIntel); }},
+    {"StripOffsetsOfTypeThirtyTwo",
+     [](Bytes& f) { PutShort(EntryOf(f, SecondDirectory(f), TagStripOffsets) + 2, 32, ByteOrderIntel); }},
+    {"UndefinedTypeOnTheFirstPage",
+     [](Bytes& f) { PutShort(EntryOf(f, 8, TagResolutionUnit) + 2, 0, ByteOrderIntel); }},
+    {"StripOffsetsAndCountsDoNotPair",
+     [](Bytes& f) { PutLong(EntryOf(f, SecondDirectory(f), TagStripOffsets) + 4, 2, ByteOrderIntel); }},
 };
 
 class DamagedFile : public ContinueFile, public ::testing::WithParamInterface<DamageCase> {};

@@ -77,6 +77,7 @@ const std::vector<ServiceCase> kServices = {
     {"Copy", Service::Copy, {StatusCreateFailed}},
     {"Alloc", Service::Alloc, {StatusNoMemory, StatusDiskFull}},
     {"FreeSpace", Service::FreeSpace, {StatusDiskFull}},
+    {"RegistryWrite", Service::RegistryWrite, {StatusStateUnavailable}},
 };
 
 void PrintTo(const ServiceCase& service, std::ostream* out) { *out << service.name; }
@@ -123,7 +124,9 @@ TEST_P(FaultMatrix, EachCallFailsInTurn) {
             EXPECT_EQ(pageCount, outcome.committed) << "registry page count";
         }
 
-        EXPECT_EQ(Run(CmdEndJob), 0);
+        // A fault the pages did not meet may meet the job's end.
+        uint16_t ended = Run(CmdEndJob);
+        EXPECT_TRUE(ended == 0 || (outcome.status == 0 && Allowed(service, ended))) << "CmdEndJob: " << ended;
         ExpectNoLeftovers();
         ExpectOutputHolds(pages, outcome.committed);
 

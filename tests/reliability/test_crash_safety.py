@@ -10,7 +10,8 @@ After every kill the output is a valid TIFF holding exactly a prefix of the
 pages, pixel for pixel (libtiff's tiffinfo -D, tiffdump, tiffcp), never fewer
 pages than after an earlier kill point; a new host process then adds the
 missing pages with --append (every tenth time: writes the document anew),
-and the file holds the whole document, with no page file left behind.
+and the file holds the whole document, with no page file left behind and
+no bytes behind its last page that no directory names.
 
 ZEDUZ_CRASH_POINTS sets how many kill points are drawn (default 120);
 ZEDUZ_CRASH_ALL=1 kills at every service call of the job (some minutes)."""
@@ -18,6 +19,7 @@ ZEDUZ_CRASH_ALL=1 kills at every service call of the job (some minutes)."""
 import os
 import random
 import shutil
+import struct
 import sys
 
 sys.path.insert(0, os.path.join(os.environ.get("ZEDUZ_SOURCE_DIR", ""), "tests", "host"))
@@ -79,6 +81,37 @@ class Job:
             return 0
         _, directories = read_tiff_file(self.output)
         return len(directories)
+
+
+TYPE_BYTES = {1: 1, 2: 1, 3: 2, 4: 4, 5: 8, 6: 1, 7: 1, 8: 2, 9: 4, 10: 8, 11: 4, 12: 8, 13: 4}
+
+
+def unreferenced_bytes(path):
+    """Bytes at the end of a classic TIFF file that neither the header nor
+    any directory names (one pad byte to a word boundary aside)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    order = "<" if data[:2] == b"II" else ">"
+    end = 8
+    directory = struct.unpack(order + "I", data[4:8])[0]
+    while directory:
+        count = struct.unpack(order + "H", data[directory:directory + 2])[0]
+        end = max(end, directory + 2 + 12 * count + 4)
+        pieces = {}
+        for i in range(count):
+            entry = data[directory + 2 + 12 * i:directory + 14 + 12 * i]
+            tag, kind, n = struct.unpack(order + "HHI", entry[:8])
+            size = TYPE_BYTES[kind] * n
+            at = directory + 2 + 12 * i + 8 if size <= 4 else struct.unpack(order + "I", entry[8:])[0]
+            end = max(end, at + size)
+            if tag in (273, 279):
+                form = order + ("H" if kind == 3 else "I") * n
+                pieces[tag] = struct.unpack(form, data[at:at + size])
+        for offset, length in zip(pieces.get(273, ()), pieces.get(279, ())):
+            end = max(end, offset + length)
+        directory = struct.unpack(order + "I", data[directory + 2 + 12 * count:directory + 6 + 12 * count])[0]
+    tail = len(data) - end
+    return 0 if tail == 1 and end % 2 else tail
 
 
 def fresh_start(job):
@@ -145,6 +178,9 @@ def main():
                 elif committed < len(job.pages):
                     result = job.run(first=committed, append=committed > 0)
                     assert result.returncode == 0, "recovery after call %d: %s" % (point, result.stderr)
+                    # What an append cut short left behind the last page is reclaimed.
+                    assert unreferenced_bytes(job.output) == 0, "%d bytes no page names" % (
+                        unreferenced_bytes(job.output))
                 else:  # the document is complete; the next job on it (here: writing it anew) clears what is left
                     assert job.run().returncode == 0, "the next job after call %d failed" % point
                 # Whatever page file the kill left, the registry names it,

@@ -50,7 +50,8 @@ bool SameJob(const JobState& a, const JobState& b) {
     return a.byteOrder == b.byteOrder && a.compression == b.compression && a.pageCount == b.pageCount &&
            a.nextDirectoryField == b.nextDirectoryField && strcmp(a.pageFilePath, b.pageFilePath) == 0 &&
            a.imageFormat == b.imageFormat && a.bandCount == b.bandCount && a.codedStripBytes == b.codedStripBytes &&
-           a.directoryEntryCount == b.directoryEntryCount && a.outputEndOffset == b.outputEndOffset;
+           a.directoryEntryCount == b.directoryEntryCount && a.outputEndOffset == b.outputEndOffset &&
+           a.appendBase == b.appendBase && strcmp(a.appendFile, b.appendFile) == 0;
 }
 
 TEST_F(StateStoreTest, ValuesRoundTripAndTheFirstWriteCreatesTheKeys) {
@@ -206,6 +207,12 @@ TEST_F(StateStoreTest, JobValuesKeepTheirRegistryNamesAndTypes) {
          REG_DWORD,
          {0x0A, 0x20, 0, 0},
          [](JobState& j) { j.outputEndOffset = 8202; }},
+        {JobValue::AppendBase, "Append Base", REG_DWORD, {0x0A, 0x20, 0, 0}, [](JobState& j) { j.appendBase = 8202; }},
+        {JobValue::AppendFile,
+         "Append File",
+         REG_SZ,
+         {'0', '8', ':', '1', 0},
+         [](JobState& j) { strcpy(j.appendFile, "08:1"); }},
     };
     StateStore store = Store("Software\\Job");
     for (const Case& c : cases) {
@@ -224,8 +231,9 @@ TEST_F(StateStoreTest, JobValuesKeepTheirRegistryNamesAndTypes) {
         EXPECT_TRUE(loaded.Load(c.value));
         EXPECT_TRUE(SameJob(loaded, saved));
 
-        saved.Delete(c.value);
+        EXPECT_TRUE(saved.Delete(c.value));
         EXPECT_TRUE(RawValue(c.name, &type).empty());
+        EXPECT_TRUE(saved.Delete(c.value)) << "a value never there is gone too";
     }
 }
 

@@ -1,0 +1,38 @@
+// An append cut short by a kill: recorded in the job's key before a page's
+// bytes go past the end of an existing output file, and reclaimed by the
+// next job that continues that file.
+#include <cstring>
+
+#include "entry/file_chain_reader.h"
+#include "entry/tiff_page_writer.h"
+#include "tiff/page_chain.h"
+
+PluginStatus TiffPageWriter::RecordAppend(uint64_t base) {
+    job_.appendBase = static_cast<uint32_t>(base);  // an output file stays below 4 GiB
+    if (!file_.IdentityText(job_.appendFile)) return StatusReadFailed;
+    return job_.Save(job_values::kAppendUnderWay) ? StatusOk : StatusStateUnavailable;
+}
+
+// The record read (Append Base, Append File): cuts the output back to the size it had before the recorded append, when
+// it is the file recorded and its chain provably ends there: the bytes past
+// it are then the killed append's, which no page points to. Anything else
+// (another file, a page linked after all, bytes another program added) is
+// left as it is.
+PluginStatus TiffPageWriter::ReclaimUnfinishedAppend() {
+    PluginStatus status = file_.OpenForUpdate(target_->path);
+    if (status != StatusOk) return status;
+    char identity[260];
+    if (!file_.IdentityText(identity) || strcmp(identity, job_.appendFile) != 0) {
+        file_.Close();  // another job's record, for another file
+        return StatusOk;
+    }
+    ChainEnd end;
+    FileChainReader output(file_);
+    status = FindChainEnd(output, job_.byteOrder, &end);
+    const bool reclaim = status == StatusOk && TailIsUnfinishedAppend(end, job_.appendBase);
+    if (reclaim) status = file_.Truncate(job_.appendBase);
+    if (reclaim && status == StatusOk) status = file_.Flush();
+    file_.Close();
+    if (status != StatusOk) return status;
+    return job_.Delete(job_values::kAppendUnderWay) ? StatusOk : StatusStateUnavailable;
+}
