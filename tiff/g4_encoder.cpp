@@ -13,16 +13,12 @@ namespace {
 // Code bytes gathered before they are handed on: few, large writes.
 constexpr uint64_t kCodeBatchBytes = 32 * 1024;
 
-// The first change of the reference right of a0 whose colour is opposite
-// to the colour at a0, given as the index of a1 (`rowIndex`) whose parity
-// tells that colour. `from` is a previous b1 index; no change before
-// from - 1 lies right of a0, since a0 only moves right.
-inline uint32_t NextB1(const uint32_t* reference, uint32_t from, uint32_t a0, uint32_t rowIndex) {
-    uint32_t index = from > 0 ? from - 1 : 0;
-    while (reference[index] <= a0) ++index;
-    // Even indices are changes to black, odd ones to white; a0 is white
-    // when rowIndex is even and then b1 must be a change to black.
-    if ((index ^ rowIndex) & 1) ++index;
+// b1 for a0: the first change of the reference right of a0 among the changes
+// of b1's colour, which are every other entry of the list. `index` is an
+// entry of that colour at or before b1. The end markers (the width, three
+// times) stop the walk, as a0 lies left of the width.
+inline uint32_t NextB1(const uint32_t* reference, uint32_t index, uint32_t a0) {
+    while (reference[index] <= a0) index += 2;
     return index;
 }
 
@@ -109,19 +105,27 @@ void Code2DRow(G4BitWriter& rowWriter, const uint32_t* row, const uint32_t* refe
             b1Index += 2;  // the next change of b1's colour lies right of b2
             continue;
         }
+        // After a vertical code a0 moves onto a1 and takes the colour that
+        // b1 changes to, so the next b1 is of the other colour: at or right
+        // of the entry before b1 when b1 lies right of a1, else right of b1.
+        // After a horizontal code a0 keeps its colour: the next b1 is at or
+        // right of b1.
+        uint32_t from;
         const int64_t b1FromA1 = static_cast<int64_t>(b1) - a1;
         if (b1FromA1 >= -3 && b1FromA1 <= 3) {
             writer.Put(verticalCodes[b1FromA1 + 3]);
             a0 = a1;
             a1Index += 1;
+            from = b1FromA1 > 0 && b1Index > 0 ? b1Index - 1 : b1Index + 1;
         } else {
             const uint32_t a2 = row[a1Index + 1];
             PutHorizontal(writer, a0, a1, a2, (a1Index & 1) == 0);
             a0 = a2;
             a1Index += 2;
+            from = b1Index;
         }
         if (a0 >= width) break;
-        b1Index = NextB1(reference, b1Index, a0, a1Index);
+        b1Index = NextB1(reference, from, a0);
     }
     rowWriter = writer;
 }
