@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "entry/file_chain_reader.h"
+#include "entry/job_file_records.h"
 #include "entry/page_file_settings.h"
 #include "entry/tiff_page_writer.h"
 #include "output/page_commit.h"
@@ -54,6 +55,7 @@ PluginStatus RewriteEntry(FileHandle& file, uint32_t position, const DirectoryEn
 }  // namespace
 
 PluginStatus TiffPageWriter::EndPage() {
+    if (HeldByAnotherProcess()) return StatusJobInUse;
     if (!ReadPageFilePath()) return StatusBadSequence;
     job_.Load(job_values::kPageEndInputs);
 
@@ -71,10 +73,9 @@ PluginStatus TiffPageWriter::EndPage() {
     // The page file is measured already: it needs no second opening, whose
     // failure would read as a full disk.
     if (status == StatusOk && !RoomOrUnknown(FreeSpace(target_->path), facts.fileSize)) status = StatusDiskFull;
-    if (status == StatusOk) {
-        status = job_.pageCount > 0 ? AppendLaterPage(facts) : CommitFirstPage(job_.pageFilePath, target_->path);
-    }
+    if (status == StatusOk) status = job_.pageCount > 0 ? AppendLaterPage(facts) : CommitAsFirstPage();
     if (status != StatusOk) {
+        if (status == StatusDiskFull) NoRoomOn(target_->path, false);
         AbandonPage();
         return status;
     }
@@ -82,15 +83,16 @@ PluginStatus TiffPageWriter::EndPage() {
     job_.nextDirectoryField = NextDirectoryField(facts.directoryOffset, facts.entryCount);
     ++job_.pageCount;
     job_.Save(job_values::kCommittedPages);
-    if (FileHandle::RemoveFile(job_.pageFilePath) != StatusOk && GetLastError() != ERROR_FILE_NOT_FOUND) {
+    if (RemovePageFile() != StatusOk && GetLastError() != ERROR_FILE_NOT_FOUND) {
         std::memcpy(strayPageFile_, job_.pageFilePath, sizeof(strayPageFile_));
+        strayPageIdentity_ = ParseFileIdentity(job_.pageFileIdentity);
     }
     job_.Delete(job_values::kOpenPage);
     return StatusOk;
 }
 
 PluginStatus TiffPageWriter::FinishPageFile(PageFileFacts* facts) {
-    PluginStatus status = file_.OpenForUpdate(job_.pageFilePath);
+    PluginStatus status = OpenPageFile(true);
     PageFileSettings page{};
     if (status == StatusOk) status = AdoptPageFileSettings(&page);
     if (status == StatusOk) status = ReadPageFileFacts(facts);
@@ -212,8 +214,22 @@ PluginStatus TiffPageWriter::TrimAndPadStrip(PageFileFacts* facts) {
     return status;
 }
 
+// The first page replaces the output file with a copy staged beside it,
+// recorded in the job's key while it exists.
+PluginStatus TiffPageWriter::CommitAsFirstPage() {
+    FileHandle page;
+    FileIdentity identity = ParseFileIdentity(job_.pageFileIdentity);
+    PluginStatus status = page.OpenOwned(job_.pageFilePath, identity, false);
+    if (status != StatusOk) return status;
+    StagedFileRecord staging(job_);
+    return CommitFirstPage(page, target_->path, staging);
+}
+
 PluginStatus TiffPageWriter::AppendLaterPage(const PageFileFacts& facts) {
-    PluginStatus status = file_.OpenForUpdate(target_->path);
+    FileHandle page;
+    PluginStatus status = page.OpenOwned(job_.pageFilePath, ParseFileIdentity(job_.pageFileIdentity), false);
+    if (status != StatusOk) return status;
+    status = file_.OpenForUpdate(target_->path);
     if (status != StatusOk) return status;
     ChainEnd end;
     FileChainReader output(file_);
@@ -226,7 +242,7 @@ PluginStatus TiffPageWriter::AppendLaterPage(const PageFileFacts& facts) {
     if (status == StatusOk) {
         PageLink link{job_.nextDirectoryField, {}};
         PutLong(link.bytes, facts.directoryOffset, job_.byteOrder);
-        status = AppendAndLink(file_, job_.pageFilePath, target_->path, end.fileSize, link);
+        status = AppendAndLink(file_, page, target_->path, end.fileSize, link);
     }
     // Once appended, flushed and linked the page is committed, and a close
     // that fails cannot take it back: reporting a failure would make the

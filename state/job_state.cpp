@@ -24,6 +24,10 @@ constexpr Field kFields[] = {
     {JobValue::DirectoryEntryCount, value_names::kDirectoryCount, nullptr, &JobState::directoryEntryCount, nullptr},
     {JobValue::OutputEndOffset, value_names::kImageOffset, nullptr, &JobState::outputEndOffset, nullptr},
     {JobValue::ColorCompression, value_names::kColorCompression, &JobState::colorCompression, nullptr, nullptr},
+    {JobValue::PageFileIdentity, value_names::kTempFileIdentity, nullptr, nullptr, &JobState::pageFileIdentity},
+    {JobValue::StagedFilePath, value_names::kStagedFile, nullptr, nullptr, &JobState::stagedFilePath},
+    {JobValue::StagedFileIdentity, value_names::kStagedFileIdentity, nullptr, nullptr, &JobState::stagedFileIdentity},
+    {JobValue::JobOwner, value_names::kJobOwner, nullptr, nullptr, &JobState::jobOwner},
 };
 
 constexpr bool InEnumOrder() {
