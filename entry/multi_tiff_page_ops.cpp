@@ -20,7 +20,7 @@ PluginStatus MultiTiffPlugin::BeginPage() {
     if (!ReadPageFilePath()) return StatusBadSequence;
     status = OpenPageFile(false);
     uint64_t pageBytes = status == StatusOk ? file_.Size64() : UINT64_MAX;
-    if (status == StatusOk) file_.Close();
+    if (status == StatusOk) file_.CloseForDeletion();
     if (status == StatusOk) status = FileHandle::CheckCombinedSize(pageBytes, target_->path);
     if (status != StatusOk) RemovePageFile();
     return status;

@@ -222,7 +222,9 @@ PluginStatus TiffPageWriter::CommitAsFirstPage() {
     PluginStatus status = page.OpenOwned(job_.pageFilePath, identity, false);
     if (status != StatusOk) return status;
     StagedFileRecord staging(job_);
-    return CommitFirstPage(page, target_->path, staging);
+    status = CommitFirstPage(page, target_->path, staging);
+    page.CloseForDeletion();
+    return status;
 }
 
 PluginStatus TiffPageWriter::AppendLaterPage(const PageFileFacts& facts) {
@@ -244,6 +246,7 @@ PluginStatus TiffPageWriter::AppendLaterPage(const PageFileFacts& facts) {
         PutLong(link.bytes, facts.directoryOffset, job_.byteOrder);
         status = AppendAndLink(file_, page, target_->path, end.fileSize, link);
     }
+    page.CloseForDeletion();
     // Once appended, flushed and linked the page is committed, and a close
     // that fails cannot take it back: reporting a failure would make the
     // host send the page again. The handle goes at the next open or the

@@ -66,6 +66,9 @@ public:
     // Cuts the file to `size` bytes and leaves the position there.
     PluginStatus Truncate(uint64_t size);  // StatusSeekFailed, StatusWriteFailed
     PluginStatus Close();                  // StatusCloseFailed, handle kept
+    // Closes, trying once more when the close fails: a handle kept open
+    // would keep the file from being deleted.
+    void CloseForDeletion();
     bool IsOpen() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
 
     // Compound operation through the held handle (the open destination):
@@ -95,6 +98,8 @@ public:
     static PluginStatus CheckCombinedSize(uint64_t firstSize, const char* secondPath);
 
 private:
+    // Closes and deletes the file just made at `path`.
+    void DiscardNew(const char* path);
     // The chunk loop of AppendFile, from the end of the held file on; cuts
     // the file back to `originalSize` when a chunk fails.
     PluginStatus AppendChunks(FileHandle& source, uint64_t remaining, uint64_t originalSize,

@@ -23,7 +23,8 @@ uint64_t SizeOfFile(const char* path, PluginStatus& openStatus) {
 // old file or the complete new one: the copy goes to a fresh file of the
 // plug-in's own beside the destination, on the same volume, is flushed to
 // the disk and then renamed over it, once it has proved to be still that
-// file. The staged copy is recorded while it exists.
+// file. The staged copy is recorded while it exists. A failed copy keeps
+// its own status; a failed flush, close or rename is StatusCreateFailed.
 PluginStatus ReplaceWithCopy(FileHandle& source, const char* destination, CreationRecord& record) {
     std::string directory = DirectoryOf(destination);
     char staged[MAX_PATH] = {};
@@ -39,10 +40,13 @@ PluginStatus ReplaceWithCopy(FileHandle& source, const char* destination, Creati
     bool replaced = copied && closed && copy.OpenOwned(staged, identity, false) == StatusOk &&
                     copy.Close() == StatusOk &&
                     MoveFileExA(staged, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!replaced) FileHandle::RemoveOwned(staged, identity);
+    if (!replaced) {
+        copy.CloseForDeletion();
+        FileHandle::RemoveOwned(staged, identity);
+    }
     record.Gone();
     if (replaced) return StatusOk;
-    return status == StatusDiskFull ? StatusDiskFull : StatusCreateFailed;
+    return status != StatusOk ? status : PluginStatus{StatusCreateFailed};
 }
 
 PluginStatus CopyIfRoom(FileHandle& source, const char* destination, CreationRecord& record) {

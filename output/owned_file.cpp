@@ -54,8 +54,7 @@ PluginStatus FileHandle::CreateNew(const char* path, bool temporary, FileIdentit
     handle_ = handle;
     BY_HANDLE_FILE_INFORMATION information{};
     if (!IdentityOf(handle_, identity, &information)) {
-        Close();
-        DeleteFileA(path);
+        DiscardNew(path);
         return StatusCreateFailed;
     }
     return StatusOk;
@@ -70,8 +69,7 @@ PluginStatus FileHandle::CreateUnique(const char* directory, const char* prefix,
         PluginStatus status = CreateNew(path, temporary, identity);
         if (status == StatusOk) {
             if (record.Made(*identity)) return StatusOk;
-            Close();
-            DeleteFileA(path);
+            DiscardNew(path);
             record.Gone();
             return StatusStateUnavailable;
         }
@@ -80,6 +78,11 @@ PluginStatus FileHandle::CreateUnique(const char* directory, const char* prefix,
     record.Gone();
     path[0] = '\0';
     return StatusCreateFailed;
+}
+
+void FileHandle::DiscardNew(const char* path) {
+    CloseForDeletion();
+    DeleteFileA(path);
 }
 
 PluginStatus FileHandle::OpenOwned(const char* path, const FileIdentity& identity, bool forUpdate) {
@@ -108,6 +111,6 @@ PluginStatus FileHandle::OpenOwned(const char* path, const FileIdentity& identit
 PluginStatus FileHandle::RemoveOwned(const char* path, const FileIdentity& identity) {
     FileHandle file;
     if (file.OpenOwned(path, identity, false) != StatusOk) return StatusDeleteFailed;
-    if (file.Close() != StatusOk) return StatusDeleteFailed;
+    file.CloseForDeletion();
     return RemoveFile(path);
 }
