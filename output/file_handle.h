@@ -98,6 +98,7 @@ public:
     static PluginStatus CheckCombinedSize(uint64_t firstSize, const char* secondPath);
 
 private:
+    PluginStatus OpenOwnedWith(const char* path, const FileIdentity& identity, DWORD access, DWORD share);
     // Closes and deletes the file just made at `path`.
     void DiscardNew(const char* path);
     // The chunk loop of AppendFile, from the end of the held file on; cuts

@@ -86,11 +86,14 @@ void FileHandle::DiscardNew(const char* path) {
 }
 
 PluginStatus FileHandle::OpenOwned(const char* path, const FileIdentity& identity, bool forUpdate) {
+    const DWORD access = forUpdate ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
+    return OpenOwnedWith(path, identity, access, FILE_SHARE_READ);
+}
+
+PluginStatus FileHandle::OpenOwnedWith(const char* path, const FileIdentity& identity, DWORD access, DWORD share) {
     if (IsOpen()) Close();
     if (path == nullptr || !identity.known) return StatusOpenFailed;
-    const DWORD access = forUpdate ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
-    HANDLE handle =
-        CreateFileA(path, access, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE handle = CreateFileA(path, access, share, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         handle_ = nullptr;
         return StatusOpenFailed;
@@ -105,12 +108,15 @@ PluginStatus FileHandle::OpenOwned(const char* path, const FileIdentity& identit
     return StatusOk;
 }
 
-// The file is proved ours through a handle that is then closed, since an
-// open file cannot be deleted on Windows; what could change in between is
-// the name alone, and deleting a name loses no other file's bytes.
+// The file is proved ours through a handle that asks for no access, so
+// that it conflicts with no other opener (a file another handle holds is
+// deleted once that lets go, where it shares deletion), and that is closed
+// before the file is deleted; what could change in between is the name
+// alone, and deleting a name loses no other file's bytes.
 PluginStatus FileHandle::RemoveOwned(const char* path, const FileIdentity& identity) {
     FileHandle file;
-    if (file.OpenOwned(path, identity, false) != StatusOk) return StatusDeleteFailed;
+    if (file.OpenOwnedWith(path, identity, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE) != StatusOk)
+        return StatusDeleteFailed;
     file.CloseForDeletion();
     return RemoveFile(path);
 }
