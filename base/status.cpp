@@ -25,6 +25,7 @@ constexpr NamedStatus kStatusNames[] = {
     {StatusBadRecord, "StatusBadRecord"},
     {StatusStateUnavailable, "StatusStateUnavailable"},
     {StatusEmptyPage, "StatusEmptyPage"},
+    {StatusJobInUse, "StatusJobInUse"},
     {StatusNoMemory, "StatusNoMemory"},
     {StatusDialogOk, "StatusDialogOk"},
     {StatusDialogCancel, "StatusDialogCancel"},

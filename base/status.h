@@ -40,6 +40,10 @@ enum : PluginStatus {
     // A page ended before a single row of it arrived: it is not added, the
     // output file is as it was, and the job may go on with its next page.
     StatusEmptyPage = 218,
+    // The job under the request's key belongs to another process that is
+    // still running: it is refused, and that job's files and state are left
+    // as they are.
+    StatusJobInUse = 219,
     StatusNoMemory = 0xFFFF,
     StatusDialogOk = 0x1001,
     StatusDialogCancel = 0x1002,

@@ -16,14 +16,15 @@
 #include "tiff/pixel_convert.h"
 
 PluginStatus TiffPageWriter::WriteBand() {
+    if (HeldByAnotherProcess()) return StatusJobInUse;
     if (!ReadPageFilePath()) return StatusBadSequence;
     job_.Load(job_values::kBandInputs);
     PluginStatus status = CheckBandRecord();
     if (status != StatusOk) return status;
 
-    status = file_.OpenForUpdate(job_.pageFilePath);
+    status = OpenPageFile(true);
     if (status != StatusOk) {
-        FileHandle::RemoveFile(job_.pageFilePath);
+        RemovePageFile();
         return status;
     }
     PageFileSettings page{};
@@ -123,7 +124,7 @@ PluginStatus TiffPageWriter::CheckPageCanGrow(uint32_t height, uint64_t rowsAfte
         stripOffset + (size - dataStart) + ConvertedBandBytes(job_.imageFormat, image_->width, image_->rows);
     if (stripEnd + 1 >= kOffsetLimit) return StatusWriteFailed;  // with a pad byte, below the 32-bit limit
     if (!RoomOrUnknown(FreeSpace(job_.pageFilePath), ConvertedBandBytes(job_.imageFormat, image_->width, extraRows)))
-        return StatusDiskFull;
+        return NoRoomOn(job_.pageFilePath, true);
     return StatusOk;
 }
 
@@ -173,6 +174,7 @@ PluginStatus TiffPageWriter::AppendBand() {
 }
 
 PluginStatus TiffPageWriter::WritePalette() {
+    if (HeldByAnotherProcess()) return StatusJobInUse;
     bool havePageFile = ReadPageFilePath();
     job_.Load(job_values::kPageFormat);
     if (!IsPaletteFormat(job_.imageFormat)) return StatusOk;
@@ -180,9 +182,9 @@ PluginStatus TiffPageWriter::WritePalette() {
     job_.Load(JobValue::BandCount);
     if (!havePageFile || job_.bandCount != 0) return StatusBadSequence;
 
-    PluginStatus status = file_.OpenForUpdate(job_.pageFilePath);
+    PluginStatus status = OpenPageFile(true);
     if (status != StatusOk) {
-        FileHandle::RemoveFile(job_.pageFilePath);
+        RemovePageFile();
         return status;
     }
     status = WriteColorMap();
@@ -201,6 +203,6 @@ PluginStatus TiffPageWriter::WriteColorMap() {
     GlobalBlock colorMap(mapBytes);
     if (colorMap.get() == nullptr) return StatusNoMemory;
     BuildColorMap(reinterpret_cast<const uint8_t*>(image_), planeValues, colorMap.get());
-    if (!RoomOrUnknown(FreeSpace(job_.pageFilePath), mapBytes)) return StatusDiskFull;
+    if (!RoomOrUnknown(FreeSpace(job_.pageFilePath), mapBytes)) return NoRoomOn(job_.pageFilePath, true);
     return file_.Write(mapBytes, colorMap.get());
 }

@@ -17,9 +17,12 @@ PluginStatus MultiTiffPlugin::BeginPage() {
 
     // A later page: the output file and the page together must stay below
     // the 32-bit offset limit.
-    job_.Load(JobValue::PageFilePath);
-    status = FileHandle::CheckCombinedSize(job_.pageFilePath, target_->path);
-    if (status != StatusOk) FileHandle::RemoveFile(job_.pageFilePath);
+    if (!ReadPageFilePath()) return StatusBadSequence;
+    status = OpenPageFile(false);
+    uint64_t pageBytes = status == StatusOk ? file_.Size64() : UINT64_MAX;
+    if (status == StatusOk) file_.CloseForDeletion();
+    if (status == StatusOk) status = FileHandle::CheckCombinedSize(pageBytes, target_->path);
+    if (status != StatusOk) RemovePageFile();
     return status;
 }
 

@@ -1,6 +1,7 @@
 // The start of a page: its directory laid out for the place where the page
 // will land in the output file, written into a fresh page file.
 #include "entry/file_chain_reader.h"
+#include "entry/job_file_records.h"
 #include "entry/page_temp_file.h"
 #include "entry/tiff_page_writer.h"
 #include "output/global_block.h"
@@ -10,6 +11,7 @@
 #include "tiff/page_chain.h"
 
 PluginStatus TiffPageWriter::BeginPage() {
+    if (HeldByAnotherProcess()) return StatusJobInUse;
     job_.Load(job_values::kSettings);
     // No prepared page: the job has ended (or never begun) since the last one.
     if (!job_.Load(JobValue::ImageFormat)) return StatusBadSequence;
@@ -78,31 +80,27 @@ PluginStatus TiffPageWriter::WritePageFile(const PagePlan& plan, const uint8_t* 
                                            uint32_t capacity) {
     // A page begun and never ended is abandoned by the new one: its file
     // would otherwise stay in the temp directory for good.
-    if (ReadPageFilePath()) FileHandle::RemoveFile(job_.pageFilePath);
-    if (!NamePageTempFile(job_.pageFilePath)) return StatusCreateFailed;
-    // Named at once, not only once the page is begun: a host killed while
-    // the directory is written leaves a file that the next job can find.
-    if (!job_.Save(JobValue::PageFilePath)) {
-        FileHandle::RemoveFile(job_.pageFilePath);  // made by its naming, and known to no one
-        return StatusStateUnavailable;
-    }
-    PluginStatus status = file_.CreateForWrite(job_.pageFilePath);
-    if (status != StatusOk) {
-        FileHandle::RemoveFile(job_.pageFilePath);
-        return status;
-    }
+    if (ReadPageFilePath()) RemovePageFile();
+    // Named before it is made, not only once the page is begun: a host
+    // killed while the directory is written leaves a file that the next job
+    // can find.
+    PageFileRecord record(job_);
+    FileIdentity identity;
+    PluginStatus status = CreatePageTempFile(file_, record, job_.pageFilePath, &identity);
+    if (status != StatusOk) return status;
     TiffHeader header = HeaderFor(job_.byteOrder);
     StagedDirectory directory{staging, plan.stagingBytes, plan.entryCount, plan.entryBase};
     uint32_t directoryBytes = 0;
     status = SerializeDirectory(directory, job_.pageCount == 0 ? &header : nullptr, job_.byteOrder, serialized,
                                 capacity, &directoryBytes);
     // Room for the whole page is asked for before its first byte is written.
-    if (status == StatusOk && !RoomOrUnknown(FreeSpace(job_.pageFilePath), plan.pageBytes)) status = StatusDiskFull;
+    if (status == StatusOk && !RoomOrUnknown(FreeSpace(job_.pageFilePath), plan.pageBytes))
+        status = NoRoomOn(job_.pageFilePath, true);
     if (status == StatusOk) status = file_.Write(directoryBytes, serialized);
     if (status == StatusOk) status = file_.Close();
     if (status != StatusOk) {
         if (file_.IsOpen()) file_.Close();
-        FileHandle::RemoveFile(job_.pageFilePath);
+        RemovePageFile();
     }
     return status;
 }

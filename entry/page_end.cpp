@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "entry/file_chain_reader.h"
+#include "entry/job_file_records.h"
 #include "entry/page_file_settings.h"
 #include "entry/tiff_page_writer.h"
 #include "output/page_commit.h"
@@ -54,6 +55,7 @@ PluginStatus RewriteEntry(FileHandle& file, uint32_t position, const DirectoryEn
 }  // namespace
 
 PluginStatus TiffPageWriter::EndPage() {
+    if (HeldByAnotherProcess()) return StatusJobInUse;
     if (!ReadPageFilePath()) return StatusBadSequence;
     job_.Load(job_values::kPageEndInputs);
 
@@ -75,19 +77,19 @@ PluginStatus TiffPageWriter::EndPage() {
     const uint32_t nextDirectoryField = NextDirectoryField(facts.directoryOffset, facts.entryCount);
     const bool storing = status == StatusOk;
     if (storing && !SaveCommittedPages(job_.pageCount + 1, nextDirectoryField)) status = StatusStateUnavailable;
-    if (status == StatusOk) {
-        status = job_.pageCount > 0 ? AppendLaterPage(facts) : CommitFirstPage(job_.pageFilePath, target_->path);
-    }
+    if (status == StatusOk) status = job_.pageCount > 0 ? AppendLaterPage(facts) : CommitAsFirstPage();
     if (status != StatusOk) {
         if (storing) (void)SaveCommittedPages(job_.pageCount, job_.nextDirectoryField);
+        if (status == StatusDiskFull) NoRoomOn(target_->path, false);
         AbandonPage();
         return status;
     }
 
     job_.nextDirectoryField = nextDirectoryField;
     ++job_.pageCount;
-    if (FileHandle::RemoveFile(job_.pageFilePath) != StatusOk && GetLastError() != ERROR_FILE_NOT_FOUND) {
+    if (RemovePageFile() != StatusOk && GetLastError() != ERROR_FILE_NOT_FOUND) {
         std::memcpy(strayPageFile_, job_.pageFilePath, sizeof(strayPageFile_));
+        strayPageIdentity_ = ParseFileIdentity(job_.pageFileIdentity);
     }
     // Values these deletes leave behind mislead no one: TempFile names a
     // file that is gone, the next page begins with LoopCount 0, and a job
@@ -109,7 +111,7 @@ bool TiffPageWriter::SaveCommittedPages(uint32_t pageCount, uint32_t nextDirecto
 }
 
 PluginStatus TiffPageWriter::FinishPageFile(PageFileFacts* facts) {
-    PluginStatus status = file_.OpenForUpdate(job_.pageFilePath);
+    PluginStatus status = OpenPageFile(true);
     PageFileSettings page{};
     if (status == StatusOk) status = AdoptPageFileSettings(&page);
     if (status == StatusOk) status = ReadPageFileFacts(facts);
@@ -231,8 +233,24 @@ PluginStatus TiffPageWriter::TrimAndPadStrip(PageFileFacts* facts) {
     return status;
 }
 
+// The first page replaces the output file with a copy staged beside it,
+// recorded in the job's key while it exists.
+PluginStatus TiffPageWriter::CommitAsFirstPage() {
+    FileHandle page;
+    FileIdentity identity = ParseFileIdentity(job_.pageFileIdentity);
+    PluginStatus status = page.OpenOwned(job_.pageFilePath, identity, false);
+    if (status != StatusOk) return status;
+    StagedFileRecord staging(job_);
+    status = CommitFirstPage(page, target_->path, staging);
+    page.CloseForDeletion();
+    return status;
+}
+
 PluginStatus TiffPageWriter::AppendLaterPage(const PageFileFacts& facts) {
-    PluginStatus status = file_.OpenForUpdate(target_->path);
+    FileHandle page;
+    PluginStatus status = page.OpenOwned(job_.pageFilePath, ParseFileIdentity(job_.pageFileIdentity), false);
+    if (status != StatusOk) return status;
+    status = file_.OpenForUpdate(target_->path);
     if (status != StatusOk) return status;
     ChainEnd end;
     FileChainReader output(file_);
@@ -246,10 +264,11 @@ PluginStatus TiffPageWriter::AppendLaterPage(const PageFileFacts& facts) {
     if (status == StatusOk) {
         PageLink link{job_.nextDirectoryField, {}};
         PutLong(link.bytes, facts.directoryOffset, job_.byteOrder);
-        status = AppendAndLink(file_, job_.pageFilePath, target_->path, end.fileSize, link);
+        status = AppendAndLink(file_, page, target_->path, end.fileSize, link);
         // Cut back to its old size, the file holds nothing of the append.
         if (status != StatusOk) (void)job_.Delete(job_values::kAppendUnderWay);
     }
+    page.CloseForDeletion();
     // Once appended, flushed and linked the page is committed, and a close
     // that fails cannot take it back: reporting a failure would make the
     // host send the page again. The handle goes at the next open or the

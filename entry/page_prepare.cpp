@@ -1,7 +1,6 @@
 // Classification and the framing of a job: the start of a page and the end
 // of the job.
 #include "entry/file_chain_reader.h"
-#include "entry/page_temp_file.h"
 #include "entry/tiff_page_writer.h"
 #include "platform/win32.h"
 #include "tiff/file_header.h"
@@ -16,7 +15,9 @@ PluginStatus TiffPageWriter::ClassifyImage() {
 }
 
 PluginStatus TiffPageWriter::PreparePage() {
-    PluginStatus status = ClassifyImage();
+    PluginStatus status = ClaimJob();
+    if (status != StatusOk) return status;
+    status = ClassifyImage();
     if (status != StatusOk) return status;
     if (image_->continueFile == 0) {
         job_.pageCount = 0;
@@ -38,7 +39,7 @@ PluginStatus TiffPageWriter::PreparePage() {
 // old page file cannot be ended as a page of the new format.
 bool TiffPageWriter::AbandonOpenPage() {
     if (!ReadPageFilePath()) return true;
-    FileHandle::RemoveFile(job_.pageFilePath);
+    RemovePageFile();
     return job_.Delete(job_values::kOpenPage);
 }
 
@@ -72,19 +73,20 @@ PluginStatus TiffPageWriter::DiscardTempFile() {
     if (file_.IsOpen()) file_.Close();
     // A committed page's file that could not be deleted at its end.
     if (strayPageFile_[0] != '\0') {
-        FileHandle::RemoveFile(strayPageFile_);
+        FileHandle::RemoveOwned(strayPageFile_, strayPageIdentity_);
         strayPageFile_[0] = '\0';
     }
     // Only a page file of ours is deleted, whatever the registry names.
-    if (ReadPageFilePath()) {
-        FileHandle::RemoveFile(job_.pageFilePath);
-    }
+    if (ReadPageFilePath()) RemovePageFile();
     return job_.Delete(job_values::kPreparedOrOpenPage) ? StatusOk : StatusStateUnavailable;
 }
 
+// A job that another process still runs is not this one to end.
 PluginStatus TiffPageWriter::EndJob() {
-    PluginStatus status = DiscardTempFile();
     ReleaseReferenceLine();
+    if (HeldByAnotherProcess()) return StatusOk;
+    PluginStatus status = DiscardTempFile();
+    RemoveStrayStagedFile();
     if (!job_.Delete(job_values::kJob)) status = StatusStateUnavailable;
     return status;
 }
@@ -94,11 +96,7 @@ void TiffPageWriter::ReleaseReferenceLine() {
     strip_.Release();
 }
 
-bool TiffPageWriter::ReadPageFilePath() {
-    return job_.Load(JobValue::PageFilePath) && IsPageTempFile(job_.pageFilePath);
-}
-
 void TiffPageWriter::AbandonPage() {
     if (file_.IsOpen()) file_.Close();
-    FileHandle::RemoveFile(job_.pageFilePath);
+    RemovePageFile();
 }

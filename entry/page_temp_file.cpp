@@ -15,11 +15,11 @@ bool TempDirectory(char (&directory)[MAX_PATH]) {
 
 }  // namespace
 
-bool NamePageTempFile(char (&path)[260]) {
+PluginStatus CreatePageTempFile(FileHandle& file, CreationRecord& record, char (&path)[260], FileIdentity* identity) {
     char directory[MAX_PATH] = {};
-    bool named = TempDirectory(directory) && GetTempFileNameA(directory, kPrefix, 0, path) != 0;
-    if (!named) path[0] = '\0';
-    return named;
+    path[0] = '\0';
+    if (!TempDirectory(directory)) return StatusCreateFailed;
+    return file.CreateUnique(directory, kPrefix, true, record, path, identity);
 }
 
 bool IsPageTempFile(const char* path) {

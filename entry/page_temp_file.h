@@ -1,11 +1,14 @@
 // The temporary file in which a page is assembled: a fresh "~TF" file in the
-// user's temp directory. Only such a file is ever opened or deleted by the
-// name that the registry holds between commands.
+// user's temp directory, made by the plug-in itself and private to the user.
+// Only such a file is ever opened or deleted by the name that the registry
+// holds between commands.
 #pragma once
 
-// Creates a fresh, empty page file and writes its full path into `path`;
-// on failure `path` names no file and false is returned.
-bool NamePageTempFile(char (&path)[260]);
+#include "output/file_handle.h"
+
+// Creates a fresh, empty page file on `file`, named in `path` and recorded
+// in `record` (see FileHandle::CreateUnique).
+PluginStatus CreatePageTempFile(FileHandle& file, CreationRecord& record, char (&path)[260], FileIdentity* identity);
 
 // True when `path` names a page file: directly in the temp directory, with
 // the "~TF" prefix.

@@ -5,7 +5,9 @@
 #include <cstdint>
 
 #include "entry/g4_page_coder.h"
+#include "entry/job_owner.h"
 #include "entry/plugin_base.h"
+#include "entry/status_message.h"
 #include "entry/strip_page_coder.h"
 #include "tiff/byte_order.h"
 #include "tiff/image_format.h"
@@ -34,6 +36,9 @@ public:
     int32_t byteOrder() const { return job_.byteOrder; }
     int32_t compression() const { return job_.compression; }
     uint32_t pageCount() const { return job_.pageCount; }
+    // The volume found full by the last command that failed with
+    // StatusDiskFull.
+    const FullVolume& fullVolume() const { return fullVolume_; }
 
 protected:
     PluginStatus ClassifyImage();
@@ -45,8 +50,30 @@ protected:
     StripPageCoder strip_;  // LZW and Deflate pages
     // A committed page's file whose deletion failed; the job's end retries.
     char strayPageFile_[260] = {};
+    FileIdentity strayPageIdentity_;
+    FullVolume fullVolume_;
+
+    // The job's owner (see job_owner.h): PreparePage claims the job for this
+    // process, StatusJobInUse when another one still running holds it; the
+    // other page commands refuse such a job without touching it.
+    PluginStatus ClaimJob();
+    bool HeldByAnotherProcess();
+    // Reads "TempFile" and its identity; false when there is none or it is
+    // not a page file.
+    bool ReadPageFilePath();
+    // Opens the page file "TempFile" names, when it proves to be the one
+    // created (see FileHandle::OpenOwned).
+    PluginStatus OpenPageFile(bool forUpdate);
+    // Deletes the page file "TempFile" names: when its identity is recorded,
+    // only if it proves to be that file.
+    PluginStatus RemovePageFile();
+    // StatusDiskFull, remembering the volume of `path` for the message.
+    PluginStatus NoRoomOn(const char* path, bool temporaryFolder);
 
 private:
+    // A staged copy that a killed job left beside the output file, removed
+    // when it proves to be the one it made.
+    void RemoveStrayStagedFile();
     // Page preparation: the pages already in a file that is continued.
     PluginStatus CountPagesInOutput();
     PluginStatus ReclaimUnfinishedAppend();
@@ -77,14 +104,13 @@ private:
     PluginStatus FinishCodedStrip(const PageFileFacts& facts);
     PluginStatus RewriteHeight(PageFileFacts* facts, uint32_t width, uint32_t rows);
     PluginStatus TrimAndPadStrip(PageFileFacts* facts);
+    PluginStatus CommitAsFirstPage();
     PluginStatus AppendLaterPage(const PageFileFacts& facts);
     // Stores the page count and link field without changing the job's own.
     bool SaveCommittedPages(uint32_t pageCount, uint32_t nextDirectoryField);
     // Closes the open file and deletes the page file: what every failed
     // page command leaves behind.
     void AbandonPage();
-    // Reads "TempFile"; false when there is none or it is not a page file.
-    bool ReadPageFilePath();
     // Deletes the page file of a page begun and not ended, and its values.
     bool AbandonOpenPage();
 };

@@ -24,6 +24,14 @@ uint32_t NextChunk(uint64_t remaining) {
 PluginStatus FileHandle::AppendFile(const char* sourcePath, const char* destinationPath) {
     FileHandle source;
     if (source.OpenForUpdate(sourcePath) != StatusOk) return StatusOpenFailed;
+    PluginStatus status = AppendFrom(source, destinationPath);
+    // Closed here and, should that fail, once more by the destructor: a
+    // handle left open would keep the page file from being deleted.
+    source.Close();
+    return status;
+}
+
+PluginStatus FileHandle::AppendFrom(FileHandle& source, const char* destinationPath) {
     uint64_t remaining = source.Size64();
     if (remaining == UINT64_MAX) return StatusReadFailed;
 
@@ -31,11 +39,7 @@ PluginStatus FileHandle::AppendFile(const char* sourcePath, const char* destinat
     if (originalSize == UINT64_MAX || remaining > kLargestFileSize - originalSize) {
         return StatusWriteFailed;
     }
-    PluginStatus status = AppendChunks(source, remaining, originalSize, destinationPath);
-    // Closed here and, should that fail, once more by the destructor: a
-    // handle left open would keep the page file from being deleted.
-    source.Close();
-    return status;
+    return AppendChunks(source, remaining, originalSize, destinationPath);
 }
 
 #ifdef _WIN32

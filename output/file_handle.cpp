@@ -126,6 +126,10 @@ PluginStatus FileHandle::Close() {
     return StatusOk;
 }
 
+void FileHandle::CloseForDeletion() {
+    if (IsOpen() && Close() != StatusOk) Close();
+}
+
 PluginStatus FileHandle::RemoveFile(const char* path) {
     if (path == nullptr || !DeleteFileA(path)) return StatusDeleteFailed;
     return StatusOk;

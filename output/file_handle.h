@@ -8,7 +8,22 @@
 #include <cstdint>
 
 #include "base/status.h"
+#include "output/file_identity.h"
 #include "platform/win32.h"
+
+// Where the name and then the identity of a file the plug-in creates are
+// recorded while the file exists (the job's registry key), so that a job
+// killed meanwhile leaves a file that the next one can prove its own.
+class CreationRecord {
+public:
+    virtual ~CreationRecord() = default;
+    // Before the file is made; false: the name could not be recorded.
+    virtual bool Named(const char* path) = 0;
+    // Once it is made; false: the identity could not be recorded.
+    virtual bool Made(const FileIdentity& identity) = 0;
+    // The file is gone (renamed into place or deleted).
+    virtual void Gone() = 0;
+};
 
 class FileHandle {
 public:
@@ -18,9 +33,26 @@ public:
     virtual ~FileHandle();
 
     // Primitives on the held handle.
-    PluginStatus CreateForWrite(const char* path);                                // StatusCreateFailed
-    PluginStatus OpenForUpdate(const char* path);                                 // StatusOpenFailed
-    PluginStatus OpenForRead(const char* path);                                   // StatusOpenFailed
+    PluginStatus CreateForWrite(const char* path);  // StatusCreateFailed
+    PluginStatus OpenForUpdate(const char* path);   // StatusOpenFailed
+    PluginStatus OpenForRead(const char* path);     // StatusOpenFailed
+    // Files the plug-in creates itself and opens again only when they prove
+    // to be those very files; see owned_file.cpp.
+    //
+    // A new file where no name was (never through a link), with its identity;
+    // `temporary`: a page file, private to the user. StatusCreateFailed, with
+    // ERROR_FILE_EXISTS when the name was taken.
+    PluginStatus CreateNew(const char* path, bool temporary, FileIdentity* identity);
+    // CreateNew on a fresh "<directory><prefix>XXXX.TMP" name, recorded in
+    // `record` before the file is made and with its identity once it is.
+    // StatusCreateFailed; StatusStateUnavailable when the record failed (no
+    // file is then left behind unrecorded).
+    PluginStatus CreateUnique(const char* directory, const char* prefix, bool temporary, CreationRecord& record,
+                              char (&path)[260], FileIdentity* identity);
+    // Opens the file created as `identity`, never through a link: it must be
+    // a regular file with one link and that identity, else StatusOpenFailed
+    // and nothing is read or written.
+    PluginStatus OpenOwned(const char* path, const FileIdentity& identity, bool forUpdate);
     PluginStatus Write(uint32_t count, const void* buffer);                       // StatusWriteFailed
     PluginStatus Seek(int32_t distance, int32_t* distanceHigh, uint32_t method);  // StatusSeekFailed
     uint32_t Size();                                                              // low 32 bits; 0xFFFFFFFF on failure
@@ -37,6 +69,9 @@ public:
     // The held file's identity (volume and file index) as text, the same for
     // every name and handle of the file; false when it cannot be told.
     bool IdentityText(char (&text)[260]) const;
+    // Closes, trying once more when the close fails: a handle kept open
+    // would keep the file from being deleted.
+    void CloseForDeletion();
     bool IsOpen() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
 
     // Compound operation through the held handle (the open destination):
@@ -44,18 +79,31 @@ public:
     // before each (on Linux the kernel copies each chunk); on any failure the
     // destination is cut back to its old size.
     PluginStatus AppendFile(const char* sourcePath, const char* destinationPath);
+    // The same from a source just opened, read from its start to its end.
+    PluginStatus AppendFrom(FileHandle& source, const char* destinationPath);
 
     // Operations on paths; they open and close what they need themselves.
     static PluginStatus RemoveFile(const char* path);  // StatusDeleteFailed
+    // Deletes the file only when it proves to be the one created as
+    // `identity` (see OpenOwned); StatusDeleteFailed otherwise.
+    static PluginStatus RemoveOwned(const char* path, const FileIdentity& identity);
     // Replaces the destination with a complete copy of the source, or leaves
     // it as it was; the source is deleted in every case.
     static PluginStatus MoveToDestination(const char* sourcePath, const char* destinationPath);
+    // The same from a source just opened, which is left as it is; the staged copy
+    // beside the destination is recorded in `record` while it exists.
+    static PluginStatus CopyToDestination(FileHandle& source, const char* destinationPath, CreationRecord& record);
     // True when the destination's volume can hold the source, or does not say.
     static bool HasRoomFor(const char* destinationPath, const char* sourcePath);
     // StatusWriteFailed when the two files together pass kLargestFileSize.
     static PluginStatus CheckCombinedSize(const char* firstPath, const char* secondPath);
+    // The same for a first file of `firstSize` bytes.
+    static PluginStatus CheckCombinedSize(uint64_t firstSize, const char* secondPath);
 
 private:
+    PluginStatus OpenOwnedWith(const char* path, const FileIdentity& identity, DWORD access, DWORD share);
+    // Closes and deletes the file just made at `path`.
+    void DiscardNew(const char* path);
     // The chunk loop of AppendFile, from the end of the held file on; cuts
     // the file back to `originalSize` when a chunk fails.
     PluginStatus AppendChunks(FileHandle& source, uint64_t remaining, uint64_t originalSize,

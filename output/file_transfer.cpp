@@ -19,15 +19,6 @@ uint64_t SizeOfFile(const char* path, PluginStatus& openStatus) {
     return size;
 }
 
-// Flushes a file to the disk before it is renamed into place, so that the
-// destination never names a file whose contents are still in the cache.
-bool MakeDurable(const char* path) {
-    FileHandle file;
-    if (file.OpenForUpdate(path) != StatusOk) return false;
-    bool flushed = file.Flush() == StatusOk;
-    return file.Close() == StatusOk && flushed;
-}
-
 // An existing destination is replaced keeping its permissions and owner (the
 // user chose them, not the plug-in); a new one is the staged file renamed.
 bool MoveIntoPlace(const char* staged, const char* destination) {
@@ -37,42 +28,71 @@ bool MoveIntoPlace(const char* staged, const char* destination) {
 }
 
 // Copies `source` over `destination` so that the destination is either the
-// old file or the complete new one: the copy goes to a fresh name beside the
-// destination, on the same volume, and is then renamed over it.
-PluginStatus ReplaceWithCopy(const char* source, const char* destination) {
+// old file or the complete new one: the copy goes to a fresh file of the
+// plug-in's own beside the destination, on the same volume, is flushed to
+// the disk and then renamed over it, once it has proved to be still that
+// file. The staged copy is recorded while it exists. A failed copy keeps
+// its own status; a failed flush, close or rename is StatusCreateFailed.
+PluginStatus ReplaceWithCopy(FileHandle& source, const char* destination, CreationRecord& record) {
     std::string directory = DirectoryOf(destination);
     char staged[MAX_PATH] = {};
-    if (GetTempFileNameA(directory.c_str(), "~TF", 0, staged) == 0) return StatusCreateFailed;
-    bool replaced = CopyFileA(source, staged, FALSE) && MakeDurable(staged) && MoveIntoPlace(staged, destination);
+    FileIdentity identity;
+    FileHandle copy;
+    PluginStatus status = copy.CreateUnique(directory.c_str(), "~TF", false, record, staged, &identity);
+    if (status != StatusOk) return status;
+    status = copy.AppendFrom(source, destination);
+    bool copied = status == StatusOk && copy.Flush() == StatusOk;
+    bool closed = copy.Close() == StatusOk;
+    // Renamed into place only as the file made: the name may have been
+    // swapped meanwhile.
+    bool replaced = copied && closed && copy.OpenOwned(staged, identity, false) == StatusOk &&
+                    copy.Close() == StatusOk && MoveIntoPlace(staged, destination);
     if (!replaced) {
-        FileHandle::RemoveFile(staged);
-        return StatusCreateFailed;
+        copy.CloseForDeletion();
+        FileHandle::RemoveOwned(staged, identity);
     }
-    return StatusOk;
+    record.Gone();
+    if (replaced) return StatusOk;
+    return status != StatusOk ? status : PluginStatus{StatusCreateFailed};
 }
 
-PluginStatus CopyIfRoom(const char* source, const char* destination) {
-    PluginStatus openStatus = StatusOk;
-    uint64_t size = SizeOfFile(source, openStatus);
-    if (openStatus != StatusOk) return openStatus;
+PluginStatus CopyIfRoom(FileHandle& source, const char* destination, CreationRecord& record) {
+    uint64_t size = source.Size64();
+    if (size == UINT64_MAX) return StatusReadFailed;
     if (size > kLargestFileSize) return StatusWriteFailed;
     if (!RoomOrUnknown(FreeSpace(destination), size)) return StatusDiskFull;
     if (destination == nullptr) return StatusCreateFailed;
-    return ReplaceWithCopy(source, destination);
+    return ReplaceWithCopy(source, destination, record);
 }
+
+// Records nothing: for a copy whose staged file no later job looks for.
+class NoRecord : public CreationRecord {
+public:
+    bool Named(const char*) override { return true; }
+    bool Made(const FileIdentity&) override { return true; }
+    void Gone() override {}
+};
 
 }  // namespace
 
-// The source, the page's temporary file, is gone after every outcome.
+// The source is gone after every outcome.
 PluginStatus FileHandle::MoveToDestination(const char* sourcePath, const char* destinationPath) {
-    PluginStatus status = StatusCreateFailed;
-    try {
-        status = CopyIfRoom(sourcePath, destinationPath);
-    } catch (const std::bad_alloc&) {
-        status = StatusNoMemory;
+    PluginStatus status = StatusOpenFailed;
+    {
+        FileHandle source;
+        NoRecord record;
+        if (source.OpenForRead(sourcePath) == StatusOk) status = CopyToDestination(source, destinationPath, record);
     }
     RemoveFile(sourcePath);
     return status;
+}
+
+PluginStatus FileHandle::CopyToDestination(FileHandle& source, const char* destinationPath, CreationRecord& record) {
+    try {
+        return CopyIfRoom(source, destinationPath, record);
+    } catch (const std::bad_alloc&) {
+        return StatusNoMemory;
+    }
 }
 
 bool FileHandle::HasRoomFor(const char* destinationPath, const char* sourcePath) {
@@ -87,7 +107,11 @@ bool FileHandle::HasRoomFor(const char* destinationPath, const char* sourcePath)
 PluginStatus FileHandle::CheckCombinedSize(const char* firstPath, const char* secondPath) {
     PluginStatus openStatus = StatusOk;
     uint64_t first = SizeOfFile(firstPath, openStatus);
-    if (openStatus != StatusOk) return openStatus;
+    return openStatus != StatusOk ? openStatus : CheckCombinedSize(first, secondPath);
+}
+
+PluginStatus FileHandle::CheckCombinedSize(uint64_t first, const char* secondPath) {
+    PluginStatus openStatus = StatusOk;
     uint64_t second = SizeOfFile(secondPath, openStatus);
     if (openStatus != StatusOk) return openStatus;
     if (first > kLargestFileSize || second > kLargestFileSize || first + second > kLargestFileSize) {

@@ -13,11 +13,11 @@ void RestoreOutput(FileHandle& output, uint64_t oldSize, uint32_t nextDirectoryF
 
 }  // namespace
 
-PluginStatus CommitFirstPage(const char* pagePath, const char* outputPath) {
-    return FileHandle::MoveToDestination(pagePath, outputPath);
+PluginStatus CommitFirstPage(FileHandle& page, const char* outputPath, CreationRecord& staging) {
+    return FileHandle::CopyToDestination(page, outputPath, staging);
 }
 
-PluginStatus AppendAndLink(FileHandle& output, const char* pagePath, const char* outputPath, uint64_t oldSize,
+PluginStatus AppendAndLink(FileHandle& output, FileHandle& page, const char* outputPath, uint64_t oldSize,
                            const PageLink& link) {
     if (uint64_t{link.nextDirectoryField} + 4 > oldSize) return StatusWriteFailed;
     uint8_t oldLink[4];
@@ -31,7 +31,7 @@ PluginStatus AppendAndLink(FileHandle& output, const char* pagePath, const char*
         status = output.SeekToEnd();
         if (status == StatusOk) status = output.Write(1, &pad);
     }
-    if (status == StatusOk) status = output.AppendFile(pagePath, outputPath);
+    if (status == StatusOk) status = output.AppendFrom(page, outputPath);
     // The page must be on the disk before anything points at it.
     if (status == StatusOk && (status = output.Flush()) == StatusOk &&
         (status = output.WriteAt(link.nextDirectoryField, 4, link.bytes)) == StatusOk)

@@ -16,9 +16,10 @@
 #include "base/status.h"
 #include "output/file_handle.h"
 
-// Replaces the output file with the page file; the page file is gone after
-// every outcome.
-PluginStatus CommitFirstPage(const char* pagePath, const char* outputPath);
+// Replaces the output file with the page file, open on `page`; the staged
+// copy beside the output file is recorded in `staging` while it exists. The
+// page file is left for the caller to delete.
+PluginStatus CommitFirstPage(FileHandle& page, const char* outputPath, CreationRecord& staging);
 
 // The 4 bytes that link the previous page to the new one.
 struct PageLink {
@@ -26,10 +27,10 @@ struct PageLink {
     uint8_t bytes[4];             // the new page's offset, already in the file's byte order
 };
 
-// Appends the page file to `output` (open on `outputPath`, `oldSize` bytes
+// Appends the page file (just opened on `page`) to `output` (open on `outputPath`, `oldSize` bytes
 // long) at the first word boundary from `oldSize` on, flushes, then writes
 // the link and flushes again. On failure the output is cut back to `oldSize`
 // with its old link bytes restored. The page file is left for the caller to
 // delete; `output` stays open.
-PluginStatus AppendAndLink(FileHandle& output, const char* pagePath, const char* outputPath, uint64_t oldSize,
+PluginStatus AppendAndLink(FileHandle& output, FileHandle& page, const char* outputPath, uint64_t oldSize,
                            const PageLink& link);

@@ -1,6 +1,7 @@
 // File handles: CreateFileA, ReadFile, WriteFile, SetFilePointer,
-// GetFileSize, FlushFileBuffers, SetEndOfFile, CloseHandle (a thread's handle
-// goes on to threads.cpp), and CopyFileBytes, the kernel copy between two
+// GetFileSize, GetFileInformationByHandle, FlushFileBuffers, SetEndOfFile,
+// CloseHandle (a thread's or process's handle goes on to threads.cpp or
+// processes.cpp), and CopyFileBytes, the kernel copy between two
 // handles that Linux adds.
 //
 // A handle points to a FileObject known to the live-handle list, so a stale,
@@ -18,6 +19,7 @@
 #include "platform/last_error.h"
 #include "platform/live_list.h"
 #include "platform/path_checks.h"
+#include "platform/processes.h"
 #include "platform/threads.h"
 
 using platform::FailWith;
@@ -28,10 +30,12 @@ using platform::hooks::ShouldFail;
 namespace {
 
 struct FileObject : platform::LiveLinks<FileObject> {
-    FileObject(int descriptor, bool readable, bool writable) : fd(descriptor), canRead(readable), canWrite(writable) {}
+    FileObject(int descriptor, bool readable, bool writable, bool link)
+        : fd(descriptor), canRead(readable), canWrite(writable), isLink(link) {}
     int fd;
     bool canRead;
     bool canWrite;
+    bool isLink;  // a symbolic link opened itself: only its information can be asked for
 };
 
 platform::LiveList<FileObject> liveFiles;
@@ -52,32 +56,68 @@ HANDLE Register(FileObject* object) {
 
 bool Unregister(FileObject* object) { return liveFiles.Remove(object); }
 
-int OpenFlags(DWORD access, DWORD disposition) {
+// What a file is opened as, from the Windows access, disposition and flags.
+struct OpenRequest {
+    DWORD access;
+    DWORD disposition;
+    DWORD flags;
+
+    // No reparse point followed: the last component is opened as it is,
+    // never through a symbolic link, and a FIFO does not block the open.
+    bool OpensLinkItself() const { return (flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0; }
+    // A new temporary file is private to its creator, as a Windows user's
+    // temp folder makes it; any other new file gets the usual mode.
+    mode_t NewFileMode() const {
+        return disposition == CREATE_NEW && (flags & FILE_ATTRIBUTE_TEMPORARY) != 0 ? 0600 : 0666;
+    }
+};
+
+int OpenFlags(const OpenRequest& request) {
     int flags = O_CLOEXEC;
     // Read access too when writing: the sharing records need a readable
     // descriptor; the handle still refuses ReadFile without GENERIC_READ.
-    flags |= (access & GENERIC_WRITE) || disposition == CREATE_ALWAYS ? O_RDWR : O_RDONLY;
-    if (disposition == CREATE_NEW) flags |= O_CREAT | O_EXCL;
-    if (disposition == CREATE_ALWAYS) flags |= O_CREAT;
+    flags |= (request.access & GENERIC_WRITE) || request.disposition == CREATE_ALWAYS ? O_RDWR : O_RDONLY;
+    if (request.disposition == CREATE_NEW) flags |= O_CREAT | O_EXCL;
+    if (request.disposition == CREATE_ALWAYS) flags |= O_CREAT;
+    if (request.OpensLinkItself()) flags |= O_NOFOLLOW | O_NONBLOCK;
     return flags;
 }
 
+// A symbolic link met where no reparse point is to be followed: the link
+// itself, as Windows opens it; -1 when the path is no link after all.
+int OpenLinkItself(LPCSTR path) {
+    struct stat info {};
+    if (lstat(path, &info) != 0 || !S_ISLNK(info.st_mode)) return -1;
+    return open(path, O_PATH | O_NOFOLLOW | O_CLOEXEC);
+}
+
 // Opens the file for the disposition; the existing contents are kept until
-// the sharing check has passed. -1 with the last error set on failure.
-int OpenDescriptor(LPCSTR path, DWORD access, DWORD disposition, bool* existed) {
+// the sharing check has passed. -1 with the last error set on failure;
+// *isLink when the descriptor is a symbolic link opened itself.
+int OpenDescriptor(LPCSTR path, const OpenRequest& request, bool* existed, bool* isLink) {
     struct stat before {};
     *existed = stat(path, &before) == 0;
-    int fd = open(path, OpenFlags(access, disposition), 0666);
-    if (fd < 0 && errno == EACCES && (access & GENERIC_READ) == 0 && (access & GENERIC_WRITE)) {
+    *isLink = false;
+    int fd = open(path, OpenFlags(request), request.NewFileMode());
+    if (fd < 0 && errno == EACCES && (request.access & GENERIC_READ) == 0 && (request.access & GENERIC_WRITE)) {
         // A write-only file: usable, though it cannot carry sharing records.
-        fd = open(path, (OpenFlags(access, disposition) & ~O_RDWR) | O_WRONLY, 0666);
+        fd = open(path, (OpenFlags(request) & ~O_RDWR) | O_WRONLY, request.NewFileMode());
+    }
+    if (fd < 0 && errno == ELOOP && request.OpensLinkItself() && request.disposition == OPEN_EXISTING) {
+        fd = OpenLinkItself(path);
+        if (fd >= 0) {
+            *isLink = true;
+            return fd;
+        }
+        errno = ELOOP;
     }
     if (fd < 0) {
         SetLastError(platform::PathError(path, errno));
         return -1;
     }
     struct stat info {};
-    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) ||
+        (request.OpensLinkItself() && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)) {
         close(fd);
         SetLastError(ERROR_ACCESS_DENIED);
         return -1;
@@ -114,8 +154,13 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, void* security, D
         return INVALID_HANDLE_VALUE;
     }
     bool existed = false;
-    int fd = OpenDescriptor(path, access, disposition, &existed);
+    bool isLink = false;
+    int fd = OpenDescriptor(path, {access, disposition, flags}, &existed, &isLink);
     if (fd < 0) return INVALID_HANDLE_VALUE;
+    if (isLink) {
+        SetLastError(ERROR_SUCCESS);
+        return Register(new FileObject(fd, false, false, true));
+    }
     if ((fcntl(fd, F_GETFL) & O_ACCMODE) != O_WRONLY && !platform::ClaimSharing(fd, access, shareMode)) {
         close(fd);
         return INVALID_HANDLE_VALUE;
@@ -126,7 +171,7 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, void* security, D
         FailWithErrno(error);
         return INVALID_HANDLE_VALUE;
     }
-    auto* object = new FileObject(fd, (access & GENERIC_READ) != 0, (access & GENERIC_WRITE) != 0);
+    auto* object = new FileObject(fd, (access & GENERIC_READ) != 0, (access & GENERIC_WRITE) != 0, false);
     // As on Windows: success over an existing file says so in the last error.
     SetLastError(disposition == CREATE_ALWAYS && existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return Register(object);
@@ -233,6 +278,49 @@ DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD metho
     return static_cast<DWORD>(target);
 }
 
+namespace {
+
+FILETIME FileTimeOf(const struct timespec& time) {
+    // 100-nanosecond intervals since 1601, as Windows counts them.
+    constexpr uint64_t kEpochDifference = 11644473600ull;
+    uint64_t ticks = (static_cast<uint64_t>(time.tv_sec) + kEpochDifference) * 10000000ull +
+                     static_cast<uint64_t>(time.tv_nsec) / 100;
+    return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+DWORD AttributesOf(const struct stat& info, bool isLink) {
+    if (isLink) return FILE_ATTRIBUTE_REPARSE_POINT;
+    if (S_ISDIR(info.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
+    if (!S_ISREG(info.st_mode)) return FILE_ATTRIBUTE_DEVICE;
+    return FILE_ATTRIBUTE_NORMAL;
+}
+
+}  // namespace
+
+BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
+    FileObject* object = Lookup(file);
+    if (object == nullptr) return FALSE;
+    if (information == nullptr) return FailWith(ERROR_INVALID_PARAMETER);
+    struct stat info {};
+    if (fstat(object->fd, &info) != 0) return FailWithErrno(errno);
+    const uint64_t device = static_cast<uint64_t>(info.st_dev);
+    const uint64_t index = static_cast<uint64_t>(info.st_ino);
+    const uint64_t size = static_cast<uint64_t>(info.st_size);
+    *information = {};
+    information->dwFileAttributes = AttributesOf(info, object->isLink);
+    information->ftCreationTime = FileTimeOf(info.st_ctim);
+    information->ftLastAccessTime = FileTimeOf(info.st_atim);
+    information->ftLastWriteTime = FileTimeOf(info.st_mtim);
+    information->dwVolumeSerialNumber = static_cast<DWORD>(device ^ (device >> 32));
+    information->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+    information->nFileSizeLow = static_cast<DWORD>(size);
+    information->nNumberOfLinks = static_cast<DWORD>(info.st_nlink);
+    information->nFileIndexHigh = static_cast<DWORD>(index >> 32);
+    information->nFileIndexLow = static_cast<DWORD>(index);
+    SetLastError(ERROR_SUCCESS);
+    return TRUE;
+}
+
 DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
     FileObject* object = Lookup(file);
     if (object == nullptr) return INVALID_FILE_SIZE;
@@ -247,25 +335,6 @@ DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
     return static_cast<DWORD>(size);
 }
 
-BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
-    FileObject* object = Lookup(file);
-    if (object == nullptr) return FALSE;
-    struct stat info {};
-    if (fstat(object->fd, &info) != 0) return FailWithErrno(errno);
-    *information = {};
-    const auto device = static_cast<uint64_t>(info.st_dev);
-    const auto inode = static_cast<uint64_t>(info.st_ino);
-    // The device folded into 32 bits, as a volume serial number is.
-    information->dwVolumeSerialNumber = static_cast<DWORD>(device ^ (device >> 32));
-    information->nFileIndexHigh = static_cast<DWORD>(inode >> 32);
-    information->nFileIndexLow = static_cast<DWORD>(inode);
-    information->nNumberOfLinks = static_cast<DWORD>(info.st_nlink);
-    const auto size = static_cast<uint64_t>(info.st_size);
-    information->nFileSizeHigh = static_cast<DWORD>(size >> 32);
-    information->nFileSizeLow = static_cast<DWORD>(size);
-    return TRUE;
-}
-
 BOOL FlushFileBuffers(HANDLE file) {
     FileObject* object = Lookup(file);
     if (object == nullptr) return FALSE;
@@ -276,6 +345,7 @@ BOOL FlushFileBuffers(HANDLE file) {
 
 BOOL CloseHandle(HANDLE handle) {
     if (platform::IsThreadHandle(handle)) return platform::CloseThreadHandle(handle);
+    if (platform::IsProcessHandle(handle)) return platform::CloseProcessHandle(handle);
     FileObject* object = Lookup(handle);
     if (object == nullptr) return FALSE;
     // An injected failure leaves the handle open and usable, as the callers

@@ -51,6 +51,25 @@ union ULARGE_INTEGER {
 };
 typedef ULARGE_INTEGER* PULARGE_INTEGER;
 
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+
+struct BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+};
+typedef BY_HANDLE_FILE_INFORMATION* LPBY_HANDLE_FILE_INFORMATION;
+
 struct RECT {
     LONG left;
     LONG top;
@@ -82,7 +101,12 @@ typedef RECT* LPRECT;
 #define CREATE_NEW 1
 #define CREATE_ALWAYS 2
 #define OPEN_EXISTING 3
+#define FILE_ATTRIBUTE_DIRECTORY 0x10u
+#define FILE_ATTRIBUTE_DEVICE 0x40u
 #define FILE_ATTRIBUTE_NORMAL 0x80u
+#define FILE_ATTRIBUTE_TEMPORARY 0x100u
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x400u
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000u
 #define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
 #define FILE_BEGIN 0
 #define FILE_CURRENT 1
@@ -124,6 +148,10 @@ typedef RECT* LPRECT;
 #define ERROR_CANTOPEN 1011L
 #define ERROR_REGISTRY_IO_FAILED 1016L
 #define ERROR_KEY_DELETED 1018L
+
+// Processes
+#define PROCESS_QUERY_LIMITED_INFORMATION 0x1000u
+#define STILL_ACTIVE 259u
 
 // Threads
 #define INFINITE 0xFFFFFFFFu
@@ -198,20 +226,6 @@ BOOL FlushFileBuffers(HANDLE file);
 BOOL SetEndOfFile(HANDLE file);
 // The file's identity only: dwVolumeSerialNumber and nFileIndexHigh/Low
 // carry the device and inode, nNumberOfLinks the link count; the rest is 0.
-struct BY_HANDLE_FILE_INFORMATION {
-    DWORD dwFileAttributes;
-    DWORD ftCreationTime[2];
-    DWORD ftLastAccessTime[2];
-    DWORD ftLastWriteTime[2];
-    DWORD dwVolumeSerialNumber;
-    DWORD nFileSizeHigh;
-    DWORD nFileSizeLow;
-    DWORD nNumberOfLinks;
-    DWORD nFileIndexHigh;
-    DWORD nFileIndexLow;
-};
-typedef BY_HANDLE_FILE_INFORMATION* LPBY_HANDLE_FILE_INFORMATION;
-BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);
 BOOL CloseHandle(HANDLE object);
 // Linux only, no Windows counterpart: copies up to `count` bytes from the
 // source's position to the destination's position inside the kernel and
@@ -219,6 +233,11 @@ BOOL CloseHandle(HANDLE object);
 // `count` only at the end of the source. A failure reading the source is
 // ERROR_READ_FAULT; anything else is the destination's write error.
 BOOL CopyFileBytes(HANDLE source, HANDLE destination, DWORD count, LPDWORD copied);
+// The file behind the handle: its volume and index (together its identity),
+// links and attributes. Linux: the device, inode and link count; a symbolic
+// link opened itself (FILE_FLAG_OPEN_REPARSE_POINT) is a reparse point, any
+// other file that is neither regular nor a directory a device.
+BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);
 BOOL DeleteFileA(LPCSTR path);
 BOOL CopyFileA(LPCSTR source, LPCSTR destination, BOOL failIfExists);
 BOOL MoveFileExA(LPCSTR source, LPCSTR destination, DWORD flags);
@@ -237,6 +256,14 @@ void SetLastError(DWORD error);
 // Code page
 LPSTR CharNextA(LPCSTR current);
 BOOL IsDBCSLeadByte(BYTE value);
+
+// Processes. CloseHandle also closes a process's handle. Linux: a process
+// that has ended but not been reaped, or whose id now names a later process,
+// is no longer active.
+DWORD GetCurrentProcessId();
+HANDLE OpenProcess(DWORD access, BOOL inheritHandle, DWORD processId);
+BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
+BOOL GetProcessTimes(HANDLE process, FILETIME* creation, FILETIME* exit, FILETIME* kernel, FILETIME* user);
 
 // Threads. CloseHandle also closes a thread's handle; a thread still
 // running then goes on and frees its own record when it ends.

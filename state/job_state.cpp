@@ -26,6 +26,10 @@ constexpr Field kFields[] = {
     {JobValue::ColorCompression, value_names::kColorCompression, &JobState::colorCompression, nullptr, nullptr},
     {JobValue::AppendBase, value_names::kAppendBase, nullptr, &JobState::appendBase, nullptr},
     {JobValue::AppendFile, value_names::kAppendFile, nullptr, nullptr, &JobState::appendFile},
+    {JobValue::PageFileIdentity, value_names::kTempFileIdentity, nullptr, nullptr, &JobState::pageFileIdentity},
+    {JobValue::StagedFilePath, value_names::kStagedFile, nullptr, nullptr, &JobState::stagedFilePath},
+    {JobValue::StagedFileIdentity, value_names::kStagedFileIdentity, nullptr, nullptr, &JobState::stagedFileIdentity},
+    {JobValue::JobOwner, value_names::kJobOwner, nullptr, nullptr, &JobState::jobOwner},
 };
 
 constexpr bool InEnumOrder() {

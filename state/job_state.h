@@ -46,8 +46,18 @@
 //                                           Compression, ImageFormat,
 //                                           File Type, Image Size
 //   7 EndJob           anything             TempFile                   TempFile, ImageFormat, LoopCount,
-//                                                                      Page Count, Next Point deleted
+//                                                                      Page Count, Next Point, Job Owner
+//                                                                      deleted
 //   8 About            anything             nothing                    nothing
+//
+// Every page file and staged copy the plug-in makes is named ("TempFile",
+// "Staged File") before it is made and its identity ("TempFile Identity",
+// "Staged File Identity") recorded once it is; it is opened again, and a
+// staged copy left by a killed job is deleted, only when it proves to be
+// that file. "Job Owner" names the process running the job: PreparePage
+// records it, and every page command refuses a job whose owner is another
+// process still running (219) without touching it; a dead owner's job is
+// taken over, its files deleted.
 //
 // PreparePage takes the page count from the plug-in object (or, continuing a
 // file with none, from the file), never from the registry; BeginPage,
@@ -82,6 +92,10 @@ enum class JobValue : uint8_t {
     ColorCompression,     // "Color Compression", REG_DWORD
     AppendBase,           // "Append Base", REG_DWORD
     AppendFile,           // "Append File", REG_SZ
+    PageFileIdentity,     // "TempFile Identity", REG_SZ
+    StagedFilePath,       // "Staged File", REG_SZ
+    StagedFileIdentity,   // "Staged File Identity", REG_SZ
+    JobOwner,             // "Job Owner", REG_SZ
 };
 
 // The groups the commands load, save and delete, each in the order the
@@ -104,9 +118,11 @@ inline constexpr JobValue kBegunPage[] = {V::PageFilePath,       V::BandCount,  
 inline constexpr JobValue kBandProgress[] = {V::BandCount, V::CodedStripBytes};
 inline constexpr JobValue kCommittedPages[] = {V::PageCount, V::NextDirectoryField};
 // Deleted when a page ends or is abandoned, and when the job ends.
-inline constexpr JobValue kOpenPage[] = {V::PageFilePath, V::BandCount};
-inline constexpr JobValue kPreparedOrOpenPage[] = {V::PageFilePath, V::ImageFormat, V::BandCount};
-inline constexpr JobValue kJob[] = {V::PageCount, V::NextDirectoryField};
+inline constexpr JobValue kOpenPage[] = {V::PageFilePath, V::BandCount, V::PageFileIdentity};
+inline constexpr JobValue kPreparedOrOpenPage[] = {V::PageFilePath, V::ImageFormat, V::BandCount, V::PageFileIdentity};
+inline constexpr JobValue kJob[] = {V::PageCount, V::NextDirectoryField, V::JobOwner};
+// A staged copy beside the output file, while it exists.
+inline constexpr JobValue kStagedFile[] = {V::StagedFilePath, V::StagedFileIdentity};
 // An append under way: written before a page's bytes go past the end of an
 // existing output file, deleted once the page is committed or cut off again.
 inline constexpr JobValue kAppendUnderWay[] = {V::AppendBase, V::AppendFile};
@@ -132,8 +148,14 @@ struct JobState {
     uint32_t directoryEntryCount = 0;  // entries of the page's directory
     uint32_t outputEndOffset = 0;      // where the output file ends once the page is committed
     // An append under way (a killed one, when a later job finds it).
-    uint32_t appendBase = 0;    // the output file's size before the append
-    char appendFile[260] = {};  // the output file's identity (FileHandle::IdentityText)
+    uint32_t appendBase = 0;          // the output file's size before the append
+    char appendFile[260] = {};        // the output file's identity (FileHandle::IdentityText)
+    char pageFileIdentity[260] = {};  // the page file's identity, as created
+    // A staged copy of a first page beside the output file, and its identity.
+    char stagedFilePath[260] = {};
+    char stagedFileIdentity[260] = {};
+    // The process that runs the job (see entry/job_owner.h).
+    char jobOwner[260] = {};
 
     // Reads one value into its field: false, and the field as it was, when
     // the value is absent or cannot be read.

@@ -26,6 +26,15 @@ inline constexpr const char kNextPoint[] = "Next Point";
 inline constexpr const char kImageOffset[] = "Image Offset";
 inline constexpr const char kAppendBase[] = "Append Base";
 inline constexpr const char kAppendFile[] = "Append File";
+// The identity of the page file "TempFile" names, recorded when the plug-in
+// creates it (see output/file_identity.h).
+inline constexpr const char kTempFileIdentity[] = "TempFile Identity";
+// The copy of a first page staged beside the output file while it exists,
+// and its identity.
+inline constexpr const char kStagedFile[] = "Staged File";
+inline constexpr const char kStagedFileIdentity[] = "Staged File Identity";
+// The process that runs the job: "<process id> <creation time, 16 hex digits>".
+inline constexpr const char kJobOwner[] = "Job Owner";
 }  // namespace value_names
 
 // A copy of the host's 260-byte location block (key path, root key) plus the

@@ -50,10 +50,10 @@ TEST_F(MoveToDestinationTest, FailuresKeepTheOldDestination) {
     };
     const Case cases[] = {
         {"staged name", [] { FailCalls(Service::Create, 1); }, StatusCreateFailed},
-        {"copy", [] { FailCalls(Service::Copy, 1); }, StatusCreateFailed},
-        {"rename over the destination", [] { FailCalls(Service::Copy, 1, 1); }, StatusCreateFailed},
-        {"copy runs out of disk", [] { SetWriteBudget(100); }, StatusCreateFailed},
-        {"flush before the rename", [] { FailCalls(Service::Open, 1, 1); }, StatusCreateFailed},
+        {"copy", [] { FailCalls(Service::Write, 1); }, StatusWriteFailed},
+        {"rename over the destination", [] { FailCalls(Service::Copy, 1); }, StatusCreateFailed},
+        {"copy runs out of disk", [] { SetWriteBudget(100); }, StatusWriteFailed},
+        {"staged copy proved before the rename", [] { FailCalls(Service::Open, 1, 1); }, StatusCreateFailed},
         {"source cannot be opened", [] { FailCalls(Service::Open, 1); }, StatusOpenFailed},
     };
     for (const Case& c : cases) {

@@ -57,8 +57,7 @@ TEST_P(PageFailures, PageIsAbandonedCleanly) {
 }
 
 const FailureCase kFailures[] = {
-    {"BeginNoTempName", CmdBeginPage, Service::Create, 0, StatusCreateFailed},
-    {"BeginCreate", CmdBeginPage, Service::Create, 1, StatusCreateFailed},
+    {"BeginCreate", CmdBeginPage, Service::Create, 0, StatusCreateFailed},
     {"BeginAlloc", CmdBeginPage, Service::Alloc, 0, StatusNoMemory},
     {"BeginWrite", CmdBeginPage, Service::Write, 0, StatusWriteFailed},  // the header and directory go in one write
     {"PaletteOpen", CmdWritePalette, Service::Open, 0, StatusOpenFailed},

@@ -2,7 +2,10 @@
 // atomic copies and moves, the disk budget and injected faults.
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <functional>
 #include <string>
@@ -370,6 +373,110 @@ TEST_F(FileTest, CopyFileBytesActsAsAReadThenAWrite) {
     if (elsewhere != scratch.path()) {
         EXPECT_EQ(0, system(("rm -rf " + elsewhere).c_str()));
     }
+}
+
+}  // namespace
+
+namespace {
+
+mode_t CurrentUmask() {
+    mode_t mask = umask(0);
+    umask(mask);
+    return mask;
+}
+
+// What GetFileInformationByHandle reports of a path opened without
+// following a reparse point; attributes 0 when the open failed.
+struct Opened {
+    DWORD attributes = 0;
+    DWORD links = 0;
+    uint64_t index = 0;
+    bool readable = false;
+};
+
+Opened OpenItself(const std::string& path) {
+    Opened opened;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return opened;
+    BY_HANDLE_FILE_INFORMATION info{};
+    EXPECT_TRUE(GetFileInformationByHandle(file, &info));
+    char byte = 0;
+    DWORD read = 0;
+    opened = {info.dwFileAttributes, info.nNumberOfLinks, (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
+              ReadFile(file, &byte, 1, &read, nullptr) != FALSE && read == 1};
+    CloseHandle(file);
+    return opened;
+}
+
+TEST_F(FileTest, NoReparsePointIsFollowedAndTheFileTellsWhatItIs) {
+    const std::string target = scratch.file("target");
+    WriteWholeFile(target, "bytes");
+    struct stat info {};
+    ASSERT_EQ(stat(target.c_str(), &info), 0);
+    ASSERT_EQ(symlink(target.c_str(), scratch.file("link").c_str()), 0);
+    ASSERT_EQ(link(target.c_str(), scratch.file("second name").c_str()), 0);
+    ASSERT_EQ(mkfifo(scratch.file("fifo").c_str(), 0600), 0);
+    struct Case {
+        const char* name;
+        DWORD attributes;
+        DWORD links;
+        bool readable;
+    } cases[] = {
+        {"target", FILE_ATTRIBUTE_NORMAL, 2, true},
+        {"link", FILE_ATTRIBUTE_REPARSE_POINT, 1, false},  // the link itself, never its target
+        {"fifo", FILE_ATTRIBUTE_DEVICE, 1, false},         // opened at once, not blocked
+    };
+    for (const Case& c : cases) {
+        Opened opened = OpenItself(scratch.file(c.name));
+        EXPECT_EQ(opened.attributes, c.attributes) << c.name;
+        EXPECT_EQ(opened.links, c.links) << c.name;
+        EXPECT_EQ(opened.readable, c.readable) << c.name;
+    }
+    EXPECT_EQ(OpenItself(target).index, static_cast<uint64_t>(info.st_ino));
+}
+
+TEST_F(FileTest, NewTemporaryFilesArePrivateAndNeverMadeThroughALink) {
+    const std::string victim = scratch.file("victim");
+    WriteWholeFile(victim, "kept");
+    ASSERT_EQ(symlink(victim.c_str(), scratch.file("link").c_str()), 0);
+    for (DWORD flags : {DWORD{FILE_ATTRIBUTE_NORMAL}, DWORD{FILE_ATTRIBUTE_TEMPORARY}}) {
+        const std::string name = scratch.file("new" + std::to_string(flags));
+        HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                  flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        CloseHandle(file);
+        struct stat info {};
+        ASSERT_EQ(stat(name.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, flags == FILE_ATTRIBUTE_TEMPORARY ? 0600u : 0666u & ~CurrentUmask());
+    }
+    EXPECT_EQ(CreateFileA(scratch.file("link").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                          FILE_FLAG_OPEN_REPARSE_POINT, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(ReadWholeFile(victim), "kept");
+}
+
+TEST_F(FileTest, ProcessesAreActiveUntilTheyEnd) {
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        pause();
+        _exit(0);
+    }
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(child));
+    ASSERT_NE(process, nullptr);
+    FILETIME created{}, unused{};
+    EXPECT_TRUE(GetProcessTimes(process, &created, &unused, &unused, &unused));
+    EXPECT_NE(created.dwHighDateTime, 0u);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeProcess(process, &code));
+    EXPECT_EQ(code, STILL_ACTIVE);
+    kill(child, SIGKILL);
+    for (int i = 0; i < 200 && GetExitCodeProcess(process, &code) && code == STILL_ACTIVE; ++i) usleep(5000);
+    EXPECT_NE(code, STILL_ACTIVE) << "a killed process, reaped or not, is no longer active";
+    EXPECT_TRUE(CloseHandle(process));
+    waitpid(child, nullptr, 0);
+    EXPECT_EQ(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(child)), nullptr);
 }
 
 }  // namespace

@@ -66,8 +66,9 @@ const std::vector<JobSpec> kJobs = {
 
 const std::vector<ServiceCase> kServices = {
     {"Create", Service::Create, {StatusCreateFailed}},
-    // The first page's copy is flushed through an opening of its own before
-    // it is renamed into place; a failure there fails the copy (202).
+    // The first page's copy is proved the file made through an opening of
+    // its own before it is renamed into place; a failure there fails the
+    // copy (202).
     {"Open", Service::Open, {StatusOpenFailed, StatusCreateFailed}},
     {"Read", Service::Read, {StatusReadFailed}},
     {"Write", Service::Write, {StatusWriteFailed}},

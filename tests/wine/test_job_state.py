@@ -19,8 +19,11 @@ key = "Software\\ZeduzWineTests\\JobState-%d" % os.getpid()
 w.delete_key(key)
 stepper = w.Stepper(key, w.win_path(output), w.win_path(temp_dir))
 
-PAGE_VALUES = ["Image Offset", "ImageFormat", "Page Count"]
-BEGUN_VALUES = sorted(PAGE_VALUES + ["Directory Count", "Image Size", "LoopCount", "Next Point", "TempFile"])
+# "Job Owner" names the process running the job; "TempFile Identity" the
+# page file as the plug-in made it.
+PAGE_VALUES = ["Image Offset", "ImageFormat", "Job Owner", "Page Count"]
+BEGUN_VALUES = sorted(PAGE_VALUES + ["Directory Count", "Image Size", "LoopCount", "Next Point", "TempFile",
+                                     "TempFile Identity"])
 
 
 def names():
@@ -54,7 +57,8 @@ def first_page():
     checks.equal(names(), [], "CmdInitialize writes nothing")
     run("prepare gray8 64 20 0")
     checks.equal(names(), PAGE_VALUES, "after CmdPreparePage")
-    checks.equal([value(n) for n in PAGE_VALUES], [8, 2008, 0], "Image Offset, ImageFormat, Page Count")
+    checks.equal([value(n) for n in ("Image Offset", "ImageFormat", "Page Count")], [8, 2008, 0],
+                 "Image Offset, ImageFormat, Page Count")
     checks.equal(stepper.temp_files(), [], "no temporary file before CmdBeginPage")
 
     run("begin")
@@ -73,7 +77,8 @@ def first_page():
     checks.equal(stepper.temp_files(), [temp], "the temporary file stays until the page ends")
 
     run("end")
-    checks.equal(names(), sorted(set(BEGUN_VALUES) - {"LoopCount", "TempFile"}), "after CmdEndPage")
+    checks.equal(names(), sorted(set(BEGUN_VALUES) - {"LoopCount", "TempFile", "TempFile Identity"}),
+                 "after CmdEndPage")
     checks.equal(value("Page Count"), 1, "Page Count after the first page")
     checks.equal(stepper.temp_files(), [], "CmdEndPage removed the temporary file")
     checks.check(os.path.getsize(output) > 64 * 20, "the output file holds the page")
