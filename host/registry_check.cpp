@@ -42,6 +42,11 @@ std::string CommandFailure(const char* command, uint16_t status) {
     return text;
 }
 
+std::string RegistryFailure(const std::string& keyPath, long status) {
+    return "cannot use " + RegistryPlace(keyPath) + ": " + Reason(static_cast<LSTATUS>(status)) + " (registry error " +
+           std::to_string(status) + ")";
+}
+
 bool CheckRegistry(std::string& error) {
     const std::string path = std::string(kStateKeyPath) + "\\" + kPluginSubkey;
     HKEY key = nullptr;
@@ -53,7 +58,6 @@ bool CheckRegistry(std::string& error) {
     if (status == ERROR_FILE_NOT_FOUND) {
         return true;  // no job has run yet
     }
-    error = "cannot use " + RegistryPlace(path) + ": " + Reason(status) + " (registry error " + std::to_string(status) +
-            ")";
+    error = RegistryFailure(path, status);
     return false;
 }

@@ -1,5 +1,6 @@
 #include "host/settings.h"
 
+#include "host/registry_check.h"
 #include "platform/win32.h"
 
 namespace {
@@ -14,8 +15,7 @@ bool SetDword(HKEY key, const char* name, uint32_t value, std::string& error) {
     const DWORD data = value;
     const LSTATUS result = RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
     if (result != ERROR_SUCCESS) {
-        error =
-            std::string("cannot store the setting \"") + name + "\" (registry error " + std::to_string(result) + ")";
+        error = std::string("cannot store the setting \"") + name + "\": " + RegistryFailure(kStateKeyPath, result);
         return false;
     }
     return true;
@@ -38,8 +38,7 @@ bool CreateKey(const std::string& path, HKEY& key, std::string& error) {
     const LSTATUS opened = RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, noClass, REG_OPTION_NON_VOLATILE,
                                            KEY_ALL_ACCESS, nullptr, &key, &disposition);
     if (opened != ERROR_SUCCESS) {
-        error = "cannot open the settings key HKEY_CURRENT_USER\\" + path + " (registry error " +
-                std::to_string(opened) + ")";
+        error = RegistryFailure(path, opened);
         return false;
     }
     return true;

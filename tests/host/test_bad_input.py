@@ -10,6 +10,7 @@ import random
 import re
 import shutil
 import socket
+import sqlite3
 import stat
 import subprocess
 
@@ -179,6 +180,18 @@ def damaged_registry(ws):
     os.remove(database)
     os.makedirs(database)
     refused(ws, ["-o", "out.tif", good], [database, "registry error 1011"])
+    assert not os.path.exists(ws.path("out.tif"))
+    # Locked by another program for longer than the host waits: the job
+    # stops after the bounded wait, naming the database and the lock.
+    os.rmdir(database)
+    run_ok(ws, "-o", "first.tif", good)
+    holder = sqlite3.connect(database, isolation_level=None, timeout=1)
+    holder.execute("BEGIN EXCLUSIVE")
+    try:
+        refused(ws, ["-o", "out.tif", good], [database, "locked", "registry error 33"])
+    finally:
+        holder.execute("COMMIT")
+        holder.close()
     assert not os.path.exists(ws.path("out.tif"))
 
 
