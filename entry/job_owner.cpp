@@ -33,9 +33,19 @@ private:
 
 }  // namespace
 
+// A process's id and creation time never change while it runs, and every
+// page command asks for them: they are asked of the system once per process
+// (a forked child, with an id of its own, asks again).
 bool StampOfThisProcess(ProcessStamp* stamp) {
-    stamp->id = GetCurrentProcessId();
-    return ProcessQuery(stamp->id).CreationTime(&stamp->created);
+    static ProcessStamp known{};
+    const uint32_t id = GetCurrentProcessId();
+    if (known.id != id) {
+        ProcessStamp asked{id, 0};
+        if (!ProcessQuery(id).CreationTime(&asked.created)) return false;
+        known = asked;
+    }
+    *stamp = known;
+    return true;
 }
 
 void FormatProcessStamp(const ProcessStamp& stamp, char (&text)[260]) {

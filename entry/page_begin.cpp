@@ -1,6 +1,5 @@
 // The start of a page: its directory laid out for the place where the page
 // will land in the output file, written into a fresh page file.
-#include "entry/file_chain_reader.h"
 #include "entry/job_file_records.h"
 #include "entry/page_temp_file.h"
 #include "entry/tiff_page_writer.h"
@@ -66,8 +65,7 @@ PluginStatus TiffPageWriter::LocateLaterPage(uint32_t* directoryOffset) {
     PluginStatus status = file_.OpenForRead(target_->path);
     if (status != StatusOk) return status;
     ChainEnd end;
-    FileChainReader output(file_);
-    status = FindChainEnd(output, job_.byteOrder, &end);
+    status = FindOwnChainEnd(&end);
     file_.Close();
     if (status != StatusOk) return status;
     if (end.appendOffset >= kOffsetLimit) return StatusWriteFailed;

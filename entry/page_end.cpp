@@ -3,7 +3,6 @@
 // committed to the output file.
 #include <cstring>
 
-#include "entry/file_chain_reader.h"
 #include "entry/job_file_records.h"
 #include "entry/page_file_settings.h"
 #include "entry/tiff_page_writer.h"
@@ -79,6 +78,7 @@ PluginStatus TiffPageWriter::EndPage() {
     if (storing && !SaveCommittedPages(job_.pageCount + 1, nextDirectoryField)) status = StatusStateUnavailable;
     if (status == StatusOk) status = job_.pageCount > 0 ? AppendLaterPage(facts) : CommitAsFirstPage();
     if (status != StatusOk) {
+        committedOutputSize_ = 0;  // the next page walks the file's chain again
         if (storing) (void)SaveCommittedPages(job_.pageCount, job_.nextDirectoryField);
         if (status == StatusDiskFull) NoRoomOn(target_->path, false);
         AbandonPage();
@@ -241,7 +241,9 @@ PluginStatus TiffPageWriter::CommitAsFirstPage() {
     PluginStatus status = page.OpenOwned(job_.pageFilePath, identity, false);
     if (status != StatusOk) return status;
     StagedFileRecord staging(job_);
+    const uint64_t size = page.Size64();
     status = CommitFirstPage(page, target_->path, staging);
+    if (status == StatusOk) KnowOutput(size);
     page.CloseForDeletion();
     return status;
 }
@@ -253,8 +255,7 @@ PluginStatus TiffPageWriter::AppendLaterPage(const PageFileFacts& facts) {
     status = file_.OpenForUpdate(target_->path);
     if (status != StatusOk) return status;
     ChainEnd end;
-    FileChainReader output(file_);
-    status = FindChainEnd(output, job_.byteOrder, &end);
+    status = FindOwnChainEnd(&end);
     // The page was laid out for the end of the output file, and the chain's
     // end must still be where the page will be linked.
     if (status == StatusOk &&
@@ -268,6 +269,7 @@ PluginStatus TiffPageWriter::AppendLaterPage(const PageFileFacts& facts) {
         // Cut back to its old size, the file holds nothing of the append.
         if (status != StatusOk) (void)job_.Delete(job_values::kAppendUnderWay);
     }
+    if (status == StatusOk) KnowOutput(file_.Size64());
     page.CloseForDeletion();
     // Once appended, flushed and linked the page is committed, and a close
     // that fails cannot take it back: reporting a failure would make the

@@ -23,6 +23,7 @@ PluginStatus TiffPageWriter::PreparePage() {
         job_.pageCount = 0;
         job_.nextDirectoryField = 0;
         job_.outputEndOffset = kFirstDirectoryOffset;
+        committedOutputSize_ = 0;
         if (!job_.Save(JobValue::OutputEndOffset)) return StatusStateUnavailable;
     } else if (job_.pageCount == 0) {
         // Continuing a file of which this object has committed no page (a
@@ -65,6 +66,7 @@ PluginStatus TiffPageWriter::CountPagesInOutput() {
     if (status != StatusOk) return status;
     job_.pageCount = end.pages;
     job_.nextDirectoryField = end.nextDirectoryField;
+    KnowOutput(end.fileSize);
     return StatusOk;
 }
 
@@ -84,6 +86,7 @@ PluginStatus TiffPageWriter::DiscardTempFile() {
 // A job that another process still runs is not this one to end.
 PluginStatus TiffPageWriter::EndJob() {
     ReleaseReferenceLine();
+    committedOutputSize_ = 0;
     if (HeldByAnotherProcess()) return StatusOk;
     PluginStatus status = DiscardTempFile();
     RemoveStrayStagedFile();

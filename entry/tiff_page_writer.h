@@ -11,6 +11,7 @@
 #include "entry/strip_page_coder.h"
 #include "tiff/byte_order.h"
 #include "tiff/image_format.h"
+#include "tiff/page_chain.h"
 
 struct PagePlan;
 struct PageFileFacts;
@@ -52,6 +53,16 @@ protected:
     char strayPageFile_[260] = {};
     FileIdentity strayPageIdentity_;
     FullVolume fullVolume_;
+    // The output file's size (0: not known) and byte order as this job left
+    // it at its last commit, or as it found it when it took over a file.
+    // With them a later page needs no walk of the file's chain (see
+    // FindOwnChainEnd).
+    uint64_t committedOutputSize_ = 0;
+    int32_t committedByteOrder_ = 0;
+    void KnowOutput(uint64_t size) {
+        committedOutputSize_ = size == UINT64_MAX ? 0 : size;
+        committedByteOrder_ = job_.byteOrder;
+    }
 
     // The job's owner (see job_owner.h): PreparePage claims the job for this
     // process, StatusJobInUse when another one still running holds it; the
@@ -78,6 +89,9 @@ private:
     PluginStatus CountPagesInOutput();
     PluginStatus ReclaimUnfinishedAppend();
     PluginStatus RecordAppend(uint64_t base);
+    // The end of the output's chain, open in file_: at once when the file is
+    // as this job left it, else by a walk of the whole chain.
+    PluginStatus FindOwnChainEnd(ChainEnd* end);
     // Page begin: where a later page lands, and the page file itself.
     PluginStatus LocateLaterPage(uint32_t* directoryOffset);
     PluginStatus WritePageFile(const PagePlan& plan, const uint8_t* staging, uint8_t* serialized, uint32_t capacity);

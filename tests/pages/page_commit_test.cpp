@@ -164,6 +164,49 @@ TEST_F(PageCommit, OtherByteOrderCannotBeContinued) {
     EXPECT_EQ(OutputBytes(), before);
 }
 
+// Between two pages of a job the file is taken as the job left it only when
+// its size and last link are still what the job wrote; a file changed behind
+// the job's back is walked again, and one that no longer reads is refused.
+TEST_F(PageCommit, AFileChangedBetweenPagesIsCheckedAgain) {
+    WriteGrayPages(2);
+    const Bytes written = OutputBytes();
+    const size_t lastLink = Read("Next Point");
+    Bytes cut(written.begin(), written.end() - 50);
+    Bytes relinked = written;
+    relinked[lastLink] = 8;  // the last page now links back to the first: a loop
+    Bytes grown = written;
+    grown.insert(grown.end(), 7, 0xCD);  // bytes of no page, left alone
+    const struct {
+        const char* name;
+        const Bytes& file;
+        uint16_t begin;
+    } changes[] = {
+        {"cut inside the last page", cut, StatusNotAppendable},
+        {"its last link changed", relinked, StatusNotAppendable},
+        {"grown by bytes of no page", grown, StatusOk},
+    };
+    for (const auto& change : changes) {
+        SCOPED_TRACE(change.name);
+        test_support::WriteWholeFile(output_path_, std::string(change.file.begin(), change.file.end()));
+        HostPage page = MakePage({FormatGray8, 100, 50, 10}, 3);
+        ASSERT_EQ(Prepare(FormatGray8, true), 0);
+        ASSERT_EQ(Begin(page), change.begin);
+        if (change.begin != StatusOk) {
+            EXPECT_EQ(OutputBytes(), change.file);
+            continue;
+        }
+        ASSERT_EQ(Band(page, 0, 50), 0);
+        ASSERT_EQ(Run(CmdEndPage), 0);
+        // The file as it was, but for the last link, which now names the new page.
+        Bytes after = OutputBytes();
+        ASSERT_GT(after.size(), change.file.size());
+        EXPECT_NE(LongAt(after, lastLink), 0u);
+        std::copy(change.file.begin() + static_cast<long>(lastLink),
+                  change.file.begin() + static_cast<long>(lastLink) + 4, after.begin() + static_cast<long>(lastLink));
+        EXPECT_EQ(Bytes(after.begin(), after.begin() + static_cast<long>(change.file.size())), change.file);
+    }
+}
+
 // A page ended early is committed with its rows; bands after it belong to
 // no page.
 TEST_F(PageCommit, PageEndedEarlyKeepsItsRows) {
