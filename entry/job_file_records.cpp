@@ -2,42 +2,35 @@
 
 #include <cstring>
 
-namespace {
-
-void CopyPath(const char* path, char (&field)[260]) {
-    if (path == field) return;
-    std::strncpy(field, path, sizeof(field) - 1);
-    field[sizeof(field) - 1] = '\0';
+JobFileRecord JobFileRecord::PageFile(JobState& job) {
+    return JobFileRecord(job, true, JobValue::PageFilePath, JobValue::PageFileIdentity, &JobState::pageFilePath,
+                         &JobState::pageFileIdentity);
 }
 
-}  // namespace
+JobFileRecord JobFileRecord::StagedFile(JobState& job) {
+    return JobFileRecord(job, false, JobValue::StagedFilePath, JobValue::StagedFileIdentity, &JobState::stagedFilePath,
+                         &JobState::stagedFileIdentity);
+}
 
-bool PageFileRecord::Named(const char* path) {
-    CopyPath(path, job_.pageFilePath);
-    job_.pageFileIdentity[0] = '\0';
+bool JobFileRecord::Named(const char* path) {
+    char(&field)[260] = job_.*pathText_;
+    if (path != field) {
+        std::strncpy(field, path, sizeof(field) - 1);
+        field[sizeof(field) - 1] = '\0';
+    }
+    (job_.*identityText_)[0] = '\0';
     // The identity of a file made before under the old name goes first.
-    return job_.Delete(JobValue::PageFileIdentity) && job_.Save(JobValue::PageFilePath);
+    return job_.Delete(identity_) && job_.Save(path_);
 }
 
-bool PageFileRecord::Made(const FileIdentity& identity) {
-    FormatFileIdentity(identity, job_.pageFileIdentity);
-    return job_.Save(JobValue::PageFileIdentity);
+bool JobFileRecord::Made(const FileIdentity& identity) {
+    FormatFileIdentity(identity, job_.*identityText_);
+    return job_.Save(identity_);
 }
 
 // A record left behind names a file that is gone, and every later use of
 // it proves the file by its identity first.
-void PageFileRecord::Gone() { (void)job_.Delete(job_values::kOpenPage); }
-
-bool StagedFileRecord::Named(const char* path) {
-    CopyPath(path, job_.stagedFilePath);
-    job_.stagedFileIdentity[0] = '\0';
-    // The identity of a file made before under the old name goes first.
-    return job_.Delete(JobValue::StagedFileIdentity) && job_.Save(JobValue::StagedFilePath);
+// The page file goes with the rest of the open page's values.
+void JobFileRecord::Gone() {
+    (void)(pageFile_ ? job_.Delete(job_values::kOpenPage) : job_.Delete(job_values::kStagedFile));
 }
-
-bool StagedFileRecord::Made(const FileIdentity& identity) {
-    FormatFileIdentity(identity, job_.stagedFileIdentity);
-    return job_.Save(JobValue::StagedFileIdentity);
-}
-
-void StagedFileRecord::Gone() { (void)job_.Delete(job_values::kStagedFile); }

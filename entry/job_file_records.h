@@ -8,26 +8,29 @@
 #include "output/file_handle.h"
 #include "state/job_state.h"
 
-// "TempFile" and "TempFile Identity".
-class PageFileRecord : public CreationRecord {
+class JobFileRecord : public CreationRecord {
 public:
-    explicit PageFileRecord(JobState& job) : job_(job) {}
+    // "TempFile" and "TempFile Identity"; gone with the rest of the open page.
+    static JobFileRecord PageFile(JobState& job);
+    // "Staged File" and "Staged File Identity".
+    static JobFileRecord StagedFile(JobState& job);
+
     bool Named(const char* path) override;
     bool Made(const FileIdentity& identity) override;
     void Gone() override;
 
 private:
-    JobState& job_;
-};
+    using Text = char (JobState::*)[260];
+    JobFileRecord(JobState& job, bool pageFile, JobValue path, JobValue identity, Text pathText, Text identityText)
+        : job_(job),
+          pageFile_(pageFile),
+          path_(path),
+          identity_(identity),
+          pathText_(pathText),
+          identityText_(identityText) {}
 
-// "Staged File" and "Staged File Identity".
-class StagedFileRecord : public CreationRecord {
-public:
-    explicit StagedFileRecord(JobState& job) : job_(job) {}
-    bool Named(const char* path) override;
-    bool Made(const FileIdentity& identity) override;
-    void Gone() override;
-
-private:
     JobState& job_;
+    bool pageFile_;
+    JobValue path_, identity_;
+    Text pathText_, identityText_;
 };

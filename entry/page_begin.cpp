@@ -82,7 +82,7 @@ PluginStatus TiffPageWriter::WritePageFile(const PagePlan& plan, const uint8_t* 
     // Named before it is made, not only once the page is begun: a host
     // killed while the directory is written leaves a file that the next job
     // can find.
-    PageFileRecord record(job_);
+    JobFileRecord record = JobFileRecord::PageFile(job_);
     FileIdentity identity;
     PluginStatus status = CreatePageTempFile(file_, record, job_.pageFilePath, &identity);
     if (status != StatusOk) return status;

@@ -240,7 +240,7 @@ PluginStatus TiffPageWriter::CommitAsFirstPage() {
     FileIdentity identity = ParseFileIdentity(job_.pageFileIdentity);
     PluginStatus status = page.OpenOwned(job_.pageFilePath, identity, false);
     if (status != StatusOk) return status;
-    StagedFileRecord staging(job_);
+    JobFileRecord staging = JobFileRecord::StagedFile(job_);
     const uint64_t size = page.Size64();
     status = CommitFirstPage(page, target_->path, staging);
     if (status == StatusOk) KnowOutput(size);
