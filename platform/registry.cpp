@@ -5,6 +5,12 @@
 // An opened key is a handle to its path and the access it was opened with;
 // it can itself serve as the root of further opens. Handles are kept in a
 // live list so a stale or foreign handle gives ERROR_INVALID_HANDLE.
+//
+// The values set and deleted through keys are committed when a key they
+// were written through is closed: a caller that writes several values and
+// closes the key makes one transaction of them, and a process killed before
+// the close loses those values only, never one committed before. Closing
+// reports the commit's failure.
 #include <cstring>
 #include <utility>
 
@@ -19,6 +25,7 @@ struct OpenKey : platform::LiveLinks<OpenKey> {
     OpenKey(std::string keyPath, REGSAM rights) : path(std::move(keyPath)), access(rights) {}
     std::string path;
     REGSAM access;
+    bool wrote = false;  // values were set or deleted through it: its close commits them
 };
 
 platform::LiveList<OpenKey> liveKeys;
@@ -72,6 +79,18 @@ LSTATUS OpenOrCreate(HKEY root, LPCSTR subKey, REGSAM access, bool create, PHKEY
     return ERROR_SUCCESS;
 }
 
+// A write through a predefined root has no close of its own: it is
+// committed at once, after the call.
+void MarkWritten(HKEY key) {
+    if (platform::registry::RootName(key) == nullptr) reinterpret_cast<OpenKey*>(key)->wrote = true;
+}
+
+LSTATUS CommitIfRoot(HKEY key, LSTATUS status) {
+    if (platform::registry::RootName(key) == nullptr) return status;
+    LSTATUS committed = platform::registry::CommitValues();
+    return status == ERROR_SUCCESS ? committed : status;
+}
+
 }  // namespace
 
 LSTATUS RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result) {
@@ -115,7 +134,8 @@ LSTATUS RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const 
     LSTATUS status = KeyFor(key, KEY_SET_VALUE, &path);
     if (status != ERROR_SUCCESS) return status;
     if (platform::hooks::ShouldFail(platform::hooks::Service::RegistryWrite)) return ERROR_REGISTRY_IO_FAILED;
-    return platform::registry::WriteValue(path, name != nullptr ? name : "", type, data, dataSize);
+    MarkWritten(key);
+    return CommitIfRoot(key, platform::registry::WriteValue(path, name != nullptr ? name : "", type, data, dataSize));
 }
 
 LSTATUS RegDeleteValueA(HKEY key, LPCSTR name) {
@@ -123,7 +143,8 @@ LSTATUS RegDeleteValueA(HKEY key, LPCSTR name) {
     LSTATUS status = KeyFor(key, KEY_SET_VALUE, &path);
     if (status != ERROR_SUCCESS) return status;
     if (platform::hooks::ShouldFail(platform::hooks::Service::RegistryWrite)) return ERROR_REGISTRY_IO_FAILED;
-    return platform::registry::DeleteValue(path, name != nullptr ? name : "");
+    MarkWritten(key);
+    return CommitIfRoot(key, platform::registry::DeleteValue(path, name != nullptr ? name : ""));
 }
 
 LSTATUS RegDeleteKeyA(HKEY root, LPCSTR subKey) {
@@ -144,6 +165,7 @@ LSTATUS RegCloseKey(HKEY key) {
     if (platform::registry::RootName(key) != nullptr) return ERROR_SUCCESS;
     auto* openKey = reinterpret_cast<OpenKey*>(key);
     if (!liveKeys.Remove(openKey)) return ERROR_INVALID_HANDLE;
+    const bool wrote = openKey->wrote;
     delete openKey;
-    return ERROR_SUCCESS;
+    return wrote ? platform::registry::CommitValues() : ERROR_SUCCESS;
 }

@@ -55,6 +55,9 @@ constexpr const char* kQueries[] = {
     "BEGIN IMMEDIATE",
     "COMMIT",
     "ROLLBACK",
+    "SAVEPOINT nested",
+    "RELEASE nested",
+    "ROLLBACK TO nested",
 };
 static_assert(std::size(kQueries) == static_cast<size_t>(Query::Count));
 
@@ -207,6 +210,15 @@ int Configure(sqlite3* database) {
     return result;
 }
 
+// The gathered writes' transaction is open.
+bool Writing() { return g_connection != nullptr && sqlite3_get_autocommit(g_connection->database) == 0; }
+
+// Commits what is gathered before the connection goes: a value a call
+// reported written stays written however the process goes on.
+void CommitBeforeClosing() {
+    if (Writing()) sqlite3_exec(g_connection->database, "COMMIT", nullptr, nullptr, nullptr);
+}
+
 void Close(bool moved) {
     if (g_connection == nullptr) return;
     for (sqlite3_stmt* statement : g_connection->statements) sqlite3_finalize(statement);
@@ -231,6 +243,7 @@ bool HasMoved(sqlite3* database) {
 // fork, and parent and child open their own when they next need one.
 void CloseBeforeFork() {
     g_mutex.lock();
+    CommitBeforeClosing();
     Close(false);
 }
 void UnlockAfterFork() { g_mutex.unlock(); }
@@ -241,6 +254,7 @@ void WatchForks() {
 
 __attribute__((destructor)) void CloseAtUnload() {
     std::lock_guard<std::mutex> lock(g_mutex);
+    CommitBeforeClosing();
     Close(false);
 }
 
@@ -293,11 +307,13 @@ LSTATUS Open(const std::string& path) {
     return ERROR_SUCCESS;
 }
 
-LSTATUS Connect() {
+LSTATUS Connect(bool lookForReplacement) {
+    // Gathered writes stay with their database, and its stat is spared.
+    if (Writing()) return ERROR_SUCCESS;
     std::string path = DatabasePath();
     if (g_connection != nullptr) {
         bool samePath = g_connection->path == path;
-        bool moved = samePath && HasMoved(g_connection->database);
+        bool moved = samePath && lookForReplacement && HasMoved(g_connection->database);
         if (samePath && !moved && !g_connection->damaged) return ERROR_SUCCESS;
         Close(moved);
     }
@@ -314,7 +330,11 @@ const char* RootName(HKEY root) {
     return nullptr;
 }
 
-Session::Session() : lock_(g_mutex), status_(Connect()) {}
+Session::Session(Use use)
+    : lock_(g_mutex),
+      status_(use != Use::AsIs          ? Connect(use == Use::Connect)
+              : g_connection != nullptr ? ERROR_SUCCESS
+                                        : ERROR_INVALID_HANDLE) {}
 
 Statement::Statement(const Session& session, Query query) : status_(session.Status()) {
     if (status_ != ERROR_SUCCESS) return;
@@ -393,8 +413,28 @@ std::vector<uint8_t> Statement::Blob(int column) const {
     return std::vector<uint8_t>(bytes, bytes + sqlite3_column_bytes(statement_, column));
 }
 
-Transaction::Transaction(const Session& session) : session_(session) {
+LSTATUS BeginWrites(const Session& session) {
+    if (session.Status() != ERROR_SUCCESS || Writing()) return session.Status();
     Statement begin(session, Query::Begin);
+    LSTATUS status = begin.Run();
+    if (status == ERROR_SUCCESS) WriterGotThrough();
+    return status;
+}
+
+LSTATUS CommitWrites(const Session& session) {
+    if (!Writing()) return ERROR_SUCCESS;
+    Statement commit(session, Query::Commit);
+    LSTATUS status = commit.Run();
+    if (status != ERROR_SUCCESS && Writing()) {
+        // Nothing of it reached the log: it is undone, and the lock freed.
+        Statement rollback(session, Query::Rollback);
+        rollback.Run();
+    }
+    return status;
+}
+
+Transaction::Transaction(const Session& session) : session_(session), nested_(Writing()) {
+    Statement begin(session, nested_ ? Query::Savepoint : Query::Begin);
     status_ = begin.Run();
     open_ = status_ == ERROR_SUCCESS;
     if (open_) WriterGotThrough();
@@ -402,13 +442,20 @@ Transaction::Transaction(const Session& session) : session_(session) {
 
 Transaction::~Transaction() {
     if (!open_) return;
+    if (nested_) {
+        Statement undo(session_, Query::RollbackToSavepoint);
+        if (undo.Run() != ERROR_SUCCESS) return;
+        Statement release(session_, Query::Release);
+        release.Run();
+        return;
+    }
     Statement rollback(session_, Query::Rollback);
     rollback.Run();
 }
 
 LSTATUS Transaction::Commit() {
     if (!open_) return status_;
-    Statement commit(session_, Query::Commit);
+    Statement commit(session_, nested_ ? Query::Release : Query::Commit);
     LSTATUS status = commit.Run();
     if (status == ERROR_SUCCESS) open_ = false;
     return status;

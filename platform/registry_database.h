@@ -2,11 +2,19 @@
 //
 // Each process keeps one connection, opened on first use. It is opened anew
 // when ZEDUZ_REGISTRY_DIR names another database, when the file was deleted
-// or replaced, and after fork (a connection never crosses a fork). The log is
+// or replaced (looked for, with a stat, whenever a key is named by its
+// path, not at each value of an open key), and after fork (a connection never crosses a fork). The log is
 // write-ahead with synchronous=NORMAL: a commit survives a killed process; a
 // power cut may take the last commits but leaves a sound file. Writers of
 // other processes are waited for up to five seconds. Statements are prepared
 // once per connection.
+//
+// Writes are gathered: the first write of a registry call takes the write
+// lock (BEGIN IMMEDIATE) and leaves its transaction open, later writes join
+// it, and CommitWrites ends it (registry.cpp commits when a key that was
+// written is closed). A transaction open at a fork or when the library
+// unloads is committed first. While one is open the connection is never
+// swapped for another: the writes go to the database they began in.
 //
 //   registry_keys(id, path)  path: "HKEY_CURRENT_USER\Software\...", each
 //                            name as first spelt, unique regardless of case
@@ -44,13 +52,21 @@ enum class Query {
     Begin,
     Commit,
     Rollback,
+    Savepoint,
+    Release,
+    RollbackToSavepoint,
     Count
 };
 
 // One registry call's exclusive use of the process's connection.
 class Session {
 public:
-    Session();
+    // Connect: the process's connection, opened or opened anew as needed.
+    // OpenKey: the same, but a file replaced since is not looked for: a call
+    // through an open key uses the database the key's opening checked.
+    // AsIs: the connection as it is (ERROR_INVALID_HANDLE when there is none).
+    enum class Use { Connect, OpenKey, AsIs };
+    explicit Session(Use use = Use::Connect);
     // ERROR_SUCCESS, or why the database cannot be used.
     LSTATUS Status() const { return status_; }
 
@@ -88,8 +104,15 @@ private:
     LSTATUS status_ = ERROR_SUCCESS;
 };
 
+// Opens the gathered writes' transaction unless it is open already.
+LSTATUS BeginWrites(const Session& session);
+// Commits the gathered writes, if any are open; ERROR_SUCCESS when none are,
+// whatever the session's status.
+LSTATUS CommitWrites(const Session& session);
+
 // Several statements as one commit, taking the write lock at once; rolled
-// back unless committed.
+// back unless committed. Within the gathered writes' transaction it is a
+// savepoint of it, undone alone when it fails and committed with the rest.
 class Transaction {
 public:
     explicit Transaction(const Session& session);
@@ -104,6 +127,7 @@ private:
     const Session& session_;
     LSTATUS status_;
     bool open_;
+    bool nested_;
 };
 
 }  // namespace platform::registry

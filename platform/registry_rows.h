@@ -2,8 +2,9 @@
 //
 // A key is named by its path from a root: "HKEY_CURRENT_USER\Software\Host".
 // Key and value names match without regard to (ASCII) case, as on Windows,
-// and keep the spelling they were first stored with. Each call is one
-// transaction of its own.
+// and keep the spelling they were first stored with. Values written and
+// deleted gather in one transaction until CommitValues; keys are created and
+// deleted in a transaction of their own, or within the gathered one.
 #pragma once
 
 #include <cstdint>
@@ -36,6 +37,9 @@ LSTATUS ReadValue(const std::string& key, const std::string& name, Value* value)
 LSTATUS WriteValue(const std::string& key, const std::string& name, DWORD type, const uint8_t* data, size_t size);
 // ERROR_FILE_NOT_FOUND when the key has no such value.
 LSTATUS DeleteValue(const std::string& key, const std::string& name);
+
+// Commits the values written and deleted since the last commit.
+LSTATUS CommitValues();
 
 // The key `path` and its values, refused (ERROR_ACCESS_DENIED) while keys lie
 // below it.
