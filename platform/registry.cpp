@@ -10,7 +10,8 @@
 // were written through is closed: a caller that writes several values and
 // closes the key makes one transaction of them, and a process killed before
 // the close loses those values only, never one committed before. Closing
-// reports the commit's failure.
+// reports the commit's failure. Reads through a key share one snapshot
+// until it is closed or something is written.
 #include <cstring>
 #include <utility>
 
@@ -25,7 +26,7 @@ struct OpenKey : platform::LiveLinks<OpenKey> {
     OpenKey(std::string keyPath, REGSAM rights) : path(std::move(keyPath)), access(rights) {}
     std::string path;
     REGSAM access;
-    bool wrote = false;  // values were set or deleted through it: its close commits them
+    bool used = false;  // values were read, set or deleted through it: its close ends their transaction
 };
 
 platform::LiveList<OpenKey> liveKeys;
@@ -79,10 +80,12 @@ LSTATUS OpenOrCreate(HKEY root, LPCSTR subKey, REGSAM access, bool create, PHKEY
     return ERROR_SUCCESS;
 }
 
-// A write through a predefined root has no close of its own: it is
-// committed at once, after the call.
-void MarkWritten(HKEY key) {
-    if (platform::registry::RootName(key) == nullptr) reinterpret_cast<OpenKey*>(key)->wrote = true;
+// A call through a predefined root has no close of its own: what it writes
+// is committed at once, after the call, and what it reads shares no snapshot.
+bool MarkUsed(HKEY key) {
+    if (platform::registry::RootName(key) != nullptr) return false;
+    reinterpret_cast<OpenKey*>(key)->used = true;
+    return true;
 }
 
 LSTATUS CommitIfRoot(HKEY key, LSTATUS status) {
@@ -114,7 +117,8 @@ LSTATUS RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, 
     LSTATUS status = KeyFor(key, KEY_QUERY_VALUE, &path);
     if (status != ERROR_SUCCESS) return status;
     platform::registry::Value value{};
-    status = platform::registry::ReadValue(path, name != nullptr ? name : "", &value);
+    const bool snapshot = MarkUsed(key);
+    status = platform::registry::ReadValue(path, name != nullptr ? name : "", snapshot, &value);
     if (status != ERROR_SUCCESS) return status;
     if (type != nullptr) *type = value.type;
     DWORD size = static_cast<DWORD>(value.data.size());
@@ -134,7 +138,7 @@ LSTATUS RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const 
     LSTATUS status = KeyFor(key, KEY_SET_VALUE, &path);
     if (status != ERROR_SUCCESS) return status;
     if (platform::hooks::ShouldFail(platform::hooks::Service::RegistryWrite)) return ERROR_REGISTRY_IO_FAILED;
-    MarkWritten(key);
+    MarkUsed(key);
     return CommitIfRoot(key, platform::registry::WriteValue(path, name != nullptr ? name : "", type, data, dataSize));
 }
 
@@ -143,7 +147,7 @@ LSTATUS RegDeleteValueA(HKEY key, LPCSTR name) {
     LSTATUS status = KeyFor(key, KEY_SET_VALUE, &path);
     if (status != ERROR_SUCCESS) return status;
     if (platform::hooks::ShouldFail(platform::hooks::Service::RegistryWrite)) return ERROR_REGISTRY_IO_FAILED;
-    MarkWritten(key);
+    MarkUsed(key);
     return CommitIfRoot(key, platform::registry::DeleteValue(path, name != nullptr ? name : ""));
 }
 
@@ -165,7 +169,7 @@ LSTATUS RegCloseKey(HKEY key) {
     if (platform::registry::RootName(key) != nullptr) return ERROR_SUCCESS;
     auto* openKey = reinterpret_cast<OpenKey*>(key);
     if (!liveKeys.Remove(openKey)) return ERROR_INVALID_HANDLE;
-    const bool wrote = openKey->wrote;
+    const bool used = openKey->used;
     delete openKey;
-    return wrote ? platform::registry::CommitValues() : ERROR_SUCCESS;
+    return used ? platform::registry::CommitValues() : ERROR_SUCCESS;
 }

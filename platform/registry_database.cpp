@@ -53,6 +53,7 @@ constexpr const char* kQueries[] = {
     "DELETE FROM registry_values WHERE key_id = (SELECT id FROM registry_keys WHERE path = ?1)",
     "DELETE FROM registry_keys WHERE path = ?1",
     "BEGIN IMMEDIATE",
+    "BEGIN",
     "COMMIT",
     "ROLLBACK",
     "SAVEPOINT nested",
@@ -66,6 +67,7 @@ struct Connection {
     std::string path;
     sqlite3_stmt* statements[static_cast<size_t>(Query::Count)];
     bool damaged;  // a statement found the file damaged: it is checked anew before any further use
+    bool reading;  // the transaction BeginReads opened, or none
 };
 
 // Trivially destructible, so the registry stays usable during the loader's
@@ -210,13 +212,16 @@ int Configure(sqlite3* database) {
     return result;
 }
 
-// The gathered writes' transaction is open.
-bool Writing() { return g_connection != nullptr && sqlite3_get_autocommit(g_connection->database) == 0; }
+// A transaction is open: gathered writes or a read snapshot. (SQLite ends
+// one itself after some errors.)
+bool InTransaction() { return g_connection != nullptr && sqlite3_get_autocommit(g_connection->database) == 0; }
+bool Reading() { return InTransaction() && g_connection->reading; }
+bool Writing() { return InTransaction() && !g_connection->reading; }
 
 // Commits what is gathered before the connection goes: a value a call
 // reported written stays written however the process goes on.
 void CommitBeforeClosing() {
-    if (Writing()) sqlite3_exec(g_connection->database, "COMMIT", nullptr, nullptr, nullptr);
+    if (InTransaction()) sqlite3_exec(g_connection->database, "COMMIT", nullptr, nullptr, nullptr);
 }
 
 void Close(bool moved) {
@@ -296,7 +301,8 @@ LSTATUS Open(const std::string& path) {
     }
     sqlite3* database = nullptr;
     int result = OpenAndConfigure(path, &database);
-    Connection* connection = result == SQLITE_OK ? new (std::nothrow) Connection{database, path, {}, false} : nullptr;
+    Connection* connection =
+        result == SQLITE_OK ? new (std::nothrow) Connection{database, path, {}, false, false} : nullptr;
     if (connection == nullptr) {
         status = result == SQLITE_OK ? ERROR_NOT_ENOUGH_MEMORY : ErrorOf(database, result);
         sqlite3_close(database);
@@ -308,8 +314,9 @@ LSTATUS Open(const std::string& path) {
 }
 
 LSTATUS Connect(bool lookForReplacement) {
-    // Gathered writes stay with their database, and its stat is spared.
-    if (Writing()) return ERROR_SUCCESS;
+    // Gathered writes and a snapshot stay with their database, and its stat
+    // is spared.
+    if (InTransaction()) return ERROR_SUCCESS;
     std::string path = DatabasePath();
     if (g_connection != nullptr) {
         bool samePath = g_connection->path == path;
@@ -413,15 +420,36 @@ std::vector<uint8_t> Statement::Blob(int column) const {
     return std::vector<uint8_t>(bytes, bytes + sqlite3_column_bytes(statement_, column));
 }
 
-LSTATUS BeginWrites(const Session& session) {
-    if (session.Status() != ERROR_SUCCESS || Writing()) return session.Status();
-    Statement begin(session, Query::Begin);
+LSTATUS BeginReads(const Session& session) {
+    if (session.Status() != ERROR_SUCCESS || InTransaction()) return session.Status();
+    Statement begin(session, Query::BeginReads);
     LSTATUS status = begin.Run();
+    if (status == ERROR_SUCCESS) g_connection->reading = true;
+    return status;
+}
+
+// A snapshot ends before anything is written: a write lock is taken afresh,
+// never by upgrading a snapshot that another process's commit has outdated.
+LSTATUS EndReads(const Session& session) {
+    if (!Reading()) return ERROR_SUCCESS;
+    Statement end(session, Query::Commit);
+    LSTATUS status = end.Run();
+    if (!InTransaction()) g_connection->reading = false;
+    return status;
+}
+
+LSTATUS BeginWrites(const Session& session) {
+    if (session.Status() != ERROR_SUCCESS) return session.Status();
+    LSTATUS status = EndReads(session);
+    if (status != ERROR_SUCCESS || Writing()) return status;
+    Statement begin(session, Query::Begin);
+    status = begin.Run();
     if (status == ERROR_SUCCESS) WriterGotThrough();
     return status;
 }
 
 LSTATUS CommitWrites(const Session& session) {
+    if (Reading()) return EndReads(session);
     if (!Writing()) return ERROR_SUCCESS;
     Statement commit(session, Query::Commit);
     LSTATUS status = commit.Run();
@@ -433,9 +461,11 @@ LSTATUS CommitWrites(const Session& session) {
     return status;
 }
 
-Transaction::Transaction(const Session& session) : session_(session), nested_(Writing()) {
+Transaction::Transaction(const Session& session) : session_(session) {
+    status_ = EndReads(session);
+    nested_ = Writing();
     Statement begin(session, nested_ ? Query::Savepoint : Query::Begin);
-    status_ = begin.Run();
+    if (status_ == ERROR_SUCCESS) status_ = begin.Run();
     open_ = status_ == ERROR_SUCCESS;
     if (open_) WriterGotThrough();
 }

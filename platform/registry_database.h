@@ -12,7 +12,9 @@
 // Writes are gathered: the first write of a registry call takes the write
 // lock (BEGIN IMMEDIATE) and leaves its transaction open, later writes join
 // it, and CommitWrites ends it (registry.cpp commits when a key that was
-// written is closed). A transaction open at a fork or when the library
+// written is closed). Reads through an open key likewise share one read
+// transaction, a snapshot, until that key is closed or something is
+// written. A transaction open at a fork or when the library
 // unloads is committed first. While one is open the connection is never
 // swapped for another: the writes go to the database they began in.
 //
@@ -50,6 +52,7 @@ enum class Query {
     DeleteKeyValues,  // ?1 key path
     DeleteKey,        // ?1 key path
     Begin,
+    BeginReads,
     Commit,
     Rollback,
     Savepoint,
@@ -104,10 +107,15 @@ private:
     LSTATUS status_ = ERROR_SUCCESS;
 };
 
-// Opens the gathered writes' transaction unless it is open already.
+// Opens a read snapshot unless a transaction is open: the reads until
+// CommitWrites (or the first write) see the database as it was at the
+// first of them, and share one read lock.
+LSTATUS BeginReads(const Session& session);
+// Opens the gathered writes' transaction unless it is open already; a read
+// snapshot is ended first.
 LSTATUS BeginWrites(const Session& session);
-// Commits the gathered writes, if any are open; ERROR_SUCCESS when none are,
-// whatever the session's status.
+// Commits the gathered writes or ends the read snapshot, if either is open;
+// ERROR_SUCCESS when none is, whatever the session's status.
 LSTATUS CommitWrites(const Session& session);
 
 // Several statements as one commit, taking the write lock at once; rolled

@@ -93,8 +93,12 @@ LSTATUS CreateKey(const std::string& base, const std::vector<std::string>& compo
     return ERROR_SUCCESS;
 }
 
-LSTATUS ReadValue(const std::string& key, const std::string& name, Value* value) {
+LSTATUS ReadValue(const std::string& key, const std::string& name, bool snapshot, Value* value) {
     Session session(Session::Use::OpenKey);
+    if (snapshot) {
+        LSTATUS status = BeginReads(session);
+        if (status != ERROR_SUCCESS) return status;
+    }
     Statement read(session, Query::ReadValue);
     read.Bind(1, key);
     read.Bind(2, name);

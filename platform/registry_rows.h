@@ -31,14 +31,16 @@ LSTATUS OpenKey(const std::string& base, const std::vector<std::string>& compone
 LSTATUS CreateKey(const std::string& base, const std::vector<std::string>& components, std::string* path,
                   bool* created);
 
-// ERROR_FILE_NOT_FOUND when the key has no such value.
-LSTATUS ReadValue(const std::string& key, const std::string& name, Value* value);
+// ERROR_FILE_NOT_FOUND when the key has no such value. With `snapshot` the
+// read opens a read transaction (or joins the one open) that CommitValues ends.
+LSTATUS ReadValue(const std::string& key, const std::string& name, bool snapshot, Value* value);
 // ERROR_KEY_DELETED when the key is gone.
 LSTATUS WriteValue(const std::string& key, const std::string& name, DWORD type, const uint8_t* data, size_t size);
 // ERROR_FILE_NOT_FOUND when the key has no such value.
 LSTATUS DeleteValue(const std::string& key, const std::string& name);
 
-// Commits the values written and deleted since the last commit.
+// Commits the values written and deleted since the last commit, or ends the
+// reads' snapshot.
 LSTATUS CommitValues();
 
 // The key `path` and its values, refused (ERROR_ACCESS_DENIED) while keys lie
