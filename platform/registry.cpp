@@ -49,8 +49,10 @@ bool RootOf(HKEY root, std::string* path, REGSAM* access) {
     return true;
 }
 
-HKEY NewHandle(const std::string& path, REGSAM access) {
+// `used`: its opening began the snapshot its reads share.
+HKEY NewHandle(const std::string& path, REGSAM access, bool used) {
     auto* key = new OpenKey(path, access);
+    key->used = used;
     liveKeys.Add(key);
     return reinterpret_cast<HKEY>(key);
 }
@@ -74,9 +76,9 @@ LSTATUS OpenOrCreate(HKEY root, LPCSTR subKey, REGSAM access, bool create, PHKEY
     if (status != ERROR_SUCCESS) return status;
     std::string path;
     status = create ? platform::registry::CreateKey(base, components, &path, created)
-                    : platform::registry::OpenKey(base, components, &path);
+                    : platform::registry::OpenKey(base, components, true, &path);
     if (status != ERROR_SUCCESS) return status;
-    *result = NewHandle(path, access);
+    *result = NewHandle(path, access, !create);
     return ERROR_SUCCESS;
 }
 
@@ -160,7 +162,7 @@ LSTATUS RegDeleteKeyA(HKEY root, LPCSTR subKey) {
     if (status != ERROR_SUCCESS) return status;
     if (components.empty()) return ERROR_INVALID_PARAMETER;
     std::string stored;
-    status = platform::registry::OpenKey(path, components, &stored);
+    status = platform::registry::OpenKey(path, components, false, &stored);
     if (status != ERROR_SUCCESS) return status;
     return platform::registry::DeleteKey(stored);
 }

@@ -56,9 +56,6 @@ constexpr const char* kQueries[] = {
     "BEGIN",
     "COMMIT",
     "ROLLBACK",
-    "SAVEPOINT nested",
-    "RELEASE nested",
-    "ROLLBACK TO nested",
 };
 static_assert(std::size(kQueries) == static_cast<size_t>(Query::Count));
 
@@ -218,10 +215,21 @@ bool InTransaction() { return g_connection != nullptr && sqlite3_get_autocommit(
 bool Reading() { return InTransaction() && g_connection->reading; }
 bool Writing() { return InTransaction() && !g_connection->reading; }
 
-// Commits what is gathered before the connection goes: a value a call
-// reported written stays written however the process goes on.
-void CommitBeforeClosing() {
-    if (InTransaction()) sqlite3_exec(g_connection->database, "COMMIT", nullptr, nullptr, nullptr);
+// Gathered writes whose commit failed when a key was opened by its path:
+// the next CommitWrites reports it.
+bool g_writesLost = false;
+
+// Commits the gathered writes or ends the snapshot: before the connection
+// goes (a value a call reported written stays written however the process
+// goes on), and before a key is opened by its path.
+void EndTransaction() {
+    if (!InTransaction()) return;
+    const bool writing = Writing();
+    if (sqlite3_exec(g_connection->database, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK && InTransaction()) {
+        sqlite3_exec(g_connection->database, "ROLLBACK", nullptr, nullptr, nullptr);
+        g_writesLost = g_writesLost || writing;
+    }
+    g_connection->reading = false;
 }
 
 void Close(bool moved) {
@@ -248,7 +256,7 @@ bool HasMoved(sqlite3* database) {
 // fork, and parent and child open their own when they next need one.
 void CloseBeforeFork() {
     g_mutex.lock();
-    CommitBeforeClosing();
+    EndTransaction();
     Close(false);
 }
 void UnlockAfterFork() { g_mutex.unlock(); }
@@ -259,7 +267,7 @@ void WatchForks() {
 
 __attribute__((destructor)) void CloseAtUnload() {
     std::lock_guard<std::mutex> lock(g_mutex);
-    CommitBeforeClosing();
+    EndTransaction();
     Close(false);
 }
 
@@ -314,9 +322,13 @@ LSTATUS Open(const std::string& path) {
 }
 
 LSTATUS Connect(bool lookForReplacement) {
-    // Gathered writes and a snapshot stay with their database, and its stat
-    // is spared.
-    if (InTransaction()) return ERROR_SUCCESS;
+    // Calls through an open key keep to the transaction open and its
+    // database, and spare the stat. A key named by its path ends it first:
+    // a key left open, written or read, holds no lock for longer.
+    if (InTransaction()) {
+        if (!lookForReplacement) return ERROR_SUCCESS;
+        EndTransaction();
+    }
     std::string path = DatabasePath();
     if (g_connection != nullptr) {
         bool samePath = g_connection->path == path;
@@ -420,11 +432,13 @@ std::vector<uint8_t> Statement::Blob(int column) const {
     return std::vector<uint8_t>(bytes, bytes + sqlite3_column_bytes(statement_, column));
 }
 
-LSTATUS BeginReads(const Session& session) {
+LSTATUS BeginReads(const Session& session, bool* opened) {
+    if (opened != nullptr) *opened = false;
     if (session.Status() != ERROR_SUCCESS || InTransaction()) return session.Status();
     Statement begin(session, Query::BeginReads);
     LSTATUS status = begin.Run();
     if (status == ERROR_SUCCESS) g_connection->reading = true;
+    if (opened != nullptr) *opened = status == ERROR_SUCCESS;
     return status;
 }
 
@@ -450,6 +464,10 @@ LSTATUS BeginWrites(const Session& session) {
 
 LSTATUS CommitWrites(const Session& session) {
     if (Reading()) return EndReads(session);
+    if (g_writesLost) {
+        g_writesLost = false;
+        return ERROR_REGISTRY_IO_FAILED;
+    }
     if (!Writing()) return ERROR_SUCCESS;
     Statement commit(session, Query::Commit);
     LSTATUS status = commit.Run();
@@ -462,30 +480,21 @@ LSTATUS CommitWrites(const Session& session) {
 }
 
 Transaction::Transaction(const Session& session) : session_(session) {
-    status_ = EndReads(session);
-    nested_ = Writing();
-    Statement begin(session, nested_ ? Query::Savepoint : Query::Begin);
-    if (status_ == ERROR_SUCCESS) status_ = begin.Run();
+    Statement begin(session, Query::Begin);
+    status_ = begin.Run();
     open_ = status_ == ERROR_SUCCESS;
     if (open_) WriterGotThrough();
 }
 
 Transaction::~Transaction() {
     if (!open_) return;
-    if (nested_) {
-        Statement undo(session_, Query::RollbackToSavepoint);
-        if (undo.Run() != ERROR_SUCCESS) return;
-        Statement release(session_, Query::Release);
-        release.Run();
-        return;
-    }
     Statement rollback(session_, Query::Rollback);
     rollback.Run();
 }
 
 LSTATUS Transaction::Commit() {
     if (!open_) return status_;
-    Statement commit(session_, nested_ ? Query::Release : Query::Commit);
+    Statement commit(session_, Query::Commit);
     LSTATUS status = commit.Run();
     if (status == ERROR_SUCCESS) open_ = false;
     return status;

@@ -14,9 +14,9 @@
 // it, and CommitWrites ends it (registry.cpp commits when a key that was
 // written is closed). Reads through an open key likewise share one read
 // transaction, a snapshot, until that key is closed or something is
-// written. A transaction open at a fork or when the library
-// unloads is committed first. While one is open the connection is never
-// swapped for another: the writes go to the database they began in.
+// written. Calls through an open key keep to the open transaction and its
+// database; a key named by its path (opened, created, deleted), a fork or
+// the library's unloading commits it first.
 //
 //   registry_keys(id, path)  path: "HKEY_CURRENT_USER\Software\...", each
 //                            name as first spelt, unique regardless of case
@@ -55,9 +55,6 @@ enum class Query {
     BeginReads,
     Commit,
     Rollback,
-    Savepoint,
-    Release,
-    RollbackToSavepoint,
     Count
 };
 
@@ -110,7 +107,8 @@ private:
 // Opens a read snapshot unless a transaction is open: the reads until
 // CommitWrites (or the first write) see the database as it was at the
 // first of them, and share one read lock.
-LSTATUS BeginReads(const Session& session);
+// `opened` tells whether this call opened it.
+LSTATUS BeginReads(const Session& session, bool* opened = nullptr);
 // Opens the gathered writes' transaction unless it is open already; a read
 // snapshot is ended first.
 LSTATUS BeginWrites(const Session& session);
@@ -119,8 +117,8 @@ LSTATUS BeginWrites(const Session& session);
 LSTATUS CommitWrites(const Session& session);
 
 // Several statements as one commit, taking the write lock at once; rolled
-// back unless committed. Within the gathered writes' transaction it is a
-// savepoint of it, undone alone when it fails and committed with the rest.
+// back unless committed. Its session names a key by its path, so no
+// gathered writes or snapshot are open.
 class Transaction {
 public:
     explicit Transaction(const Session& session);
@@ -135,7 +133,6 @@ private:
     const Session& session_;
     LSTATUS status_;
     bool open_;
-    bool nested_;
 };
 
 }  // namespace platform::registry

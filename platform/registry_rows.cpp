@@ -64,9 +64,14 @@ LSTATUS SplitKeyPath(const char* subKey, std::vector<std::string>* components) {
     }
 }
 
-LSTATUS OpenKey(const std::string& base, const std::vector<std::string>& components, std::string* path) {
+LSTATUS OpenKey(const std::string& base, const std::vector<std::string>& components, bool snapshot, std::string* path) {
     Session session;
-    return FindKey(session, Join(base, components), path);
+    bool opened = false;
+    LSTATUS status = snapshot ? BeginReads(session, &opened) : session.Status();
+    if (status != ERROR_SUCCESS) return status;
+    status = FindKey(session, Join(base, components), path);
+    if (status != ERROR_SUCCESS && opened) CommitWrites(session);
+    return status;
 }
 
 LSTATUS CreateKey(const std::string& base, const std::vector<std::string>& components, std::string* path,

@@ -3,8 +3,9 @@
 // A key is named by its path from a root: "HKEY_CURRENT_USER\Software\Host".
 // Key and value names match without regard to (ASCII) case, as on Windows,
 // and keep the spelling they were first stored with. Values written and
-// deleted gather in one transaction until CommitValues; keys are created and
-// deleted in a transaction of their own, or within the gathered one.
+// deleted gather in one transaction until CommitValues (or until a key is
+// next named by its path); keys are created and deleted in a transaction of
+// their own.
 #pragma once
 
 #include <cstdint>
@@ -24,8 +25,10 @@ struct Value {
 // path that is too long or has empty or overlong components.
 LSTATUS SplitKeyPath(const char* subKey, std::vector<std::string>* components);
 
-// The stored path of the key `components` below the key `base`.
-LSTATUS OpenKey(const std::string& base, const std::vector<std::string>& components, std::string* path);
+// The stored path of the key `components` below the key `base`. With
+// `snapshot` the key's reads to come share the read transaction its lookup
+// opens (ReadValue), which CommitValues ends; a key not found leaves none.
+LSTATUS OpenKey(const std::string& base, const std::vector<std::string>& components, bool snapshot, std::string* path);
 // The same, making the keys missing on the way; tells whether the last one
 // is new.
 LSTATUS CreateKey(const std::string& base, const std::vector<std::string>& components, std::string* path,
