@@ -32,13 +32,7 @@ bool RequestUsable(int16_t command, const PluginRequest* request) {
     return !ReadsScanImage(command) || request->target->image != nullptr;
 }
 
-}  // namespace
-
-PluginStatus RunCommand(MultiTiffPlugin& plugin, int16_t command, PluginRequest* request) {
-    if (command < CmdInitialize || command > CmdAbout) return StatusUnknownCommand;
-    if (!RequestUsable(command, request)) return StatusBadRecord;
-
-    plugin.BindRequest(request);
+PluginStatus Dispatch(MultiTiffPlugin& plugin, int16_t command) {
     PluginBase& slots = plugin;  // commands 1 to 6 of the table go through the virtual slots
     switch (command) {
         case CmdInitialize: return slots.Initialize();
@@ -52,4 +46,16 @@ PluginStatus RunCommand(MultiTiffPlugin& plugin, int16_t command, PluginRequest*
         case CmdAbout: return slots.ShowAbout();
         default: return StatusUnknownCommand;
     }
+}
+
+}  // namespace
+
+PluginStatus RunCommand(MultiTiffPlugin& plugin, int16_t command, PluginRequest* request) {
+    if (command < CmdInitialize || command > CmdAbout) return StatusUnknownCommand;
+    if (!RequestUsable(command, request)) return StatusBadRecord;
+
+    plugin.BindRequest(request);
+    PluginStatus status = Dispatch(plugin, command);
+    plugin.ReleaseState();
+    return status;
 }

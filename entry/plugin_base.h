@@ -27,6 +27,9 @@ public:
 
     // Stores the request, its target and the target's image for this command.
     void BindRequest(PluginRequest* request);
+    // Closes the job's key at the end of a command: no handle is held
+    // between commands. Every value the command saved is committed already.
+    void ReleaseState() { (void)state_.Commit(); }
 
 protected:
     // Points the state store at the current request's key and "ZEDUZ-ORID".

@@ -5,6 +5,13 @@
 // An opened key is a handle to its path and the access it was opened with;
 // it can itself serve as the root of further opens. Handles are kept in a
 // live list so a stale or foreign handle gives ERROR_INVALID_HANDLE.
+//
+// The values set and deleted through keys are committed when a key they
+// were written through is closed: a caller that writes several values and
+// closes the key makes one transaction of them, and a process killed before
+// the close loses those values only, never one committed before. Closing
+// reports the commit's failure. Reads through a key share one snapshot
+// until it is closed or something is written.
 #include <cstring>
 #include <utility>
 
@@ -19,6 +26,7 @@ struct OpenKey : platform::LiveLinks<OpenKey> {
     OpenKey(std::string keyPath, REGSAM rights) : path(std::move(keyPath)), access(rights) {}
     std::string path;
     REGSAM access;
+    bool used = false;  // values were read, set or deleted through it: its close ends their transaction
 };
 
 platform::LiveList<OpenKey> liveKeys;
@@ -41,8 +49,10 @@ bool RootOf(HKEY root, std::string* path, REGSAM* access) {
     return true;
 }
 
-HKEY NewHandle(const std::string& path, REGSAM access) {
+// `used`: its opening began the snapshot its reads share.
+HKEY NewHandle(const std::string& path, REGSAM access, bool used) {
     auto* key = new OpenKey(path, access);
+    key->used = used;
     liveKeys.Add(key);
     return reinterpret_cast<HKEY>(key);
 }
@@ -66,10 +76,24 @@ LSTATUS OpenOrCreate(HKEY root, LPCSTR subKey, REGSAM access, bool create, PHKEY
     if (status != ERROR_SUCCESS) return status;
     std::string path;
     status = create ? platform::registry::CreateKey(base, components, &path, created)
-                    : platform::registry::OpenKey(base, components, &path);
+                    : platform::registry::OpenKey(base, components, true, &path);
     if (status != ERROR_SUCCESS) return status;
-    *result = NewHandle(path, access);
+    *result = NewHandle(path, access, !create);
     return ERROR_SUCCESS;
+}
+
+// A call through a predefined root has no close of its own: what it writes
+// is committed at once, after the call, and what it reads shares no snapshot.
+bool MarkUsed(HKEY key) {
+    if (platform::registry::RootName(key) != nullptr) return false;
+    reinterpret_cast<OpenKey*>(key)->used = true;
+    return true;
+}
+
+LSTATUS CommitIfRoot(HKEY key, LSTATUS status) {
+    if (platform::registry::RootName(key) == nullptr) return status;
+    LSTATUS committed = platform::registry::CommitValues();
+    return status == ERROR_SUCCESS ? committed : status;
 }
 
 }  // namespace
@@ -95,7 +119,8 @@ LSTATUS RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, 
     LSTATUS status = KeyFor(key, KEY_QUERY_VALUE, &path);
     if (status != ERROR_SUCCESS) return status;
     platform::registry::Value value{};
-    status = platform::registry::ReadValue(path, name != nullptr ? name : "", &value);
+    const bool snapshot = MarkUsed(key);
+    status = platform::registry::ReadValue(path, name != nullptr ? name : "", snapshot, &value);
     if (status != ERROR_SUCCESS) return status;
     if (type != nullptr) *type = value.type;
     DWORD size = static_cast<DWORD>(value.data.size());
@@ -115,7 +140,8 @@ LSTATUS RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const 
     LSTATUS status = KeyFor(key, KEY_SET_VALUE, &path);
     if (status != ERROR_SUCCESS) return status;
     if (platform::hooks::ShouldFail(platform::hooks::Service::RegistryWrite)) return ERROR_REGISTRY_IO_FAILED;
-    return platform::registry::WriteValue(path, name != nullptr ? name : "", type, data, dataSize);
+    MarkUsed(key);
+    return CommitIfRoot(key, platform::registry::WriteValue(path, name != nullptr ? name : "", type, data, dataSize));
 }
 
 LSTATUS RegDeleteValueA(HKEY key, LPCSTR name) {
@@ -123,7 +149,8 @@ LSTATUS RegDeleteValueA(HKEY key, LPCSTR name) {
     LSTATUS status = KeyFor(key, KEY_SET_VALUE, &path);
     if (status != ERROR_SUCCESS) return status;
     if (platform::hooks::ShouldFail(platform::hooks::Service::RegistryWrite)) return ERROR_REGISTRY_IO_FAILED;
-    return platform::registry::DeleteValue(path, name != nullptr ? name : "");
+    MarkUsed(key);
+    return CommitIfRoot(key, platform::registry::DeleteValue(path, name != nullptr ? name : ""));
 }
 
 LSTATUS RegDeleteKeyA(HKEY root, LPCSTR subKey) {
@@ -135,7 +162,7 @@ LSTATUS RegDeleteKeyA(HKEY root, LPCSTR subKey) {
     if (status != ERROR_SUCCESS) return status;
     if (components.empty()) return ERROR_INVALID_PARAMETER;
     std::string stored;
-    status = platform::registry::OpenKey(path, components, &stored);
+    status = platform::registry::OpenKey(path, components, false, &stored);
     if (status != ERROR_SUCCESS) return status;
     return platform::registry::DeleteKey(stored);
 }
@@ -144,6 +171,7 @@ LSTATUS RegCloseKey(HKEY key) {
     if (platform::registry::RootName(key) != nullptr) return ERROR_SUCCESS;
     auto* openKey = reinterpret_cast<OpenKey*>(key);
     if (!liveKeys.Remove(openKey)) return ERROR_INVALID_HANDLE;
+    const bool used = openKey->used;
     delete openKey;
-    return ERROR_SUCCESS;
+    return used ? platform::registry::CommitValues() : ERROR_SUCCESS;
 }

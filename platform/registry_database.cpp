@@ -53,6 +53,7 @@ constexpr const char* kQueries[] = {
     "DELETE FROM registry_values WHERE key_id = (SELECT id FROM registry_keys WHERE path = ?1)",
     "DELETE FROM registry_keys WHERE path = ?1",
     "BEGIN IMMEDIATE",
+    "BEGIN",
     "COMMIT",
     "ROLLBACK",
 };
@@ -63,6 +64,7 @@ struct Connection {
     std::string path;
     sqlite3_stmt* statements[static_cast<size_t>(Query::Count)];
     bool damaged;  // a statement found the file damaged: it is checked anew before any further use
+    bool reading;  // the transaction BeginReads opened, or none
 };
 
 // Trivially destructible, so the registry stays usable during the loader's
@@ -207,6 +209,29 @@ int Configure(sqlite3* database) {
     return result;
 }
 
+// A transaction is open: gathered writes or a read snapshot. (SQLite ends
+// one itself after some errors.)
+bool InTransaction() { return g_connection != nullptr && sqlite3_get_autocommit(g_connection->database) == 0; }
+bool Reading() { return InTransaction() && g_connection->reading; }
+bool Writing() { return InTransaction() && !g_connection->reading; }
+
+// Gathered writes whose commit failed when a key was opened by its path:
+// the next CommitWrites reports it.
+bool g_writesLost = false;
+
+// Commits the gathered writes or ends the snapshot: before the connection
+// goes (a value a call reported written stays written however the process
+// goes on), and before a key is opened by its path.
+void EndTransaction() {
+    if (!InTransaction()) return;
+    const bool writing = Writing();
+    if (sqlite3_exec(g_connection->database, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK && InTransaction()) {
+        sqlite3_exec(g_connection->database, "ROLLBACK", nullptr, nullptr, nullptr);
+        g_writesLost = g_writesLost || writing;
+    }
+    g_connection->reading = false;
+}
+
 void Close(bool moved) {
     if (g_connection == nullptr) return;
     for (sqlite3_stmt* statement : g_connection->statements) sqlite3_finalize(statement);
@@ -231,6 +256,7 @@ bool HasMoved(sqlite3* database) {
 // fork, and parent and child open their own when they next need one.
 void CloseBeforeFork() {
     g_mutex.lock();
+    EndTransaction();
     Close(false);
 }
 void UnlockAfterFork() { g_mutex.unlock(); }
@@ -241,6 +267,7 @@ void WatchForks() {
 
 __attribute__((destructor)) void CloseAtUnload() {
     std::lock_guard<std::mutex> lock(g_mutex);
+    EndTransaction();
     Close(false);
 }
 
@@ -282,7 +309,8 @@ LSTATUS Open(const std::string& path) {
     }
     sqlite3* database = nullptr;
     int result = OpenAndConfigure(path, &database);
-    Connection* connection = result == SQLITE_OK ? new (std::nothrow) Connection{database, path, {}, false} : nullptr;
+    Connection* connection =
+        result == SQLITE_OK ? new (std::nothrow) Connection{database, path, {}, false, false} : nullptr;
     if (connection == nullptr) {
         status = result == SQLITE_OK ? ERROR_NOT_ENOUGH_MEMORY : ErrorOf(database, result);
         sqlite3_close(database);
@@ -293,11 +321,18 @@ LSTATUS Open(const std::string& path) {
     return ERROR_SUCCESS;
 }
 
-LSTATUS Connect() {
+LSTATUS Connect(bool lookForReplacement) {
+    // Calls through an open key keep to the transaction open and its
+    // database, and spare the stat. A key named by its path ends it first:
+    // a key left open, written or read, holds no lock for longer.
+    if (InTransaction()) {
+        if (!lookForReplacement) return ERROR_SUCCESS;
+        EndTransaction();
+    }
     std::string path = DatabasePath();
     if (g_connection != nullptr) {
         bool samePath = g_connection->path == path;
-        bool moved = samePath && HasMoved(g_connection->database);
+        bool moved = samePath && lookForReplacement && HasMoved(g_connection->database);
         if (samePath && !moved && !g_connection->damaged) return ERROR_SUCCESS;
         Close(moved);
     }
@@ -314,7 +349,11 @@ const char* RootName(HKEY root) {
     return nullptr;
 }
 
-Session::Session() : lock_(g_mutex), status_(Connect()) {}
+Session::Session(Use use)
+    : lock_(g_mutex),
+      status_(use != Use::AsIs          ? Connect(use == Use::Connect)
+              : g_connection != nullptr ? ERROR_SUCCESS
+                                        : ERROR_INVALID_HANDLE) {}
 
 Statement::Statement(const Session& session, Query query) : status_(session.Status()) {
     if (status_ != ERROR_SUCCESS) return;
@@ -391,6 +430,53 @@ std::vector<uint8_t> Statement::Blob(int column) const {
     const auto* bytes = static_cast<const uint8_t*>(sqlite3_column_blob(statement_, column));
     if (bytes == nullptr) return {};
     return std::vector<uint8_t>(bytes, bytes + sqlite3_column_bytes(statement_, column));
+}
+
+LSTATUS BeginReads(const Session& session, bool* opened) {
+    if (opened != nullptr) *opened = false;
+    if (session.Status() != ERROR_SUCCESS || InTransaction()) return session.Status();
+    Statement begin(session, Query::BeginReads);
+    LSTATUS status = begin.Run();
+    if (status == ERROR_SUCCESS) g_connection->reading = true;
+    if (opened != nullptr) *opened = status == ERROR_SUCCESS;
+    return status;
+}
+
+// A snapshot ends before anything is written: a write lock is taken afresh,
+// never by upgrading a snapshot that another process's commit has outdated.
+LSTATUS EndReads(const Session& session) {
+    if (!Reading()) return ERROR_SUCCESS;
+    Statement end(session, Query::Commit);
+    LSTATUS status = end.Run();
+    if (!InTransaction()) g_connection->reading = false;
+    return status;
+}
+
+LSTATUS BeginWrites(const Session& session) {
+    if (session.Status() != ERROR_SUCCESS) return session.Status();
+    LSTATUS status = EndReads(session);
+    if (status != ERROR_SUCCESS || Writing()) return status;
+    Statement begin(session, Query::Begin);
+    status = begin.Run();
+    if (status == ERROR_SUCCESS) WriterGotThrough();
+    return status;
+}
+
+LSTATUS CommitWrites(const Session& session) {
+    if (Reading()) return EndReads(session);
+    if (g_writesLost) {
+        g_writesLost = false;
+        return ERROR_REGISTRY_IO_FAILED;
+    }
+    if (!Writing()) return ERROR_SUCCESS;
+    Statement commit(session, Query::Commit);
+    LSTATUS status = commit.Run();
+    if (status != ERROR_SUCCESS && Writing()) {
+        // Nothing of it reached the log: it is undone, and the lock freed.
+        Statement rollback(session, Query::Rollback);
+        rollback.Run();
+    }
+    return status;
 }
 
 Transaction::Transaction(const Session& session) : session_(session) {

@@ -2,11 +2,21 @@
 //
 // Each process keeps one connection, opened on first use. It is opened anew
 // when ZEDUZ_REGISTRY_DIR names another database, when the file was deleted
-// or replaced, and after fork (a connection never crosses a fork). The log is
+// or replaced (looked for, with a stat, whenever a key is named by its
+// path, not at each value of an open key), and after fork (a connection never crosses a fork). The log is
 // write-ahead with synchronous=NORMAL: a commit survives a killed process; a
 // power cut may take the last commits but leaves a sound file. Writers of
 // other processes are waited for up to five seconds. Statements are prepared
 // once per connection.
+//
+// Writes are gathered: the first write of a registry call takes the write
+// lock (BEGIN IMMEDIATE) and leaves its transaction open, later writes join
+// it, and CommitWrites ends it (registry.cpp commits when a key that was
+// written is closed). Reads through an open key likewise share one read
+// transaction, a snapshot, until that key is closed or something is
+// written. Calls through an open key keep to the open transaction and its
+// database; a key named by its path (opened, created, deleted), a fork or
+// the library's unloading commits it first.
 //
 //   registry_keys(id, path)  path: "HKEY_CURRENT_USER\Software\...", each
 //                            name as first spelt, unique regardless of case
@@ -42,6 +52,7 @@ enum class Query {
     DeleteKeyValues,  // ?1 key path
     DeleteKey,        // ?1 key path
     Begin,
+    BeginReads,
     Commit,
     Rollback,
     Count
@@ -50,7 +61,12 @@ enum class Query {
 // One registry call's exclusive use of the process's connection.
 class Session {
 public:
-    Session();
+    // Connect: the process's connection, opened or opened anew as needed.
+    // OpenKey: the same, but a file replaced since is not looked for: a call
+    // through an open key uses the database the key's opening checked.
+    // AsIs: the connection as it is (ERROR_INVALID_HANDLE when there is none).
+    enum class Use { Connect, OpenKey, AsIs };
+    explicit Session(Use use = Use::Connect);
     // ERROR_SUCCESS, or why the database cannot be used.
     LSTATUS Status() const { return status_; }
 
@@ -88,8 +104,21 @@ private:
     LSTATUS status_ = ERROR_SUCCESS;
 };
 
+// Opens a read snapshot unless a transaction is open: the reads until
+// CommitWrites (or the first write) see the database as it was at the
+// first of them, and share one read lock.
+// `opened` tells whether this call opened it.
+LSTATUS BeginReads(const Session& session, bool* opened = nullptr);
+// Opens the gathered writes' transaction unless it is open already; a read
+// snapshot is ended first.
+LSTATUS BeginWrites(const Session& session);
+// Commits the gathered writes or ends the read snapshot, if either is open;
+// ERROR_SUCCESS when none is, whatever the session's status.
+LSTATUS CommitWrites(const Session& session);
+
 // Several statements as one commit, taking the write lock at once; rolled
-// back unless committed.
+// back unless committed. Its session names a key by its path, so no
+// gathered writes or snapshot are open.
 class Transaction {
 public:
     explicit Transaction(const Session& session);

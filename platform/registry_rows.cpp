@@ -64,9 +64,14 @@ LSTATUS SplitKeyPath(const char* subKey, std::vector<std::string>* components) {
     }
 }
 
-LSTATUS OpenKey(const std::string& base, const std::vector<std::string>& components, std::string* path) {
+LSTATUS OpenKey(const std::string& base, const std::vector<std::string>& components, bool snapshot, std::string* path) {
     Session session;
-    return FindKey(session, Join(base, components), path);
+    bool opened = false;
+    LSTATUS status = snapshot ? BeginReads(session, &opened) : session.Status();
+    if (status != ERROR_SUCCESS) return status;
+    status = FindKey(session, Join(base, components), path);
+    if (status != ERROR_SUCCESS && opened) CommitWrites(session);
+    return status;
 }
 
 LSTATUS CreateKey(const std::string& base, const std::vector<std::string>& components, std::string* path,
@@ -93,8 +98,12 @@ LSTATUS CreateKey(const std::string& base, const std::vector<std::string>& compo
     return ERROR_SUCCESS;
 }
 
-LSTATUS ReadValue(const std::string& key, const std::string& name, Value* value) {
-    Session session;
+LSTATUS ReadValue(const std::string& key, const std::string& name, bool snapshot, Value* value) {
+    Session session(Session::Use::OpenKey);
+    if (snapshot) {
+        LSTATUS status = BeginReads(session);
+        if (status != ERROR_SUCCESS) return status;
+    }
     Statement read(session, Query::ReadValue);
     read.Bind(1, key);
     read.Bind(2, name);
@@ -108,27 +117,36 @@ LSTATUS ReadValue(const std::string& key, const std::string& name, Value* value)
 }
 
 LSTATUS WriteValue(const std::string& key, const std::string& name, DWORD type, const uint8_t* data, size_t size) {
-    Session session;
+    Session session(Session::Use::OpenKey);
+    LSTATUS status = BeginWrites(session);
+    if (status != ERROR_SUCCESS) return status;
     Statement write(session, Query::WriteValue);
     write.Bind(1, key);
     write.Bind(2, name);
     write.Bind(3, int64_t{type});
     write.BindBlob(4, data, size);
     int changed = 0;
-    LSTATUS status = write.Run(&changed);
+    status = write.Run(&changed);
     if (status != ERROR_SUCCESS) return status;
     return changed > 0 ? ERROR_SUCCESS : ERROR_KEY_DELETED;
 }
 
 LSTATUS DeleteValue(const std::string& key, const std::string& name) {
-    Session session;
+    Session session(Session::Use::OpenKey);
+    LSTATUS status = BeginWrites(session);
+    if (status != ERROR_SUCCESS) return status;
     Statement remove(session, Query::DeleteValue);
     remove.Bind(1, key);
     remove.Bind(2, name);
     int changed = 0;
-    LSTATUS status = remove.Run(&changed);
+    status = remove.Run(&changed);
     if (status != ERROR_SUCCESS) return status;
     return changed > 0 ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+
+LSTATUS CommitValues() {
+    Session session(Session::Use::AsIs);
+    return CommitWrites(session);
 }
 
 LSTATUS DeleteKey(const std::string& path) {

@@ -51,11 +51,12 @@ bool JobState::Load(JobValue value) {
     return store_->ReadString(field.name, this->*field.textField);
 }
 
-bool JobState::Save(JobValue value) const {
+bool JobState::Put(JobValue value) const {
     const Field& field = FieldOf(value);
-    if (field.signedField != nullptr) return store_->WriteInt(field.name, this->*field.signedField);
-    if (field.dwordField != nullptr) return store_->WriteDword(field.name, this->*field.dwordField);
-    return store_->WriteString(field.name, this->*field.textField);
+    if (field.signedField != nullptr)
+        return store_->PutDword(field.name, static_cast<uint32_t>(this->*field.signedField));
+    if (field.dwordField != nullptr) return store_->PutDword(field.name, this->*field.dwordField);
+    return store_->PutString(field.name, this->*field.textField);
 }
 
-bool JobState::Delete(JobValue value) const { return store_->DeleteValue(FieldOf(value).name); }
+bool JobState::Remove(JobValue value) const { return store_->RemoveValue(FieldOf(value).name); }

@@ -166,28 +166,40 @@ struct JobState {
         for (JobValue value : group) Load(value);
     }
 
-    // Writes stop at the first that fails: false then, and the command
-    // fails with StatusStateUnavailable before anything that relies on the
-    // value is done.
-    [[nodiscard]] bool Save(JobValue value) const;
+    // A value or a group is written as one commit: once Save returns true
+    // it survives a kill of the process. Writes stop at the first that
+    // fails: false then, and the command fails with StatusStateUnavailable
+    // before anything that relies on the value is done.
+    [[nodiscard]] bool Save(JobValue value) const { return Committed(Put(value)); }
     template <size_t N>
     [[nodiscard]] bool Save(const JobValue (&group)[N]) const {
+        bool put = true;
         for (JobValue value : group) {
-            if (!Save(value)) return false;
+            if (put) put = Put(value);
         }
-        return true;
+        return Committed(put);
     }
 
-    // True once the value is gone (or was never there).
-    [[nodiscard]] bool Delete(JobValue value) const;
+    // True once the value is gone (or was never there), committed as Save is.
+    [[nodiscard]] bool Delete(JobValue value) const { return Committed(Remove(value)); }
     template <size_t N>
     [[nodiscard]] bool Delete(const JobValue (&group)[N]) const {
+        bool removed = true;
         for (JobValue value : group) {
-            if (!Delete(value)) return false;
+            if (removed) removed = Remove(value);
         }
-        return true;
+        return Committed(removed);
     }
 
 private:
+    // One value into the open key, not yet committed.
+    bool Put(JobValue value) const;
+    bool Remove(JobValue value) const;
+    // Commits what was put, whatever `done` says; true when both hold.
+    bool Committed(bool done) const {
+        const bool committed = store_->Commit();
+        return done && committed;
+    }
+
     const StateStore* store_;
 };

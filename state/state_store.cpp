@@ -22,72 +22,83 @@ bool ComposeKeyPath(const StateStore& store, char (&composed)[kKeyPathRoom]) {
 
 }  // namespace
 
+StateStore::StateStore(const StateStore& other) : rootKey(other.rootKey) {
+    memcpy(keyPath, other.keyPath, sizeof(keyPath));
+    memcpy(subkeyName, other.subkeyName, sizeof(subkeyName));
+}
+
 void StateStore::SetLocation(const char (&hostKeyPath)[256], HKEY hostRoot, const char* subkey) {
+    (void)Commit();
     memcpy(keyPath, hostKeyPath, sizeof(keyPath));
     rootKey = hostRoot;
     memset(subkeyName, 0, sizeof(subkeyName));
     strncpy(subkeyName, subkey, sizeof(subkeyName) - 1);
 }
 
-bool StateStore::OpenKey(HKEY* key) const {
-    char composed[kKeyPathRoom];
-    if (!ComposeKeyPath(*this, composed)) return false;
-    return RegOpenKeyExA(rootKey, composed, 0, KEY_ALL_ACCESS, key) == ERROR_SUCCESS;
+bool StateStore::Commit() const {
+    if (key_ == nullptr) return true;
+    LSTATUS result = RegCloseKey(key_);
+    key_ = nullptr;
+    return result == ERROR_SUCCESS;
 }
 
 bool StateStore::Usable() const {
     char composed[kKeyPathRoom];
-    if (!ComposeKeyPath(*this, composed)) return true;  // refused as a bad record before this
-    HKEY key;
-    LSTATUS result = RegOpenKeyExA(rootKey, composed, 0, KEY_QUERY_VALUE, &key);
-    if (result == ERROR_SUCCESS) RegCloseKey(key);
+    if (key_ != nullptr || !ComposeKeyPath(*this, composed)) return true;  // a bad path is refused as a bad record
+    LSTATUS result = RegOpenKeyExA(rootKey, composed, 0, KEY_ALL_ACCESS, &key_);
+    if (result != ERROR_SUCCESS) key_ = nullptr;
     return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND || result == ERROR_INVALID_HANDLE;
 }
 
-bool StateStore::OpenOrCreateKey(HKEY* key) const {
+bool StateStore::OpenKey() const {
+    if (key_ != nullptr) return true;
     char composed[kKeyPathRoom];
     if (!ComposeKeyPath(*this, composed)) return false;
-    if (RegOpenKeyExA(rootKey, composed, 0, KEY_ALL_ACCESS, key) == ERROR_SUCCESS) return true;
+    if (RegOpenKeyExA(rootKey, composed, 0, KEY_ALL_ACCESS, &key_) == ERROR_SUCCESS) return true;
+    key_ = nullptr;
+    return false;
+}
+
+bool StateStore::OpenOrCreateKey() const {
+    if (OpenKey()) return true;
+    char composed[kKeyPathRoom];
+    if (!ComposeKeyPath(*this, composed)) return false;
     char emptyClass[1] = "";
     DWORD disposition = 0;
-    return RegCreateKeyExA(rootKey, composed, 0, emptyClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key,
-                           &disposition) == ERROR_SUCCESS;
+    if (RegCreateKeyExA(rootKey, composed, 0, emptyClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key_,
+                        &disposition) == ERROR_SUCCESS)
+        return true;
+    key_ = nullptr;
+    return false;
 }
 
 bool StateStore::ReadDword(const char* name, uint32_t* value) const {
-    HKEY key;
-    if (!OpenKey(&key)) return false;
+    if (!OpenKey()) return false;
     BYTE data[4];
     DWORD size = sizeof(data);
     DWORD type = 0;
-    LSTATUS result = RegQueryValueExA(key, name, nullptr, &type, data, &size);
-    RegCloseKey(key);
+    LSTATUS result = RegQueryValueExA(key_, name, nullptr, &type, data, &size);
     // Values shorter than 4 bytes count as absent.
     if (result != ERROR_SUCCESS || size != sizeof(data)) return false;
     memcpy(value, data, sizeof(data));
     return true;
 }
 
-bool StateStore::WriteDword(const char* name, uint32_t value) const {
-    HKEY key;
-    if (!OpenOrCreateKey(&key)) return false;
+bool StateStore::PutDword(const char* name, uint32_t value) const {
+    if (!OpenOrCreateKey()) return false;
     BYTE data[4];
     memcpy(data, &value, sizeof(data));
-    LSTATUS result = RegSetValueExA(key, name, 0, REG_DWORD, data, sizeof(data));
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS;
+    return RegSetValueExA(key_, name, 0, REG_DWORD, data, sizeof(data)) == ERROR_SUCCESS;
 }
 
 bool StateStore::ReadString(const char* name, char (&value)[260]) const {
-    HKEY key;
-    if (!OpenKey(&key)) return false;
+    if (!OpenKey()) return false;
     // Read into scratch so that a failed or unterminated read leaves the
     // caller's buffer as it was.
     char scratch[260];
     DWORD size = sizeof(scratch);
     DWORD type = 0;
-    LSTATUS result = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(scratch), &size);
-    RegCloseKey(key);
+    LSTATUS result = RegQueryValueExA(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(scratch), &size);
     if (result != ERROR_SUCCESS) return false;
     if (size == sizeof(scratch) && scratch[size - 1] != '\0') return false;
     scratch[size < sizeof(scratch) ? size : sizeof(scratch) - 1] = '\0';
@@ -95,47 +106,56 @@ bool StateStore::ReadString(const char* name, char (&value)[260]) const {
     return true;
 }
 
-bool StateStore::WriteString(const char* name, const char* value) const {
-    HKEY key;
-    if (!OpenOrCreateKey(&key)) return false;
+bool StateStore::PutString(const char* name, const char* value) const {
+    if (!OpenOrCreateKey()) return false;
     DWORD size = static_cast<DWORD>(strlen(value) + 1);
-    LSTATUS result = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), size);
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS;
+    return RegSetValueExA(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), size) == ERROR_SUCCESS;
+}
+
+bool StateStore::RemoveValue(const char* name) const {
+    char composed[kKeyPathRoom];
+    if (key_ == nullptr) {
+        if (!ComposeKeyPath(*this, composed)) return false;
+        LSTATUS opened = RegOpenKeyExA(rootKey, composed, 0, KEY_ALL_ACCESS, &key_);
+        if (opened != ERROR_SUCCESS) key_ = nullptr;
+        if (opened == ERROR_FILE_NOT_FOUND) return true;
+        if (opened != ERROR_SUCCESS) return false;
+    }
+    LSTATUS result = RegDeleteValueA(key_, name);
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+}
+
+bool StateStore::WriteDword(const char* name, uint32_t value) const {
+    const bool put = PutDword(name, value);
+    return Commit() && put;
+}
+
+bool StateStore::WriteString(const char* name, const char* value) const {
+    const bool put = PutString(name, value);
+    return Commit() && put;
 }
 
 bool StateStore::DeleteValue(const char* name) const {
-    char composed[kKeyPathRoom];
-    if (!ComposeKeyPath(*this, composed)) return false;
-    HKEY key;
-    LSTATUS result = RegOpenKeyExA(rootKey, composed, 0, KEY_ALL_ACCESS, &key);
-    if (result == ERROR_FILE_NOT_FOUND) return true;
-    if (result != ERROR_SUCCESS) return false;
-    result = RegDeleteValueA(key, name);
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+    const bool removed = RemoveValue(name);
+    return Commit() && removed;
 }
 
 bool StateStore::ReadWindowPosition(int32_t* x, int32_t* y) const {
     *x = 10;
     *y = 10;
-    HKEY key;
-    if (!OpenKey(&key)) return false;
-    RegCloseKey(key);
+    if (!OpenKey()) return false;
     ReadInt(value_names::kPositionX, x);
     ReadInt(value_names::kPositionY, y);
     return true;
 }
 
 bool StateStore::WriteWindowPosition(HWND window) const {
-    HKEY key;
-    if (!OpenOrCreateKey(&key)) return false;
-    RegCloseKey(key);
+    if (!OpenOrCreateKey()) return false;
     RECT rect = {};
     GetWindowRect(window, &rect);
-    WriteInt(value_names::kPositionX, rect.left);
-    WriteInt(value_names::kPositionY, rect.top);
-    return true;
+    const bool put = PutDword(value_names::kPositionX, static_cast<uint32_t>(rect.left)) &&
+                     PutDword(value_names::kPositionY, static_cast<uint32_t>(rect.top));
+    return Commit() && put;
 }
 
 bool StateStore::ReadInt(const char* name, int32_t* value) const {

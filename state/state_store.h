@@ -1,7 +1,11 @@
 // The registry location of a job and typed access to its named values.
 //
-// No key is held between calls: every operation opens the key
-// "<keyPath>\ZEDUZ-ORID" below the root, does its one job and closes it.
+// The key "<keyPath>\ZEDUZ-ORID" below the root is opened by the first
+// operation that needs it and stays open until Commit or Release: a command
+// opens it once, not once per value. Writes and deletes take effect at once
+// for this process; Commit closes the key, which on Linux commits every value
+// written since as one transaction (a process killed before it loses those
+// values only). The plain Write and Delete calls commit their one value.
 #pragma once
 
 #include <cstdint>
@@ -44,8 +48,15 @@ struct StateStore {
     HKEY rootKey = nullptr;
     char subkeyName[260] = {};
 
+    StateStore() = default;
+    // A copy names the same location and opens a key of its own.
+    StateStore(const StateStore& other);
+    StateStore& operator=(const StateStore&) = delete;
+    ~StateStore() { (void)Commit(); }
+
     // Copies the host's location block (all 256 bytes of the key path and the
-    // root), then the subkey name.
+    // root), then the subkey name. The key of the last location is committed
+    // and closed.
     void SetLocation(const char (&hostKeyPath)[256], HKEY hostRoot, const char* subkey);
 
     // False when the registry itself cannot be used (damaged, unreadable,
@@ -53,15 +64,23 @@ struct StateStore {
     // a root that is no key at all.
     bool Usable() const;
 
-    bool OpenKey(HKEY* key) const;
-    bool OpenOrCreateKey(HKEY* key) const;
-
     // Reads leave their output untouched when they fail.
     bool ReadDword(const char* name, uint32_t* value) const;
-    bool WriteDword(const char* name, uint32_t value) const;
     bool ReadString(const char* name, char (&value)[260]) const;
-    bool WriteString(const char* name, const char* value) const;
+
+    // The value written (or deleted) in the open key, committed with the
+    // others at the next Commit.
+    bool PutDword(const char* name, uint32_t value) const;
+    bool PutString(const char* name, const char* value) const;
     // True when the value is gone: deleted, or never there.
+    bool RemoveValue(const char* name) const;
+    // Closes the key: false when the values put since the last commit could
+    // not be committed.
+    [[nodiscard]] bool Commit() const;
+
+    // One value, committed.
+    bool WriteDword(const char* name, uint32_t value) const;
+    bool WriteString(const char* name, const char* value) const;
     bool DeleteValue(const char* name) const;
 
     // (10, 10) for any coordinate never stored; false when the key is absent.
@@ -71,4 +90,12 @@ struct StateStore {
     // Signed convenience forms of the dword calls.
     bool ReadInt(const char* name, int32_t* value) const;
     bool WriteInt(const char* name, int32_t value) const;
+
+private:
+    // The open key, opened (or created) when missing; false when there is
+    // none and may be none.
+    bool OpenKey() const;
+    bool OpenOrCreateKey() const;
+
+    mutable HKEY key_ = nullptr;
 };

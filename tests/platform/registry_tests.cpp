@@ -133,6 +133,64 @@ TEST_F(RegistryTest, CrashDuringWritesKeepsOtherValues) {
     }
 }
 
+// The values written through one key are one commit, made when the key is
+// closed: a process killed before that leaves none of them, and every value
+// an earlier close committed stays. Until then no other process sees them.
+TEST_F(RegistryTest, KilledBeforeTheCloseLosesOnlyTheValuesOfThatKey) {
+    int written[2];
+    ASSERT_EQ(0, pipe(written));
+    pid_t writer = StartChild([&] {
+        if (!SetDword(HKEY_CURRENT_USER, kKey, "Page Count", 1)) return false;
+        HKEY key = Create(HKEY_CURRENT_USER, kKey);
+        DWORD value = 2;
+        for (const char* name : {"Page Count", "Next Point"}) {
+            if (RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<BYTE*>(&value), 4) != ERROR_SUCCESS)
+                return false;
+        }
+        if (write(written[1], "x", 1) != 1) return false;
+        pause();  // killed with the key open
+        return true;
+    });
+    char byte = 0;
+    ASSERT_EQ(1, read(written[0], &byte, 1));
+    DWORD value = 0;
+    ASSERT_EQ(ERROR_SUCCESS, GetDword(HKEY_CURRENT_USER, kKey, "Page Count", &value));
+    EXPECT_EQ(1u, value) << "seen before the close";
+    kill(writer, SIGKILL);
+    WaitForChild(writer);
+    ASSERT_EQ(ERROR_SUCCESS, GetDword(HKEY_CURRENT_USER, kKey, "Page Count", &value));
+    EXPECT_EQ(1u, value);
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetDword(HKEY_CURRENT_USER, kKey, "Next Point", &value));
+    EXPECT_TRUE(SetDword(HKEY_CURRENT_USER, kKey, "Next Point", 3)) << "the lock went with the process";
+    close(written[0]);
+    close(written[1]);
+}
+
+// A key that has read values (and so holds a snapshot) writes after another
+// program has committed: the write takes the lock afresh instead of failing
+// on the outdated snapshot, and loses nothing of the other's.
+TEST_F(RegistryTest, WriteAfterReadsSeesAnotherProgramsCommits) {
+    ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kKey, "Page Count", 1));
+    HKEY key = Create(HKEY_CURRENT_USER, kKey);
+    DWORD value = 0, size = sizeof(value);
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegQueryValueExA(key, "Page Count", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size));
+    sqlite3* other = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_open(scratch.file("registry.db").c_str(), &other));
+    ASSERT_EQ(SQLITE_OK, sqlite3_exec(other,
+                                      "INSERT INTO registry_values SELECT key_id, 'Other', 4, x'07000000'"
+                                      " FROM registry_values WHERE name = 'Page Count'",
+                                      nullptr, nullptr, nullptr));
+    sqlite3_close(other);
+    value = 2;
+    EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "Page Count", 0, REG_DWORD, reinterpret_cast<BYTE*>(&value), 4));
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "Other", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size));
+    EXPECT_EQ(7u, value) << "a write ends the snapshot";
+    EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
+    EXPECT_EQ(Rows("SELECT v.name, hex(v.data) FROM registry_values v ORDER BY 1"),
+              (std::vector<std::string>{"Other|07000000", "Page Count|02000000"}));
+}
+
 TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
     constexpr int kPerWriter = 60;
     auto writer = [](const char* prefix) {

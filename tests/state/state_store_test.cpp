@@ -1,7 +1,9 @@
 // The registry state store: location, typed values, window position; and the
 // job's values kept there under their registry names and types.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -238,3 +240,42 @@ TEST_F(StateStoreTest, JobValuesKeepTheirRegistryNamesAndTypes) {
 }
 
 }  // namespace
+
+namespace {
+
+// The names of the values another connection to the registry sees: what is
+// committed, not what this process has written and not yet committed.
+std::vector<std::string> CommittedNames() {
+    std::vector<std::string> names;
+    sqlite3* database = nullptr;
+    const std::string file = std::string(getenv("ZEDUZ_REGISTRY_DIR")) + "/registry.db";
+    if (sqlite3_open_v2(file.c_str(), &database, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_exec(
+            database, "SELECT name FROM registry_values ORDER BY name",
+            [](void* out, int, char** values, char**) {
+                static_cast<std::vector<std::string>*>(out)->push_back(values[0]);
+                return 0;
+            },
+            &names, nullptr);
+    }
+    sqlite3_close(database);
+    return names;
+}
+
+}  // namespace
+
+// A group saved or deleted is committed when Save or Delete returns, though
+// the store keeps the key open through the command: the next step (a page
+// file made, bytes appended) may rely on it surviving a kill.
+TEST_F(StateStoreTest, SavedAndDeletedGroupsAreCommittedOnReturn) {
+    StateStore store = Store("Software\\Committed");
+    JobState job(store);
+    job.Load(JobValue::PageCount);  // the key open, as a command has it
+    ASSERT_TRUE(job.Save(job_values::kAppendUnderWay));
+    EXPECT_EQ(CommittedNames(), (std::vector<std::string>{"Append Base", "Append File"}));
+    ASSERT_TRUE(job.Save(JobValue::PageFilePath));
+    ASSERT_TRUE(job.Delete(job_values::kAppendUnderWay));
+    EXPECT_EQ(CommittedNames(), std::vector<std::string>{"TempFile"});
+    EXPECT_TRUE(store.WriteDword("LoopCount", 2));
+    EXPECT_EQ(CommittedNames(), (std::vector<std::string>{"LoopCount", "TempFile"}));
+}
