@@ -94,8 +94,7 @@ PluginStatus TiffPageWriter::EndPage() {
     // Values these deletes leave behind mislead no one: TempFile names a
     // file that is gone, the next page begins with LoopCount 0, and a job
     // that finds the append record sees the page linked and drops it.
-    (void)job_.Delete(job_values::kAppendUnderWay);
-    (void)job_.Delete(job_values::kOpenPage);
+    (void)job_.Delete(job_values::kCommittedPageLeftovers);
     return StatusOk;
 }
 

@@ -126,6 +126,9 @@ inline constexpr JobValue kStagedFile[] = {V::StagedFilePath, V::StagedFileIdent
 // An append under way: written before a page's bytes go past the end of an
 // existing output file, deleted once the page is committed or cut off again.
 inline constexpr JobValue kAppendUnderWay[] = {V::AppendBase, V::AppendFile};
+// What a committed page leaves behind: its append record and its open page.
+inline constexpr JobValue kCommittedPageLeftovers[] = {V::AppendBase, V::AppendFile, V::PageFilePath, V::BandCount,
+                                                       V::PageFileIdentity};
 }  // namespace job_values
 
 // The job's values, read from and written to the registry through `store`,
