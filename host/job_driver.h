@@ -24,9 +24,13 @@ struct JobFailure {
     uint16_t status = 0;
 };
 
+// Rows per band when none are chosen: 64, or as many as fill 256 KiB where
+// rows are narrower (see DefaultBandRows).
+inline constexpr uint32_t kAutomaticBandRows = UINT32_MAX;
+
 struct PageGeometry {
-    uint32_t bandRows = 64;      // 0: the whole page in one band
-    uint32_t announcedRows = 0;  // rows announced at CmdBeginPage; 0: the page's own height
+    uint32_t bandRows = kAutomaticBandRows;  // 0: the whole page in one band
+    uint32_t announcedRows = 0;              // rows announced at CmdBeginPage; 0: the page's own height
     uint32_t xResolution = 300;
     uint32_t yResolution = 300;
 };

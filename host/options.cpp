@@ -132,7 +132,9 @@ void AddResolutionOptions(CLI::App& app, HostOptions& options) {
     AddValueOption(app, "--dpi", "N", "resolution in pixels per inch (default 300)", kResolution, resolution);
     AddValueOption(app, "--resolution", "X[,Y]", "the same, X across and Y down", kResolution, resolution);
     AddValueOption(
-        app, "--band-rows", "N", "rows per band handed to the plug-in\n(default 64; 0 = whole page)", kResolution,
+        app, "--band-rows", "N",
+        "rows per band handed to the plug-in\n(default 64, or 256 KiB of rows where\nthat is more; 0 = whole page)",
+        kResolution,
         [&options](const std::string& value) { return ParseNumber(value, 0, kMaxBandRows, options.bandRows); });
     AddValueOption(app, "--announce-rows", "N",
                    "begin every page announcing N rows, then deliver\nthe image's own rows, as a scanner that does\n"

@@ -23,7 +23,7 @@ struct HostOptions {
     std::string output;               // empty until defaulted
     UserSettings settings;            // this run's; stored only with --save-settings
     bool saveSettings = false;        // --save-settings
-    uint32_t bandRows = 64;           // 0: each page in one band
+    uint32_t bandRows = UINT32_MAX;   // 0: each page in one band; UINT32_MAX: chosen per page
     uint32_t announceRows = 0;        // 0: announce each page's own height
     uint32_t xResolution = 300;
     uint32_t yResolution = 300;
