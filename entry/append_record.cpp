@@ -1,15 +1,15 @@
 // An append cut short by a kill: recorded in the job's key before a page's
 // bytes go past the end of an existing output file, and reclaimed by the
 // next job that continues that file.
-#include <cstring>
-
 #include "entry/file_chain_reader.h"
 #include "entry/tiff_page_writer.h"
 #include "tiff/page_chain.h"
 
 PluginStatus TiffPageWriter::RecordAppend(uint64_t base) {
     job_.appendBase = static_cast<uint32_t>(base);  // an output file stays below 4 GiB
-    if (!file_.IdentityText(job_.appendFile)) return StatusReadFailed;
+    FileIdentity identity;
+    if (!file_.Identity(&identity)) return StatusReadFailed;
+    FormatFileIdentity(identity, job_.appendFile);
     return job_.Save(job_values::kAppendUnderWay) ? StatusOk : StatusStateUnavailable;
 }
 
@@ -21,8 +21,8 @@ PluginStatus TiffPageWriter::RecordAppend(uint64_t base) {
 PluginStatus TiffPageWriter::ReclaimUnfinishedAppend() {
     PluginStatus status = file_.OpenForUpdate(target_->path);
     if (status != StatusOk) return status;
-    char identity[260];
-    if (!file_.IdentityText(identity) || strcmp(identity, job_.appendFile) != 0) {
+    FileIdentity identity;
+    if (!file_.Identity(&identity) || !(identity == ParseFileIdentity(job_.appendFile))) {
         file_.Close();  // another job's record, for another file
         return StatusOk;
     }

@@ -111,15 +111,6 @@ PluginStatus FileHandle::Truncate(uint64_t size) {
     return StatusOk;
 }
 
-bool FileHandle::IdentityText(char (&text)[260]) const {
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (!IsOpen() || !GetFileInformationByHandle(handle_, &information)) return false;
-    snprintf(text, sizeof(text), "%08lx:%08lx%08lx", static_cast<unsigned long>(information.dwVolumeSerialNumber),
-             static_cast<unsigned long>(information.nFileIndexHigh),
-             static_cast<unsigned long>(information.nFileIndexLow));
-    return true;
-}
-
 PluginStatus FileHandle::Close() {
     if (!IsOpen() || !CloseHandle(handle_)) return StatusCloseFailed;
     handle_ = nullptr;

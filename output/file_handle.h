@@ -66,9 +66,9 @@ public:
     // Cuts the file to `size` bytes and leaves the position there.
     PluginStatus Truncate(uint64_t size);  // StatusSeekFailed, StatusWriteFailed
     PluginStatus Close();                  // StatusCloseFailed, handle kept
-    // The held file's identity (volume and file index) as text, the same for
-    // every name and handle of the file; false when it cannot be told.
-    bool IdentityText(char (&text)[260]) const;
+    // The held file's identity (volume and file index), the same for every
+    // name and handle of the file; false when it cannot be told.
+    bool Identity(FileIdentity* identity) const;
     // Closes, trying once more when the close fails: a handle kept open
     // would keep the file from being deleted.
     void CloseForDeletion();

@@ -40,6 +40,11 @@ UINT NextUniqueNumber() {
 
 }  // namespace
 
+bool FileHandle::Identity(FileIdentity* identity) const {
+    BY_HANDLE_FILE_INFORMATION information{};
+    return IsOpen() && IdentityOf(handle_, identity, &information);
+}
+
 PluginStatus FileHandle::CreateNew(const char* path, bool temporary, FileIdentity* identity) {
     if (IsOpen()) Close();
     if (path == nullptr) return StatusCreateFailed;

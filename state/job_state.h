@@ -152,7 +152,7 @@ struct JobState {
     uint32_t outputEndOffset = 0;      // where the output file ends once the page is committed
     // An append under way (a killed one, when a later job finds it).
     uint32_t appendBase = 0;          // the output file's size before the append
-    char appendFile[260] = {};        // the output file's identity (FileHandle::IdentityText)
+    char appendFile[260] = {};        // the output file's identity (output/file_identity.h)
     char pageFileIdentity[260] = {};  // the page file's identity, as created
     // A staged copy of a first page beside the output file, and its identity.
     char stagedFilePath[260] = {};

@@ -131,10 +131,12 @@ TEST_F(ContinueFile, AKilledAppendsTailIsReclaimedOnlyWhenProvablyItsOwn) {
         file.resize(file.size() + 70001, 0x5A);
         WriteOutput(file);
         FileHandle output;
-        char identity[260] = "00000000:0000000000000000";
+        char identity[260] = "00000000:00000000:00000000";
         ASSERT_EQ(output.OpenForRead(output_path_.c_str()), StatusOk);
         if (c.sameFile) {
-            ASSERT_TRUE(output.IdentityText(identity));
+            FileIdentity held;
+            ASSERT_TRUE(output.Identity(&held));
+            FormatFileIdentity(held, identity);
         }
         output.Close();
         WriteValue("Append Base", static_cast<uint32_t>(static_cast<int64_t>(chainEnd) + c.baseShift));
