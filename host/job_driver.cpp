@@ -93,7 +93,7 @@ bool JobDriver::WritePalette(const ScanPage& page, JobFailure& failure) {
 
 bool JobDriver::WriteBands(const ScanPage& page, PageRows& rows, uint32_t bandRows, JobFailure& failure) {
     if (bandRows == kAutomaticBandRows) {
-        bandRows = DefaultBandRows(BandBuffer(page).RowBytes());
+        bandRows = DefaultBandRows(SourceRowStride(page));
     }
     if (rows.OpenEnded()) {
         return WriteBandsUntilEnd(page, rows, bandRows, failure);
