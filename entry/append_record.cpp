@@ -5,12 +5,12 @@
 #include "entry/tiff_page_writer.h"
 #include "tiff/page_chain.h"
 
-PluginStatus TiffPageWriter::RecordAppend(uint64_t base) {
+PluginStatus TiffPageWriter::FillAppendRecord(uint64_t base) {
     job_.appendBase = static_cast<uint32_t>(base);  // an output file stays below 4 GiB
     FileIdentity identity;
     if (!file_.Identity(&identity)) return StatusReadFailed;
     FormatFileIdentity(identity, job_.appendFile);
-    return job_.Save(job_values::kAppendUnderWay) ? StatusOk : StatusStateUnavailable;
+    return StatusOk;
 }
 
 // The record read (Append Base, Append File): cuts the output back to the size it had before the recorded append, when

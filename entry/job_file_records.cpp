@@ -19,13 +19,16 @@ bool JobFileRecord::Named(const char* path) {
         field[sizeof(field) - 1] = '\0';
     }
     (job_.*identityText_)[0] = '\0';
-    // The identity of a file made before under the old name goes first.
-    return job_.Delete(identity_) && job_.Save(path_);
+    // The identity of a file made before under the old name goes with it.
+    return job_.Replace(identity_, path_);
 }
 
+// A page file's identity is saved with the begun page, in the same command:
+// a job killed before that finds the name alone, and a name without an
+// identity is deleted as it is (a name lost loses no file's bytes).
 bool JobFileRecord::Made(const FileIdentity& identity) {
     FormatFileIdentity(identity, job_.*identityText_);
-    return job_.Save(identity_);
+    return pageFile_ || job_.Save(identity_);
 }
 
 // A record left behind names a file that is gone, and every later use of

@@ -16,12 +16,11 @@ PluginStatus MultiTiffPlugin::BeginPage() {
     if (status != StatusOk || job_.pageCount == 0) return status;
 
     // A later page: the output file and the page together must stay below
-    // the 32-bit offset limit.
+    // the 32-bit offset limit. Both were measured as the page was begun, the
+    // output while the host holds it for the job.
     if (!ReadPageFilePath()) return StatusBadSequence;
-    status = OpenPageFile(false);
-    uint64_t pageBytes = status == StatusOk ? file_.Size64() : UINT64_MAX;
-    if (status == StatusOk) file_.CloseForDeletion();
-    if (status == StatusOk) status = FileHandle::CheckCombinedSize(pageBytes, target_->path);
+    status = begunOutputBytes_ != UINT64_MAX ? FileHandle::CheckCombinedSize(begunPageFileBytes_, begunOutputBytes_)
+                                             : FileHandle::CheckCombinedSize(begunPageFileBytes_, target_->path);
     if (status != StatusOk) RemovePageFile();
     return status;
 }

@@ -12,6 +12,8 @@
 PluginStatus TiffPageWriter::BeginPage() {
     if (HeldByAnotherProcess()) return StatusJobInUse;
     job_.Load(job_values::kSettings);
+    begunPageFileBytes_ = 0;
+    begunOutputBytes_ = UINT64_MAX;
     // No prepared page: the job has ended (or never begun) since the last one.
     if (!job_.Load(JobValue::ImageFormat)) return StatusBadSequence;
     job_.directoryEntryCount = 0;
@@ -68,6 +70,7 @@ PluginStatus TiffPageWriter::LocateLaterPage(uint32_t* directoryOffset) {
     status = FindOwnChainEnd(&end);
     file_.Close();
     if (status != StatusOk) return status;
+    begunOutputBytes_ = end.fileSize;
     if (end.appendOffset >= kOffsetLimit) return StatusWriteFailed;
     *directoryOffset = static_cast<uint32_t>(end.appendOffset);
     job_.nextDirectoryField = end.nextDirectoryField;
@@ -96,6 +99,7 @@ PluginStatus TiffPageWriter::WritePageFile(const PagePlan& plan, const uint8_t* 
         status = NoRoomOn(job_.pageFilePath, true);
     if (status == StatusOk) status = file_.Write(directoryBytes, serialized);
     if (status == StatusOk) status = file_.Close();
+    if (status == StatusOk) begunPageFileBytes_ = directoryBytes;
     if (status != StatusOk) {
         if (file_.IsOpen()) file_.Close();
         RemovePageFile();

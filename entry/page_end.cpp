@@ -74,12 +74,13 @@ PluginStatus TiffPageWriter::EndPage() {
     // The registry holds the job as it is once the page is committed before
     // the commit, so that a committed page is never reported as a failure.
     const uint32_t nextDirectoryField = NextDirectoryField(facts.directoryOffset, facts.entryCount);
-    const bool storing = status == StatusOk;
-    if (storing && !SaveCommittedPages(job_.pageCount + 1, nextDirectoryField)) status = StatusStateUnavailable;
-    if (status == StatusOk) status = job_.pageCount > 0 ? AppendLaterPage(facts) : CommitAsFirstPage();
+    bool countSaved = false;
+    if (status == StatusOk)
+        status = job_.pageCount > 0 ? AppendLaterPage(facts, nextDirectoryField, &countSaved)
+                                    : CommitAsFirstPage(nextDirectoryField, &countSaved);
     if (status != StatusOk) {
         committedOutputSize_ = 0;  // the next page walks the file's chain again
-        if (storing) (void)SaveCommittedPages(job_.pageCount, job_.nextDirectoryField);
+        if (countSaved) (void)SaveCommittedPages(job_.pageCount, job_.nextDirectoryField, false);
         if (status == StatusDiskFull) NoRoomOn(target_->path, false);
         AbandonPage();
         return status;
@@ -98,12 +99,13 @@ PluginStatus TiffPageWriter::EndPage() {
     return StatusOk;
 }
 
-bool TiffPageWriter::SaveCommittedPages(uint32_t pageCount, uint32_t nextDirectoryField) {
+bool TiffPageWriter::SaveCommittedPages(uint32_t pageCount, uint32_t nextDirectoryField, bool withAppendRecord) {
     const uint32_t keptCount = job_.pageCount;
     const uint32_t keptField = job_.nextDirectoryField;
     job_.pageCount = pageCount;
     job_.nextDirectoryField = nextDirectoryField;
-    const bool saved = job_.Save(job_values::kCommittedPages);
+    const bool saved =
+        withAppendRecord ? job_.Save(job_values::kCommittedPagesAndAppend) : job_.Save(job_values::kCommittedPages);
     job_.pageCount = keptCount;
     job_.nextDirectoryField = keptField;
     return saved;
@@ -123,7 +125,7 @@ PluginStatus TiffPageWriter::FinishPageFile(PageFileFacts* facts) {
     if (status == StatusOk && rows != page.height)
         status = RewriteHeight(facts, page.width, static_cast<uint32_t>(rows));  // below 2^32: bands are checked
     if (status == StatusOk) status = TrimAndPadStrip(facts);
-    if (status == StatusOk) status = file_.Close();
+    // Left open on success: the commit reads the page from this handle.
     return status;
 }
 
@@ -234,24 +236,24 @@ PluginStatus TiffPageWriter::TrimAndPadStrip(PageFileFacts* facts) {
 
 // The first page replaces the output file with a copy staged beside it,
 // recorded in the job's key while it exists.
-PluginStatus TiffPageWriter::CommitAsFirstPage() {
+PluginStatus TiffPageWriter::CommitAsFirstPage(uint32_t nextDirectoryField, bool* countSaved) {
+    *countSaved = true;  // even a save that fails may have stored a part
+    if (!SaveCommittedPages(1, nextDirectoryField, false)) return StatusStateUnavailable;
     FileHandle page;
-    FileIdentity identity = ParseFileIdentity(job_.pageFileIdentity);
-    PluginStatus status = page.OpenOwned(job_.pageFilePath, identity, false);
-    if (status != StatusOk) return status;
+    page.TakeOver(file_);  // the page file, open since it was completed
     JobFileRecord staging = JobFileRecord::StagedFile(job_);
     const uint64_t size = page.Size64();
-    status = CommitFirstPage(page, target_->path, staging);
+    PluginStatus status = CommitFirstPage(page, target_->path, staging);
     if (status == StatusOk) KnowOutput(size);
     page.CloseForDeletion();
     return status;
 }
 
-PluginStatus TiffPageWriter::AppendLaterPage(const PageFileFacts& facts) {
+PluginStatus TiffPageWriter::AppendLaterPage(const PageFileFacts& facts, uint32_t nextDirectoryField,
+                                             bool* countSaved) {
     FileHandle page;
-    PluginStatus status = page.OpenOwned(job_.pageFilePath, ParseFileIdentity(job_.pageFileIdentity), false);
-    if (status != StatusOk) return status;
-    status = file_.OpenForUpdate(target_->path);
+    page.TakeOver(file_);  // the page file, open since it was completed
+    PluginStatus status = file_.OpenForUpdate(target_->path);
     if (status != StatusOk) return status;
     ChainEnd end;
     status = FindOwnChainEnd(&end);
@@ -260,7 +262,11 @@ PluginStatus TiffPageWriter::AppendLaterPage(const PageFileFacts& facts) {
     if (status == StatusOk &&
         (end.appendOffset != facts.directoryOffset || end.nextDirectoryField != job_.nextDirectoryField))
         status = StatusNotAppendable;
-    if (status == StatusOk) status = RecordAppend(end.fileSize);
+    // The page's count and the record of its append are saved in one commit.
+    if (status == StatusOk) status = FillAppendRecord(end.fileSize);
+    *countSaved = status == StatusOk;  // even a save that fails may have stored a part
+    if (status == StatusOk && !SaveCommittedPages(job_.pageCount + 1, nextDirectoryField, true))
+        status = StatusStateUnavailable;
     if (status == StatusOk) {
         PageLink link{job_.nextDirectoryField, {}};
         PutLong(link.bytes, facts.directoryOffset, job_.byteOrder);

@@ -57,6 +57,10 @@ protected:
     // it at its last commit, or as it found it when it took over a file.
     // With them a later page needs no walk of the file's chain (see
     // FindOwnChainEnd).
+    // What the last BeginPage measured: the page file it wrote, and the
+    // output file it located a later page in (UINT64_MAX when it did not).
+    uint64_t begunPageFileBytes_ = 0;
+    uint64_t begunOutputBytes_ = UINT64_MAX;
     uint64_t committedOutputSize_ = 0;
     int32_t committedByteOrder_ = 0;
     void KnowOutput(uint64_t size) {
@@ -88,7 +92,9 @@ private:
     // Page preparation: the pages already in a file that is continued.
     PluginStatus CountPagesInOutput();
     PluginStatus ReclaimUnfinishedAppend();
-    PluginStatus RecordAppend(uint64_t base);
+    // Fills in (does not save) the record of an append to the output file
+    // open in file_, now `base` bytes long.
+    PluginStatus FillAppendRecord(uint64_t base);
     // The end of the output's chain, open in file_: at once when the file is
     // as this job left it, else by a walk of the whole chain.
     PluginStatus FindOwnChainEnd(ChainEnd* end);
@@ -118,10 +124,13 @@ private:
     PluginStatus FinishCodedStrip(const PageFileFacts& facts);
     PluginStatus RewriteHeight(PageFileFacts* facts, uint32_t width, uint32_t rows);
     PluginStatus TrimAndPadStrip(PageFileFacts* facts);
-    PluginStatus CommitAsFirstPage();
-    PluginStatus AppendLaterPage(const PageFileFacts& facts);
-    // Stores the page count and link field without changing the job's own.
-    bool SaveCommittedPages(uint32_t pageCount, uint32_t nextDirectoryField);
+    // Each saves the count the page commits before the commit (*countSaved
+    // once that save is tried) and commits the page file open in file_.
+    PluginStatus CommitAsFirstPage(uint32_t nextDirectoryField, bool* countSaved);
+    PluginStatus AppendLaterPage(const PageFileFacts& facts, uint32_t nextDirectoryField, bool* countSaved);
+    // Stores the page count and link field without changing the job's own,
+    // with the append record when asked.
+    bool SaveCommittedPages(uint32_t pageCount, uint32_t nextDirectoryField, bool withAppendRecord);
     // Closes the open file and deletes the page file: what every failed
     // page command leaves behind.
     void AbandonPage();

@@ -34,6 +34,8 @@ PluginStatus FileHandle::AppendFile(const char* sourcePath, const char* destinat
 PluginStatus FileHandle::AppendFrom(FileHandle& source, const char* destinationPath) {
     uint64_t remaining = source.Size64();
     if (remaining == UINT64_MAX) return StatusReadFailed;
+    PluginStatus status = source.Seek(0, nullptr, FILE_BEGIN);
+    if (status != StatusOk) return status;
 
     uint64_t originalSize = Size64();
     if (originalSize == UINT64_MAX || remaining > kLargestFileSize - originalSize) {

@@ -19,6 +19,13 @@ FileHandle::~FileHandle() {
     handle_ = nullptr;
 }
 
+void FileHandle::TakeOver(FileHandle& other) {
+    if (&other == this) return;
+    if (IsOpen()) Close();
+    handle_ = other.handle_;
+    other.handle_ = nullptr;
+}
+
 PluginStatus FileHandle::CreateForWrite(const char* path) {
     if (IsOpen()) Close();
     HANDLE handle = OpenFile(path, GENERIC_WRITE, CREATE_ALWAYS);

@@ -73,13 +73,16 @@ public:
     // would keep the file from being deleted.
     void CloseForDeletion();
     bool IsOpen() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+    // Takes over the file `other` holds (closing its own first); `other` is
+    // left holding none.
+    void TakeOver(FileHandle& other);
 
     // Compound operation through the held handle (the open destination):
     // appends the whole source in 65,535-byte chunks with a free-space test
     // before each (on Linux the kernel copies each chunk); on any failure the
     // destination is cut back to its old size.
     PluginStatus AppendFile(const char* sourcePath, const char* destinationPath);
-    // The same from a source just opened, read from its start to its end.
+    // The same from an open source, read from its start to its end.
     PluginStatus AppendFrom(FileHandle& source, const char* destinationPath);
 
     // Operations on paths; they open and close what they need themselves.
@@ -99,6 +102,8 @@ public:
     static PluginStatus CheckCombinedSize(const char* firstPath, const char* secondPath);
     // The same for a first file of `firstSize` bytes.
     static PluginStatus CheckCombinedSize(uint64_t firstSize, const char* secondPath);
+    // The same for two sizes already measured.
+    static PluginStatus CheckCombinedSize(uint64_t firstSize, uint64_t secondSize);
 
 private:
     PluginStatus OpenOwnedWith(const char* path, const FileIdentity& identity, DWORD access, DWORD share);

@@ -113,7 +113,10 @@ PluginStatus FileHandle::CheckCombinedSize(const char* firstPath, const char* se
 PluginStatus FileHandle::CheckCombinedSize(uint64_t first, const char* secondPath) {
     PluginStatus openStatus = StatusOk;
     uint64_t second = SizeOfFile(secondPath, openStatus);
-    if (openStatus != StatusOk) return openStatus;
+    return openStatus != StatusOk ? openStatus : CheckCombinedSize(first, second);
+}
+
+PluginStatus FileHandle::CheckCombinedSize(uint64_t first, uint64_t second) {
     if (first > kLargestFileSize || second > kLargestFileSize || first + second > kLargestFileSize) {
         return StatusWriteFailed;
     }

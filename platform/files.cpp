@@ -91,22 +91,27 @@ int OpenLinkItself(LPCSTR path) {
     return open(path, O_PATH | O_NOFOLLOW | O_CLOEXEC);
 }
 
+// What OpenDescriptor found out on the way.
+struct OpenedAs {
+    bool existed = false;    // asked only where it is reported: CREATE_ALWAYS
+    bool isLink = false;     // a symbolic link opened itself
+    bool writeOnly = false;  // a write-only file, which cannot carry sharing records
+};
+
 // Opens the file for the disposition; the existing contents are kept until
-// the sharing check has passed. -1 with the last error set on failure;
-// *isLink when the descriptor is a symbolic link opened itself.
-int OpenDescriptor(LPCSTR path, const OpenRequest& request, bool* existed, bool* isLink) {
+// the sharing check has passed. -1 with the last error set on failure.
+int OpenDescriptor(LPCSTR path, const OpenRequest& request, OpenedAs* opened) {
     struct stat before {};
-    *existed = stat(path, &before) == 0;
-    *isLink = false;
+    opened->existed = request.disposition == CREATE_ALWAYS && stat(path, &before) == 0;
     int fd = open(path, OpenFlags(request), request.NewFileMode());
     if (fd < 0 && errno == EACCES && (request.access & GENERIC_READ) == 0 && (request.access & GENERIC_WRITE)) {
-        // A write-only file: usable, though it cannot carry sharing records.
         fd = open(path, (OpenFlags(request) & ~O_RDWR) | O_WRONLY, request.NewFileMode());
+        opened->writeOnly = fd >= 0;
     }
     if (fd < 0 && errno == ELOOP && request.OpensLinkItself() && request.disposition == OPEN_EXISTING) {
         fd = OpenLinkItself(path);
         if (fd >= 0) {
-            *isLink = true;
+            opened->isLink = true;
             return fd;
         }
         errno = ELOOP;
@@ -115,9 +120,12 @@ int OpenDescriptor(LPCSTR path, const OpenRequest& request, bool* existed, bool*
         SetLastError(platform::PathError(path, errno));
         return -1;
     }
+    // O_NONBLOCK kept the open of a FIFO from waiting; it changes nothing
+    // for a regular file, and is cleared for anything else.
     struct stat info {};
     if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) ||
-        (request.OpensLinkItself() && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)) {
+        (request.OpensLinkItself() && !S_ISREG(info.st_mode) &&
+         fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)) {
         close(fd);
         SetLastError(ERROR_ACCESS_DENIED);
         return -1;
@@ -153,15 +161,14 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, void* security, D
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
-    bool existed = false;
-    bool isLink = false;
-    int fd = OpenDescriptor(path, {access, disposition, flags}, &existed, &isLink);
+    OpenedAs opened;
+    int fd = OpenDescriptor(path, {access, disposition, flags}, &opened);
     if (fd < 0) return INVALID_HANDLE_VALUE;
-    if (isLink) {
+    if (opened.isLink) {
         SetLastError(ERROR_SUCCESS);
         return Register(new FileObject(fd, false, false, true));
     }
-    if ((fcntl(fd, F_GETFL) & O_ACCMODE) != O_WRONLY && !platform::ClaimSharing(fd, access, shareMode)) {
+    if (!opened.writeOnly && !platform::ClaimSharing(fd, access, shareMode)) {
         close(fd);
         return INVALID_HANDLE_VALUE;
     }
@@ -173,7 +180,7 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, void* security, D
     }
     auto* object = new FileObject(fd, (access & GENERIC_READ) != 0, (access & GENERIC_WRITE) != 0, false);
     // As on Windows: success over an existing file says so in the last error.
-    SetLastError(disposition == CREATE_ALWAYS && existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    SetLastError(opened.existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return Register(object);
 }
 

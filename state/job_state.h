@@ -113,10 +113,14 @@ inline constexpr JobValue kPageEndInputs[] = {V::PageCount,   V::NextDirectoryFi
 // Written by PreparePage, by BeginPage once the page file is written, by
 // WriteBand after each band and by EndPage once the page is committed.
 inline constexpr JobValue kPreparedPage[] = {V::ImageFormat, V::PageCount};
-inline constexpr JobValue kBegunPage[] = {V::PageFilePath,       V::BandCount,           V::CodedStripBytes,
-                                          V::NextDirectoryField, V::DirectoryEntryCount, V::OutputEndOffset};
+inline constexpr JobValue kBegunPage[] = {V::PageFilePath,    V::PageFileIdentity,   V::BandCount,
+                                          V::CodedStripBytes, V::NextDirectoryField, V::DirectoryEntryCount,
+                                          V::OutputEndOffset};
 inline constexpr JobValue kBandProgress[] = {V::BandCount, V::CodedStripBytes};
 inline constexpr JobValue kCommittedPages[] = {V::PageCount, V::NextDirectoryField};
+// A later page: the count it commits, with the record of its append.
+inline constexpr JobValue kCommittedPagesAndAppend[] = {V::PageCount, V::NextDirectoryField, V::AppendBase,
+                                                        V::AppendFile};
 // Deleted when a page ends or is abandoned, and when the job ends.
 inline constexpr JobValue kOpenPage[] = {V::PageFilePath, V::BandCount, V::PageFileIdentity};
 inline constexpr JobValue kPreparedOrOpenPage[] = {V::PageFilePath, V::ImageFormat, V::BandCount, V::PageFileIdentity};
@@ -192,6 +196,11 @@ struct JobState {
             if (removed) removed = Remove(value);
         }
         return Committed(removed);
+    }
+
+    // Deletes one value and writes another, as one commit.
+    [[nodiscard]] bool Replace(JobValue deleted, JobValue saved) const {
+        return Committed(Remove(deleted) && Put(saved));
     }
 
 private:

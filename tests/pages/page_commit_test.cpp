@@ -105,7 +105,7 @@ TEST_F(PageCommit, FailedCommitLeavesOutputUntouched) {
     const Case cases[] = {
         {Service::Write, 0, StatusWriteFailed},  // the append itself
         {Service::Write, 1, StatusWriteFailed},  // the link to the new page
-        {Service::Open, 2, StatusOpenFailed},    // the output file
+        {Service::Open, 1, StatusOpenFailed},    // the output file
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.skip);
