@@ -442,8 +442,6 @@ LSTATUS BeginReads(const Session& session, bool* opened) {
     return status;
 }
 
-// A snapshot ends before anything is written: a write lock is taken afresh,
-// never by upgrading a snapshot that another process's commit has outdated.
 LSTATUS EndReads(const Session& session) {
     if (!Reading()) return ERROR_SUCCESS;
     Statement end(session, Query::Commit);
@@ -451,6 +449,8 @@ LSTATUS EndReads(const Session& session) {
     if (!InTransaction()) g_connection->reading = false;
     return status;
 }
+
+namespace {
 
 LSTATUS BeginWrites(const Session& session) {
     if (session.Status() != ERROR_SUCCESS) return session.Status();
@@ -460,6 +460,27 @@ LSTATUS BeginWrites(const Session& session) {
     status = begin.Run();
     if (status == ERROR_SUCCESS) WriterGotThrough();
     return status;
+}
+
+}  // namespace
+
+LSTATUS RunWrite(const Session& session, const std::function<LSTATUS()>& write) {
+    if (session.Status() != ERROR_SUCCESS) return session.Status();
+    if (Reading()) {
+        // The first write statement takes the write lock from the snapshot.
+        // SQLite refuses that at once (no wait) when the snapshot is no
+        // longer the newest or another writer holds the lock; nothing was
+        // written in it then, and it is ended.
+        g_connection->reading = false;
+        LSTATUS status = write();
+        if (status != ERROR_LOCK_VIOLATION) return status;
+        if (InTransaction()) {
+            Statement rollback(session, Query::Rollback);
+            rollback.Run();
+        }
+    }
+    LSTATUS status = BeginWrites(session);
+    return status != ERROR_SUCCESS ? status : write();
 }
 
 LSTATUS CommitWrites(const Session& session) {

@@ -9,14 +9,15 @@
 // other processes are waited for up to five seconds. Statements are prepared
 // once per connection.
 //
-// Writes are gathered: the first write of a registry call takes the write
-// lock (BEGIN IMMEDIATE) and leaves its transaction open, later writes join
-// it, and CommitWrites ends it (registry.cpp commits when a key that was
-// written is closed). Reads through an open key likewise share one read
-// transaction, a snapshot, until that key is closed or something is
-// written. Calls through an open key keep to the open transaction and its
-// database; a key named by its path (opened, created, deleted), a fork or
-// the library's unloading commits it first.
+// Writes are gathered: the first write takes the write lock and leaves its
+// transaction open, later writes join it, and CommitWrites ends it
+// (registry.cpp commits when a key that was written is closed). Reads
+// through an open key likewise share one read transaction, a snapshot,
+// until that key is closed; the first write turns the snapshot into the
+// write transaction where it is still the newest state of the database,
+// and otherwise ends it and takes the lock afresh (BEGIN IMMEDIATE). Calls through an open key keep to the open
+// transaction and its database; a key named by its path (opened, created, deleted), a fork or the library's unloading
+// commits it first.
 //
 //   registry_keys(id, path)  path: "HKEY_CURRENT_USER\Software\...", each
 //                            name as first spelt, unique regardless of case
@@ -29,6 +30,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -109,9 +111,14 @@ private:
 // first of them, and share one read lock.
 // `opened` tells whether this call opened it.
 LSTATUS BeginReads(const Session& session, bool* opened = nullptr);
-// Opens the gathered writes' transaction unless it is open already; a read
-// snapshot is ended first.
-LSTATUS BeginWrites(const Session& session);
+// Runs `write` (the statements of one registry call) in the gathered
+// writes' transaction, opened unless it is open already. An open read
+// snapshot becomes that transaction, so that a command that reads and then
+// writes takes one lock, not two. Where the snapshot cannot become it
+// (another process has written since it began, or is writing now), the
+// snapshot is ended and `write` runs once more in a transaction of its own,
+// which waits for the other writer as every write does.
+LSTATUS RunWrite(const Session& session, const std::function<LSTATUS()>& write);
 // Commits the gathered writes or ends the read snapshot, if either is open;
 // ERROR_SUCCESS when none is, whatever the session's status.
 LSTATUS CommitWrites(const Session& session);

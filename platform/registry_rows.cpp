@@ -118,28 +118,28 @@ LSTATUS ReadValue(const std::string& key, const std::string& name, bool snapshot
 
 LSTATUS WriteValue(const std::string& key, const std::string& name, DWORD type, const uint8_t* data, size_t size) {
     Session session(Session::Use::OpenKey);
-    LSTATUS status = BeginWrites(session);
-    if (status != ERROR_SUCCESS) return status;
-    Statement write(session, Query::WriteValue);
-    write.Bind(1, key);
-    write.Bind(2, name);
-    write.Bind(3, int64_t{type});
-    write.BindBlob(4, data, size);
     int changed = 0;
-    status = write.Run(&changed);
+    LSTATUS status = RunWrite(session, [&] {
+        Statement write(session, Query::WriteValue);
+        write.Bind(1, key);
+        write.Bind(2, name);
+        write.Bind(3, int64_t{type});
+        write.BindBlob(4, data, size);
+        return write.Run(&changed);
+    });
     if (status != ERROR_SUCCESS) return status;
     return changed > 0 ? ERROR_SUCCESS : ERROR_KEY_DELETED;
 }
 
 LSTATUS DeleteValue(const std::string& key, const std::string& name) {
     Session session(Session::Use::OpenKey);
-    LSTATUS status = BeginWrites(session);
-    if (status != ERROR_SUCCESS) return status;
-    Statement remove(session, Query::DeleteValue);
-    remove.Bind(1, key);
-    remove.Bind(2, name);
     int changed = 0;
-    status = remove.Run(&changed);
+    LSTATUS status = RunWrite(session, [&] {
+        Statement remove(session, Query::DeleteValue);
+        remove.Bind(1, key);
+        remove.Bind(2, name);
+        return remove.Run(&changed);
+    });
     if (status != ERROR_SUCCESS) return status;
     return changed > 0 ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
 }
