@@ -276,7 +276,9 @@ DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD metho
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_SET_FILE_POINTER;
     }
-    if (lseek(object->fd, target, SEEK_SET) < 0) {
+    // A move of 0 from the end or the current position is where the first
+    // lseek left the descriptor already.
+    if ((whence == SEEK_SET || move != 0) && lseek(object->fd, target, SEEK_SET) < 0) {
         SetLastError(platform::WindowsErrorFromErrno(errno));
         return INVALID_SET_FILE_POINTER;
     }
