@@ -190,6 +190,8 @@ void AddOtherOptions(CLI::App& app, HostOptions& options) {
                        return !value.empty();
                    });
     AddFlag(app, "-q,--quiet", "print errors only", kOther, [&options] { options.quiet = true; });
+    AddFlag(app, "-V,--version", "show the version of this program and of the\nplug-in", kOther,
+            [&options] { options.version = true; });
     app.set_help_flag("-h,--help", "show this text")->group(kOther);
 }
 
