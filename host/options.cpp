@@ -184,7 +184,8 @@ void AddScannerOptions(CLI::App& app, HostOptions& options) {
 }
 
 void AddOtherOptions(CLI::App& app, HostOptions& options) {
-    AddValueOption(app, "--plugin", "PATH", "the plug-in library (default: the one beside\nthis program)", kOther,
+    AddValueOption(app, "--plugin", "PATH",
+                   "the plug-in library (default: the one beside\nthis program, else the installed one)", kOther,
                    [&options](const std::string& value) {
                        options.pluginPath = value;
                        return !value.empty();

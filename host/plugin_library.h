@@ -28,5 +28,7 @@ private:
     ZUVadeZoduvFunction entry_ = nullptr;
 };
 
-// The plug-in beside the host executable: libzeduztiff.so / ZeduzTiff.dll.
+// The plug-in beside the host executable (libzeduztiff.so, ZeduzTiff.dll);
+// on Linux, where there is none, the installed one, in its folder relative
+// to the program's (ZEDUZ_PLUGIN_DIR_FROM_PROGRAM: bin/ -> lib/.../zeduz/).
 std::string DefaultPluginPath();
