@@ -3,7 +3,8 @@
 # (AddressSanitizer, UndefinedBehaviorSanitizer, fault injection), the bounded
 # fuzz runs, and the Windows plug-in under Wine: the 32-bit DLL under 32-bit
 # Wine where 32-bit Wine starts on this machine, the x86-64 DLL under
-# wine64 everywhere. Ends with ctest's summary line.
+# wine64 everywhere, and the install tree, the Debian package and the
+# Windows zips of Release builds. Ends with ctest's summary line.
 #
 # ZEDUZ_WINE32=0 skips the 32-bit Wine tests even where they could run;
 # ZEDUZ_WINE32=1 runs them without probing.
@@ -48,6 +49,11 @@ quietly cmake -S . -B build/windows64 -DCMAKE_TOOLCHAIN_FILE=cmake/x86_64-w64-mi
   -DCMAKE_BUILD_TYPE=Release -DZEDUZ_TESTS=ON
 quietly cmake --build build/windows64 -j"$jobs"
 
+echo "== Release build of the host and libraries (install tree, Debian package)"
+quietly cmake -S . -B build/package -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+  -DPython3_EXECUTABLE=/usr/bin/python3
+quietly cmake --build build/package -j"$jobs"
+
 if [ -f tests/fuzz/CMakeLists.txt ]; then
   echo "== Fuzz targets (clang, libFuzzer)"
   quietly env CC=clang CXX=clang++ cmake -S . -B build/fuzz -DZEDUZ_FUZZ=ON -DZEDUZ_FAULT_INJECTION=ON \
@@ -58,7 +64,7 @@ fi
 echo "== Linux test build (ASan, UBSan, fault injection)"
 quietly cmake -S . -B build/test -DZEDUZ_TESTS=ON -DZEDUZ_SANITIZE=ON -DZEDUZ_FAULT_INJECTION=ON \
   -DZEDUZ_WINDOWS_BUILD_DIR="$root/build/windows" -DZEDUZ_WINDOWS64_BUILD_DIR="$root/build/windows64" \
-  -DZEDUZ_FUZZ_BUILD_DIR="$root/build/fuzz" \
+  -DZEDUZ_FUZZ_BUILD_DIR="$root/build/fuzz" -DZEDUZ_PACKAGE_BUILD_DIR="$root/build/package" \
   -DPython3_EXECUTABLE=/usr/bin/python3
 quietly cmake --build build/test -j"$jobs"
 

@@ -33,8 +33,9 @@ set(ZEDUZ_RC ${CMAKE_SOURCE_DIR}/resources/Vizazira.rc)
 set(ZEDUZ_RC_C ${CMAKE_BINARY_DIR}/generated/vizazira_resources.c)
 add_custom_command(
   OUTPUT ${ZEDUZ_RC_C}
-  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/resources/rc_to_c.py ${ZEDUZ_RC} ${ZEDUZ_RC_C}
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/resources/rc_to_c.py ${ZEDUZ_RC} ${ZEDUZ_RC_C} -I ${CMAKE_BINARY_DIR}
   DEPENDS ${ZEDUZ_RC} ${CMAKE_SOURCE_DIR}/resources/rc_to_c.py ${CMAKE_SOURCE_DIR}/resources/resource_ids.h
+    ${CMAKE_BINARY_DIR}/generated/zeduz_version.h
   COMMENT "Generating the resource library from Vizazira.rc")
 add_library(vizazira SHARED ${ZEDUZ_RC_C})
 set_target_properties(vizazira PROPERTIES PREFIX "" OUTPUT_NAME "Vizazira" SUFFIX ".so")

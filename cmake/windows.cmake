@@ -32,7 +32,7 @@ if(EXISTS ${ZEDUZ_RC})
   target_link_options(vizazira PRIVATE -nostdlib -nostartfiles -Wl,--entry=0 -Wl,--no-insert-timestamp -s)
   target_include_directories(vizazira PRIVATE ${CMAKE_SOURCE_DIR})
   set_source_files_properties(${ZEDUZ_RC} PROPERTIES
-    OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/resources/resource_ids.h)
+    OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/resource_ids.h;${CMAKE_BINARY_DIR}/generated/zeduz_version.h")
   add_dependencies(zeduztiff vizazira)
 else()
   message(WARNING "resources/Vizazira.rc is missing: no resource library, the plug-in answers 213")

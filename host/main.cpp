@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/status.h"
+#include "generated/zeduz_version.h"
 #include "host/file_identity.h"
 #include "host/format_mapping.h"
 #include "host/image.h"
@@ -186,6 +187,22 @@ bool PrepareJob(const HostOptions& options, Job& job, std::string& error) {
     return job.plugin.Load(pluginPath, error);
 }
 
+// The host's version, then the plug-in's, read from the library the host
+// loads (--plugin, else the default one), so that a user sees which one
+// their pages would go through.
+int PrintVersion(const HostOptions& options) {
+    std::printf("%s %s\n", kProgram, ZEDUZ_VERSION);
+    const std::string pluginPath = options.pluginPath.empty() ? DefaultPluginPath() : options.pluginPath;
+    PluginLibrary plugin;
+    std::string error;
+    if (!plugin.Load(pluginPath, error)) {
+        return Fail(kExitBadSetup, error);
+    }
+    const std::string version = plugin.Version();
+    std::printf("plug-in %s (%s)\n", version.empty() ? "of unknown version" : version.c_str(), pluginPath.c_str());
+    return kExitOk;
+}
+
 #ifdef ZEDUZ_HAVE_SANE
 // Scans into the output: the scanner is opened and set up before the job
 // starts, so that a device or option it lacks leaves nothing behind.
@@ -217,6 +234,9 @@ int Main(int argc, char** argv) {
     if (options.help) {
         std::fputs(UsageText(kProgram).c_str(), stdout);
         return kExitOk;
+    }
+    if (options.version) {
+        return PrintVersion(options);
     }
     if (options.listScanners) {
         return ListScanners();

@@ -184,12 +184,15 @@ void AddScannerOptions(CLI::App& app, HostOptions& options) {
 }
 
 void AddOtherOptions(CLI::App& app, HostOptions& options) {
-    AddValueOption(app, "--plugin", "PATH", "the plug-in library (default: the one beside\nthis program)", kOther,
+    AddValueOption(app, "--plugin", "PATH",
+                   "the plug-in library (default: the one beside\nthis program, else the installed one)", kOther,
                    [&options](const std::string& value) {
                        options.pluginPath = value;
                        return !value.empty();
                    });
     AddFlag(app, "-q,--quiet", "print errors only", kOther, [&options] { options.quiet = true; });
+    AddFlag(app, "-V,--version", "show the version of this program and of the\nplug-in", kOther,
+            [&options] { options.version = true; });
     app.set_help_flag("-h,--help", "show this text")->group(kOther);
 }
 

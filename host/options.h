@@ -34,6 +34,7 @@ struct HostOptions {
     bool palette4WhenSmall = false;
     bool quiet = false;
     bool help = false;
+    bool version = false;    // --version
     std::string pluginPath;  // empty: beside the host
 };
 

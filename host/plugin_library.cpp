@@ -8,8 +8,11 @@
 #else
 #include <dlfcn.h>
 #include <unistd.h>
+
+#include "generated/install_layout.h"
 #endif
 
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -34,6 +37,19 @@ std::string ExecutablePath() {
     const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
     return length <= 0 ? std::string() : std::string(buffer.data(), static_cast<size_t>(length));
 }
+
+// The installed plug-in's folder, without the "bin/.." of its way there
+// where the folder exists.
+std::string InstalledPluginFolder(const std::string& programFolder) {
+    const std::string folder = programFolder + ZEDUZ_PLUGIN_DIR_FROM_PROGRAM;
+    char* resolved = realpath(folder.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return folder;
+    }
+    const std::string path = resolved;
+    std::free(resolved);
+    return path;
+}
 #endif
 
 }  // namespace
@@ -44,7 +60,14 @@ std::string DefaultPluginPath() {
     if (slash == std::string::npos) {
         return kPluginFileName;
     }
-    return executable.substr(0, slash + 1) + kPluginFileName;
+    const std::string programFolder = executable.substr(0, slash + 1);
+    const std::string beside = programFolder + kPluginFileName;
+#ifndef _WIN32
+    if (access(beside.c_str(), F_OK) != 0) {
+        return InstalledPluginFolder(programFolder) + "/" + kPluginFileName;
+    }
+#endif
+    return beside;
 }
 
 PluginLibrary::~PluginLibrary() {

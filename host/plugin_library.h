@@ -19,10 +19,16 @@ public:
     // Calls the entry point; returns the status (low 16 bits of the result).
     uint16_t Call(int32_t command, PluginRequest& request) const;
 
+    // The version the loaded library carries ("1.0.0": the DLL's version
+    // resource, the Linux library's version note); empty when it has none.
+    std::string Version() const;
+
 private:
     void* handle_ = nullptr;
     ZUVadeZoduvFunction entry_ = nullptr;
 };
 
-// The plug-in beside the host executable: libzeduztiff.so / ZeduzTiff.dll.
+// The plug-in beside the host executable (libzeduztiff.so, ZeduzTiff.dll);
+// on Linux, where there is none, the installed one, in its folder relative
+// to the program's (ZEDUZ_PLUGIN_DIR_FROM_PROGRAM: bin/ -> lib/.../zeduz/).
 std::string DefaultPluginPath();

@@ -1,11 +1,12 @@
 #!/usr/bin/python3
 """Turns the resource script into C source for the Linux resource library.
 
-Usage: rc_to_c.py <in.rc> <out.c>
+Usage: rc_to_c.py <in.rc> <out.c> [-I <dir>]...
 
 Reads the subset of the resource-script language that Vizazira.rc uses:
-#include of our own headers (their #define'd numbers and strings are
-resolved) and of the system's resource header, LANGUAGE, STRINGTABLE, and
+#include of our own headers, named from the source root or an -I folder
+(their #define'd numbers and strings are resolved), and of the system's
+resource header, LANGUAGE, STRINGTABLE, and
 DIALOG / DIALOGEX templates with STYLE, EXSTYLE, CAPTION and FONT and the
 controls CONTROL, AUTORADIOBUTTON, RADIOBUTTON, CHECKBOX, AUTOCHECKBOX,
 PUSHBUTTON, DEFPUSHBUTTON, GROUPBOX, LTEXT, CTEXT, RTEXT, COMBOBOX and ICON.
@@ -565,14 +566,16 @@ def convert(rc_path, include_dirs):
 
 
 def main(argv):
-    if len(argv) != 3:
-        sys.stderr.write("usage: rc_to_c.py <in.rc> <out.c>\n")
+    extra = argv[3:]
+    if len(argv) < 3 or len(extra) % 2 or any(flag != "-I" for flag in extra[0::2]):
+        sys.stderr.write("usage: rc_to_c.py <in.rc> <out.c> [-I <dir>]...\n")
         return 2
     rc_path, out_path = argv[1], argv[2]
-    # Our headers are named from the source root, as for windres -I<root>.
+    # Our headers are named from the source root, as for windres -I<root>,
+    # and from the folders given (the build's, for its generated headers).
     root = os.path.dirname(os.path.dirname(os.path.abspath(rc_path)))
     try:
-        source = convert(rc_path, [root])
+        source = convert(rc_path, [root] + extra[1::2])
     except (RcError, OSError) as error:
         sys.stderr.write("rc_to_c.py: error: %s\n" % error)
         return 1

@@ -4,14 +4,17 @@
 #   install_packages.sh test    - everything the whole test suite needs,
 #                                 the Windows cross compilers and Wine too
 #   install_packages.sh bench   - the benchmarks and the peers they time
+#   install_packages.sh package - the build and what makes and checks the
+#                                 Debian package (cpack -G DEB, lintian)
 #
 # A package mirror may be caught mid-sync: then `apt-get update` fails on one
 # index and, for a while, the i386 packages lag the amd64 ones. So the update
 # is retried and, if an index still fails, the lists it left are used; the
 # packages install in groups, so that a group that cannot be resolved never
-# blocks the others. 32-bit Wine is the one optional group: where it cannot be
-# installed, one line says so and test.sh skips the 32-bit Wine tests. Any
-# other package that cannot be installed fails the run, naming it.
+# blocks the others. 32-bit Wine and lintian are the optional groups: where
+# one cannot be installed, one line says so and the tests that need it are
+# skipped (the 32-bit Wine tests; the package's lintian check). Any other
+# package that cannot be installed fails the run, naming it.
 set -euo pipefail
 what=${1:-build}
 update_tries=${ZEDUZ_APT_UPDATE_TRIES:-3}
@@ -30,15 +33,22 @@ declare -A groups=(
   [wine64]="wine wine64 xvfb x11-apps xdotool"
   [wine32]="wine32:i386"
   [bench]="libbenchmark-dev libtiff-dev hyperfine netpbm imagemagick time python3-pil libdeflate-dev"
+  [package]="file dpkg-dev groff-base bash-completion"
+  [lintian]="lintian"
 )
-optional_groups=" wine32 "
+# The optional groups and what their absence costs.
+declare -A optional_groups=(
+  [wine32]="32-bit Wine could not be installed (%s); the 32-bit Wine tests will be skipped"
+  [lintian]="lintian could not be installed (%s); the package's lintian check will be skipped"
+)
 
 case "$what" in
   build) order=(build) ;;
-  test) order=(build test-tools test-readers test-scanner mingw-i686 mingw-x86-64 wine64 wine32) ;;
+  test) order=(build test-tools test-readers test-scanner package mingw-i686 mingw-x86-64 wine64 wine32 lintian) ;;
   bench) order=(build bench) ;;
+  package) order=(build package lintian) ;;
   *)
-    echo "install_packages.sh: build, test or bench, not '$what'" >&2
+    echo "install_packages.sh: build, test, bench or package, not '$what'" >&2
     exit 2
     ;;
 esac
@@ -116,8 +126,9 @@ fi
 failed_groups=()
 for name in "${order[@]}"; do
   install_group "$name" && continue
-  if [[ "$optional_groups" == *" $name "* ]]; then
-    echo "32-bit Wine could not be installed (${failed[*]}); the 32-bit Wine tests will be skipped"
+  if [ -n "${optional_groups[$name]:-}" ]; then
+    # shellcheck disable=SC2059 # the group's own message
+    printf "${optional_groups[$name]}\n" "${failed[*]}"
   else
     printf 'Could not install %s\n' "${failed[@]}" >&2
     failed_groups+=("$name")

@@ -274,12 +274,23 @@ def folder_as_input(ws):
     assert not os.path.exists(ws.path("out.tif"))
 
 
-def help_text(ws):
+def help_and_version(ws):
     result = run_ok(ws, "--help")
     for option in ("--output", "--append", "--palette4", "--byte-order", "--compression", "--group4", "--dpi",
                    "--resolution", "--band-rows", "--announce-rows", "--plugin", "--quiet", "--save-settings",
-                   "this run only", "standard input"):
+                   "--version", "this run only", "standard input"):
         assert option in result.stdout, option
+    # The plug-in's version is read from the library loaded, by default or
+    # with --plugin; a library without a version note says so.
+    version = os.environ["ZEDUZ_VERSION"]
+    plugin = os.path.join(BIN_DIR, "libzeduztiff.so")
+    for args in (["--version"], ["-V", "--plugin", plugin]):
+        result = run_ok(ws, *args)
+        assert result.stdout == "zeduz-tiff %s\nplug-in %s (%s)\n" % (version, version, plugin), result.stdout
+    without_note = os.path.join(BIN_DIR, "memcheck", "libzeduztiff.so")  # the valgrind copy has none
+    result = run_ok(ws, "--version", "--plugin", without_note)
+    assert "plug-in of unknown version (%s)" % without_note in result.stdout, result.stdout
+    refused(ws, ["--version", "--plugin", os.path.join(BIN_DIR, "Vizazira.so")], ["no entry point ZUVadeZoduv"])
 
 
 def other_byte_order_append_refused(ws):
@@ -328,7 +339,7 @@ CASES = [("bad file: " + name, bad_file_case(data, words)) for name, data, words
     ("output file that is also an input, under any name or link", output_is_an_input),
     ("outputs that are not regular files", outputs_that_are_not_files),
     ("a folder as input", folder_as_input),
-    ("help", help_text),
+    ("help and version", help_and_version),
     ("append in the other byte order is refused", other_byte_order_append_refused),
     ("append to a file that is not a TIFF is refused", append_to_non_tiff_refused),
     ("mutated inputs never crash", mutated_inputs_never_crash),

@@ -13,6 +13,8 @@ import unittest
 SOURCE_DIR = os.environ.get("ZEDUZ_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
 GENERATOR = os.path.join(SOURCE_DIR, "resources", "rc_to_c.py")
 SCRIPT = os.path.join(SOURCE_DIR, "resources", "Vizazira.rc")
+# The build root, which holds the script's generated/zeduz_version.h.
+BUILD_DIR = os.path.dirname(os.environ.get("ZEDUZ_BIN_DIR", ""))
 
 
 class ZeduzResourceString(ctypes.Structure):
@@ -65,7 +67,7 @@ class GeneratorTest(unittest.TestCase):
 
     def test_real_script_builds_with_its_tables(self):
         out_path = os.path.join(self.work, "vizazira.c")
-        subprocess.run([sys.executable, GENERATOR, SCRIPT, out_path], check=True)
+        subprocess.run([sys.executable, GENERATOR, SCRIPT, out_path, "-I", BUILD_DIR], check=True)
         library = self.build_library(out_path)
         strings = self.strings_of(library)
         for identifier in [2000, 2001, 2002, 2501, 2502, 2503, 2504, 2505, 2506, 2507, 2508,
@@ -137,7 +139,7 @@ class GeneratorTest(unittest.TestCase):
 
     @unittest.skipUnless(shutil.which("i686-w64-mingw32-windres"), "no Windows resource compiler")
     def test_windres_accepts_the_script(self):
-        subprocess.run(["i686-w64-mingw32-windres", "-I" + SOURCE_DIR, SCRIPT, "-O", "coff",
+        subprocess.run(["i686-w64-mingw32-windres", "-I" + SOURCE_DIR, "-I" + BUILD_DIR, SCRIPT, "-O", "coff",
                         "-o", os.path.join(self.work, "x.res")], check=True)
 
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # scripts/install_packages.sh against stand-in package tools: an update that
-# keeps failing on one index, 32-bit Wine that cannot be resolved, a required
+# keeps failing on one index, 32-bit Wine or lintian that cannot be resolved, a required
 # package that cannot be resolved, an update that succeeds on its second try.
 # The stand-ins record every install; nothing real is installed.
 set -uo pipefail
@@ -72,6 +72,14 @@ for package in build-essential libtiff-tools g++-mingw-w64-i686 wine64 sane-util
   installed "$package" || fail "$package not installed"
 done
 installed wine32:i386 && fail "wine32:i386 recorded as installed"
+
+run_case "lintian unresolvable: the package is not checked with it" 0 "lintian" test
+[ "$status" -eq 0 ] || fail "exit status $status: $out"
+[ "$(grep -c "^lintian could not be installed (lintian: Unable to correct problems" <<<"$out")" -eq 1 ] ||
+  fail "no one-line lintian reason: $out"
+for package in file dpkg-dev wine32:i386; do
+  installed "$package" || fail "$package not installed"
+done
 
 run_case "a required package unresolvable" 0 "libtiff-tools" test
 [ "$status" -ne 0 ] || fail "exit status 0: $out"

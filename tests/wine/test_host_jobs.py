@@ -26,6 +26,7 @@ work = w.work_directory("host-jobs")
 WIN_HOST = os.path.join(w.WIN_BIN, "zeduz-tiff.exe")
 NATIVE_HOST = os.path.join(w.NATIVE_BIN, "zeduz-tiff")
 BAND_ROWS = "7"  # several bands per page, the last one short
+VERSION = os.environ.get("ZEDUZ_VERSION", "")
 
 
 # ---- inputs: PNM images with known samples -------------------------------
@@ -254,7 +255,17 @@ def deflate_bands_shared_between_threads():
     checks.check(decoded(paths[0], 0, "rgb24") == source.values, "%s: every decoded sample equals the input" % name)
 
 
+def versions():
+    """--version names the host's version and the one in the version
+    resource of the DLL the host loads, the build's both."""
+    result = w.wine(WIN_HOST, "--version")
+    expected = "zeduz-tiff %s\nplug-in %s (%s)\n" % (VERSION, VERSION, w.win_path(os.path.join(w.WIN_BIN,
+                                                                                             "ZeduzTiff.dll")))
+    checks.equal(result.stdout, expected, "zeduz-tiff.exe --version")
+
+
 try:
+    versions()
     every_format_in_one_file()
     demo_document()
     job_over_several_processes()
