@@ -4,14 +4,13 @@
 
 #include "entry/page_file_settings.h"
 #include "entry/tiff_page_writer.h"
-#include "output/global_block.h"
+#include "memory/global_block.h"
+#include "page/strip_sink.h"
 #include "platform/win32.h"
 #include "tiff/byte_order.h"
 #include "tiff/color_map.h"
 #include "tiff/directory_entry.h"
 #include "tiff/directory_layout.h"
-#include "tiff/g4_encoder.h"
-#include "tiff/horizontal_predictor.h"
 #include "tiff/image_format.h"
 #include "tiff/pixel_convert.h"
 
@@ -65,8 +64,7 @@ PluginStatus TiffPageWriter::AdoptPageFileSettings(PageFileSettings* page) {
     PluginStatus status = ReadPageFileSettings(file_, job_.pageCount, job_.imageFormat, job_.byteOrder, page);
     if (status != StatusOk) return status;
     job_.byteOrder = page->byteOrder;
-    job_.compression = page->compression == CompressionGroup4 ? CompressionGroup4 : CompressionNone;
-    job_.colorCompression = IsCodedPage(page->compression) ? page->compression : CompressionNone;
+    SettingsOfPageCompression(page->compression, &job_.compression, &job_.colorCompression);
     return StatusOk;
 }
 
@@ -74,10 +72,7 @@ int32_t TiffPageWriter::PageCompressionOfJob() const {
     return PageCompression(job_.imageFormat, job_.compression, job_.colorCompression);
 }
 
-bool TiffPageWriter::IsCodedStripPage() const {
-    const int32_t compression = PageCompressionOfJob();
-    return compression == CompressionGroup4 || IsCodedPage(compression);
-}
+PageCoder& TiffPageWriter::Coder() { return coders_.For(PageCompressionOfJob()); }
 
 uint64_t TiffPageWriter::DataStartInPageFile() const {
     return DirectoryPositionInPageFile(job_.pageCount) +
@@ -90,16 +85,11 @@ uint64_t TiffPageWriter::DataStartInPageFile() const {
 PluginStatus TiffPageWriter::CheckBandFitsPage(const PageFileSettings& page, uint64_t* rowsAfter) {
     if (image_->rows == 0) return StatusOk;
     if (image_->width != page.width) return StatusBadRecord;
-    uint64_t size = 0;
-    if (!IsGroup4Page(job_.imageFormat, job_.compression)) {
-        size = file_.Size64();
-        if (size == UINT64_MAX) return StatusReadFailed;
-    }
-    // The strip's code so far is this coder's, or the page cannot go on:
-    // another coder's stream cannot be continued.
-    if (IsCodedPage(PageCompressionOfJob()) &&
-        (size < DataStartInPageFile() || size - DataStartInPageFile() != strip_.bytesHanded()))
-        return StatusBadSequence;
+    const uint64_t size = file_.Size64();
+    if (size == UINT64_MAX) return StatusReadFailed;
+    // The strip so far is this coder's, or the page cannot go on: another
+    // coder's stream cannot be continued.
+    if (size < DataStartInPageFile() || !Coder().Continues(size - DataStartInPageFile())) return StatusBadSequence;
     *rowsAfter = RowsInStrip(page.width, size) + image_->rows;
     return StatusOk;
 }
@@ -128,14 +118,11 @@ PluginStatus TiffPageWriter::CheckPageCanGrow(uint32_t height, uint64_t rowsAfte
     return StatusOk;
 }
 
-// A coded page's rows are counted by its coder; an uncompressed strip holds
-// whole rows after the directory block.
-uint64_t TiffPageWriter::RowsInStrip(uint32_t width, uint64_t pageFileSize) const {
-    if (IsGroup4Page(job_.imageFormat, job_.compression)) return g4_.rowsCoded();
-    if (IsCodedPage(PageCompressionOfJob())) return strip_.rowsCoded();
-    uint64_t dataStart = DataStartInPageFile();
-    uint64_t rowBytes = ConvertedBandBytes(job_.imageFormat, width, 1);
-    return pageFileSize > dataStart && rowBytes > 0 ? (pageFileSize - dataStart) / rowBytes : 0;
+// The strip's coder counts its rows.
+uint64_t TiffPageWriter::RowsInStrip(uint32_t width, uint64_t pageFileSize) {
+    const uint64_t dataStart = DataStartInPageFile();
+    const uint64_t stripBytes = pageFileSize > dataStart ? pageFileSize - dataStart : 0;
+    return Coder().RowsInStrip(stripBytes, ConvertedBandBytes(job_.imageFormat, width, 1));
 }
 
 // A band the page cannot take is refused before anything is touched.
@@ -149,28 +136,12 @@ PluginStatus TiffPageWriter::CheckBandRecord() const {
 }
 
 PluginStatus TiffPageWriter::AppendBand() {
-    uint32_t rowBytes = image_->yResolution;  // bilevel bands: bytes from row to row
-    if (IsGroup4Page(job_.imageFormat, job_.compression)) {
-        if (image_->rows == 0) return StatusOk;
-        G4FileSink sink(file_, &job_.codedStripBytes);
-        return g4_.CodeBand(image_->pixels, image_->width, image_->rows, rowBytes, sink);
-    }
-    uint64_t bytes = ConvertedBandBytes(job_.imageFormat, image_->width, image_->rows);
-    if (bytes == 0) return StatusOk;                    // no rows, or a format without a strip
-    GlobalBlock stripRows(static_cast<size_t>(bytes));  // below kOffsetLimit: CheckBandRecord
-    if (stripRows.get() == nullptr) return StatusNoMemory;
-    BandSource band{image_->pixels + FirstRowOffset(job_.imageFormat, job_.bandCount), image_->width, image_->rows,
-                    rowBytes};
-    ConvertBand(job_.imageFormat, band, job_.byteOrder, stripRows.get());
-    const int32_t compression = PageCompressionOfJob();
-    if (!IsCodedPage(compression)) return file_.Write(static_cast<uint32_t>(bytes), stripRows.get());
-    if (UsesPredictor(job_.imageFormat, compression)) {
-        const FormatLayout& layout = *FindLayout(job_.imageFormat);
-        DifferenceRows(stripRows.get(), image_->rows, bytes / image_->rows, layout.samplesPerPixel,
-                       layout.bitsPerSample, job_.byteOrder);
-    }
-    G4FileSink sink(file_, &job_.codedStripBytes);
-    return strip_.CodeRows(compression, stripRows.get(), bytes, image_->rows, sink);
+    if (image_->rows == 0) return StatusOk;
+    PageCoder& coder = Coder();
+    const BandRows band{image_->pixels + FirstRowOffset(job_.imageFormat, job_.bandCount), image_->width, image_->rows,
+                        image_->yResolution};  // bilevel bands: yResolution is the row stride
+    StripSink sink(file_, coder.SizedByCode() ? &job_.codedStripBytes : nullptr);
+    return coder.CodeBand(band, StripShape{job_.imageFormat, job_.byteOrder}, sink);
 }
 
 PluginStatus TiffPageWriter::WritePalette() {

@@ -3,7 +3,7 @@
 #include "entry/job_file_records.h"
 #include "entry/page_temp_file.h"
 #include "entry/tiff_page_writer.h"
-#include "output/global_block.h"
+#include "memory/global_block.h"
 #include "tiff/directory_layout.h"
 #include "tiff/directory_writer.h"
 #include "tiff/file_header.h"
@@ -52,8 +52,7 @@ PluginStatus TiffPageWriter::BeginPage() {
     status = WritePageFile(plan, staging, staging + plan.stagingBytes, serializedCapacity);
     if (status != StatusOk) return status;
 
-    g4_.Reset();  // every page starts from an all-white reference line
-    strip_.Release();
+    coders_.ResetAll();  // every page starts afresh: Group 4 from an all-white reference line
     job_.codedStripBytes = 0;
     job_.bandCount = 0;
     if (!job_.Save(job_values::kBegunPage)) {

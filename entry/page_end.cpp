@@ -7,6 +7,7 @@
 #include "entry/page_file_settings.h"
 #include "entry/tiff_page_writer.h"
 #include "output/page_commit.h"
+#include "page/strip_sink.h"
 #include "platform/win32.h"
 #include "tiff/byte_order.h"
 #include "tiff/directory_entry.h"
@@ -32,8 +33,6 @@ constexpr uint32_t kImageLengthIndex = entry_index::kImageLength;
 constexpr uint32_t kStripOffsetsIndex = entry_index::kStripOffsets;
 constexpr uint32_t kRowsPerStripIndex = entry_index::kRowsPerStrip;
 constexpr uint32_t kStripByteCountsIndex = entry_index::kStripByteCounts;
-constexpr uint32_t kXResolutionIndex = entry_index::kGreyXResolution;
-constexpr uint32_t kYResolutionIndex = entry_index::kGreyYResolution;
 
 // Reads a one-value entry; false when the entry there has another tag.
 PluginStatus ReadEntryValue(FileHandle& file, uint32_t position, uint16_t tag, int32_t byteOrder, uint32_t* value) {
@@ -121,7 +120,7 @@ PluginStatus TiffPageWriter::FinishPageFile(PageFileFacts* facts) {
     // says so. A page without a single row is no page.
     uint64_t rows = status == StatusOk ? RowsInStrip(page.width, facts->fileSize) : 0;
     if (status == StatusOk && rows == 0) status = StatusEmptyPage;
-    if (status == StatusOk && IsCodedStripPage()) status = FinishCodedStrip(*facts);
+    if (status == StatusOk) status = FinishStrip(*facts);
     if (status == StatusOk && rows != page.height)
         status = RewriteHeight(facts, page.width, static_cast<uint32_t>(rows));  // below 2^32: bands are checked
     if (status == StatusOk) status = TrimAndPadStrip(facts);
@@ -158,40 +157,25 @@ PluginStatus TiffPageWriter::ReadPageFileFacts(PageFileFacts* facts) {
     return StatusOk;
 }
 
-// Appends the end of the strip's code and writes the strip's real size (and,
-// for a later Group 4 page, where its data lie) into the directory.
-PluginStatus TiffPageWriter::FinishCodedStrip(const PageFileFacts& facts) {
-    const bool group4 = IsGroup4Page(job_.imageFormat, job_.compression);
-    // An LZW or Deflate strip is this coder's to end, or no one's.
-    if (!group4 && facts.fileSize - facts.headerBytes - facts.blockBytes != strip_.bytesHanded())
-        return StatusBadSequence;
-    PluginStatus status = file_.SeekToEnd();
-    G4FileSink pageFile(file_, nullptr);  // the strip's size is measured below
-    if (status == StatusOk) status = group4 ? g4_.FinishPage(pageFile) : strip_.FinishPage(pageFile);
-    if (!group4) strip_.Release();  // ended, whatever the outcome: its stream cannot go on
-    if (status != StatusOk) return status;
-
+// Appends the end of the strip's code and, for a strip sized by its code,
+// writes that size into the directory.
+PluginStatus TiffPageWriter::FinishStrip(const PageFileFacts& facts) {
+    PageCoder& coder = Coder();
+    // A stream is this coder's to end, or no one's.
+    if (!coder.Continues(facts.fileSize - facts.headerBytes - facts.blockBytes)) return StatusBadSequence;
+    StripSink pageFile = StripSink::AtEnd(file_);  // the strip's size is measured below
+    PluginStatus status = coder.Finish(pageFile);
+    if (status != StatusOk || !coder.SizedByCode()) {
+        coder.Reset();
+        return status;
+    }
     uint64_t size = file_.Size64();
     uint64_t dataStart = uint64_t{facts.headerBytes} + facts.blockBytes;
     if (size == UINT64_MAX || size < dataStart) return StatusReadFailed;
     if (size - dataStart >= kOffsetLimit) return StatusWriteFailed;
     job_.codedStripBytes = static_cast<uint32_t>(size - dataStart);
-
-    uint32_t directoryOffset = facts.directoryOffset;
-    auto at = [&](uint32_t index) { return EntryPositionInTempFile(index, job_.pageCount); };
-    status = RewriteEntry(file_, at(kStripByteCountsIndex), {TagStripByteCounts, TypeLong, 1, job_.codedStripBytes},
-                          job_.byteOrder);
-    if (status != StatusOk || job_.pageCount == 0 || !group4) return status;
-    uint32_t firstValueArea = NextDirectoryField(directoryOffset, facts.entryCount) + kNextDirectoryBytes;
-    status = RewriteEntry(file_, at(kStripOffsetsIndex),
-                          {TagStripOffsets, TypeLong, 1, directoryOffset + facts.blockBytes}, job_.byteOrder);
-    if (status == StatusOk)
-        status = RewriteEntry(file_, at(kXResolutionIndex), {TagXResolution, TypeRational, 1, firstValueArea},
-                              job_.byteOrder);
-    if (status == StatusOk)
-        status = RewriteEntry(file_, at(kYResolutionIndex), {TagYResolution, TypeRational, 1, firstValueArea + 8},
-                              job_.byteOrder);
-    return status;
+    return RewriteEntry(file_, EntryPositionInTempFile(kStripByteCountsIndex, job_.pageCount),
+                        {TagStripByteCounts, TypeLong, 1, job_.codedStripBytes}, job_.byteOrder);
 }
 
 // A page of another height than it was begun with: ImageLength and
@@ -203,7 +187,7 @@ PluginStatus TiffPageWriter::RewriteHeight(PageFileFacts* facts, uint32_t width,
     PluginStatus status = RewriteEntry(file_, at(kImageLengthIndex), {TagImageLength, type, 1, rows}, job_.byteOrder);
     if (status == StatusOk)
         status = RewriteEntry(file_, at(kRowsPerStripIndex), {TagRowsPerStrip, type, 1, rows}, job_.byteOrder);
-    if (status != StatusOk || IsCodedStripPage()) return status;
+    if (status != StatusOk || Coder().SizedByCode()) return status;
     uint64_t strip = StripBytes(job_.imageFormat, width, rows);
     if (strip >= kOffsetLimit) return StatusWriteFailed;
     facts->declaredStrip = static_cast<uint32_t>(strip);
@@ -215,7 +199,7 @@ PluginStatus TiffPageWriter::RewriteHeight(PageFileFacts* facts, uint32_t width,
 // in the output file so that the next page starts on a word boundary.
 PluginStatus TiffPageWriter::TrimAndPadStrip(PageFileFacts* facts) {
     uint64_t dataStart = uint64_t{facts->headerBytes} + facts->blockBytes;
-    uint32_t strip = IsCodedStripPage() ? job_.codedStripBytes : facts->declaredStrip;
+    uint32_t strip = Coder().SizedByCode() ? job_.codedStripBytes : facts->declaredStrip;
     facts->declaredStrip = strip;
     uint64_t stripEnd = dataStart + strip;
     uint64_t size = file_.Size64();

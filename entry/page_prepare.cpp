@@ -85,18 +85,13 @@ PluginStatus TiffPageWriter::DiscardTempFile() {
 
 // A job that another process still runs is not this one to end.
 PluginStatus TiffPageWriter::EndJob() {
-    ReleaseReferenceLine();
+    coders_.ResetAll();
     committedOutputSize_ = 0;
     if (HeldByAnotherProcess()) return StatusOk;
     PluginStatus status = DiscardTempFile();
     RemoveStrayStagedFile();
     if (!job_.Delete(job_values::kJob)) status = StatusStateUnavailable;
     return status;
-}
-
-void TiffPageWriter::ReleaseReferenceLine() {
-    g4_.ReleaseReferenceLine();
-    strip_.Release();
 }
 
 void TiffPageWriter::AbandonPage() {

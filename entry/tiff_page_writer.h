@@ -4,11 +4,10 @@
 
 #include <cstdint>
 
-#include "entry/g4_page_coder.h"
 #include "entry/job_owner.h"
 #include "entry/plugin_base.h"
 #include "entry/status_message.h"
-#include "entry/strip_page_coder.h"
+#include "page/page_coders.h"
 #include "tiff/byte_order.h"
 #include "tiff/image_format.h"
 #include "tiff/page_chain.h"
@@ -44,11 +43,9 @@ public:
 protected:
     PluginStatus ClassifyImage();
     PluginStatus DiscardTempFile();
-    void ReleaseReferenceLine();
 
     uint8_t multiPage_ = 0;
-    G4PageCoder g4_;
-    StripPageCoder strip_;  // LZW and Deflate pages
+    PageCoders coders_;
     // A committed page's file whose deletion failed; the job's end retries.
     char strayPageFile_[260] = {};
     FileIdentity strayPageIdentity_;
@@ -110,18 +107,18 @@ private:
     PluginStatus CheckPageCanGrow(uint32_t height, uint64_t rowsAfter);
     // The open page's Compression tag, from the job's settings.
     int32_t PageCompressionOfJob() const;
-    // Group 4, LZW and Deflate pages: their rows and sizes are the coder's.
-    bool IsCodedStripPage() const;
+    // The coder of the open page's compression.
+    PageCoder& Coder();
     // The page's directory block, from the start of its directory.
     uint64_t DataStartInPageFile() const;
     // Rows in the strip of the open page file of `pageFileSize` bytes.
-    uint64_t RowsInStrip(uint32_t width, uint64_t pageFileSize) const;
+    uint64_t RowsInStrip(uint32_t width, uint64_t pageFileSize);
     PluginStatus AppendBand();
     PluginStatus WriteColorMap();
     // Page end: completing the page file and committing it.
     PluginStatus FinishPageFile(PageFileFacts* facts);
     PluginStatus ReadPageFileFacts(PageFileFacts* facts);
-    PluginStatus FinishCodedStrip(const PageFileFacts& facts);
+    PluginStatus FinishStrip(const PageFileFacts& facts);
     PluginStatus RewriteHeight(PageFileFacts* facts, uint32_t width, uint32_t rows);
     PluginStatus TrimAndPadStrip(PageFileFacts* facts);
     // Each saves the count the page commits before the commit (*countSaved

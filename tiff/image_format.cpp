@@ -102,6 +102,12 @@ int32_t PageCompression(int32_t format, int32_t compression, int32_t colorCompre
     return IsCodedPage(colorCompression) ? colorCompression : CompressionNone;
 }
 
+void SettingsOfPageCompression(int32_t pageCompression, int32_t* compression, int32_t* colorCompression) {
+    const bool group4 = pageCompression == CompressionGroup4;
+    *compression = group4 ? CompressionGroup4 : CompressionNone;
+    *colorCompression = group4 || !IsCodedPage(pageCompression) ? CompressionNone : pageCompression;
+}
+
 bool IsCodedPage(int32_t pageCompression) {
     return pageCompression == CompressionLzw || pageCompression == CompressionDeflate;
 }
