@@ -2,7 +2,6 @@
 // and appended to the page file, and the colour map of palette pages.
 #include <algorithm>
 
-#include "entry/page_file_settings.h"
 #include "entry/tiff_page_writer.h"
 #include "memory/global_block.h"
 #include "page/strip_sink.h"
@@ -21,38 +20,38 @@ PluginStatus TiffPageWriter::WriteBand() {
     PluginStatus status = CheckBandRecord();
     if (status != StatusOk) return status;
 
-    status = OpenPageFile(true);
+    status = pageFile_.Open();
     if (status != StatusOk) {
-        RemovePageFile();
+        pageFile_.Discard();
         return status;
     }
-    PageFileSettings page{};
     uint64_t rowsAfter = 0;
-    status = AdoptPageFileSettings(&page);
-    if (status == StatusOk) status = CheckBandFitsPage(page, &rowsAfter);
+    status = AdoptPageDirectory();
+    if (status == StatusOk) status = CheckBandFitsPage(&rowsAfter);
     if (status == StatusBadSequence || status == StatusBadRecord) {
-        file_.Close();  // not a page of this format, or a band it cannot take: nothing is touched
+        pageFile_.Close();  // not a page of this format, or a band it cannot take: nothing is touched
         return status;
     }
     // A page that cannot grow by this band keeps the rows it has, and the
     // host may still end it with them.
-    if (status == StatusOk && rowsAfter > page.height) {
-        status = CheckPageCanGrow(page.height, rowsAfter);
+    const uint32_t height = pageFile_.directory().height;
+    if (status == StatusOk && rowsAfter > height) {
+        status = CheckPageCanGrow(height, rowsAfter);
         if (status != StatusOk) {
-            file_.Close();
+            pageFile_.Close();
             return status;
         }
     }
-    if (status == StatusOk) status = file_.SeekToEnd();
+    if (status == StatusOk) status = pageFile_.file().SeekToEnd();
     if (status == StatusOk) status = AppendBand();
     if (status != StatusOk) {
-        AbandonPage();
+        pageFile_.Discard();
         return status;
     }
-    PluginStatus closeStatus = file_.Close();
+    PluginStatus closeStatus = pageFile_.Close();
     ++job_.bandCount;
     if (!job_.Save(job_values::kBandProgress)) {
-        AbandonPage();  // its bands and the registry no longer agree
+        pageFile_.Discard();  // its bands and the registry no longer agree
         return StatusStateUnavailable;
     }
     return closeStatus;
@@ -60,11 +59,12 @@ PluginStatus TiffPageWriter::WriteBand() {
 
 // The band is coded in the byte order and compression the page was begun
 // with, whatever the settings say by now.
-PluginStatus TiffPageWriter::AdoptPageFileSettings(PageFileSettings* page) {
-    PluginStatus status = ReadPageFileSettings(file_, job_.pageCount, job_.imageFormat, job_.byteOrder, page);
+PluginStatus TiffPageWriter::AdoptPageDirectory() {
+    PluginStatus status = pageFile_.ReadDirectory(job_.pageCount, job_.imageFormat, job_.byteOrder);
     if (status != StatusOk) return status;
-    job_.byteOrder = page->byteOrder;
-    SettingsOfPageCompression(page->compression, &job_.compression, &job_.colorCompression);
+    const PageDirectory& page = pageFile_.directory();
+    job_.byteOrder = page.byteOrder;
+    SettingsOfPageCompression(page.compression, &job_.compression, &job_.colorCompression);
     return StatusOk;
 }
 
@@ -74,22 +74,18 @@ int32_t TiffPageWriter::PageCompressionOfJob() const {
 
 PageCoder& TiffPageWriter::Coder() { return coders_.For(PageCompressionOfJob()); }
 
-uint64_t TiffPageWriter::DataStartInPageFile() const {
-    return DirectoryPositionInPageFile(job_.pageCount) +
-           PageBlockBytes(*FindLayout(job_.imageFormat), PageCompressionOfJob());
-}
-
 // A band holds rows of the page's own width. *rowsAfter: the page's rows once
 // the band is in; rows beyond the height the page was begun with extend it
 // (a scanner often does not know a page's length when it begins).
-PluginStatus TiffPageWriter::CheckBandFitsPage(const PageFileSettings& page, uint64_t* rowsAfter) {
+PluginStatus TiffPageWriter::CheckBandFitsPage(uint64_t* rowsAfter) {
     if (image_->rows == 0) return StatusOk;
+    const PageDirectory& page = pageFile_.directory();
     if (image_->width != page.width) return StatusBadRecord;
-    const uint64_t size = file_.Size64();
+    const uint64_t size = pageFile_.file().Size64();
     if (size == UINT64_MAX) return StatusReadFailed;
     // The strip so far is this coder's, or the page cannot go on: another
     // coder's stream cannot be continued.
-    if (size < DataStartInPageFile() || !Coder().Continues(size - DataStartInPageFile())) return StatusBadSequence;
+    if (size < page.dataStart() || !Coder().Continues(size - page.dataStart())) return StatusBadSequence;
     *rowsAfter = RowsInStrip(page.width, size) + image_->rows;
     return StatusOk;
 }
@@ -100,15 +96,12 @@ PluginStatus TiffPageWriter::CheckBandFitsPage(const PageFileSettings& page, uin
 PluginStatus TiffPageWriter::CheckPageCanGrow(uint32_t height, uint64_t rowsAfter) {
     if (rowsAfter > UINT32_MAX) return StatusWriteFailed;  // ImageLength is 32-bit
     uint64_t extraRows = rowsAfter - std::max<uint64_t>(rowsAfter - image_->rows, height);
-    uint64_t size = file_.Size64();
+    uint64_t size = pageFile_.file().Size64();
     if (size == UINT64_MAX) return StatusReadFailed;
-    uint8_t entry[kEntryBytes];
-    PluginStatus status =
-        file_.ReadAt(EntryPositionInTempFile(entry_index::kStripOffsets, job_.pageCount), kEntryBytes, entry);
-    if (status != StatusOk) return status;
     // Where the page's strip lies in the output, and where it would end.
-    uint64_t stripOffset = GetLong(entry + 8, job_.byteOrder);
-    uint64_t dataStart = DataStartInPageFile();
+    const PageDirectory& page = pageFile_.directory();
+    uint64_t stripOffset = uint64_t{page.directoryOffset} + page.blockBytes;
+    uint64_t dataStart = page.dataStart();
     if (size < dataStart) return StatusBadSequence;
     uint64_t stripEnd =
         stripOffset + (size - dataStart) + ConvertedBandBytes(job_.imageFormat, image_->width, image_->rows);
@@ -120,7 +113,7 @@ PluginStatus TiffPageWriter::CheckPageCanGrow(uint32_t height, uint64_t rowsAfte
 
 // The strip's coder counts its rows.
 uint64_t TiffPageWriter::RowsInStrip(uint32_t width, uint64_t pageFileSize) {
-    const uint64_t dataStart = DataStartInPageFile();
+    const uint64_t dataStart = pageFile_.directory().dataStart();
     const uint64_t stripBytes = pageFileSize > dataStart ? pageFileSize - dataStart : 0;
     return Coder().RowsInStrip(stripBytes, ConvertedBandBytes(job_.imageFormat, width, 1));
 }
@@ -140,7 +133,7 @@ PluginStatus TiffPageWriter::AppendBand() {
     PageCoder& coder = Coder();
     const BandRows band{image_->pixels + FirstRowOffset(job_.imageFormat, job_.bandCount), image_->width, image_->rows,
                         image_->yResolution};  // bilevel bands: yResolution is the row stride
-    StripSink sink(file_, coder.SizedByCode() ? &job_.codedStripBytes : nullptr);
+    StripSink sink(pageFile_.file(), coder.SizedByCode() ? &job_.codedStripBytes : nullptr);
     return coder.CodeBand(band, StripShape{job_.imageFormat, job_.byteOrder}, sink);
 }
 
@@ -153,27 +146,28 @@ PluginStatus TiffPageWriter::WritePalette() {
     job_.Load(JobValue::BandCount);
     if (!havePageFile || job_.bandCount != 0) return StatusBadSequence;
 
-    PluginStatus status = OpenPageFile(true);
+    PluginStatus status = pageFile_.Open();
     if (status != StatusOk) {
-        RemovePageFile();
+        pageFile_.Discard();
         return status;
     }
     status = WriteColorMap();
     if (status != StatusOk) {
-        AbandonPage();
+        pageFile_.Discard();
         return status;
     }
-    return file_.Close();
+    return pageFile_.Close();
 }
 
 PluginStatus TiffPageWriter::WriteColorMap() {
     uint32_t planeValues = ColorMapPlaneValues(job_.imageFormat);
     uint32_t mapBytes = ColorMapBytes(planeValues);
-    PluginStatus status = file_.Seek(-static_cast<int32_t>(mapBytes), nullptr, FILE_END);
+    FileHandle& file = pageFile_.file();
+    PluginStatus status = file.Seek(-static_cast<int32_t>(mapBytes), nullptr, FILE_END);
     if (status != StatusOk) return status;
     GlobalBlock colorMap(mapBytes);
     if (colorMap.get() == nullptr) return StatusNoMemory;
     BuildColorMap(reinterpret_cast<const uint8_t*>(image_), planeValues, colorMap.get());
     if (!RoomOrUnknown(FreeSpace(job_.pageFilePath), mapBytes)) return NoRoomOn(job_.pageFilePath, true);
-    return file_.Write(mapBytes, colorMap.get());
+    return file.Write(mapBytes, colorMap.get());
 }

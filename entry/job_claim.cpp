@@ -4,8 +4,8 @@
 // to be the ones it made.
 #include <cstring>
 
-#include "entry/page_temp_file.h"
 #include "entry/tiff_page_writer.h"
+#include "page/page_temp_file.h"
 
 PluginStatus TiffPageWriter::ClaimJob() {
     if (HeldByAnotherProcess()) return StatusJobInUse;
@@ -41,19 +41,6 @@ void TiffPageWriter::RemoveStrayStagedFile() {
     FileHandle::RemoveOwned(job_.stagedFilePath, ParseFileIdentity(job_.stagedFileIdentity));
     // A record left behind misleads no one: its file is proved by identity.
     (void)job_.Delete(job_values::kStagedFile);
-}
-
-PluginStatus TiffPageWriter::OpenPageFile(bool forUpdate) {
-    return file_.OpenOwned(job_.pageFilePath, ParseFileIdentity(job_.pageFileIdentity), forUpdate);
-}
-
-// A page file named but not yet made (or made by an earlier version, which
-// recorded no identity) lies in the temp folder under a page file's name:
-// such a name is deleted as it is.
-PluginStatus TiffPageWriter::RemovePageFile() {
-    FileIdentity identity = ParseFileIdentity(job_.pageFileIdentity);
-    if (!identity.known) return FileHandle::RemoveFile(job_.pageFilePath);
-    return FileHandle::RemoveOwned(job_.pageFilePath, identity);
 }
 
 PluginStatus TiffPageWriter::NoRoomOn(const char* path, bool temporaryFolder) {

@@ -21,7 +21,7 @@ PluginStatus MultiTiffPlugin::BeginPage() {
     if (!ReadPageFilePath()) return StatusBadSequence;
     status = begunOutputBytes_ != UINT64_MAX ? FileHandle::CheckCombinedSize(begunPageFileBytes_, begunOutputBytes_)
                                              : FileHandle::CheckCombinedSize(begunPageFileBytes_, target_->path);
-    if (status != StatusOk) RemovePageFile();
+    if (status != StatusOk) pageFile_.Discard();
     return status;
 }
 

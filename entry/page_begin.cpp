@@ -1,7 +1,6 @@
 // The start of a page: its directory laid out for the place where the page
 // will land in the output file, written into a fresh page file.
 #include "entry/job_file_records.h"
-#include "entry/page_temp_file.h"
 #include "entry/tiff_page_writer.h"
 #include "memory/global_block.h"
 #include "tiff/directory_layout.h"
@@ -56,7 +55,7 @@ PluginStatus TiffPageWriter::BeginPage() {
     job_.codedStripBytes = 0;
     job_.bandCount = 0;
     if (!job_.Save(job_values::kBegunPage)) {
-        FileHandle::RemoveFile(job_.pageFilePath);
+        pageFile_.Discard();
         return StatusStateUnavailable;
     }
     return StatusOk;
@@ -80,13 +79,12 @@ PluginStatus TiffPageWriter::WritePageFile(const PagePlan& plan, const uint8_t* 
                                            uint32_t capacity) {
     // A page begun and never ended is abandoned by the new one: its file
     // would otherwise stay in the temp directory for good.
-    if (ReadPageFilePath()) RemovePageFile();
+    if (ReadPageFilePath()) pageFile_.Discard();
     // Named before it is made, not only once the page is begun: a host
     // killed while the directory is written leaves a file that the next job
     // can find.
     JobFileRecord record = JobFileRecord::PageFile(job_);
-    FileIdentity identity;
-    PluginStatus status = CreatePageTempFile(file_, record, job_.pageFilePath, &identity);
+    PluginStatus status = pageFile_.Create(record, job_.pageFilePath);
     if (status != StatusOk) return status;
     TiffHeader header = HeaderFor(job_.byteOrder);
     StagedDirectory directory{staging, plan.stagingBytes, plan.entryCount, plan.entryBase};
@@ -96,12 +94,9 @@ PluginStatus TiffPageWriter::WritePageFile(const PagePlan& plan, const uint8_t* 
     // Room for the whole page is asked for before its first byte is written.
     if (status == StatusOk && !RoomOrUnknown(FreeSpace(job_.pageFilePath), plan.pageBytes))
         status = NoRoomOn(job_.pageFilePath, true);
-    if (status == StatusOk) status = file_.Write(directoryBytes, serialized);
-    if (status == StatusOk) status = file_.Close();
+    if (status == StatusOk) status = pageFile_.file().Write(directoryBytes, serialized);
+    if (status == StatusOk) status = pageFile_.Close();
     if (status == StatusOk) begunPageFileBytes_ = directoryBytes;
-    if (status != StatusOk) {
-        if (file_.IsOpen()) file_.Close();
-        RemovePageFile();
-    }
+    if (status != StatusOk) pageFile_.Discard();
     return status;
 }

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "entry/job_file_records.h"
-#include "entry/page_file_settings.h"
 #include "entry/tiff_page_writer.h"
 #include "output/page_commit.h"
 #include "page/strip_sink.h"
@@ -17,38 +16,18 @@
 #include "tiff/image_format.h"
 #include "tiff/page_chain.h"
 
-// What the page file says about itself.
+// The page file as its end finds it: its size, and the strip's size as the
+// directory will declare it.
 struct PageFileFacts {
-    uint32_t headerBytes;  // kHeaderBytes on the first page of a file, else 0
-    uint32_t blockBytes;   // the directory block
-    uint32_t entryCount;
-    uint32_t directoryOffset;  // where the directory lands in the output file
-    uint32_t declaredStrip;    // StripByteCounts
-    uint64_t fileSize;         // bytes of the page file
+    uint64_t fileSize;
+    uint32_t declaredStrip;
 };
 
 namespace {
 
 constexpr uint32_t kImageLengthIndex = entry_index::kImageLength;
-constexpr uint32_t kStripOffsetsIndex = entry_index::kStripOffsets;
 constexpr uint32_t kRowsPerStripIndex = entry_index::kRowsPerStrip;
 constexpr uint32_t kStripByteCountsIndex = entry_index::kStripByteCounts;
-
-// Reads a one-value entry; false when the entry there has another tag.
-PluginStatus ReadEntryValue(FileHandle& file, uint32_t position, uint16_t tag, int32_t byteOrder, uint32_t* value) {
-    uint8_t entry[kEntryBytes];
-    PluginStatus status = file.ReadAt(position, sizeof(entry), entry);
-    if (status != StatusOk) return status;
-    if (GetShort(entry, byteOrder) != tag || GetLong(entry + 4, byteOrder) != 1) return StatusBadSequence;
-    *value = GetLong(entry + 8, byteOrder);
-    return StatusOk;
-}
-
-PluginStatus RewriteEntry(FileHandle& file, uint32_t position, const DirectoryEntry& entry, int32_t byteOrder) {
-    uint8_t bytes[kEntryBytes];
-    EncodeEntry(bytes, entry, byteOrder);
-    return file.WriteAt(position, sizeof(bytes), bytes);
-}
 
 }  // namespace
 
@@ -60,37 +39,35 @@ PluginStatus TiffPageWriter::EndPage() {
     PageFileFacts facts{};
     PluginStatus status = FinishPageFile(&facts);
     if (status == StatusBadSequence) {
-        file_.Close();  // not this job's page file: it stays as it is
+        pageFile_.Close();  // not this job's page file: it stays as it is
         return status;
     }
     if (status == StatusEmptyPage) {
-        file_.Close();  // the output stays as it was, and the job may go on
-        return AbandonOpenPage() ? status : PluginStatus{StatusStateUnavailable};
+        pageFile_.Close();  // the output stays as it was, and the job may go on
+        return DropOpenPage() ? status : PluginStatus{StatusStateUnavailable};
     }
     // The page file is measured already: it needs no second opening, whose
     // failure would read as a full disk.
     if (status == StatusOk && !RoomOrUnknown(FreeSpace(target_->path), facts.fileSize)) status = StatusDiskFull;
     // The registry holds the job as it is once the page is committed before
     // the commit, so that a committed page is never reported as a failure.
-    const uint32_t nextDirectoryField = NextDirectoryField(facts.directoryOffset, facts.entryCount);
+    const PageDirectory& page = pageFile_.directory();
+    const uint32_t nextDirectoryField = NextDirectoryField(page.directoryOffset, page.entryCount);
     bool countSaved = false;
     if (status == StatusOk)
-        status = job_.pageCount > 0 ? AppendLaterPage(facts, nextDirectoryField, &countSaved)
+        status = job_.pageCount > 0 ? AppendLaterPage(page.directoryOffset, nextDirectoryField, &countSaved)
                                     : CommitAsFirstPage(nextDirectoryField, &countSaved);
     if (status != StatusOk) {
         committedOutputSize_ = 0;  // the next page walks the file's chain again
         if (countSaved) (void)SaveCommittedPages(job_.pageCount, job_.nextDirectoryField, false);
         if (status == StatusDiskFull) NoRoomOn(target_->path, false);
-        AbandonPage();
+        pageFile_.Discard();
         return status;
     }
 
     job_.nextDirectoryField = nextDirectoryField;
     ++job_.pageCount;
-    if (RemovePageFile() != StatusOk && GetLastError() != ERROR_FILE_NOT_FOUND) {
-        std::memcpy(strayPageFile_, job_.pageFilePath, sizeof(strayPageFile_));
-        strayPageIdentity_ = ParseFileIdentity(job_.pageFileIdentity);
-    }
+    pageFile_.DropCommitted();
     // Values these deletes leave behind mislead no one: TempFile names a
     // file that is gone, the next page begins with LoopCount 0, and a job
     // that finds the append record sees the page linked and drops it.
@@ -111,10 +88,15 @@ bool TiffPageWriter::SaveCommittedPages(uint32_t pageCount, uint32_t nextDirecto
 }
 
 PluginStatus TiffPageWriter::FinishPageFile(PageFileFacts* facts) {
-    PluginStatus status = OpenPageFile(true);
-    PageFileSettings page{};
-    if (status == StatusOk) status = AdoptPageFileSettings(&page);
-    if (status == StatusOk) status = ReadPageFileFacts(facts);
+    PluginStatus status = pageFile_.Open();
+    if (status == StatusOk) status = AdoptPageDirectory();
+    const PageDirectory& page = pageFile_.directory();
+    if (status == StatusOk) {
+        facts->fileSize = pageFile_.file().Size64();
+        facts->declaredStrip = page.declaredStrip;
+        if (facts->fileSize == UINT64_MAX) status = StatusReadFailed;
+    }
+    if (status == StatusOk && facts->fileSize < page.dataStart()) status = StatusBadSequence;
     // The page keeps the rows the host delivered, fewer or more than it was
     // begun with (a scanner may not know a page's length); its directory then
     // says so. A page without a single row is no page.
@@ -128,91 +110,60 @@ PluginStatus TiffPageWriter::FinishPageFile(PageFileFacts* facts) {
     return status;
 }
 
-PluginStatus TiffPageWriter::ReadPageFileFacts(PageFileFacts* facts) {
-    const FormatLayout* layout = FindLayout(job_.imageFormat);
-    if (layout == nullptr) return StatusBadSequence;
-    facts->headerBytes = DirectoryPositionInPageFile(job_.pageCount);
-    facts->blockBytes = PageBlockBytes(*layout, PageCompressionOfJob());
-    facts->fileSize = file_.Size64();
-    if (facts->fileSize == UINT64_MAX) return StatusReadFailed;
-    if (facts->fileSize < uint64_t{facts->headerBytes} + facts->blockBytes) return StatusBadSequence;
-
-    uint8_t count[kEntryCountBytes];
-    PluginStatus status = file_.ReadAt(facts->headerBytes, kEntryCountBytes, count);
-    if (status != StatusOk) return status;
-    facts->entryCount = GetShort(count, job_.byteOrder);
-    if (facts->entryCount != PageEntryCount(*layout, PageCompressionOfJob())) return StatusBadSequence;
-
-    uint32_t stripOffset = 0;
-    status = ReadEntryValue(file_, EntryPositionInTempFile(kStripOffsetsIndex, job_.pageCount), TagStripOffsets,
-                            job_.byteOrder, &stripOffset);
-    if (status != StatusOk) return status;
-    status = ReadEntryValue(file_, EntryPositionInTempFile(kStripByteCountsIndex, job_.pageCount), TagStripByteCounts,
-                            job_.byteOrder, &facts->declaredStrip);
-    if (status != StatusOk) return status;
-    // The page file names the offset it was laid out for.
-    if (stripOffset < facts->blockBytes) return StatusBadSequence;
-    facts->directoryOffset = stripOffset - facts->blockBytes;
-    if (job_.pageCount == 0 && facts->directoryOffset != kFirstDirectoryOffset) return StatusBadSequence;
-    return StatusOk;
-}
-
 // Appends the end of the strip's code and, for a strip sized by its code,
 // writes that size into the directory.
 PluginStatus TiffPageWriter::FinishStrip(const PageFileFacts& facts) {
     PageCoder& coder = Coder();
     // A stream is this coder's to end, or no one's.
-    if (!coder.Continues(facts.fileSize - facts.headerBytes - facts.blockBytes)) return StatusBadSequence;
-    StripSink pageFile = StripSink::AtEnd(file_);  // the strip's size is measured below
+    const uint64_t dataStart = pageFile_.directory().dataStart();
+    if (!coder.Continues(facts.fileSize - dataStart)) return StatusBadSequence;
+    StripSink pageFile = StripSink::AtEnd(pageFile_.file());  // the strip's size is measured below
     PluginStatus status = coder.Finish(pageFile);
     if (status != StatusOk || !coder.SizedByCode()) {
         coder.Reset();
         return status;
     }
-    uint64_t size = file_.Size64();
-    uint64_t dataStart = uint64_t{facts.headerBytes} + facts.blockBytes;
+    uint64_t size = pageFile_.file().Size64();
     if (size == UINT64_MAX || size < dataStart) return StatusReadFailed;
     if (size - dataStart >= kOffsetLimit) return StatusWriteFailed;
     job_.codedStripBytes = static_cast<uint32_t>(size - dataStart);
-    return RewriteEntry(file_, EntryPositionInTempFile(kStripByteCountsIndex, job_.pageCount),
-                        {TagStripByteCounts, TypeLong, 1, job_.codedStripBytes}, job_.byteOrder);
+    return pageFile_.Rewrite(kStripByteCountsIndex, {TagStripByteCounts, TypeLong, 1, job_.codedStripBytes});
 }
 
 // A page of another height than it was begun with: ImageLength and
 // RowsPerStrip (SHORT or LONG, as the new height needs; the entry's size is
 // the same) and an uncompressed strip's size.
 PluginStatus TiffPageWriter::RewriteHeight(PageFileFacts* facts, uint32_t width, uint32_t rows) {
-    auto at = [&](uint32_t index) { return EntryPositionInTempFile(index, job_.pageCount); };
     uint16_t type = DimensionType(rows);
-    PluginStatus status = RewriteEntry(file_, at(kImageLengthIndex), {TagImageLength, type, 1, rows}, job_.byteOrder);
-    if (status == StatusOk)
-        status = RewriteEntry(file_, at(kRowsPerStripIndex), {TagRowsPerStrip, type, 1, rows}, job_.byteOrder);
+    PluginStatus status = pageFile_.Rewrite(kImageLengthIndex, {TagImageLength, type, 1, rows});
+    if (status == StatusOk) status = pageFile_.Rewrite(kRowsPerStripIndex, {TagRowsPerStrip, type, 1, rows});
     if (status != StatusOk || Coder().SizedByCode()) return status;
     uint64_t strip = StripBytes(job_.imageFormat, width, rows);
     if (strip >= kOffsetLimit) return StatusWriteFailed;
     facts->declaredStrip = static_cast<uint32_t>(strip);
-    return RewriteEntry(file_, at(kStripByteCountsIndex), {TagStripByteCounts, TypeLong, 1, facts->declaredStrip},
-                        job_.byteOrder);
+    return pageFile_.Rewrite(kStripByteCountsIndex, {TagStripByteCounts, TypeLong, 1, facts->declaredStrip});
 }
 
 // The page file ends exactly with the declared strip, padded to an even end
 // in the output file so that the next page starts on a word boundary.
 PluginStatus TiffPageWriter::TrimAndPadStrip(PageFileFacts* facts) {
-    uint64_t dataStart = uint64_t{facts->headerBytes} + facts->blockBytes;
+    const PageDirectory& page = pageFile_.directory();
+    FileHandle& file = pageFile_.file();
+    uint64_t dataStart = page.dataStart();
     uint32_t strip = Coder().SizedByCode() ? job_.codedStripBytes : facts->declaredStrip;
     facts->declaredStrip = strip;
     uint64_t stripEnd = dataStart + strip;
-    uint64_t size = file_.Size64();
+    uint64_t size = file.Size64();
     if (size == UINT64_MAX) return StatusReadFailed;
     if (size < stripEnd) return StatusBadSequence;  // bands missing: the page is not complete
 
     // Rows beyond the page's declared height have no place in the file.
-    PluginStatus status = size > stripEnd ? file_.Truncate(stripEnd) : file_.SeekToEnd();
-    uint64_t landing = facts->headerBytes != 0 ? 0 : facts->directoryOffset;
+    PluginStatus status = size > stripEnd ? file.Truncate(stripEnd) : file.SeekToEnd();
+    uint64_t landing = page.headerBytes != 0 ? 0 : page.directoryOffset;
     facts->fileSize = stripEnd;
     if (status == StatusOk && (landing + stripEnd) % 2 != 0) {
         const uint8_t pad = 0;
-        status = file_.Write(1, &pad);
+        status = file.Write(1, &pad);
         ++facts->fileSize;
     }
     return status;
@@ -223,8 +174,7 @@ PluginStatus TiffPageWriter::TrimAndPadStrip(PageFileFacts* facts) {
 PluginStatus TiffPageWriter::CommitAsFirstPage(uint32_t nextDirectoryField, bool* countSaved) {
     *countSaved = true;  // even a save that fails may have stored a part
     if (!SaveCommittedPages(1, nextDirectoryField, false)) return StatusStateUnavailable;
-    FileHandle page;
-    page.TakeOver(file_);  // the page file, open since it was completed
+    FileHandle& page = pageFile_.file();  // open since it was completed
     JobFileRecord staging = JobFileRecord::StagedFile(job_);
     const uint64_t size = page.Size64();
     PluginStatus status = CommitFirstPage(page, target_->path, staging);
@@ -233,10 +183,8 @@ PluginStatus TiffPageWriter::CommitAsFirstPage(uint32_t nextDirectoryField, bool
     return status;
 }
 
-PluginStatus TiffPageWriter::AppendLaterPage(const PageFileFacts& facts, uint32_t nextDirectoryField,
-                                             bool* countSaved) {
-    FileHandle page;
-    page.TakeOver(file_);  // the page file, open since it was completed
+PluginStatus TiffPageWriter::AppendLaterPage(uint32_t directoryOffset, uint32_t nextDirectoryField, bool* countSaved) {
+    FileHandle& page = pageFile_.file();  // open since it was completed
     PluginStatus status = file_.OpenForUpdate(target_->path);
     if (status != StatusOk) return status;
     ChainEnd end;
@@ -244,7 +192,7 @@ PluginStatus TiffPageWriter::AppendLaterPage(const PageFileFacts& facts, uint32_
     // The page was laid out for the end of the output file, and the chain's
     // end must still be where the page will be linked.
     if (status == StatusOk &&
-        (end.appendOffset != facts.directoryOffset || end.nextDirectoryField != job_.nextDirectoryField))
+        (end.appendOffset != directoryOffset || end.nextDirectoryField != job_.nextDirectoryField))
         status = StatusNotAppendable;
     // The page's count and the record of its append are saved in one commit.
     if (status == StatusOk) status = FillAppendRecord(end.fileSize);
@@ -253,7 +201,7 @@ PluginStatus TiffPageWriter::AppendLaterPage(const PageFileFacts& facts, uint32_
         status = StatusStateUnavailable;
     if (status == StatusOk) {
         PageLink link{job_.nextDirectoryField, {}};
-        PutLong(link.bytes, facts.directoryOffset, job_.byteOrder);
+        PutLong(link.bytes, directoryOffset, job_.byteOrder);
         status = AppendAndLink(file_, page, target_->path, end.fileSize, link);
         // Cut back to its old size, the file holds nothing of the append.
         if (status != StatusOk) (void)job_.Delete(job_values::kAppendUnderWay);

@@ -32,15 +32,15 @@ PluginStatus TiffPageWriter::PreparePage() {
         status = CountPagesInOutput();
         if (status != StatusOk) return status;
     }
-    if (!AbandonOpenPage() || !job_.Save(job_values::kPreparedPage)) return StatusStateUnavailable;
+    if (!DropOpenPage() || !job_.Save(job_values::kPreparedPage)) return StatusStateUnavailable;
     return StatusOk;
 }
 
 // A page prepared while another was begun and never ended replaces it: the
 // old page file cannot be ended as a page of the new format.
-bool TiffPageWriter::AbandonOpenPage() {
+bool TiffPageWriter::DropOpenPage() {
     if (!ReadPageFilePath()) return true;
-    RemovePageFile();
+    pageFile_.Discard();
     return job_.Delete(job_values::kOpenPage);
 }
 
@@ -70,16 +70,13 @@ PluginStatus TiffPageWriter::CountPagesInOutput() {
     return StatusOk;
 }
 
-PluginStatus TiffPageWriter::DiscardTempFile() {
-    // A page file still held (its close failed) cannot be deleted.
+PluginStatus TiffPageWriter::ReleaseJobFiles() {
+    // A file still held (its close failed) cannot be deleted.
     if (file_.IsOpen()) file_.Close();
-    // A committed page's file that could not be deleted at its end.
-    if (strayPageFile_[0] != '\0') {
-        FileHandle::RemoveOwned(strayPageFile_, strayPageIdentity_);
-        strayPageFile_[0] = '\0';
-    }
+    pageFile_.CloseIfOpen();
+    pageFile_.DropStray();
     // Only a page file of ours is deleted, whatever the registry names.
-    if (ReadPageFilePath()) RemovePageFile();
+    if (ReadPageFilePath()) pageFile_.Discard();
     return job_.Delete(job_values::kPreparedOrOpenPage) ? StatusOk : StatusStateUnavailable;
 }
 
@@ -88,13 +85,8 @@ PluginStatus TiffPageWriter::EndJob() {
     coders_.ResetAll();
     committedOutputSize_ = 0;
     if (HeldByAnotherProcess()) return StatusOk;
-    PluginStatus status = DiscardTempFile();
+    PluginStatus status = ReleaseJobFiles();
     RemoveStrayStagedFile();
     if (!job_.Delete(job_values::kJob)) status = StatusStateUnavailable;
     return status;
-}
-
-void TiffPageWriter::AbandonPage() {
-    if (file_.IsOpen()) file_.Close();
-    RemovePageFile();
 }

@@ -8,13 +8,13 @@
 #include "entry/plugin_base.h"
 #include "entry/status_message.h"
 #include "page/page_coders.h"
+#include "page/page_file.h"
 #include "tiff/byte_order.h"
 #include "tiff/image_format.h"
 #include "tiff/page_chain.h"
 
 struct PagePlan;
 struct PageFileFacts;
-struct PageFileSettings;
 
 class TiffPageWriter : public PluginBase {
 public:
@@ -42,13 +42,14 @@ public:
 
 protected:
     PluginStatus ClassifyImage();
-    PluginStatus DiscardTempFile();
+    // At the job's end: the page file, a committed page's file that could
+    // not be deleted, and the values of the prepared or open page.
+    PluginStatus ReleaseJobFiles();
 
     uint8_t multiPage_ = 0;
     PageCoders coders_;
-    // A committed page's file whose deletion failed; the job's end retries.
-    char strayPageFile_[260] = {};
-    FileIdentity strayPageIdentity_;
+    // The file of the page being written, named by "TempFile".
+    PageFile pageFile_{job_.pageFilePath, job_.pageFileIdentity};
     FullVolume fullVolume_;
     // The output file's size (0: not known) and byte order as this job left
     // it at its last commit, or as it found it when it took over a file.
@@ -73,12 +74,6 @@ protected:
     // Reads "TempFile" and its identity; false when there is none or it is
     // not a page file.
     bool ReadPageFilePath();
-    // Opens the page file "TempFile" names, when it proves to be the one
-    // created (see FileHandle::OpenOwned).
-    PluginStatus OpenPageFile(bool forUpdate);
-    // Deletes the page file "TempFile" names: when its identity is recorded,
-    // only if it proves to be that file.
-    PluginStatus RemovePageFile();
     // StatusDiskFull, remembering the volume of `path` for the message.
     PluginStatus NoRoomOn(const char* path, bool temporaryFolder);
 
@@ -100,37 +95,32 @@ private:
     PluginStatus WritePageFile(const PagePlan& plan, const uint8_t* staging, uint8_t* serialized, uint32_t capacity);
     // Bands and palette.
     PluginStatus CheckBandRecord() const;
-    // Takes the byte order and compression (and the height, when asked) from
-    // the open page file: a page ends as it was begun.
-    PluginStatus AdoptPageFileSettings(PageFileSettings* page);
-    PluginStatus CheckBandFitsPage(const PageFileSettings& page, uint64_t* rowsAfter);
+    // Reads the open page file's directory and takes its byte order and
+    // compression: a page ends as it was begun.
+    PluginStatus AdoptPageDirectory();
+    PluginStatus CheckBandFitsPage(uint64_t* rowsAfter);
     PluginStatus CheckPageCanGrow(uint32_t height, uint64_t rowsAfter);
     // The open page's Compression tag, from the job's settings.
     int32_t PageCompressionOfJob() const;
     // The coder of the open page's compression.
     PageCoder& Coder();
-    // The page's directory block, from the start of its directory.
-    uint64_t DataStartInPageFile() const;
     // Rows in the strip of the open page file of `pageFileSize` bytes.
     uint64_t RowsInStrip(uint32_t width, uint64_t pageFileSize);
     PluginStatus AppendBand();
     PluginStatus WriteColorMap();
     // Page end: completing the page file and committing it.
     PluginStatus FinishPageFile(PageFileFacts* facts);
-    PluginStatus ReadPageFileFacts(PageFileFacts* facts);
     PluginStatus FinishStrip(const PageFileFacts& facts);
     PluginStatus RewriteHeight(PageFileFacts* facts, uint32_t width, uint32_t rows);
     PluginStatus TrimAndPadStrip(PageFileFacts* facts);
     // Each saves the count the page commits before the commit (*countSaved
     // once that save is tried) and commits the page file open in file_.
     PluginStatus CommitAsFirstPage(uint32_t nextDirectoryField, bool* countSaved);
-    PluginStatus AppendLaterPage(const PageFileFacts& facts, uint32_t nextDirectoryField, bool* countSaved);
+    PluginStatus AppendLaterPage(uint32_t directoryOffset, uint32_t nextDirectoryField, bool* countSaved);
     // Stores the page count and link field without changing the job's own,
     // with the append record when asked.
     bool SaveCommittedPages(uint32_t pageCount, uint32_t nextDirectoryField, bool withAppendRecord);
-    // Closes the open file and deletes the page file: what every failed
-    // page command leaves behind.
-    void AbandonPage();
-    // Deletes the page file of a page begun and not ended, and its values.
-    bool AbandonOpenPage();
+    // Deletes the page file of a page begun and not ended, and the open
+    // page's values.
+    bool DropOpenPage();
 };
