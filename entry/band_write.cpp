@@ -6,6 +6,7 @@
 #include "memory/global_block.h"
 #include "page/strip_sink.h"
 #include "platform/win32.h"
+#include "state/job_phase.h"
 #include "tiff/byte_order.h"
 #include "tiff/color_map.h"
 #include "tiff/directory_entry.h"
@@ -15,7 +16,7 @@
 
 PluginStatus TiffPageWriter::WriteBand() {
     if (HeldByAnotherProcess()) return StatusJobInUse;
-    if (!ReadPageFilePath()) return StatusBadSequence;
+    if (!PhaseAdmits(PhaseOf(false, ReadPageFilePath()), JobCommand::WriteBand)) return StatusBadSequence;
     job_.Load(job_values::kBandInputs);
     PluginStatus status = CheckBandRecord();
     if (status != StatusOk) return status;
@@ -139,12 +140,13 @@ PluginStatus TiffPageWriter::AppendBand() {
 
 PluginStatus TiffPageWriter::WritePalette() {
     if (HeldByAnotherProcess()) return StatusJobInUse;
-    bool havePageFile = ReadPageFilePath();
+    const JobPhase phase = PhaseOf(false, ReadPageFilePath());
     job_.Load(job_values::kPageFormat);
+    // A palette for a format without one is no command at all.
     if (!IsPaletteFormat(job_.imageFormat)) return StatusOk;
     // The map lies at the end of the page file only until the first band.
     job_.Load(JobValue::BandCount);
-    if (!havePageFile || job_.bandCount != 0) return StatusBadSequence;
+    if (!PhaseAdmits(phase, JobCommand::WritePalette) || job_.bandCount != 0) return StatusBadSequence;
 
     PluginStatus status = pageFile_.Open();
     if (status != StatusOk) {

@@ -3,6 +3,7 @@
 #include "entry/job_file_records.h"
 #include "entry/tiff_page_writer.h"
 #include "memory/global_block.h"
+#include "state/job_phase.h"
 #include "tiff/directory_layout.h"
 #include "tiff/directory_writer.h"
 #include "tiff/file_header.h"
@@ -14,7 +15,7 @@ PluginStatus TiffPageWriter::BeginPage() {
     begunPageFileBytes_ = 0;
     begunOutputBytes_ = UINT64_MAX;
     // No prepared page: the job has ended (or never begun) since the last one.
-    if (!job_.Load(JobValue::ImageFormat)) return StatusBadSequence;
+    if (!PhaseAdmits(PhaseOf(job_.Load(JobValue::ImageFormat), false), JobCommand::BeginPage)) return StatusBadSequence;
     job_.directoryEntryCount = 0;
     job_.codedStripBytes = 0;
     job_.Load(JobValue::OutputEndOffset);

@@ -8,6 +8,7 @@
 #include "output/page_commit.h"
 #include "page/strip_sink.h"
 #include "platform/win32.h"
+#include "state/job_phase.h"
 #include "tiff/byte_order.h"
 #include "tiff/directory_entry.h"
 #include "tiff/directory_layout.h"
@@ -33,7 +34,7 @@ constexpr uint32_t kStripByteCountsIndex = entry_index::kStripByteCounts;
 
 PluginStatus TiffPageWriter::EndPage() {
     if (HeldByAnotherProcess()) return StatusJobInUse;
-    if (!ReadPageFilePath()) return StatusBadSequence;
+    if (!PhaseAdmits(PhaseOf(false, ReadPageFilePath()), JobCommand::EndPage)) return StatusBadSequence;
     job_.Load(job_values::kPageEndInputs);
 
     PageFileFacts facts{};
