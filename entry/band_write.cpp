@@ -161,6 +161,13 @@ PluginStatus TiffPageWriter::WritePalette() {
     return pageFile_.Close();
 }
 
+// The palette form of the host's ScanImage (entry/host_records.h).
+PaletteColors TiffPageWriter::HostPalette() const {
+    const auto* record = reinterpret_cast<const uint8_t*>(image_);
+    const uint32_t count = record[kPaletteEntryCountOffset] | (record[kPaletteEntryCountOffset + 1] << 8);
+    return {count, record + kPaletteFirstEntryOffset + kPaletteRedInEntry, kPaletteEntryStride};
+}
+
 PluginStatus TiffPageWriter::WriteColorMap() {
     uint32_t planeValues = ColorMapPlaneValues(job_.imageFormat);
     uint32_t mapBytes = ColorMapBytes(planeValues);
@@ -169,7 +176,7 @@ PluginStatus TiffPageWriter::WriteColorMap() {
     if (status != StatusOk) return status;
     GlobalBlock colorMap(mapBytes);
     if (colorMap.get() == nullptr) return StatusNoMemory;
-    BuildColorMap(reinterpret_cast<const uint8_t*>(image_), planeValues, colorMap.get());
+    BuildColorMap(HostPalette(), planeValues, colorMap.get());
     if (!RoomOrUnknown(FreeSpace(job_.pageFilePath), mapBytes)) return NoRoomOn(job_.pageFilePath, true);
     return file.Write(mapBytes, colorMap.get());
 }

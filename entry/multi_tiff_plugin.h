@@ -6,7 +6,7 @@
 
 class MultiTiffPlugin : public TiffPageWriter {
 public:
-    MultiTiffPlugin() { multiPage_ = 1; }
+    MultiTiffPlugin() = default;
     ~MultiTiffPlugin() override = default;
 
     PluginStatus Initialize() override;

@@ -25,20 +25,19 @@ PluginStatus TiffPageWriter::BeginPage() {
     // A later page lands where the output file really ends, whatever the
     // pages before it predicted.
     uint32_t directoryOffset = kFirstDirectoryOffset;
-    if (multiPage_ && job_.pageCount > 0) {
+    if (job_.pageCount > 0) {
         PluginStatus status = LocateLaterPage(&directoryOffset);
         if (status != StatusOk) return status;
     }
     PageGeometry geometry{image_->width, image_->rows, image_->xResolution, image_->yResolution};
-    const bool multiPage = multiPage_ != 0;
-    LayoutRequest request{job_.imageFormat, job_.compression,     multiPage, job_.pageCount, directoryOffset,
+    LayoutRequest request{job_.imageFormat, job_.compression,     true, job_.pageCount, directoryOffset,
                           geometry,         job_.colorCompression};
     PagePlan plan;
     PluginStatus status = PlanPage(request, &plan);
     if (status != StatusOk) return status;
     job_.directoryEntryCount = plan.entryCount;
     job_.codedStripBytes = static_cast<uint32_t>(plan.stripBytes);
-    if (multiPage_) job_.outputEndOffset = plan.endOffset;
+    job_.outputEndOffset = plan.endOffset;
 
     // One block: the directory as laid out (machine order), then room for
     // its bytes as the file holds them.

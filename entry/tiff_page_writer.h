@@ -10,6 +10,7 @@
 #include "page/page_coders.h"
 #include "page/page_file.h"
 #include "tiff/byte_order.h"
+#include "tiff/color_map.h"
 #include "tiff/image_format.h"
 #include "tiff/page_chain.h"
 
@@ -32,10 +33,6 @@ public:
     PluginStatus EndPage();
     PluginStatus EndJob();
 
-    // Read-only views for tests and the entry.
-    int32_t byteOrder() const { return job_.byteOrder; }
-    int32_t compression() const { return job_.compression; }
-    uint32_t pageCount() const { return job_.pageCount; }
     // The volume found full by the last command that failed with
     // StatusDiskFull.
     const FullVolume& fullVolume() const { return fullVolume_; }
@@ -46,7 +43,6 @@ protected:
     // not be deleted, and the values of the prepared or open page.
     PluginStatus ReleaseJobFiles();
 
-    uint8_t multiPage_ = 0;
     PageCoders coders_;
     // The file of the page being written, named by "TempFile".
     PageFile pageFile_{job_.pageFilePath, job_.pageFileIdentity};
@@ -108,6 +104,7 @@ private:
     uint64_t RowsInStrip(uint32_t width, uint64_t pageFileSize);
     PluginStatus AppendBand();
     PluginStatus WriteColorMap();
+    PaletteColors HostPalette() const;
     // Page end: completing the page file and committing it.
     PluginStatus FinishPageFile(PageFileFacts* facts);
     PluginStatus FinishStrip(const PageFileFacts& facts);
