@@ -3,12 +3,11 @@
 // committed to the output file.
 #include <cstring>
 
-#include "entry/job_file_records.h"
-#include "entry/tiff_page_writer.h"
 #include "output/page_commit.h"
+#include "page/job_file_records.h"
+#include "page/page_writer.h"
 #include "page/strip_sink.h"
 #include "platform/win32.h"
-#include "state/job_phase.h"
 #include "tiff/byte_order.h"
 #include "tiff/directory_entry.h"
 #include "tiff/directory_layout.h"
@@ -32,11 +31,7 @@ constexpr uint32_t kStripByteCountsIndex = entry_index::kStripByteCounts;
 
 }  // namespace
 
-PluginStatus TiffPageWriter::EndPage() {
-    if (HeldByAnotherProcess()) return StatusJobInUse;
-    if (!PhaseAdmits(PhaseOf(false, ReadPageFilePath()), JobCommand::EndPage)) return StatusBadSequence;
-    job_.Load(job_values::kPageEndInputs);
-
+PluginStatus PageWriter::End(const char* outputPath) {
     PageFileFacts facts{};
     PluginStatus status = FinishPageFile(&facts);
     if (status == StatusBadSequence) {
@@ -49,19 +44,19 @@ PluginStatus TiffPageWriter::EndPage() {
     }
     // The page file is measured already: it needs no second opening, whose
     // failure would read as a full disk.
-    if (status == StatusOk && !RoomOrUnknown(FreeSpace(target_->path), facts.fileSize)) status = StatusDiskFull;
+    if (status == StatusOk && !RoomOrUnknown(FreeSpace(outputPath), facts.fileSize)) status = StatusDiskFull;
     // The registry holds the job as it is once the page is committed before
     // the commit, so that a committed page is never reported as a failure.
     const PageDirectory& page = pageFile_.directory();
     const uint32_t nextDirectoryField = NextDirectoryField(page.directoryOffset, page.entryCount);
     bool countSaved = false;
     if (status == StatusOk)
-        status = job_.pageCount > 0 ? AppendLaterPage(page.directoryOffset, nextDirectoryField, &countSaved)
-                                    : CommitAsFirstPage(nextDirectoryField, &countSaved);
+        status = job_.pageCount > 0 ? AppendLaterPage(outputPath, page.directoryOffset, nextDirectoryField, &countSaved)
+                                    : CommitAsFirstPage(outputPath, nextDirectoryField, &countSaved);
     if (status != StatusOk) {
         committedOutputSize_ = 0;  // the next page walks the file's chain again
         if (countSaved) (void)SaveCommittedPages(job_.pageCount, job_.nextDirectoryField, false);
-        if (status == StatusDiskFull) NoRoomOn(target_->path, false);
+        if (status == StatusDiskFull) NoRoomOn(outputPath, false);
         pageFile_.Discard();
         return status;
     }
@@ -76,7 +71,7 @@ PluginStatus TiffPageWriter::EndPage() {
     return StatusOk;
 }
 
-bool TiffPageWriter::SaveCommittedPages(uint32_t pageCount, uint32_t nextDirectoryField, bool withAppendRecord) {
+bool PageWriter::SaveCommittedPages(uint32_t pageCount, uint32_t nextDirectoryField, bool withAppendRecord) {
     const uint32_t keptCount = job_.pageCount;
     const uint32_t keptField = job_.nextDirectoryField;
     job_.pageCount = pageCount;
@@ -88,7 +83,7 @@ bool TiffPageWriter::SaveCommittedPages(uint32_t pageCount, uint32_t nextDirecto
     return saved;
 }
 
-PluginStatus TiffPageWriter::FinishPageFile(PageFileFacts* facts) {
+PluginStatus PageWriter::FinishPageFile(PageFileFacts* facts) {
     PluginStatus status = pageFile_.Open();
     if (status == StatusOk) status = AdoptPageDirectory();
     const PageDirectory& page = pageFile_.directory();
@@ -113,7 +108,7 @@ PluginStatus TiffPageWriter::FinishPageFile(PageFileFacts* facts) {
 
 // Appends the end of the strip's code and, for a strip sized by its code,
 // writes that size into the directory.
-PluginStatus TiffPageWriter::FinishStrip(const PageFileFacts& facts) {
+PluginStatus PageWriter::FinishStrip(const PageFileFacts& facts) {
     PageCoder& coder = Coder();
     // A stream is this coder's to end, or no one's.
     const uint64_t dataStart = pageFile_.directory().dataStart();
@@ -134,7 +129,7 @@ PluginStatus TiffPageWriter::FinishStrip(const PageFileFacts& facts) {
 // A page of another height than it was begun with: ImageLength and
 // RowsPerStrip (SHORT or LONG, as the new height needs; the entry's size is
 // the same) and an uncompressed strip's size.
-PluginStatus TiffPageWriter::RewriteHeight(PageFileFacts* facts, uint32_t width, uint32_t rows) {
+PluginStatus PageWriter::RewriteHeight(PageFileFacts* facts, uint32_t width, uint32_t rows) {
     uint16_t type = DimensionType(rows);
     PluginStatus status = pageFile_.Rewrite(kImageLengthIndex, {TagImageLength, type, 1, rows});
     if (status == StatusOk) status = pageFile_.Rewrite(kRowsPerStripIndex, {TagRowsPerStrip, type, 1, rows});
@@ -147,7 +142,7 @@ PluginStatus TiffPageWriter::RewriteHeight(PageFileFacts* facts, uint32_t width,
 
 // The page file ends exactly with the declared strip, padded to an even end
 // in the output file so that the next page starts on a word boundary.
-PluginStatus TiffPageWriter::TrimAndPadStrip(PageFileFacts* facts) {
+PluginStatus PageWriter::TrimAndPadStrip(PageFileFacts* facts) {
     const PageDirectory& page = pageFile_.directory();
     FileHandle& file = pageFile_.file();
     uint64_t dataStart = page.dataStart();
@@ -172,21 +167,22 @@ PluginStatus TiffPageWriter::TrimAndPadStrip(PageFileFacts* facts) {
 
 // The first page replaces the output file with a copy staged beside it,
 // recorded in the job's key while it exists.
-PluginStatus TiffPageWriter::CommitAsFirstPage(uint32_t nextDirectoryField, bool* countSaved) {
+PluginStatus PageWriter::CommitAsFirstPage(const char* outputPath, uint32_t nextDirectoryField, bool* countSaved) {
     *countSaved = true;  // even a save that fails may have stored a part
     if (!SaveCommittedPages(1, nextDirectoryField, false)) return StatusStateUnavailable;
     FileHandle& page = pageFile_.file();  // open since it was completed
     JobFileRecord staging = JobFileRecord::StagedFile(job_);
     const uint64_t size = page.Size64();
-    PluginStatus status = CommitFirstPage(page, target_->path, staging);
+    PluginStatus status = CommitFirstPage(page, outputPath, staging);
     if (status == StatusOk) KnowOutput(size);
     page.CloseForDeletion();
     return status;
 }
 
-PluginStatus TiffPageWriter::AppendLaterPage(uint32_t directoryOffset, uint32_t nextDirectoryField, bool* countSaved) {
+PluginStatus PageWriter::AppendLaterPage(const char* outputPath, uint32_t directoryOffset, uint32_t nextDirectoryField,
+                                         bool* countSaved) {
     FileHandle& page = pageFile_.file();  // open since it was completed
-    PluginStatus status = file_.OpenForUpdate(target_->path);
+    PluginStatus status = output_.OpenForUpdate(outputPath);
     if (status != StatusOk) return status;
     ChainEnd end;
     status = FindOwnChainEnd(&end);
@@ -203,16 +199,16 @@ PluginStatus TiffPageWriter::AppendLaterPage(uint32_t directoryOffset, uint32_t 
     if (status == StatusOk) {
         PageLink link{job_.nextDirectoryField, {}};
         PutLong(link.bytes, directoryOffset, job_.byteOrder);
-        status = AppendAndLink(file_, page, target_->path, end.fileSize, link);
+        status = AppendAndLink(output_, page, outputPath, end.fileSize, link);
         // Cut back to its old size, the file holds nothing of the append.
         if (status != StatusOk) (void)job_.Delete(job_values::kAppendUnderWay);
     }
-    if (status == StatusOk) KnowOutput(file_.Size64());
+    if (status == StatusOk) KnowOutput(output_.Size64());
     page.CloseForDeletion();
     // Once appended, flushed and linked the page is committed, and a close
     // that fails cannot take it back: reporting a failure would make the
     // host send the page again. The handle goes at the next open or the
     // job's end.
-    file_.Close();
+    output_.Close();
     return status;
 }

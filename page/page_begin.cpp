@@ -1,35 +1,30 @@
 // The start of a page: its directory laid out for the place where the page
 // will land in the output file, written into a fresh page file.
-#include "entry/job_file_records.h"
-#include "entry/tiff_page_writer.h"
 #include "memory/global_block.h"
-#include "state/job_phase.h"
+#include "page/job_file_records.h"
+#include "page/page_writer.h"
 #include "tiff/directory_layout.h"
 #include "tiff/directory_writer.h"
 #include "tiff/file_header.h"
 #include "tiff/page_chain.h"
 
-PluginStatus TiffPageWriter::BeginPage() {
-    if (HeldByAnotherProcess()) return StatusJobInUse;
-    job_.Load(job_values::kSettings);
+PluginStatus PageWriter::Begin(const PageDescription& page, const char* outputPath) {
     begunPageFileBytes_ = 0;
     begunOutputBytes_ = UINT64_MAX;
-    // No prepared page: the job has ended (or never begun) since the last one.
-    if (!PhaseAdmits(PhaseOf(job_.Load(JobValue::ImageFormat), false), JobCommand::BeginPage)) return StatusBadSequence;
     job_.directoryEntryCount = 0;
     job_.codedStripBytes = 0;
     job_.Load(JobValue::OutputEndOffset);
     if (FindLayout(job_.imageFormat) == nullptr) return StatusUnsupportedImage;
-    if (image_->width == 0 || image_->rows == 0) return StatusBadRecord;
+    if (page.width == 0 || page.height == 0) return StatusBadRecord;
 
     // A later page lands where the output file really ends, whatever the
     // pages before it predicted.
     uint32_t directoryOffset = kFirstDirectoryOffset;
     if (job_.pageCount > 0) {
-        PluginStatus status = LocateLaterPage(&directoryOffset);
+        PluginStatus status = LocateLaterPage(outputPath, &directoryOffset);
         if (status != StatusOk) return status;
     }
-    PageGeometry geometry{image_->width, image_->rows, image_->xResolution, image_->yResolution};
+    PageGeometry geometry{page.width, page.height, page.xResolution, page.yResolution};
     LayoutRequest request{job_.imageFormat, job_.compression,     true, job_.pageCount, directoryOffset,
                           geometry,         job_.colorCompression};
     PagePlan plan;
@@ -61,12 +56,12 @@ PluginStatus TiffPageWriter::BeginPage() {
     return StatusOk;
 }
 
-PluginStatus TiffPageWriter::LocateLaterPage(uint32_t* directoryOffset) {
-    PluginStatus status = file_.OpenForRead(target_->path);
+PluginStatus PageWriter::LocateLaterPage(const char* outputPath, uint32_t* directoryOffset) {
+    PluginStatus status = output_.OpenForRead(outputPath);
     if (status != StatusOk) return status;
     ChainEnd end;
     status = FindOwnChainEnd(&end);
-    file_.Close();
+    output_.Close();
     if (status != StatusOk) return status;
     begunOutputBytes_ = end.fileSize;
     if (end.appendOffset >= kOffsetLimit) return StatusWriteFailed;
@@ -75,8 +70,8 @@ PluginStatus TiffPageWriter::LocateLaterPage(uint32_t* directoryOffset) {
     return StatusOk;
 }
 
-PluginStatus TiffPageWriter::WritePageFile(const PagePlan& plan, const uint8_t* staging, uint8_t* serialized,
-                                           uint32_t capacity) {
+PluginStatus PageWriter::WritePageFile(const PagePlan& plan, const uint8_t* staging, uint8_t* serialized,
+                                       uint32_t capacity) {
     // A page begun and never ended is abandoned by the new one: its file
     // would otherwise stay in the temp directory for good.
     if (ReadPageFilePath()) pageFile_.Discard();
@@ -97,6 +92,18 @@ PluginStatus TiffPageWriter::WritePageFile(const PagePlan& plan, const uint8_t* 
     if (status == StatusOk) status = pageFile_.file().Write(directoryBytes, serialized);
     if (status == StatusOk) status = pageFile_.Close();
     if (status == StatusOk) begunPageFileBytes_ = directoryBytes;
+    if (status != StatusOk) pageFile_.Discard();
+    return status;
+}
+
+// The output file and the page together must stay below the 32-bit offset
+// limit. Both were measured as the page was begun, the output while the host
+// holds it for the job.
+PluginStatus PageWriter::CheckLaterPageFits(const char* outputPath) {
+    if (!ReadPageFilePath()) return StatusBadSequence;
+    PluginStatus status = begunOutputBytes_ != UINT64_MAX
+                              ? FileHandle::CheckCombinedSize(begunPageFileBytes_, begunOutputBytes_)
+                              : FileHandle::CheckCombinedSize(begunPageFileBytes_, outputPath);
     if (status != StatusOk) pageFile_.Discard();
     return status;
 }
