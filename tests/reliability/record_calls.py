@@ -3,6 +3,8 @@ call for call and byte for byte.
 
     record_calls.py OUTDIR           runs the jobs with the build in ZEDUZ_BIN_DIR
     record_calls.py --compare A B    compares two such records
+    record_calls.py --expected       rewrites registry_calls.expected (see
+                                     test_registry_calls.py) from this build
 
 Every job runs the host (every image format with every compression it
 takes, in both byte orders where that matters, pages announced shorter and
@@ -188,7 +190,30 @@ def compare(first, second):
     return 1 if differ else 0
 
 
+# The jobs whose registry calls test_registry_calls.py holds to the expected
+# sequence: two Group 4 pages and an append to them, an
+# input cut short within a page, and a file that cannot be continued.
+EXPECTED_JOBS = ["bilevel-group4-intel", "cut-short", "not-ours"]
+EXPECTED_FILE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "registry_calls.expected")
+
+
+def registry_record(outdir):
+    """The registry calls of the expected jobs, as registry_calls.expected holds them."""
+    lines = []
+    for name, runs, inputs in host_jobs():
+        if name in EXPECTED_JOBS:
+            run_host_job(outdir, name, runs, inputs)
+            lines.append("=== %s\n" % name)
+            lines.extend(registry_lines(os.path.join(outdir, name + ".log")))
+    return lines
+
+
 if __name__ == "__main__":
+    if len(sys.argv) == 2 and sys.argv[1] == "--expected":
+        import tempfile
+        with tempfile.TemporaryDirectory() as outdir, open(EXPECTED_FILE, "w") as f:
+            f.writelines(registry_record(outdir))
+        sys.exit(0)
     if len(sys.argv) == 4 and sys.argv[1] == "--compare":
         sys.exit(compare(sys.argv[2], sys.argv[3]))
     if len(sys.argv) != 2:
