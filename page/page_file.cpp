@@ -61,7 +61,7 @@ PluginStatus PageFile::ReadDirectory(uint32_t pageCount, int32_t format, int32_t
     // The page's compression as the directory has it, which also says
     // whether a Predictor entry belongs to it.
     const auto tag = static_cast<int32_t>(compression);
-    read.compression = tag == CompressionGroup4 || IsCodedPage(tag) ? tag : CompressionNone;
+    read.compression = tag == CompressionGroup4 || IsLzwOrDeflate(tag) ? tag : CompressionNone;
     read.byteOrder = byteOrder;
     read.entryCount = GetShort(count, byteOrder);
     if (read.entryCount != PageEntryCount(*layout, read.compression)) return StatusBadSequence;

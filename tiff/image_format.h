@@ -78,7 +78,7 @@ int32_t PageCompression(int32_t format, int32_t compression, int32_t colorCompre
 // (None, Group 4, LZW or Deflate): the reverse of PageCompression.
 void SettingsOfPageCompression(int32_t pageCompression, int32_t* compression, int32_t* colorCompression);
 // True for a page whose strip is LZW or Deflate coded.
-bool IsCodedPage(int32_t pageCompression);
+bool IsLzwOrDeflate(int32_t pageCompression);
 // True when a page's samples are differenced (Predictor 2) before coding:
 // coded pages of 8- and 16-bit samples. 4-bit samples and palette indices
 // are not: readers difference whole 8- and 16-bit samples only, and the
