@@ -13,8 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "entry/g4_page_coder.h"
+#include "page/group4_coder.h"
+#include "page/strip_sink.h"
 #include "tiff/g4_encoder.h"
+#include "tiff/image_format.h"
 
 namespace {
 
@@ -100,15 +102,16 @@ private:
 
 void OurStrip(const Page& page, std::vector<uint8_t>& strip) {
     strip.clear();
-    G4PageCoder coder;  // as the plug-in codes: global memory for the reference line and each band
+    Group4Coder coder;  // as the plug-in codes: global memory for the reference line and each band
     MemorySink sink(strip);
     for (uint32_t y = 0; y < page.height; y += kBandRows) {
         const uint32_t rows = std::min(kBandRows, page.height - y);
-        if (coder.CodeBand(&page.hostRows[static_cast<size_t>(y) * page.rowBytes], page.width, rows, page.rowBytes,
-                           sink) != StatusOk)
+        if (coder.CodeBand(
+                BandRows{&page.hostRows[static_cast<size_t>(y) * page.rowBytes], page.width, rows, page.rowBytes},
+                StripShape{FormatBilevel, ByteOrderIntel}, sink) != StatusOk)
             std::abort();
     }
-    if (coder.FinishPage(sink) != StatusOk) std::abort();
+    if (coder.Finish(sink) != StatusOk) std::abort();
 }
 
 // --- libtiff into memory ------------------------------------------------

@@ -18,7 +18,8 @@
 #include <vector>
 
 #include "base/setting_values.h"
-#include "entry/strip_page_coder.h"
+#include "page/deflate_coder.h"
+#include "page/lzw_coder.h"
 #include "tiff/horizontal_predictor.h"
 
 namespace {
@@ -73,14 +74,16 @@ std::pair<double, size_t> Measure(const std::function<size_t()>& code) {
 
 // The plug-in's coder, band by band.
 size_t PluginCoder(const Page& page, int32_t compression) {
-    StripPageCoder coder;
+    LzwCoder lzw;
+    DeflateCoder deflate;
+    StreamCoder& coder = compression == CompressionLzw ? static_cast<StreamCoder&>(lzw) : deflate;
     CountingSink sink;
     const size_t rowBytes = page.rowBytes();
     for (uint32_t y = 0; y < page.height; y += kBandRows) {
         const uint32_t rows = std::min(kBandRows, page.height - y);
-        coder.CodeRows(compression, page.rows.data() + y * rowBytes, rows * rowBytes, rows, sink);
+        coder.CodeStripRows(page.rows.data() + y * rowBytes, rows * rowBytes, rows, sink);
     }
-    coder.FinishPage(sink);
+    coder.Finish(sink);
     return sink.bytes;
 }
 

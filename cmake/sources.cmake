@@ -11,5 +11,7 @@ file(GLOB ZEDUZ_CORE_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/state/*.cpp
   ${CMAKE_SOURCE_DIR}/tiff/*.cpp
   ${CMAKE_SOURCE_DIR}/output/*.cpp
+  ${CMAKE_SOURCE_DIR}/memory/*.cpp
+  ${CMAKE_SOURCE_DIR}/page/*.cpp
   ${CMAKE_SOURCE_DIR}/ui/*.cpp)
 list(FILTER ZEDUZ_CORE_SOURCES EXCLUDE REGEX ".*/entry/dll_main\\.cpp$")

@@ -70,8 +70,9 @@ typedef struct ScanImage {
 
 // The palette form of a ScanImage, passed with CmdWritePalette. Byte layout
 // (same on every platform): entryCount, 16-bit little-endian, at 0; entry i
-// has red at 9 + 4i, green at 10 + 4i, blue at 11 + 4i.
-enum { kPaletteEntryCountOffset = 0, kPaletteFirstEntryOffset = 8, kPaletteEntryStride = 4 };
+// has red at 9 + 4i, green at 10 + 4i, blue at 11 + 4i (entry i starts at
+// 8 + 4i; its red is its second byte).
+enum { kPaletteEntryCountOffset = 0, kPaletteFirstEntryOffset = 8, kPaletteEntryStride = 4, kPaletteRedInEntry = 1 };
 
 typedef struct TargetFile {
     char path[260];     // 0: full path of the output file

@@ -1,13 +1,12 @@
-// Whose job the request's key holds, and the files a job left behind: a job
-// held by another process still running is never touched; a dead owner's
-// job is taken over, its page file and staged copy deleted when they prove
-// to be the ones it made.
+// Whose job the request's key holds: a job held by another process still
+// running is never touched; a dead owner's job is taken over, its staged
+// copy deleted when it proves to be the one it made.
 #include <cstring>
 
-#include "entry/page_temp_file.h"
-#include "entry/tiff_page_writer.h"
+#include "entry/job_owner.h"
+#include "entry/multi_tiff_plugin.h"
 
-PluginStatus TiffPageWriter::ClaimJob() {
+PluginStatus MultiTiffPlugin::ClaimJob() {
     if (HeldByAnotherProcess()) return StatusJobInUse;
     ProcessStamp self;
     if (StampOfThisProcess(&self)) {
@@ -19,11 +18,11 @@ PluginStatus TiffPageWriter::ClaimJob() {
             if (!job_.Save(JobValue::JobOwner)) return StatusStateUnavailable;
         }
     }
-    RemoveStrayStagedFile();
+    writer_.RemoveStrayStagedFile();
     return StatusOk;
 }
 
-bool TiffPageWriter::HeldByAnotherProcess() {
+bool MultiTiffPlugin::HeldByAnotherProcess() {
     job_.jobOwner[0] = '\0';
     if (!job_.Load(JobValue::JobOwner)) return false;
     ProcessStamp owner;
@@ -31,41 +30,4 @@ bool TiffPageWriter::HeldByAnotherProcess() {
     if (!ParseProcessStamp(job_.jobOwner, &owner)) return false;
     if (StampOfThisProcess(&self) && owner == self) return false;
     return owner.id != GetCurrentProcessId() && IsStillRunning(owner);
-}
-
-void TiffPageWriter::RemoveStrayStagedFile() {
-    job_.stagedFilePath[0] = '\0';
-    job_.stagedFileIdentity[0] = '\0';
-    if (!job_.Load(JobValue::StagedFilePath)) return;
-    job_.Load(JobValue::StagedFileIdentity);
-    FileHandle::RemoveOwned(job_.stagedFilePath, ParseFileIdentity(job_.stagedFileIdentity));
-    // A record left behind misleads no one: its file is proved by identity.
-    (void)job_.Delete(job_values::kStagedFile);
-}
-
-PluginStatus TiffPageWriter::OpenPageFile(bool forUpdate) {
-    return file_.OpenOwned(job_.pageFilePath, ParseFileIdentity(job_.pageFileIdentity), forUpdate);
-}
-
-// A page file named but not yet made (or made by an earlier version, which
-// recorded no identity) lies in the temp folder under a page file's name:
-// such a name is deleted as it is.
-PluginStatus TiffPageWriter::RemovePageFile() {
-    FileIdentity identity = ParseFileIdentity(job_.pageFileIdentity);
-    if (!identity.known) return FileHandle::RemoveFile(job_.pageFilePath);
-    return FileHandle::RemoveOwned(job_.pageFilePath, identity);
-}
-
-PluginStatus TiffPageWriter::NoRoomOn(const char* path, bool temporaryFolder) {
-    fullVolume_.temporaryFolder = temporaryFolder;
-    std::strncpy(fullVolume_.path, path != nullptr ? path : "", sizeof(fullVolume_.path) - 1);
-    fullVolume_.path[sizeof(fullVolume_.path) - 1] = '\0';
-    return StatusDiskFull;
-}
-
-bool TiffPageWriter::ReadPageFilePath() {
-    job_.pageFileIdentity[0] = '\0';
-    if (!job_.Load(JobValue::PageFilePath) || !IsPageTempFile(job_.pageFilePath)) return false;
-    job_.Load(JobValue::PageFileIdentity);
-    return true;
 }

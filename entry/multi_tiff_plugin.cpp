@@ -26,7 +26,7 @@ PluginStatus MultiTiffPlugin::Initialize() {
     ComposeSettingsText();
 
     request_->filledFlag = 1;
-    target_->multiPage = multiPage_;
+    target_->multiPage = 1;  // every file holds a document of many pages
     target_->auxFlag = 0;
     return StatusOk;
 }

@@ -1,12 +1,15 @@
-// The one plug-in object: multi-page output, the user-facing operations, and
-// page operations that first point the state store at the current request.
+// The one plug-in object: the user-facing operations, and the page commands,
+// each of which points the state store at the current request, reads the
+// job's owner, phase and the values the command starts from, binds the
+// host's records to the page engine's descriptions and runs the engine.
 #pragma once
 
-#include "entry/tiff_page_writer.h"
+#include "entry/plugin_base.h"
+#include "page/page_writer.h"
 
-class MultiTiffPlugin : public TiffPageWriter {
+class MultiTiffPlugin : public PluginBase {
 public:
-    MultiTiffPlugin() { multiPage_ = 1; }
+    MultiTiffPlugin() = default;
     ~MultiTiffPlugin() override = default;
 
     PluginStatus Initialize() override;
@@ -20,7 +23,25 @@ public:
     PluginStatus EndPage();
     PluginStatus EndJob();
 
+    // The volume found full by the last command that failed with
+    // StatusDiskFull.
+    const FullVolume& fullVolume() const { return writer_.fullVolume(); }
+
 private:
     // settingsText := byte-order text followed by compression text.
     void ComposeSettingsText();
+
+    // The job's owner (see job_owner.h): PreparePage claims the job for this
+    // process, StatusJobInUse when another one still running holds it; the
+    // other page commands refuse such a job without touching it.
+    PluginStatus ClaimJob();
+    bool HeldByAnotherProcess();
+    // The prepared image's format from the host's ScanImage.
+    PluginStatus ClassifyImage();
+    // The host's records as the page engine takes them.
+    PageDescription PageOfImage() const;
+    BandRows BandOfImage() const;
+    PaletteColors PaletteOfImage() const;
+
+    PageWriter writer_{job_};
 };

@@ -4,7 +4,6 @@ PluginBase::~PluginBase() {
     request_ = nullptr;
     target_ = nullptr;
     image_ = nullptr;
-    // file_ closes whatever is still open.
 }
 
 void PluginBase::BindRequest(PluginRequest* request) {

@@ -1,5 +1,5 @@
-// The root of the plug-in classes: the open file, the registry location and
-// the job's values kept there, the host records bound for the current
+// The root of the plug-in classes: the registry location and the job's
+// values kept there, the host records bound for the current
 // command, and the six command operations in their slot order.
 #pragma once
 
@@ -7,7 +7,6 @@
 
 #include "base/status.h"
 #include "entry/host_records.h"
-#include "output/file_handle.h"
 #include "state/job_state.h"
 #include "state/state_store.h"
 
@@ -39,7 +38,6 @@ protected:
     // of running as if it had no state.
     PluginStatus OpenJobState();
 
-    FileHandle file_;
     StateStore state_;
     JobState job_{state_};  // the job's values, read and written through state_
     PluginRequest* request_ = nullptr;

@@ -2,14 +2,8 @@
 #pragma once
 
 #include "base/status.h"
+#include "output/volume_root.h"
 #include "platform/win32.h"
-
-// Which volume a StatusDiskFull found full: the one of the temporary folder
-// (the page files) or the destination's, and a path on it.
-struct FullVolume {
-    bool temporaryFolder = false;
-    char path[260] = {};
-};
 
 // The resource string that explains `status`, or 0 when it shows no box.
 UINT StatusMessageId(PluginStatus status, bool temporaryFolder = false);

@@ -62,7 +62,7 @@ void JobDriver::DescribeLayout(const ScanPage& page, bool continueFile) {
     image_.continueFile = continueFile ? 1 : 0;
 }
 
-bool JobDriver::WritePage(const ScanPage& page, PageRows& rows, bool continueFile, const PageGeometry& geometry,
+bool JobDriver::WritePage(const ScanPage& page, PageRows& rows, bool continueFile, const PageDelivery& geometry,
                           JobFailure& failure) {
     target_.image = &image_;
     DescribeLayout(page, continueFile);

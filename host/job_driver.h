@@ -28,7 +28,7 @@ struct JobFailure {
 // rows are narrower (see DefaultBandRows).
 inline constexpr uint32_t kAutomaticBandRows = UINT32_MAX;
 
-struct PageGeometry {
+struct PageDelivery {
     uint32_t bandRows = kAutomaticBandRows;  // 0: the whole page in one band
     uint32_t announcedRows = 0;              // rows announced at CmdBeginPage; 0: the page's own height
     uint32_t xResolution = 300;
@@ -50,7 +50,7 @@ public:
     // add to the current (or existing) file rather than start a new one.
     // False with `failure` set when a command failed; the page is then
     // abandoned, as it is when `rows` throws (no CmdEndPage follows).
-    bool WritePage(const ScanPage& page, PageRows& rows, bool continueFile, const PageGeometry& geometry,
+    bool WritePage(const ScanPage& page, PageRows& rows, bool continueFile, const PageDelivery& geometry,
                    JobFailure& failure);
 
     // CmdEndJob; called once at the end, also after a failure.

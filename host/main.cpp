@@ -44,8 +44,8 @@ std::string PageLine(const ScanPage& page) {
     return page.image.label + " (" + std::to_string(page.image.width) + " x " + height + ", " + page.Describe() + ")";
 }
 
-PageGeometry GeometryOf(const HostOptions& options) {
-    PageGeometry geometry;
+PageDelivery GeometryOf(const HostOptions& options) {
+    PageDelivery geometry;
     geometry.bandRows = options.bandRows;
     geometry.announcedRows = options.announceRows;
     geometry.xResolution = options.xResolution;
@@ -83,7 +83,7 @@ int RunJob(const HostOptions& options, const PageSequence& source, uint32_t page
     if (options.append && !continueFile) {
         progress.Info("note: " + outputPath + " does not exist yet; starting a new file");
     }
-    const PageGeometry geometry = GeometryOf(options);
+    const PageDelivery geometry = GeometryOf(options);
     uint32_t pageNumber = 0;
     std::string failed;
     uint32_t pagesWritten = 0;

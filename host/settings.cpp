@@ -2,12 +2,13 @@
 
 #include "host/registry_check.h"
 #include "platform/win32.h"
+#include "state/state_store.h"
 
 namespace {
 
-constexpr char kFileType[] = "File Type";
-constexpr char kCompression[] = "Compression";
-constexpr char kColorCompression[] = "Color Compression";
+using value_names::kColorCompression;
+using value_names::kCompression;
+using value_names::kFileType;
 
 std::string PluginKeyBelow(const std::string& keyPath) { return keyPath + "\\" + kPluginSubkey; }
 

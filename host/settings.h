@@ -11,10 +11,13 @@
 
 #include "base/setting_values.h"
 
+#include "state/state_store.h"
+
 // The registry key (below HKEY_CURRENT_USER) of the user's stored settings,
-// and the plug-in's subkey below it and below every job's key.
+// and the plug-in's subkey below it and below every job's key (the names of
+// the values there are the plug-in's own: state/state_store.h).
 constexpr char kStateKeyPath[] = "Software\\Zeduz\\Scan";
-constexpr char kPluginSubkey[] = "ZEDUZ-ORID";
+constexpr const char* kPluginSubkey = value_names::kSubkey;
 
 // Unset choices: the stored settings, else the plug-in's defaults.
 struct UserSettings {

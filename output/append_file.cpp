@@ -7,8 +7,8 @@
 // WriteFile). On Linux the kernel moves each chunk from file to file
 // (CopyFileBytes), which the test controls count and fail as that same read
 // and write.
+#include "memory/global_block.h"
 #include "output/file_handle.h"
-#include "output/global_block.h"
 
 namespace {
 

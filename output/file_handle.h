@@ -96,8 +96,6 @@ public:
     // The same from a source just opened, which is left as it is; the staged copy
     // beside the destination is recorded in `record` while it exists.
     static PluginStatus CopyToDestination(FileHandle& source, const char* destinationPath, CreationRecord& record);
-    // True when the destination's volume can hold the source, or does not say.
-    static bool HasRoomFor(const char* destinationPath, const char* sourcePath);
     // StatusWriteFailed when the two files together pass kLargestFileSize.
     static PluginStatus CheckCombinedSize(const char* firstPath, const char* secondPath);
     // The same for a first file of `firstSize` bytes.

@@ -95,13 +95,6 @@ PluginStatus FileHandle::CopyToDestination(FileHandle& source, const char* desti
     }
 }
 
-bool FileHandle::HasRoomFor(const char* destinationPath, const char* sourcePath) {
-    PluginStatus openStatus = StatusOk;
-    uint64_t size = SizeOfFile(sourcePath, openStatus);
-    if (openStatus != StatusOk || size == UINT64_MAX) return false;
-    return RoomOrUnknown(FreeSpace(destinationPath), size);
-}
-
 // Refuses a pair of files whose sum would not fit 32-bit offsets. A file
 // that cannot be measured is refused as too big.
 PluginStatus FileHandle::CheckCombinedSize(const char* firstPath, const char* secondPath) {

@@ -3,6 +3,13 @@
 
 #include <string>
 
+// Which volume a StatusDiskFull found full: the one of the temporary folder
+// (the page files) or the destination's, and a path on it.
+struct FullVolume {
+    bool temporaryFolder = false;
+    char path[260] = {};
+};
+
 // The root of a Windows path: "\\server\share\" for a UNC path (the share
 // alone, or anything below it), else the first three characters ("C:\").
 // Double-byte characters are stepped over whole. False when the path cannot

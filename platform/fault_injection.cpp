@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/call_log.h"
 #include "platform/fault_hooks.h"
 #include "platform/testing.h"
 
@@ -49,6 +50,13 @@ void CrashAtCall() {
     }();
     static long calls = 0;
     if (crashAt > 0 && ++calls == crashAt) raise(SIGKILL);
+}
+
+const char* ServiceName(platform::testing::Service service) {
+    static constexpr const char* kNames[kServiceCount] = {"Create",    "Open",   "Read",         "Write", "Seek",
+                                                          "Close",     "Delete", "Copy",         "Alloc", "ObjectAlloc",
+                                                          "FreeSpace", "Thread", "RegistryWrite"};
+    return kNames[static_cast<size_t>(service)];
 }
 
 }  // namespace
@@ -98,6 +106,7 @@ bool ConsumeFault(Service service) {
     // between naming a file and making it must leave nothing the next job
     // cannot find.
     CrashAtCall();
+    LogCall(ServiceName(service));
     Controls& controls = TheControls();
     std::lock_guard<std::mutex> lock(controls.mutex);
     ServicePlan& plan = PlanOf(controls, service);

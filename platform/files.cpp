@@ -13,6 +13,7 @@
 
 #include <cerrno>
 
+#include "platform/call_log.h"
 #include "platform/fault_hooks.h"
 #include "platform/file_sharing.h"
 #include "platform/kernel_copy.h"
@@ -307,6 +308,7 @@ DWORD AttributesOf(const struct stat& info, bool isLink) {
 }  // namespace
 
 BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
+    platform::testing::LogCall("GetFileInformationByHandle");
     FileObject* object = Lookup(file);
     if (object == nullptr) return FALSE;
     if (information == nullptr) return FailWith(ERROR_INVALID_PARAMETER);
@@ -331,6 +333,7 @@ BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION inform
 }
 
 DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
+    platform::testing::LogCall("GetFileSize");
     FileObject* object = Lookup(file);
     if (object == nullptr) return INVALID_FILE_SIZE;
     struct stat info {};
@@ -345,6 +348,7 @@ DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
 }
 
 BOOL FlushFileBuffers(HANDLE file) {
+    platform::testing::LogCall("FlushFileBuffers");
     FileObject* object = Lookup(file);
     if (object == nullptr) return FALSE;
     if (!object->canWrite) return FailWith(ERROR_ACCESS_DENIED);

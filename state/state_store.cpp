@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/call_log.h"
+
 namespace {
 
 constexpr size_t kKeyPathRoom = 260;  // composed key path plus terminator
@@ -37,6 +39,7 @@ void StateStore::SetLocation(const char (&hostKeyPath)[256], HKEY hostRoot, cons
 
 bool StateStore::Commit() const {
     if (key_ == nullptr) return true;
+    platform::testing::LogCall("RegCloseKey");
     LSTATUS result = RegCloseKey(key_);
     key_ = nullptr;
     return result == ERROR_SUCCESS;
@@ -45,6 +48,7 @@ bool StateStore::Commit() const {
 bool StateStore::Usable() const {
     char composed[kKeyPathRoom];
     if (key_ != nullptr || !ComposeKeyPath(*this, composed)) return true;  // a bad path is refused as a bad record
+    platform::testing::LogCall("RegOpenKeyEx");
     LSTATUS result = RegOpenKeyExA(rootKey, composed, 0, KEY_ALL_ACCESS, &key_);
     if (result != ERROR_SUCCESS) key_ = nullptr;
     return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND || result == ERROR_INVALID_HANDLE;
@@ -54,6 +58,7 @@ bool StateStore::OpenKey() const {
     if (key_ != nullptr) return true;
     char composed[kKeyPathRoom];
     if (!ComposeKeyPath(*this, composed)) return false;
+    platform::testing::LogCall("RegOpenKeyEx");
     if (RegOpenKeyExA(rootKey, composed, 0, KEY_ALL_ACCESS, &key_) == ERROR_SUCCESS) return true;
     key_ = nullptr;
     return false;
@@ -65,6 +70,7 @@ bool StateStore::OpenOrCreateKey() const {
     if (!ComposeKeyPath(*this, composed)) return false;
     char emptyClass[1] = "";
     DWORD disposition = 0;
+    platform::testing::LogCall("RegCreateKeyEx");
     if (RegCreateKeyExA(rootKey, composed, 0, emptyClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key_,
                         &disposition) == ERROR_SUCCESS)
         return true;
@@ -77,6 +83,7 @@ bool StateStore::ReadDword(const char* name, uint32_t* value) const {
     BYTE data[4];
     DWORD size = sizeof(data);
     DWORD type = 0;
+    platform::testing::LogCall("RegQueryValueEx", name);
     LSTATUS result = RegQueryValueExA(key_, name, nullptr, &type, data, &size);
     // Values shorter than 4 bytes count as absent.
     if (result != ERROR_SUCCESS || size != sizeof(data)) return false;
@@ -88,6 +95,7 @@ bool StateStore::PutDword(const char* name, uint32_t value) const {
     if (!OpenOrCreateKey()) return false;
     BYTE data[4];
     memcpy(data, &value, sizeof(data));
+    platform::testing::LogCall("RegSetValueEx", name);
     return RegSetValueExA(key_, name, 0, REG_DWORD, data, sizeof(data)) == ERROR_SUCCESS;
 }
 
@@ -98,6 +106,7 @@ bool StateStore::ReadString(const char* name, char (&value)[260]) const {
     char scratch[260];
     DWORD size = sizeof(scratch);
     DWORD type = 0;
+    platform::testing::LogCall("RegQueryValueEx", name);
     LSTATUS result = RegQueryValueExA(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(scratch), &size);
     if (result != ERROR_SUCCESS) return false;
     if (size == sizeof(scratch) && scratch[size - 1] != '\0') return false;
@@ -109,6 +118,7 @@ bool StateStore::ReadString(const char* name, char (&value)[260]) const {
 bool StateStore::PutString(const char* name, const char* value) const {
     if (!OpenOrCreateKey()) return false;
     DWORD size = static_cast<DWORD>(strlen(value) + 1);
+    platform::testing::LogCall("RegSetValueEx", name);
     return RegSetValueExA(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), size) == ERROR_SUCCESS;
 }
 
@@ -116,11 +126,13 @@ bool StateStore::RemoveValue(const char* name) const {
     char composed[kKeyPathRoom];
     if (key_ == nullptr) {
         if (!ComposeKeyPath(*this, composed)) return false;
+        platform::testing::LogCall("RegOpenKeyEx");
         LSTATUS opened = RegOpenKeyExA(rootKey, composed, 0, KEY_ALL_ACCESS, &key_);
         if (opened != ERROR_SUCCESS) key_ = nullptr;
         if (opened == ERROR_FILE_NOT_FOUND) return true;
         if (opened != ERROR_SUCCESS) return false;
     }
+    platform::testing::LogCall("RegDeleteValue", name);
     LSTATUS result = RegDeleteValueA(key_, name);
     return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
 }

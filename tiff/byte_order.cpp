@@ -2,7 +2,7 @@
 
 namespace {
 
-bool IsIntel(int32_t byteOrder) { return byteOrder == ByteOrderIntel; }
+bool IsIntel(int32_t byteOrder) { return !IsBigEndian(byteOrder); }
 
 }  // namespace
 

@@ -8,6 +8,10 @@
 
 #include "base/setting_values.h"
 
+// The one test of a byte order value: Intel's is little-endian, any other
+// big-endian, for directory values and 16-bit samples alike.
+inline bool IsBigEndian(int32_t byteOrder) { return byteOrder != ByteOrderIntel; }
+
 void PutLong(uint8_t* destination, uint32_t value, int32_t byteOrder);
 // Stores the low 16 bits of `value`.
 void PutShort(uint8_t* destination, uint32_t value, int32_t byteOrder);

@@ -4,9 +4,6 @@
 
 namespace {
 
-constexpr uint32_t kFirstEntry = 9;  // red of entry 0; green and blue follow
-constexpr uint32_t kEntryStride = 4;
-
 void PutMapValue(uint8_t* map, uint32_t index, uint8_t intensity) {
     map[2 * index] = intensity;  // intensity × 257: both bytes equal
     map[2 * index + 1] = intensity;
@@ -22,13 +19,11 @@ uint32_t ColorMapPlaneValues(int32_t format) {
     }
 }
 
-uint16_t PaletteEntryCount(const uint8_t* palette) { return static_cast<uint16_t>(palette[0] | (palette[1] << 8)); }
-
-void BuildColorMap(const uint8_t* palette, uint32_t planeValues, uint8_t* map) {
-    uint32_t entries = PaletteEntryCount(palette);
+void BuildColorMap(const PaletteColors& palette, uint32_t planeValues, uint8_t* map) {
+    uint32_t entries = palette.count;
     if (entries > planeValues) entries = planeValues;
     for (uint32_t i = 0; i < entries; ++i) {
-        const uint8_t* rgb = palette + kFirstEntry + kEntryStride * i;
+        const uint8_t* rgb = palette.rgb + palette.stride * i;
         PutMapValue(map, i, rgb[0]);
         PutMapValue(map, planeValues + i, rgb[1]);
         PutMapValue(map, 2 * planeValues + i, rgb[2]);

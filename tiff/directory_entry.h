@@ -33,6 +33,11 @@ enum : uint16_t {
     TypeDouble = 12,
 };
 
+// The value of an entry of one SHORT or LONG value with the tag `tag`, from
+// its 12 bytes as the file holds them in `byteOrder`; false for any other
+// entry. The one reader of the single values of a page's own directory.
+bool ReadSingleValue(const uint8_t* entry, uint16_t tag, int32_t byteOrder, uint32_t* value);
+
 // Widths and heights are SHORT where they fit and LONG beyond 65,535, so
 // that nothing is cut; the entry holds either inline.
 inline constexpr uint16_t DimensionType(uint32_t value) { return value > 0xFFFF ? TypeLong : TypeShort; }

@@ -115,10 +115,6 @@ void EncodeEntry(uint8_t* destination, const DirectoryEntry& entry, int32_t byte
     EncodeValueField(destination + 8, entry, byteOrder);
 }
 
-uint32_t SerializedDirectoryBytes(const StagedDirectory& directory, const TiffHeader* header) {
-    return (header != nullptr ? kHeaderBytes : 0) + kEntryCountBytes + directory.stagingBytes;
-}
-
 PluginStatus SerializeDirectory(const StagedDirectory& directory, const TiffHeader* header, int32_t byteOrder,
                                 uint8_t* out, uint32_t capacity, uint32_t* size) {
     *size = 0;

@@ -19,10 +19,6 @@ struct StagedDirectory {
     uint32_t entryBase;  // file offset of the first entry
 };
 
-// Bytes the serialised directory takes: the header (when there is one), the
-// entry count and the staging block.
-uint32_t SerializedDirectoryBytes(const StagedDirectory& directory, const TiffHeader* header);
-
 // Serialises the directory into `out`, `capacity` bytes, and sets *size to
 // the bytes put there. `header` is null for a later page. StatusWriteFailed
 // when an entry's data lie outside the staging block or the bytes would not

@@ -1,6 +1,6 @@
 #include "tiff/horizontal_predictor.h"
 
-#include "base/setting_values.h"
+#include "tiff/byte_order.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ void Difference16(uint8_t* row, uint64_t samples, uint32_t stride) {
 
 void DifferenceRows(uint8_t* rows, uint32_t rowCount, uint64_t rowBytes, uint32_t samplesPerPixel,
                     uint32_t bitsPerSample, int32_t byteOrder) {
-    const bool bigEndian = byteOrder != ByteOrderIntel;
+    const bool bigEndian = IsBigEndian(byteOrder);
     for (uint32_t r = 0; r < rowCount; ++r, rows += rowBytes) {
         if (bitsPerSample == 8)
             Difference8(rows, rowBytes, samplesPerPixel);

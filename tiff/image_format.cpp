@@ -99,16 +99,22 @@ bool IsGroup4Page(int32_t format, int32_t compression) {
 
 int32_t PageCompression(int32_t format, int32_t compression, int32_t colorCompression) {
     if (format == FormatBilevel) return compression == CompressionGroup4 ? CompressionGroup4 : CompressionNone;
-    return IsCodedPage(colorCompression) ? colorCompression : CompressionNone;
+    return IsLzwOrDeflate(colorCompression) ? colorCompression : CompressionNone;
 }
 
-bool IsCodedPage(int32_t pageCompression) {
+void SettingsOfPageCompression(int32_t pageCompression, int32_t* compression, int32_t* colorCompression) {
+    const bool group4 = pageCompression == CompressionGroup4;
+    *compression = group4 ? CompressionGroup4 : CompressionNone;
+    *colorCompression = group4 || !IsLzwOrDeflate(pageCompression) ? CompressionNone : pageCompression;
+}
+
+bool IsLzwOrDeflate(int32_t pageCompression) {
     return pageCompression == CompressionLzw || pageCompression == CompressionDeflate;
 }
 
 bool UsesPredictor(int32_t format, int32_t pageCompression) {
     const FormatLayout* layout = FindLayout(format);
-    return layout != nullptr && IsCodedPage(pageCompression) && layout->family != LayoutFamily::Palette &&
+    return layout != nullptr && IsLzwOrDeflate(pageCompression) && layout->family != LayoutFamily::Palette &&
            (layout->bitsPerSample == 8 || layout->bitsPerSample == 16);
 }
 

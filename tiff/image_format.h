@@ -74,8 +74,11 @@ bool IsGroup4Page(int32_t format, int32_t compression);
 // `compression` (None or Group 4), every other format `colorCompression`
 // (None, LZW or Deflate); any other value is None.
 int32_t PageCompression(int32_t format, int32_t compression, int32_t colorCompression);
+// The settings that give a page of the Compression tag `pageCompression`
+// (None, Group 4, LZW or Deflate): the reverse of PageCompression.
+void SettingsOfPageCompression(int32_t pageCompression, int32_t* compression, int32_t* colorCompression);
 // True for a page whose strip is LZW or Deflate coded.
-bool IsCodedPage(int32_t pageCompression);
+bool IsLzwOrDeflate(int32_t pageCompression);
 // True when a page's samples are differenced (Predictor 2) before coding:
 // coded pages of 8- and 16-bit samples. 4-bit samples and palette indices
 // are not: readers difference whole 8- and 16-bit samples only, and the

@@ -34,9 +34,6 @@ struct LzwState {
     LzwSlot slots[kLzwSlots];
 };
 
-// Bytes the code buffer must hold at least.
-inline constexpr uint32_t kMinLzwBufferBytes = 64;
-
 // Begins a strip.
 void StartLzw(LzwState& state);
 // Codes `count` bytes of the strip into `out`, which is flushed to its sink

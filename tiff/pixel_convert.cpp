@@ -37,7 +37,7 @@ uint32_t FirstRowOffset(int32_t format, uint32_t bandCount) {
 }
 
 void ConvertSamples16Row(const uint8_t* source, uint32_t samples, int32_t byteOrder, uint8_t* strip) {
-    if (byteOrder != ByteOrderMotorola) {
+    if (!IsBigEndian(byteOrder)) {
         std::memcpy(strip, source, 2 * size_t{samples});
         return;
     }

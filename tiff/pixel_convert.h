@@ -2,7 +2,8 @@
 //
 // Host rows are padded to 4 bytes (palette-8 rows are not; bilevel rows lie
 // `rowBytes` apart); strip rows follow each other without padding. 16-bit
-// samples come low byte first and are written in the file's byte order.
+// samples come low byte first and are written in the file's byte order
+// (tiff/byte_order.h: IsBigEndian).
 #pragma once
 
 #include <cstdint>

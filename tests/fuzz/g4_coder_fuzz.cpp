@@ -11,9 +11,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "entry/g4_page_coder.h"
 #include "memory_tiff.h"
+#include "page/group4_coder.h"
+#include "page/strip_sink.h"
 #include "tiff/g4_encoder.h"
+#include "tiff/image_format.h"
 
 namespace {
 
@@ -104,15 +106,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
         for (size_t i = 0; i < page.rows.size() && !bits.empty(); ++i) page.rows[i] = bits[i % bits.size()];
     }
 
-    G4PageCoder coder;
+    Group4Coder coder;
     VectorSink sink;
     const uint32_t step = bandRows == 0 ? page.height : bandRows;
     for (uint32_t y = 0; y < page.height; y += step) {
         const uint32_t rows = std::min(step, page.height - y);
-        if (coder.CodeBand(&page.rows[size_t{y} * page.rowBytes], page.width, rows, page.rowBytes, sink) != StatusOk)
+        if (coder.CodeBand(BandRows{&page.rows[size_t{y} * page.rowBytes], page.width, rows, page.rowBytes},
+                           StripShape{FormatBilevel, ByteOrderIntel}, sink) != StatusOk)
             Fail("band refused", page);
     }
-    if (coder.FinishPage(sink) != StatusOk) Fail("page end refused", page);
+    if (coder.Finish(sink) != StatusOk) Fail("page end refused", page);
 
     fuzz::Bytes decoded;
     if (!fuzz::DecodeG4Strip(sink.code, page.width, page.height, &decoded))

@@ -15,8 +15,9 @@
 #include <cstdlib>
 
 #include "base/setting_values.h"
-#include "entry/strip_page_coder.h"
 #include "memory_tiff.h"
+#include "page/deflate_coder.h"
+#include "page/lzw_coder.h"
 #include "tiff/horizontal_predictor.h"
 
 namespace {
@@ -79,7 +80,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     // must not depend on the bands (nor on which thread coded which part).
     fuzz::Bytes code[2];
     for (int pass = 0; pass < 2; ++pass) {
-        StripPageCoder coder;
+        LzwCoder lzw;
+        DeflateCoder deflate;
+        StreamCoder& coder = format.compression == CompressionLzw ? static_cast<StreamCoder&>(lzw) : deflate;
         VectorSink sink;
         const uint32_t step = bandRows == 0 || pass == 1 ? format.height : bandRows;
         for (uint32_t y = 0; y < format.height; y += step) {
@@ -88,10 +91,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
             if (format.predictor == 2)
                 DifferenceRows(band.data(), rows, rowBytes, format.samplesPerPixel, format.bitsPerSample,
                                format.bigEndian ? ByteOrderMotorola : ByteOrderIntel);
-            if (coder.CodeRows(format.compression, band.data(), band.size(), rows, sink) != StatusOk)
-                Fail("band refused", format);
+            if (coder.CodeStripRows(band.data(), band.size(), rows, sink) != StatusOk) Fail("band refused", format);
         }
-        if (coder.FinishPage(sink) != StatusOk) Fail("page end refused", format);
+        if (coder.Finish(sink) != StatusOk) Fail("page end refused", format);
         code[pass] = std::move(sink.code);
     }
     if (code[0] != code[1]) Fail("the strip depends on the bands", format);

@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "entry/g4_page_coder.h"
 #include "g4_test_support.h"
 #include "output/file_handle.h"
+#include "page/group4_coder.h"
+#include "page/strip_sink.h"
 #include "platform/testing.h"
 #include "tiff/g4_encoder.h"
 #include "tiff/g4_runs.h"
+#include "tiff/image_format.h"
 
 namespace {
 
@@ -178,10 +180,13 @@ TEST(G4Coder, RefusesBandLayoutsThatCannotBe) {
                                            {"no pixels", nullptr, 8, 1, 1},
                                            {"rows past the address space", nearTop, 8, 1000, 1},
                                            {"width beyond the limit", pixels.data(), kMaxG4Width + 1, 1, 0xFFFFFFFF}}) {
-        G4PageCoder coder;
+        Group4Coder coder;
         std::vector<uint8_t> code;
         VectorSink sink(code);
-        EXPECT_EQ(coder.CodeBand(c.pixels, c.width, c.rows, c.rowBytes, sink), StatusUnsupportedImage) << c.what;
+        EXPECT_EQ(coder.CodeBand(BandRows{c.pixels, c.width, c.rows, c.rowBytes},
+                                 StripShape{FormatBilevel, ByteOrderIntel}, sink),
+                  StatusUnsupportedImage)
+            << c.what;
         EXPECT_TRUE(code.empty()) << c.what;
         EXPECT_EQ(coder.referenceBytes(), 0u) << c.what;  // no memory taken
     }
@@ -212,13 +217,17 @@ TEST(G4Coder, RowLengthChangingBetweenBandsKeepsTheReference) {
         20, 4, [](uint32_t x, uint32_t y) { return (x * y) % 3 == 0; }, 9, 0x77);
     HostPage whole =
         MakePage(20, 8, [](uint32_t x, uint32_t y) { return y < 4 ? (x + y) % 5 == 0 : (x * (y - 4)) % 3 == 0; });
-    G4PageCoder coder;
+    Group4Coder coder;
     std::vector<uint8_t> strip;
     VectorSink sink(strip);
-    ASSERT_EQ(coder.CodeBand(narrow.rows.data(), 20, 4, narrow.rowBytes, sink), StatusOk);
-    ASSERT_EQ(coder.CodeBand(wide.rows.data(), 20, 4, wide.rowBytes, sink), StatusOk);
+    ASSERT_EQ(coder.CodeBand(BandRows{narrow.rows.data(), 20, 4, narrow.rowBytes},
+                             StripShape{FormatBilevel, ByteOrderIntel}, sink),
+              StatusOk);
+    ASSERT_EQ(coder.CodeBand(BandRows{wide.rows.data(), 20, 4, wide.rowBytes},
+                             StripShape{FormatBilevel, ByteOrderIntel}, sink),
+              StatusOk);
     EXPECT_EQ(coder.referenceBytes(), G4LineBytes(20));
-    ASSERT_EQ(coder.FinishPage(sink), StatusOk);
+    ASSERT_EQ(coder.Finish(sink), StatusOk);
     EXPECT_EQ(strip, OurStrip(whole));
 }
 
@@ -231,19 +240,25 @@ protected:
 // of the page needs none.
 TEST_F(G4CoderFaults, NoMemoryForTheReferenceLineOrTheBand) {
     const HostPage page = MakePage(100, 3, [](uint32_t x, uint32_t) { return x % 7 == 0; });
-    G4PageCoder coder;
+    Group4Coder coder;
     std::vector<uint8_t> code;
     VectorSink sink(code);
     FailCalls(Service::Alloc, 100);
-    EXPECT_EQ(coder.CodeBand(page.rows.data(), 100, 3, page.rowBytes, sink), StatusNoMemory);
+    EXPECT_EQ(coder.CodeBand(BandRows{page.rows.data(), 100, 3, page.rowBytes},
+                             StripShape{FormatBilevel, ByteOrderIntel}, sink),
+              StatusNoMemory);
     EXPECT_EQ(coder.referenceBytes(), 0u);
     platform::testing::Reset();
-    ASSERT_EQ(coder.CodeBand(page.rows.data(), 100, 3, page.rowBytes, sink), StatusOk);
+    ASSERT_EQ(coder.CodeBand(BandRows{page.rows.data(), 100, 3, page.rowBytes},
+                             StripShape{FormatBilevel, ByteOrderIntel}, sink),
+              StatusOk);
     FailCalls(Service::Alloc, 100);
-    EXPECT_EQ(coder.CodeBand(page.rows.data(), 100, 3, page.rowBytes, sink), StatusNoMemory);
-    EXPECT_EQ(coder.rowsCoded(), 3u);
+    EXPECT_EQ(coder.CodeBand(BandRows{page.rows.data(), 100, 3, page.rowBytes},
+                             StripShape{FormatBilevel, ByteOrderIntel}, sink),
+              StatusNoMemory);
+    EXPECT_EQ(coder.RowsInStrip(0, 0), 3u);
     const size_t coded = code.size();
-    EXPECT_EQ(coder.FinishPage(sink), StatusOk);
+    EXPECT_EQ(coder.Finish(sink), StatusOk);
     EXPECT_GT(code.size(), coded);
     platform::testing::Reset();
     coder.Reset();
@@ -255,13 +270,15 @@ TEST_F(G4CoderFaults, NoMemoryForTheReferenceLineOrTheBand) {
 TEST_F(G4CoderFaults, WritesToTheFileAndCountsTheImageSize) {
     const std::string path = testing::TempDir() + "g4_file_" + std::to_string(getpid()) + ".bin";
     const HostPage page = MakePage(2480, 60, [](uint32_t x, uint32_t y) { return (x / 9 + y / 4) % 3 == 0; });
-    G4PageCoder coder;
+    Group4Coder coder;
     uint32_t imageSize = 0;
     FileHandle file;
-    G4FileSink sink(file, &imageSize);
+    StripSink sink(file, &imageSize);
     ASSERT_EQ(file.CreateForWrite(path.c_str()), StatusOk);
     for (uint32_t y = 0; y < 60; y += 20)
-        ASSERT_EQ(coder.CodeBand(&page.rows[y * page.rowBytes], 2480, 20, page.rowBytes, sink), StatusOk);
+        ASSERT_EQ(coder.CodeBand(BandRows{&page.rows[y * page.rowBytes], 2480, 20, page.rowBytes},
+                                 StripShape{FormatBilevel, ByteOrderIntel}, sink),
+                  StatusOk);
     ASSERT_EQ(file.Close(), StatusOk);
     FILE* written = std::fopen(path.c_str(), "rb");
     std::vector<uint8_t> contents(page.rows.size() * 4);
@@ -269,14 +286,18 @@ TEST_F(G4CoderFaults, WritesToTheFileAndCountsTheImageSize) {
     std::fclose(written);
     EXPECT_EQ(imageSize, contents.size());
     VectorSink end(contents);
-    ASSERT_EQ(coder.FinishPage(end), StatusOk);
+    ASSERT_EQ(coder.Finish(end), StatusOk);
     EXPECT_EQ(contents, OurStrip(page));
 
     ASSERT_EQ(file.OpenForUpdate(path.c_str()), StatusOk);
     FailCalls(Service::Write, 1);
-    EXPECT_EQ(coder.CodeBand(page.rows.data(), 2480, 20, page.rowBytes, sink), StatusWriteFailed);
+    EXPECT_EQ(coder.CodeBand(BandRows{page.rows.data(), 2480, 20, page.rowBytes},
+                             StripShape{FormatBilevel, ByteOrderIntel}, sink),
+              StatusWriteFailed);
     imageSize = 0xFFFFFFF0u;
-    EXPECT_EQ(coder.CodeBand(page.rows.data(), 2480, 20, page.rowBytes, sink), StatusWriteFailed);
+    EXPECT_EQ(coder.CodeBand(BandRows{page.rows.data(), 2480, 20, page.rowBytes},
+                             StripShape{FormatBilevel, ByteOrderIntel}, sink),
+              StatusWriteFailed);
     EXPECT_EQ(imageSize, 0xFFFFFFF0u);
     file.Close();
     std::remove(path.c_str());

@@ -6,7 +6,9 @@
 
 #include <cstdio>
 
-#include "entry/g4_page_coder.h"
+#include "page/group4_coder.h"
+#include "page/strip_sink.h"
+#include "tiff/image_format.h"
 
 namespace {
 
@@ -58,17 +60,18 @@ std::vector<uint8_t> CoderRows(const HostPage& page) {
 }
 
 std::vector<uint8_t> OurStrip(const HostPage& page, uint32_t bandRows) {
-    G4PageCoder coder;
+    Group4Coder coder;
     std::vector<uint8_t> strip;
     VectorSink sink(strip);
     const uint32_t step = bandRows == 0 ? page.height : bandRows;
     for (uint32_t y = 0; y < page.height; y += step) {
         const uint32_t rows = std::min(step, page.height - y);
-        EXPECT_EQ(
-            coder.CodeBand(&page.rows[static_cast<size_t>(y) * page.rowBytes], page.width, rows, page.rowBytes, sink),
-            StatusOk);
+        EXPECT_EQ(coder.CodeBand(
+                      BandRows{&page.rows[static_cast<size_t>(y) * page.rowBytes], page.width, rows, page.rowBytes},
+                      StripShape{FormatBilevel, ByteOrderIntel}, sink),
+                  StatusOk);
     }
-    EXPECT_EQ(coder.FinishPage(sink), StatusOk);
+    EXPECT_EQ(coder.Finish(sink), StatusOk);
     return strip;
 }
 

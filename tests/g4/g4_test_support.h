@@ -41,7 +41,7 @@ HostPage MakePage(uint32_t width, uint32_t height, const PixelIsBlack& black, ui
 std::vector<uint8_t> CoderRows(const HostPage& page);
 
 // Our strip of the page (code and end-of-block), coded as the plug-in codes
-// it (G4PageCoder) in bands of `bandRows` rows (0: the whole page in one
+// it (Group4Coder) in bands of `bandRows` rows (0: the whole page in one
 // band).
 std::vector<uint8_t> OurStrip(const HostPage& page, uint32_t bandRows = 0);
 

@@ -95,25 +95,27 @@ TEST_F(MoveToDestinationTest, ASourceBeyondThirtyTwoBitOffsetsIsRefused) {
     ExpectOutcome(FileHandle::MoveToDestination(source_.c_str(), destination_.c_str()), StatusWriteFailed);
 }
 
-TEST_F(OutputTest, HasRoomForComparesTheWholeSourceSize) {
-    std::string source = MakeFile("~TF1.TMP", Pattern(1000));
+// The destination's volume must hold the whole source: a byte less is a
+// full disk, and a volume that does not say is tried.
+TEST_F(OutputTest, TheDestinationsVolumeMustHoldTheWholeSource) {
     std::string destination = Path("out.tif");
     struct Case {
         std::optional<uint64_t> freeSpace;
-        bool room;
+        PluginStatus expected;
     };
-    const Case cases[] = {{1000, true}, {999, false}, {0, false}, {std::nullopt, true}};
+    const Case cases[] = {{1000, StatusOk}, {999, StatusDiskFull}, {0, StatusDiskFull}, {std::nullopt, StatusOk}};
     for (const Case& c : cases) {
+        std::string source = MakeFile("~TF1.TMP", Pattern(1000));
         SetFreeSpace(c.freeSpace);
-        EXPECT_EQ(FileHandle::HasRoomFor(destination.c_str(), source.c_str()), c.room)
+        EXPECT_EQ(FileHandle::MoveToDestination(source.c_str(), destination.c_str()), c.expected)
             << (c.freeSpace ? std::to_string(*c.freeSpace) : "unknown") << " bytes free";
     }
-    EXPECT_FALSE(FileHandle::HasRoomFor(destination.c_str(), Path("missing").c_str()));
+    EXPECT_EQ(FileHandle::MoveToDestination(Path("missing").c_str(), destination.c_str()), StatusOpenFailed);
 
     // 4 GiB + 10 is not 10 bytes.
     std::string big = MakeSparseFile("big.TMP", 0x10000000Aull);
     SetFreeSpace(1000);
-    EXPECT_FALSE(FileHandle::HasRoomFor(destination.c_str(), big.c_str()));
+    EXPECT_EQ(FileHandle::MoveToDestination(big.c_str(), destination.c_str()), StatusWriteFailed);
 }
 
 TEST_F(OutputTest, CheckCombinedSizeStopsBelowFourGibibytes) {

@@ -73,12 +73,11 @@ TEST(ConvertBand, BilevelKeepsBitsAndClearsPadding) {
 
 TEST(ColorMap, ValuesPerPlaneAndRepeatedBytes) {
     Bytes palette(64, 0);
-    palette[0] = 2;
     palette[9] = 10, palette[10] = 20, palette[11] = 30;
     palette[13] = 255, palette[14] = 0, palette[15] = 128;
     Bytes map(ColorMapBytes(256), 0xEE);
     std::fill(map.begin(), map.end(), 0);
-    BuildColorMap(palette.data(), 256, map.data());
+    BuildColorMap({2, palette.data() + 9, 4}, 256, map.data());
     EXPECT_EQ(Bytes(map.begin(), map.begin() + 4), (Bytes{0x0A, 0x0A, 0xFF, 0xFF}));
     EXPECT_EQ(Bytes(map.begin() + 512, map.begin() + 516), (Bytes{0x14, 0x14, 0, 0}));
     EXPECT_EQ(Bytes(map.begin() + 1024, map.begin() + 1028), (Bytes{0x1E, 0x1E, 0x80, 0x80}));
@@ -88,10 +87,8 @@ TEST(ColorMap, ValuesPerPlaneAndRepeatedBytes) {
 
 TEST(ColorMap, EntriesBeyondThePlaneAreCut) {
     Bytes palette(8 + 4 * 300 + 4, 0x11);
-    palette[0] = 300 & 0xFF;
-    palette[1] = 300 >> 8;
     Bytes map(ColorMapBytes(16) + 8, 0);  // 8 guard bytes must stay untouched
-    BuildColorMap(palette.data(), 16, map.data());
+    BuildColorMap({300, palette.data() + 9, 4}, 16, map.data());
     EXPECT_EQ(map[95], 0x11);
     EXPECT_EQ(Bytes(map.end() - 8, map.end()), Bytes(8, 0));
 }

@@ -1,8 +1,8 @@
-#include "entry/deflate_page_coder.h"
+#include "page/deflate_pieces.h"
 
 #include <algorithm>
 
-#include "output/global_block.h"
+#include "memory/global_block.h"
 #include "platform/win32.h"
 
 namespace {
@@ -60,13 +60,13 @@ DWORD WINAPI CodePiecesToMemory(LPVOID parameter) {
 
 }  // namespace
 
-PluginStatus DeflatePageCoder::Start(uint8_t* pieceMemory) {
+PluginStatus DeflatePieces::Start(uint8_t* pieceMemory) {
     Release();
     piece_ = pieceMemory;
     return coders_[0].Start();
 }
 
-PluginStatus DeflatePageCoder::Code(const uint8_t* bytes, uint64_t count, CodeBuffer& out) {
+PluginStatus DeflatePieces::Code(const uint8_t* bytes, uint64_t count, CodeBuffer& out) {
     if (!coders_[0].started()) return StatusBadSequence;
     if (!begun_) {
         const PluginStatus status = PutDeflateHeader(out);
@@ -85,7 +85,7 @@ PluginStatus DeflatePageCoder::Code(const uint8_t* bytes, uint64_t count, CodeBu
     return StatusOk;
 }
 
-PluginStatus DeflatePageCoder::Finish(CodeBuffer& out) {
+PluginStatus DeflatePieces::Finish(CodeBuffer& out) {
     if (!coders_[0].started() || !begun_) return StatusBadSequence;
     PluginStatus status = coders_[0].CodePiece(piece_, pieceBytes_, true, out);
     if (status == StatusOk) status = checksum_.PutTrailer(out);
@@ -93,7 +93,7 @@ PluginStatus DeflatePageCoder::Finish(CodeBuffer& out) {
     return status;
 }
 
-void DeflatePageCoder::Release() {
+void DeflatePieces::Release() {
     coders_[0].End();
     coders_[1].End();
     ReleaseBlock(secondCode_);
@@ -106,7 +106,7 @@ void DeflatePageCoder::Release() {
 
 // Copies the band's first bytes to the piece under way, as many as it
 // lacks; returns how many.
-uint32_t DeflatePageCoder::ContinuePiece(const uint8_t* bytes, uint64_t count) {
+uint32_t DeflatePieces::ContinuePiece(const uint8_t* bytes, uint64_t count) {
     if (pieceBytes_ == 0) return 0;
     const uint32_t taken = static_cast<uint32_t>(std::min<uint64_t>(count, kDeflatePieceBytes - pieceBytes_));
     checksum_.Append(DeflateChecksum::OfRun(bytes, taken), taken);
@@ -118,7 +118,7 @@ uint32_t DeflatePageCoder::ContinuePiece(const uint8_t* bytes, uint64_t count) {
 // The piece just completed (if `pieceComplete`) and the band's whole pieces:
 // a second share on another thread when it can be had, after the first share
 // otherwise.
-PluginStatus DeflatePageCoder::CodePieces(bool pieceComplete, const uint8_t* bytes, uint64_t pieces, CodeBuffer& out) {
+PluginStatus DeflatePieces::CodePieces(bool pieceComplete, const uint8_t* bytes, uint64_t pieces, CodeBuffer& out) {
     const uint64_t firstShare = FirstThreadPieces(pieceComplete ? kDeflatePieceBytes : 0, pieces);
     const uint64_t secondPieces =
         firstShare < pieces && PrepareSecondShare(pieces - firstShare) ? pieces - firstShare : 0;
@@ -151,14 +151,14 @@ PluginStatus DeflatePageCoder::CodePieces(bool pieceComplete, const uint8_t* byt
 }
 
 // The band ends within a new piece: its bytes wait for the next band.
-void DeflatePageCoder::KeepTail(const uint8_t* bytes, uint32_t count) {
+void DeflatePieces::KeepTail(const uint8_t* bytes, uint32_t count) {
     if (count == 0) return;
     checksum_.Append(DeflateChecksum::OfRun(bytes, count), count);
     std::copy(bytes, bytes + count, piece_);
     pieceBytes_ = count;
 }
 
-bool DeflatePageCoder::PrepareSecondShare(uint64_t pieces) {
+bool DeflatePieces::PrepareSecondShare(uint64_t pieces) {
     const uint64_t codeBytes = pieces * kDeflatePieceCodeBound;
     if (codeBytes > UINT32_MAX) return false;
     if (!coders_[1].started() && coders_[1].Start() != StatusOk) return false;

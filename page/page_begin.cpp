@@ -1,44 +1,38 @@
 // The start of a page: its directory laid out for the place where the page
 // will land in the output file, written into a fresh page file.
-#include "entry/job_file_records.h"
-#include "entry/page_temp_file.h"
-#include "entry/tiff_page_writer.h"
-#include "output/global_block.h"
+#include "memory/global_block.h"
+#include "page/job_file_records.h"
+#include "page/page_writer.h"
 #include "tiff/directory_layout.h"
 #include "tiff/directory_writer.h"
 #include "tiff/file_header.h"
 #include "tiff/page_chain.h"
 
-PluginStatus TiffPageWriter::BeginPage() {
-    if (HeldByAnotherProcess()) return StatusJobInUse;
-    job_.Load(job_values::kSettings);
+PluginStatus PageWriter::Begin(const PageDescription& page, const char* outputPath) {
     begunPageFileBytes_ = 0;
     begunOutputBytes_ = UINT64_MAX;
-    // No prepared page: the job has ended (or never begun) since the last one.
-    if (!job_.Load(JobValue::ImageFormat)) return StatusBadSequence;
     job_.directoryEntryCount = 0;
     job_.codedStripBytes = 0;
     job_.Load(JobValue::OutputEndOffset);
     if (FindLayout(job_.imageFormat) == nullptr) return StatusUnsupportedImage;
-    if (image_->width == 0 || image_->rows == 0) return StatusBadRecord;
+    if (page.width == 0 || page.height == 0) return StatusBadRecord;
 
     // A later page lands where the output file really ends, whatever the
     // pages before it predicted.
     uint32_t directoryOffset = kFirstDirectoryOffset;
-    if (multiPage_ && job_.pageCount > 0) {
-        PluginStatus status = LocateLaterPage(&directoryOffset);
+    if (job_.pageCount > 0) {
+        PluginStatus status = LocateLaterPage(outputPath, &directoryOffset);
         if (status != StatusOk) return status;
     }
-    PageGeometry geometry{image_->width, image_->rows, image_->xResolution, image_->yResolution};
-    const bool multiPage = multiPage_ != 0;
-    LayoutRequest request{job_.imageFormat, job_.compression,     multiPage, job_.pageCount, directoryOffset,
+    PageGeometry geometry{page.width, page.height, page.xResolution, page.yResolution};
+    LayoutRequest request{job_.imageFormat, job_.compression,     true, job_.pageCount, directoryOffset,
                           geometry,         job_.colorCompression};
     PagePlan plan;
     PluginStatus status = PlanPage(request, &plan);
     if (status != StatusOk) return status;
     job_.directoryEntryCount = plan.entryCount;
     job_.codedStripBytes = static_cast<uint32_t>(plan.stripBytes);
-    if (multiPage_) job_.outputEndOffset = plan.endOffset;
+    job_.outputEndOffset = plan.endOffset;
 
     // One block: the directory as laid out (machine order), then room for
     // its bytes as the file holds them.
@@ -52,23 +46,22 @@ PluginStatus TiffPageWriter::BeginPage() {
     status = WritePageFile(plan, staging, staging + plan.stagingBytes, serializedCapacity);
     if (status != StatusOk) return status;
 
-    g4_.Reset();  // every page starts from an all-white reference line
-    strip_.Release();
+    coders_.ResetAll();  // every page starts afresh: Group 4 from an all-white reference line
     job_.codedStripBytes = 0;
     job_.bandCount = 0;
     if (!job_.Save(job_values::kBegunPage)) {
-        FileHandle::RemoveFile(job_.pageFilePath);
+        pageFile_.Discard();
         return StatusStateUnavailable;
     }
     return StatusOk;
 }
 
-PluginStatus TiffPageWriter::LocateLaterPage(uint32_t* directoryOffset) {
-    PluginStatus status = file_.OpenForRead(target_->path);
+PluginStatus PageWriter::LocateLaterPage(const char* outputPath, uint32_t* directoryOffset) {
+    PluginStatus status = output_.OpenForRead(outputPath);
     if (status != StatusOk) return status;
     ChainEnd end;
     status = FindOwnChainEnd(&end);
-    file_.Close();
+    output_.Close();
     if (status != StatusOk) return status;
     begunOutputBytes_ = end.fileSize;
     if (end.appendOffset >= kOffsetLimit) return StatusWriteFailed;
@@ -77,17 +70,16 @@ PluginStatus TiffPageWriter::LocateLaterPage(uint32_t* directoryOffset) {
     return StatusOk;
 }
 
-PluginStatus TiffPageWriter::WritePageFile(const PagePlan& plan, const uint8_t* staging, uint8_t* serialized,
-                                           uint32_t capacity) {
+PluginStatus PageWriter::WritePageFile(const PagePlan& plan, const uint8_t* staging, uint8_t* serialized,
+                                       uint32_t capacity) {
     // A page begun and never ended is abandoned by the new one: its file
     // would otherwise stay in the temp directory for good.
-    if (ReadPageFilePath()) RemovePageFile();
+    if (ReadPageFilePath()) pageFile_.Discard();
     // Named before it is made, not only once the page is begun: a host
     // killed while the directory is written leaves a file that the next job
     // can find.
     JobFileRecord record = JobFileRecord::PageFile(job_);
-    FileIdentity identity;
-    PluginStatus status = CreatePageTempFile(file_, record, job_.pageFilePath, &identity);
+    PluginStatus status = pageFile_.Create(record, job_.pageFilePath);
     if (status != StatusOk) return status;
     TiffHeader header = HeaderFor(job_.byteOrder);
     StagedDirectory directory{staging, plan.stagingBytes, plan.entryCount, plan.entryBase};
@@ -97,12 +89,21 @@ PluginStatus TiffPageWriter::WritePageFile(const PagePlan& plan, const uint8_t* 
     // Room for the whole page is asked for before its first byte is written.
     if (status == StatusOk && !RoomOrUnknown(FreeSpace(job_.pageFilePath), plan.pageBytes))
         status = NoRoomOn(job_.pageFilePath, true);
-    if (status == StatusOk) status = file_.Write(directoryBytes, serialized);
-    if (status == StatusOk) status = file_.Close();
+    if (status == StatusOk) status = pageFile_.file().Write(directoryBytes, serialized);
+    if (status == StatusOk) status = pageFile_.Close();
     if (status == StatusOk) begunPageFileBytes_ = directoryBytes;
-    if (status != StatusOk) {
-        if (file_.IsOpen()) file_.Close();
-        RemovePageFile();
-    }
+    if (status != StatusOk) pageFile_.Discard();
+    return status;
+}
+
+// The output file and the page together must stay below the 32-bit offset
+// limit. Both were measured as the page was begun, the output while the host
+// holds it for the job.
+PluginStatus PageWriter::CheckLaterPageFits(const char* outputPath) {
+    if (!ReadPageFilePath()) return StatusBadSequence;
+    PluginStatus status = begunOutputBytes_ != UINT64_MAX
+                              ? FileHandle::CheckCombinedSize(begunPageFileBytes_, begunOutputBytes_)
+                              : FileHandle::CheckCombinedSize(begunPageFileBytes_, outputPath);
+    if (status != StatusOk) pageFile_.Discard();
     return status;
 }

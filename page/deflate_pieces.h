@@ -1,4 +1,4 @@
-// The Deflate coder of the page being written, on two cores. The strip's
+// The Deflate stream of a page's strip, on two cores (DeflateCoder's part). The strip's
 // pieces (tiff/deflate_encoder.h) are coded as a band completes them, and a
 // band's pieces are shared: the calling thread codes about half of them
 // straight to the sink while a thread of its own codes the rest into memory,
@@ -15,12 +15,12 @@
 #include "tiff/code_sink.h"
 #include "tiff/deflate_encoder.h"
 
-class DeflatePageCoder {
+class DeflatePieces {
 public:
-    DeflatePageCoder() = default;
-    DeflatePageCoder(const DeflatePageCoder&) = delete;
-    DeflatePageCoder& operator=(const DeflatePageCoder&) = delete;
-    ~DeflatePageCoder() { Release(); }
+    DeflatePieces() = default;
+    DeflatePieces(const DeflatePieces&) = delete;
+    DeflatePieces& operator=(const DeflatePieces&) = delete;
+    ~DeflatePieces() { Release(); }
 
     // Begins a strip. `pieceMemory` (kDeflatePieceBytes, the caller's, kept
     // until Release) holds the bytes of the piece under way.

@@ -6,13 +6,13 @@
 // ends where the job left it, in the byte order it left, and needs no walk. Anything else is walked
 // again from the header, as a file never seen before, and the callers compare
 // what the walk finds with what the job expects.
-#include "entry/file_chain_reader.h"
-#include "entry/tiff_page_writer.h"
+#include "page/file_chain_reader.h"
+#include "page/page_writer.h"
 #include "tiff/byte_order.h"
 #include "tiff/directory_entry.h"
 
-PluginStatus TiffPageWriter::FindOwnChainEnd(ChainEnd* end) {
-    FileChainReader output(file_);
+PluginStatus PageWriter::FindOwnChainEnd(ChainEnd* end) {
+    FileChainReader output(output_);
     const uint64_t known = committedOutputSize_;
     const uint64_t field = job_.nextDirectoryField;
     if (known != 0 && committedByteOrder_ == job_.byteOrder && job_.pageCount > 0 && field != 0 &&

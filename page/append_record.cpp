@@ -1,14 +1,14 @@
 // An append cut short by a kill: recorded in the job's key before a page's
 // bytes go past the end of an existing output file, and reclaimed by the
 // next job that continues that file.
-#include "entry/file_chain_reader.h"
-#include "entry/tiff_page_writer.h"
+#include "page/file_chain_reader.h"
+#include "page/page_writer.h"
 #include "tiff/page_chain.h"
 
-PluginStatus TiffPageWriter::FillAppendRecord(uint64_t base) {
+PluginStatus PageWriter::FillAppendRecord(uint64_t base) {
     job_.appendBase = static_cast<uint32_t>(base);  // an output file stays below 4 GiB
     FileIdentity identity;
-    if (!file_.Identity(&identity)) return StatusReadFailed;
+    if (!output_.Identity(&identity)) return StatusReadFailed;
     FormatFileIdentity(identity, job_.appendFile);
     return StatusOk;
 }
@@ -18,21 +18,21 @@ PluginStatus TiffPageWriter::FillAppendRecord(uint64_t base) {
 // it are then the killed append's, which no page points to. Anything else
 // (another file, a page linked after all, bytes another program added) is
 // left as it is.
-PluginStatus TiffPageWriter::ReclaimUnfinishedAppend() {
-    PluginStatus status = file_.OpenForUpdate(target_->path);
+PluginStatus PageWriter::ReclaimUnfinishedAppend(const char* outputPath) {
+    PluginStatus status = output_.OpenForUpdate(outputPath);
     if (status != StatusOk) return status;
     FileIdentity identity;
-    if (!file_.Identity(&identity) || !(identity == ParseFileIdentity(job_.appendFile))) {
-        file_.Close();  // another job's record, for another file
+    if (!output_.Identity(&identity) || !(identity == ParseFileIdentity(job_.appendFile))) {
+        output_.Close();  // another job's record, for another file
         return StatusOk;
     }
     ChainEnd end;
-    FileChainReader output(file_);
+    FileChainReader output(output_);
     status = FindChainEnd(output, job_.byteOrder, &end);
     const bool reclaim = status == StatusOk && TailIsUnfinishedAppend(end, job_.appendBase);
-    if (reclaim) status = file_.Truncate(job_.appendBase);
-    if (reclaim && status == StatusOk) status = file_.Flush();
-    file_.Close();
+    if (reclaim) status = output_.Truncate(job_.appendBase);
+    if (reclaim && status == StatusOk) status = output_.Flush();
+    output_.Close();
     if (status != StatusOk) return status;
     return job_.Delete(job_values::kAppendUnderWay) ? StatusOk : StatusStateUnavailable;
 }

@@ -1,4 +1,4 @@
-#include "output/global_block.h"
+#include "memory/global_block.h"
 
 #include "platform/win32.h"
 

@@ -1,4 +1,4 @@
-#include "entry/job_file_records.h"
+#include "page/job_file_records.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "entry/page_temp_file.h"
+#include "page/page_temp_file.h"
 
 #include <cstring>
 

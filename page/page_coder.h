@@ -1,0 +1,55 @@
+// The one interface through which a page's strip is coded: the page engine
+// hands each band to the coder its page was begun with and never asks which
+// one that is. Raw, Group 4, LZW and Deflate coders implement it
+// (page_coders.h picks one per page); a new compression is a new coder and
+// nothing else.
+#pragma once
+
+#include <cstdint>
+
+#include "base/status.h"
+#include "tiff/code_sink.h"
+
+// One band of the host's rows, as the plug-in describes it.
+struct BandRows {
+    const uint8_t* pixels;     // first byte of the band's first row
+    uint32_t width;            // pixels per row
+    uint32_t rows;             // rows in the band
+    uint32_t bilevelRowBytes;  // bytes from row to row of a bilevel band
+};
+
+// What the page's strip holds: its image format and the file's byte order.
+struct StripShape {
+    int32_t format;
+    int32_t byteOrder;
+};
+
+class PageCoder {
+public:
+    virtual ~PageCoder() = default;
+
+    // The start of a page, or the end of a job: no rows, no code under way,
+    // no memory held.
+    virtual void Reset() = 0;
+    // Codes one band of at least one row and hands its code to `sink`, all
+    // of it by the time the call returns except what the coder holds back
+    // for the strip's end. StatusNoMemory when the coder's memory cannot be
+    // had; StatusUnsupportedImage for a band the coder cannot take; else the
+    // sink's status.
+    virtual PluginStatus CodeBand(const BandRows& band, const StripShape& shape, CodeSink& sink) = 0;
+    // Whether the strip's `stripBytes` bytes so far are this coder's to go
+    // on with: a stream begun by another coder (another process) cannot be
+    // continued.
+    virtual bool Continues(uint64_t stripBytes) const = 0;
+    // Rows in a strip of `stripBytes` bytes of rows `rowBytes` long.
+    virtual uint64_t RowsInStrip(uint64_t stripBytes, uint64_t rowBytes) const = 0;
+    // Hands the end of the strip's code to `sink`. A coder whose stream
+    // cannot go on after it lets go of its memory, whatever the outcome.
+    virtual PluginStatus Finish(CodeSink& sink) = 0;
+
+    // What the directory needs at the page's end: true when the strip's size
+    // is what was coded, written into StripByteCounts in place of the
+    // uncompressed size planned at the page's start; false when the strip is
+    // the page's rows themselves.
+    virtual bool SizedByCode() const = 0;
+};

@@ -1,0 +1,19 @@
+#include "page/page_coders.h"
+
+#include "base/setting_values.h"
+
+PageCoder& PageCoders::For(int32_t compression) {
+    switch (compression) {
+        case CompressionGroup4: return group4_;
+        case CompressionLzw: return lzw_;
+        case CompressionDeflate: return deflate_;
+        default: return raw_;
+    }
+}
+
+void PageCoders::ResetAll() {
+    raw_.Reset();
+    group4_.Reset();
+    lzw_.Reset();
+    deflate_.Reset();
+}

@@ -1,0 +1,29 @@
+// The coders of a page engine, one of each kind, and the choice among them:
+// the one place that turns a page's Compression tag into a coder. A coder
+// keeps its state from band to band, so the engine holds them for as long
+// as it lives, and memory is taken only by the coder a page uses.
+#pragma once
+
+#include <cstdint>
+
+#include "page/deflate_coder.h"
+#include "page/group4_coder.h"
+#include "page/lzw_coder.h"
+#include "page/page_coder.h"
+#include "page/raw_coder.h"
+
+class PageCoders {
+public:
+    // The coder of a page whose directory has the Compression tag
+    // `compression`: Group 4, LZW, Deflate, or uncompressed rows for any
+    // other value.
+    PageCoder& For(int32_t compression);
+    // Every coder back to its start, its memory freed.
+    void ResetAll();
+
+private:
+    RawCoder raw_;
+    Group4Coder group4_;
+    LzwCoder lzw_;
+    DeflateCoder deflate_;
+};

@@ -1,0 +1,107 @@
+#include "page/page_file.h"
+
+#include <cstring>
+
+#include "page/page_temp_file.h"
+#include "platform/win32.h"
+#include "tiff/byte_order.h"
+#include "tiff/directory_layout.h"
+#include "tiff/directory_writer.h"
+#include "tiff/image_format.h"
+
+namespace {
+
+int32_t OtherByteOrder(int32_t byteOrder) { return byteOrder == ByteOrderIntel ? ByteOrderMotorola : ByteOrderIntel; }
+
+// The entries from ImageWidth to StripByteCounts, which every layout has
+// in the same places.
+constexpr uint32_t kEntriesRead = entry_index::kStripByteCounts + 1;
+
+const uint8_t* EntryAt(const uint8_t* entries, uint32_t index) { return entries + kEntryBytes * index; }
+
+}  // namespace
+
+PluginStatus PageFile::Create(CreationRecord& record, char (&path)[260]) {
+    FileIdentity identity;
+    return CreatePageTempFile(file_, record, path, &identity);
+}
+
+PluginStatus PageFile::Open() { return file_.OpenOwned(path_, ParseFileIdentity(identity_), true); }
+
+PluginStatus PageFile::ReadDirectory(uint32_t pageCount, int32_t format, int32_t settingsByteOrder) {
+    const FormatLayout* layout = FindLayout(format);
+    if (layout == nullptr) return StatusBadSequence;
+    const uint32_t position = DirectoryPositionInPageFile(pageCount);
+    uint8_t count[kEntryCountBytes];
+    PluginStatus status = file_.ReadAt(position, sizeof(count), count);
+    if (status != StatusOk) return status;
+
+    // The entry count reads right in one byte order only (it is below 256):
+    // the layout's, or one more where a Predictor entry can be.
+    const uint32_t fewest = layout->entryCount;
+    const uint32_t most = PageEntryCount(*layout, CompressionLzw);
+    auto plausible = [&](int32_t order) { return GetShort(count, order) >= fewest && GetShort(count, order) <= most; };
+    int32_t byteOrder = settingsByteOrder == ByteOrderIntel ? ByteOrderIntel : ByteOrderMotorola;
+    if (!plausible(byteOrder)) byteOrder = OtherByteOrder(byteOrder);
+    if (!plausible(byteOrder)) return StatusBadSequence;
+
+    uint8_t entries[kEntryBytes * kEntriesRead];
+    status = file_.ReadAt(position + kEntryCountBytes, sizeof(entries), entries);
+    if (status != StatusOk) return status;
+    PageDirectory read{};
+    uint32_t compression = 0;
+    uint32_t stripOffset = 0;
+    if (!ReadSingleValue(EntryAt(entries, entry_index::kImageWidth), TagImageWidth, byteOrder, &read.width) ||
+        !ReadSingleValue(EntryAt(entries, entry_index::kImageLength), TagImageLength, byteOrder, &read.height) ||
+        !ReadSingleValue(EntryAt(entries, entry_index::kCompression), TagCompression, byteOrder, &compression) ||
+        !ReadSingleValue(EntryAt(entries, entry_index::kStripOffsets), TagStripOffsets, byteOrder, &stripOffset) ||
+        !ReadSingleValue(EntryAt(entries, entry_index::kStripByteCounts), TagStripByteCounts, byteOrder,
+                         &read.declaredStrip))
+        return StatusBadSequence;
+    // The page's compression as the directory has it, which also says
+    // whether a Predictor entry belongs to it.
+    const auto tag = static_cast<int32_t>(compression);
+    read.compression = tag == CompressionGroup4 || IsLzwOrDeflate(tag) ? tag : CompressionNone;
+    read.byteOrder = byteOrder;
+    read.entryCount = GetShort(count, byteOrder);
+    if (read.entryCount != PageEntryCount(*layout, read.compression)) return StatusBadSequence;
+    read.headerBytes = position;
+    read.blockBytes = PageBlockBytes(*layout, read.compression);
+    // The page file names the offset it was laid out for.
+    if (stripOffset < read.blockBytes) return StatusBadSequence;
+    read.directoryOffset = stripOffset - read.blockBytes;
+    if (pageCount == 0 && read.directoryOffset != kFirstDirectoryOffset) return StatusBadSequence;
+    directory_ = read;
+    return StatusOk;
+}
+
+PluginStatus PageFile::Rewrite(uint32_t index, const DirectoryEntry& entry) {
+    uint8_t bytes[kEntryBytes];
+    EncodeEntry(bytes, entry, directory_.byteOrder);
+    return file_.WriteAt(directory_.headerBytes + kEntryCountBytes + kEntryBytes * index, sizeof(bytes), bytes);
+}
+
+PluginStatus PageFile::Discard() {
+    CloseIfOpen();
+    return Remove();
+}
+
+void PageFile::DropCommitted() {
+    CloseIfOpen();
+    if (Remove() != StatusOk && GetLastError() != ERROR_FILE_NOT_FOUND) {
+        std::memcpy(strayPath_, path_, sizeof(strayPath_));
+        strayIdentity_ = ParseFileIdentity(identity_);
+    }
+}
+
+void PageFile::DropStray() {
+    if (strayPath_[0] == '\0') return;
+    FileHandle::RemoveOwned(strayPath_, strayIdentity_);
+    strayPath_[0] = '\0';
+}
+
+PluginStatus PageFile::Remove() {
+    const FileIdentity identity = ParseFileIdentity(identity_);
+    if (!identity.known) return FileHandle::RemoveFile(path_);
+    return FileHandle::RemoveOwned(path_, identity);
+}

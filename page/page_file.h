@@ -1,0 +1,91 @@
+// The file a page is assembled in, from its creation to its commit: the one
+// owner of its life and of its directory.
+//
+// The page file is a fresh "~TF" file in the user's temp folder
+// (page_temp_file.h), named in the job's record before it is made and opened
+// again only when it proves to be that file. Its directory is read once per
+// command (ReadDirectory) and patched in place at the page's end. Every
+// path that does not commit the page ends in Discard, which closes and
+// deletes the file; a committed page's file is deleted by DropCommitted, and
+// one that cannot be is tried again at the job's end (DropStray). Nothing
+// else deletes a page file.
+#pragma once
+
+#include <cstdint>
+
+#include "base/status.h"
+#include "output/file_handle.h"
+#include "tiff/directory_entry.h"
+
+// What a page file's directory says about the page begun in it. A page's
+// byte order and compression are fixed when it is begun: its directory is
+// written with them. The settings in the registry may change before the
+// page ends (a settings dialog, another process on the same key); the
+// page's later commands follow the page file, so that a page is never
+// finished in another byte order or compression than its directory says.
+struct PageDirectory {
+    int32_t byteOrder;         // ByteOrderIntel or ByteOrderMotorola
+    int32_t compression;       // the Compression tag: None, Group4, Lzw or Deflate
+    uint32_t width;            // ImageWidth: the pixels of each row
+    uint32_t height;           // ImageLength: the rows the page was begun with
+    uint32_t entryCount;       // entries of the directory
+    uint32_t headerBytes;      // kHeaderBytes on the first page of a file, else 0
+    uint32_t blockBytes;       // the directory block
+    uint32_t directoryOffset;  // where the directory lands in the output file
+    uint32_t declaredStrip;    // StripByteCounts
+
+    // Where the strip starts in the page file.
+    uint64_t dataStart() const { return uint64_t{headerBytes} + blockBytes; }
+};
+
+class PageFile {
+public:
+    // The file's name and identity as the job's record holds them (the
+    // fields of JobState the record fills).
+    PageFile(const char (&path)[260], const char (&identity)[260]) : path_(path), identity_(identity) {}
+    PageFile(const PageFile&) = delete;
+    PageFile& operator=(const PageFile&) = delete;
+
+    // A fresh, empty page file, named in `record` before it is made and with
+    // its identity once it is; `path` receives its name.
+    PluginStatus Create(CreationRecord& record, char (&path)[260]);
+    // Opens the recorded file when it proves to be the one made.
+    PluginStatus Open();
+
+    // Reads the directory at the start of the open file (after the header
+    // on the first page of a file, pageCount 0), expected to hold the
+    // entries of `format`'s layout; `settingsByteOrder` is tried first.
+    // StatusBadSequence when the file holds no such directory in either
+    // byte order; the primitives' statuses when it cannot be read.
+    PluginStatus ReadDirectory(uint32_t pageCount, int32_t format, int32_t settingsByteOrder);
+    const PageDirectory& directory() const { return directory_; }
+    // Rewrites entry `index` of the directory in place, in its byte order.
+    PluginStatus Rewrite(uint32_t index, const DirectoryEntry& entry);
+
+    FileHandle& file() { return file_; }
+    PluginStatus Close() { return file_.Close(); }
+    void CloseIfOpen() {
+        if (file_.IsOpen()) file_.Close();
+    }
+
+    // The page is given up: the file is closed and deleted.
+    PluginStatus Discard();
+    // The page is committed: the file is closed and deleted; one that
+    // cannot be deleted is remembered for DropStray.
+    void DropCommitted();
+    // Deletes a committed page's file that could not be deleted at its end.
+    void DropStray();
+
+private:
+    // The one deletion of a page file: when its identity is recorded, only
+    // if it proves to be that file; a file named but not yet made lies in
+    // the temp folder under a page file's name and is deleted as it is.
+    PluginStatus Remove();
+
+    const char (&path_)[260];
+    const char (&identity_)[260];
+    FileHandle file_;
+    PageDirectory directory_{};
+    char strayPath_[260] = {};
+    FileIdentity strayIdentity_;
+};
