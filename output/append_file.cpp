@@ -3,10 +3,10 @@
 // before a chunk lands. A failure leaves the destination as it was before
 // the append.
 //
-// On Windows each chunk goes through a global-memory buffer (ReadFile, then
-// WriteFile). On Linux the kernel moves each chunk from file to file
-// (CopyFileBytes), which the test controls count and fail as that same read
-// and write.
+// The chunk loop is the same on both platforms. On Windows each chunk goes
+// through a global-memory buffer (ReadFile, then WriteFile); on Linux the
+// kernel moves it from file to file (CopyFileBytes), which the test
+// controls count and fail as that same read and write.
 #include "memory/global_block.h"
 #include "output/file_handle.h"
 
@@ -44,55 +44,54 @@ PluginStatus FileHandle::AppendFrom(FileHandle& source, const char* destinationP
     return AppendChunks(source, remaining, originalSize, destinationPath);
 }
 
-#ifdef _WIN32
-
-PluginStatus FileHandle::AppendChunks(FileHandle& source, uint64_t remaining, uint64_t originalSize,
-                                      const char* destinationPath) {
-    uint8_t* buffer = AllocateBlock(kChunkBytes);
-    if (buffer == nullptr) return StatusDiskFull;
-
-    PluginStatus status = SeekToEnd();
-    while (status == StatusOk && remaining > 0) {
-        uint32_t chunk = NextChunk(remaining);
-        status = source.Read(chunk, buffer);
-        if (status == StatusOk && !RoomOrUnknown(FreeSpace(destinationPath), chunk)) {
-            status = StatusDiskFull;
-        }
-        if (status == StatusOk) status = Write(chunk, buffer);
-        remaining -= chunk;
-    }
-    // Whatever part of the source landed is cut off again: a half-appended
-    // page would be unreadable data at the end of a file that is still valid.
-    if (status != StatusOk) Truncate(originalSize);
-
-    ReleaseBlock(buffer);
-    return status;
-}
-
-#else
-
 namespace {
 
-// A source that ends early is a short read, as ReadFile would report it.
-PluginStatus CopyStatus(BOOL succeeded, DWORD copied, uint32_t chunk) {
-    if (!succeeded) return GetLastError() == ERROR_READ_FAULT ? StatusReadFailed : StatusWriteFailed;
-    return copied == chunk ? StatusOk : StatusReadFailed;
-}
+// The buffer a chunk passes through on Windows; the kernel copy of Linux
+// needs none.
+class ChunkBuffer {
+public:
+#ifdef _WIN32
+    ChunkBuffer() : bytes_(AllocateBlock(kChunkBytes)) {}
+    ~ChunkBuffer() { ReleaseBlock(bytes_); }
+    bool Ready() const { return bytes_ != nullptr; }
+#else
+    ChunkBuffer() = default;
+    bool Ready() const { return true; }
+#endif
+    ChunkBuffer(const ChunkBuffer&) = delete;
+    ChunkBuffer& operator=(const ChunkBuffer&) = delete;
+    uint8_t* get() const { return bytes_; }
+
+private:
+    uint8_t* bytes_ = nullptr;
+};
 
 }  // namespace
 
+PluginStatus FileHandle::CopyChunkFrom(FileHandle& source, uint32_t chunk, uint8_t* buffer) {
+#ifdef _WIN32
+    PluginStatus status = source.Read(chunk, buffer);
+    return status == StatusOk ? Write(chunk, buffer) : status;
+#else
+    (void)buffer;
+    DWORD copied = 0;
+    if (!CopyFileBytes(source.handle_, handle_, chunk, &copied))
+        return GetLastError() == ERROR_READ_FAULT ? StatusReadFailed : StatusWriteFailed;
+    // A source that ends early is a short read, as ReadFile would report it.
+    return copied == chunk ? StatusOk : StatusReadFailed;
+#endif
+}
+
+// The same loop on both platforms; only the copy of one chunk differs.
 PluginStatus FileHandle::AppendChunks(FileHandle& source, uint64_t remaining, uint64_t originalSize,
                                       const char* destinationPath) {
+    ChunkBuffer buffer;
+    if (!buffer.Ready()) return StatusDiskFull;
     PluginStatus status = SeekToEnd();
     while (status == StatusOk && remaining > 0) {
         uint32_t chunk = NextChunk(remaining);
-        if (!RoomOrUnknown(FreeSpace(destinationPath), chunk)) {
-            status = StatusDiskFull;
-        } else {
-            DWORD copied = 0;
-            BOOL succeeded = CopyFileBytes(source.handle_, handle_, chunk, &copied);
-            status = CopyStatus(succeeded, copied, chunk);
-        }
+        status = RoomOrUnknown(FreeSpace(destinationPath), chunk) ? CopyChunkFrom(source, chunk, buffer.get())
+                                                                  : PluginStatus{StatusDiskFull};
         remaining -= chunk;
     }
     // Whatever part of the source landed is cut off again: a half-appended
@@ -100,5 +99,3 @@ PluginStatus FileHandle::AppendChunks(FileHandle& source, uint64_t remaining, ui
     if (status != StatusOk) Truncate(originalSize);
     return status;
 }
-
-#endif

@@ -111,6 +111,9 @@ private:
     // the file back to `originalSize` when a chunk fails.
     PluginStatus AppendChunks(FileHandle& source, uint64_t remaining, uint64_t originalSize,
                               const char* destinationPath);
+    // One chunk from the source's position to this file's: through `buffer`
+    // (ReadFile, WriteFile) on Windows, by the kernel on Linux.
+    PluginStatus CopyChunkFrom(FileHandle& source, uint32_t chunk, uint8_t* buffer);
 
     HANDLE handle_ = nullptr;
 };
