@@ -1,7 +1,8 @@
 // Appending a whole file onto the open destination, in chunks, with a free-
 // space test before each chunk is written, so that a full disk is caught
-// before a chunk lands. A failure leaves the destination as it was before
-// the append.
+// before a chunk lands (the first chunk's test is spared when the caller
+// has just found room for the whole). A failure leaves the destination as
+// it was before the append.
 //
 // The chunk loop is the same on both platforms. On Windows each chunk goes
 // through a global-memory buffer (ReadFile, then WriteFile); on Linux the
@@ -31,7 +32,7 @@ PluginStatus FileHandle::AppendFile(const char* sourcePath, const char* destinat
     return status;
 }
 
-PluginStatus FileHandle::AppendFrom(FileHandle& source, const char* destinationPath) {
+PluginStatus FileHandle::AppendFrom(FileHandle& source, const char* destinationPath, bool roomChecked) {
     uint64_t remaining = source.Size64();
     if (remaining == UINT64_MAX) return StatusReadFailed;
     PluginStatus status = source.Seek(0, nullptr, FILE_BEGIN);
@@ -41,7 +42,7 @@ PluginStatus FileHandle::AppendFrom(FileHandle& source, const char* destinationP
     if (originalSize == UINT64_MAX || remaining > kLargestFileSize - originalSize) {
         return StatusWriteFailed;
     }
-    return AppendChunks(source, remaining, originalSize, destinationPath);
+    return AppendChunks(source, remaining, originalSize, destinationPath, roomChecked);
 }
 
 namespace {
@@ -84,14 +85,14 @@ PluginStatus FileHandle::CopyChunkFrom(FileHandle& source, uint32_t chunk, uint8
 
 // The same loop on both platforms; only the copy of one chunk differs.
 PluginStatus FileHandle::AppendChunks(FileHandle& source, uint64_t remaining, uint64_t originalSize,
-                                      const char* destinationPath) {
+                                      const char* destinationPath, bool roomChecked) {
     ChunkBuffer buffer;
     if (!buffer.Ready()) return StatusDiskFull;
     PluginStatus status = SeekToEnd();
-    while (status == StatusOk && remaining > 0) {
+    for (bool first = true; status == StatusOk && remaining > 0; first = false) {
         uint32_t chunk = NextChunk(remaining);
-        status = RoomOrUnknown(FreeSpace(destinationPath), chunk) ? CopyChunkFrom(source, chunk, buffer.get())
-                                                                  : PluginStatus{StatusDiskFull};
+        const bool room = (first && roomChecked) || RoomOrUnknown(FreeSpace(destinationPath), chunk);
+        status = room ? CopyChunkFrom(source, chunk, buffer.get()) : PluginStatus{StatusDiskFull};
         remaining -= chunk;
     }
     // Whatever part of the source landed is cut off again: a half-appended

@@ -79,11 +79,14 @@ public:
 
     // Compound operation through the held handle (the open destination):
     // appends the whole source in 65,535-byte chunks with a free-space test
-    // before each (on Linux the kernel copies each chunk); on any failure the
+    // before each (the first spared where the caller has just checked the
+    // whole; on Linux the kernel copies each chunk); on any failure the
     // destination is cut back to its old size.
     PluginStatus AppendFile(const char* sourcePath, const char* destinationPath);
-    // The same from an open source, read from its start to its end.
-    PluginStatus AppendFrom(FileHandle& source, const char* destinationPath);
+    // The same from an open source, read from its start to its end. With
+    // `roomChecked` the caller has just found room for the whole source, and
+    // the first chunk is not asked about again.
+    PluginStatus AppendFrom(FileHandle& source, const char* destinationPath, bool roomChecked = false);
 
     // Operations on paths; they open and close what they need themselves.
     static PluginStatus RemoveFile(const char* path);  // StatusDeleteFailed
@@ -95,7 +98,9 @@ public:
     static PluginStatus MoveToDestination(const char* sourcePath, const char* destinationPath);
     // The same from a source just opened, which is left as it is; the staged copy
     // beside the destination is recorded in `record` while it exists.
-    static PluginStatus CopyToDestination(FileHandle& source, const char* destinationPath, CreationRecord& record);
+    // `roomChecked`: the caller has just found room for the whole source.
+    static PluginStatus CopyToDestination(FileHandle& source, const char* destinationPath, CreationRecord& record,
+                                          bool roomChecked = false);
     // StatusWriteFailed when the two files together pass kLargestFileSize.
     static PluginStatus CheckCombinedSize(const char* firstPath, const char* secondPath);
     // The same for a first file of `firstSize` bytes.
@@ -110,7 +115,7 @@ private:
     // The chunk loop of AppendFile, from the end of the held file on; cuts
     // the file back to `originalSize` when a chunk fails.
     PluginStatus AppendChunks(FileHandle& source, uint64_t remaining, uint64_t originalSize,
-                              const char* destinationPath);
+                              const char* destinationPath, bool roomChecked);
     // One chunk from the source's position to this file's: through `buffer`
     // (ReadFile, WriteFile) on Windows, by the kernel on Linux.
     PluginStatus CopyChunkFrom(FileHandle& source, uint32_t chunk, uint8_t* buffer);

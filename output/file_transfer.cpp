@@ -40,7 +40,7 @@ PluginStatus ReplaceWithCopy(FileHandle& source, const char* destination, Creati
     FileHandle copy;
     PluginStatus status = copy.CreateUnique(directory.c_str(), "~TF", false, record, staged, &identity);
     if (status != StatusOk) return status;
-    status = copy.AppendFrom(source, destination);
+    status = copy.AppendFrom(source, destination, true);  // room for it all was found before
     bool copied = status == StatusOk && copy.Flush() == StatusOk;
     bool closed = copy.Close() == StatusOk;
     // Renamed into place only as the file made: the name may have been
@@ -56,11 +56,11 @@ PluginStatus ReplaceWithCopy(FileHandle& source, const char* destination, Creati
     return status != StatusOk ? status : PluginStatus{StatusCreateFailed};
 }
 
-PluginStatus CopyIfRoom(FileHandle& source, const char* destination, CreationRecord& record) {
+PluginStatus CopyIfRoom(FileHandle& source, const char* destination, CreationRecord& record, bool roomChecked) {
     uint64_t size = source.Size64();
     if (size == UINT64_MAX) return StatusReadFailed;
     if (size > kLargestFileSize) return StatusWriteFailed;
-    if (!RoomOrUnknown(FreeSpace(destination), size)) return StatusDiskFull;
+    if (!roomChecked && !RoomOrUnknown(FreeSpace(destination), size)) return StatusDiskFull;
     if (destination == nullptr) return StatusCreateFailed;
     return ReplaceWithCopy(source, destination, record);
 }
@@ -87,9 +87,10 @@ PluginStatus FileHandle::MoveToDestination(const char* sourcePath, const char* d
     return status;
 }
 
-PluginStatus FileHandle::CopyToDestination(FileHandle& source, const char* destinationPath, CreationRecord& record) {
+PluginStatus FileHandle::CopyToDestination(FileHandle& source, const char* destinationPath, CreationRecord& record,
+                                           bool roomChecked) {
     try {
-        return CopyIfRoom(source, destinationPath, record);
+        return CopyIfRoom(source, destinationPath, record, roomChecked);
     } catch (const std::bad_alloc&) {
         return StatusNoMemory;
     }

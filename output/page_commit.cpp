@@ -13,12 +13,12 @@ void RestoreOutput(FileHandle& output, uint64_t oldSize, uint32_t nextDirectoryF
 
 }  // namespace
 
-PluginStatus CommitFirstPage(FileHandle& page, const char* outputPath, CreationRecord& staging) {
-    return FileHandle::CopyToDestination(page, outputPath, staging);
+PluginStatus CommitFirstPage(FileHandle& page, const char* outputPath, CreationRecord& staging, bool roomChecked) {
+    return FileHandle::CopyToDestination(page, outputPath, staging, roomChecked);
 }
 
 PluginStatus AppendAndLink(FileHandle& output, FileHandle& page, const char* outputPath, uint64_t oldSize,
-                           const PageLink& link) {
+                           const PageLink& link, bool roomChecked) {
     if (uint64_t{link.nextDirectoryField} + 4 > oldSize) return StatusWriteFailed;
     uint8_t oldLink[4];
     PluginStatus status = output.ReadAt(link.nextDirectoryField, 4, oldLink);
@@ -31,7 +31,7 @@ PluginStatus AppendAndLink(FileHandle& output, FileHandle& page, const char* out
         status = output.SeekToEnd();
         if (status == StatusOk) status = output.Write(1, &pad);
     }
-    if (status == StatusOk) status = output.AppendFrom(page, outputPath);
+    if (status == StatusOk) status = output.AppendFrom(page, outputPath, roomChecked);
     // The page must be on the disk before anything points at it.
     if (status == StatusOk && (status = output.Flush()) == StatusOk &&
         (status = output.WriteAt(link.nextDirectoryField, 4, link.bytes)) == StatusOk)

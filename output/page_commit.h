@@ -19,7 +19,9 @@
 // Replaces the output file with the page file, open on `page`; the staged
 // copy beside the output file is recorded in `staging` while it exists. The
 // page file is left for the caller to delete.
-PluginStatus CommitFirstPage(FileHandle& page, const char* outputPath, CreationRecord& staging);
+// `roomChecked`: the caller has just found room for the whole page.
+PluginStatus CommitFirstPage(FileHandle& page, const char* outputPath, CreationRecord& staging,
+                             bool roomChecked = false);
 
 // The 4 bytes that link the previous page to the new one.
 struct PageLink {
@@ -31,6 +33,7 @@ struct PageLink {
 // long) at the first word boundary from `oldSize` on, flushes, then writes
 // the link and flushes again. On failure the output is cut back to `oldSize`
 // with its old link bytes restored. The page file is left for the caller to
-// delete; `output` stays open.
+// delete; `output` stays open. `roomChecked`: the caller has just found room
+// for the whole page (see FileHandle::AppendFrom).
 PluginStatus AppendAndLink(FileHandle& output, FileHandle& page, const char* outputPath, uint64_t oldSize,
-                           const PageLink& link);
+                           const PageLink& link, bool roomChecked = false);

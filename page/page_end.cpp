@@ -173,7 +173,8 @@ PluginStatus PageWriter::CommitAsFirstPage(const char* outputPath, uint32_t next
     FileHandle& page = pageFile_.file();  // open since it was completed
     JobFileRecord staging = JobFileRecord::StagedFile(job_);
     const uint64_t size = page.Size64();
-    PluginStatus status = CommitFirstPage(page, outputPath, staging);
+    // Room for the whole page was found as the page ended.
+    PluginStatus status = CommitFirstPage(page, outputPath, staging, true);
     if (status == StatusOk) KnowOutput(size);
     page.CloseForDeletion();
     return status;
@@ -199,7 +200,8 @@ PluginStatus PageWriter::AppendLaterPage(const char* outputPath, uint32_t direct
     if (status == StatusOk) {
         PageLink link{job_.nextDirectoryField, {}};
         PutLong(link.bytes, directoryOffset, job_.byteOrder);
-        status = AppendAndLink(output_, page, outputPath, end.fileSize, link);
+        // Room for the whole page was found as the page ended.
+        status = AppendAndLink(output_, page, outputPath, end.fileSize, link, true);
         // Cut back to its old size, the file holds nothing of the append.
         if (status != StatusOk) (void)job_.Delete(job_values::kAppendUnderWay);
     }

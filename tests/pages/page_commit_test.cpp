@@ -316,5 +316,22 @@ TEST_F(PageCommit, UnsupportedImages) {
     EXPECT_EQ(Run(CmdPreparePage), StatusUnsupportedImage);
 }
 
+// The free space of the output's volume is asked once as a page is
+// committed, however the page reaches the file: the whole page is checked
+// as it ends, and the append's first chunk does not ask again.
+TEST_F(PageCommit, FreeSpaceIsAskedOncePerCommit) {
+    for (bool later : {false, true}) {
+        SCOPED_TRACE(later ? "later page" : "first page");
+        if (later) WriteGrayPages(1);
+        HostPage page = MakePage({FormatGray8, 100, 50, 0}, 9);
+        ASSERT_EQ(Prepare(FormatGray8, later), 0);
+        ASSERT_EQ(Begin(page), 0);
+        ASSERT_EQ(Band(page, 0, 50), 0);
+        platform::testing::Reset();
+        ASSERT_EQ(Run(CmdEndPage), 0);
+        EXPECT_EQ(platform::testing::CallCount(platform::testing::Service::FreeSpace), 1);
+    }
+}
+
 }  // namespace
 }  // namespace page_test
