@@ -150,7 +150,9 @@ void CompressStrip(jpeg_compress_struct& compressor, const uint8_t* rows, uint32
         const uint32_t count = std::min(kRowsPerCall, rowCount - done);
         for (uint32_t i = 0; i < count; ++i)
             pointers[i] = const_cast<JSAMPROW>(rows + static_cast<size_t>(rowStride * (done + i)));
-        done += jpeg_write_scanlines(&compressor, pointers, count);
+        const JDIMENSION written = jpeg_write_scanlines(&compressor, pointers, count);
+        if (written == 0) ERREXIT(&compressor, JERR_CANT_SUSPEND);  // never with this destination: no endless loop
+        done += written;
     }
     jpeg_finish_compress(&compressor);
 }

@@ -92,9 +92,10 @@ public:
     PluginStatus Begin(const JpegPageShape& shape, const JpegCoderMemory& memory);
     // Takes `rowCount` rows of width * samplesPerPixel bytes (R, G, B or
     // grey), `rowStride` bytes apart, and codes every strip they complete.
-    // StatusBadSequence before Begin or after a failure, StatusNoMemory when
-    // libjpeg runs out of memory, StatusWriteFailed for any other error of
-    // libjpeg's, or the sink's status.
+    // StatusBadSequence before Begin or after a failure, StatusBadRecord for
+    // rows less than a row's bytes apart or a page of 2^32 rows or more,
+    // StatusNoMemory when libjpeg runs out of memory, StatusWriteFailed for
+    // any other error of libjpeg's, or the sink's status.
     PluginStatus CodeRows(const uint8_t* rows, uint32_t rowCount, uint64_t rowStride, JpegStripSink& sink);
     // Codes the rows still held as the page's last, short strip.
     // StatusBadSequence when no row was taken; else as CodeRows.
