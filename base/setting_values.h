@@ -20,6 +20,7 @@ enum : int32_t {
     CompressionNone = 1,
     CompressionGroup4 = 4,
     CompressionLzw = 5,
+    CompressionJpeg = 7,     // JPEG pages: abbreviated streams, the tables in JPEGTables
     CompressionDeflate = 8,  // "Adobe Deflate": a zlib stream
 };
 

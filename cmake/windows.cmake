@@ -16,7 +16,8 @@ add_library(zeduz_core STATIC ${ZEDUZ_CORE_SOURCES})
 # needs nothing beside itself and Vizazira.dll.
 set(ZLIB_USE_STATIC_LIBS ON)
 find_package(ZLIB REQUIRED)
-target_link_libraries(zeduz_core PUBLIC zeduz_base ZLIB::ZLIB)
+include(${CMAKE_SOURCE_DIR}/cmake/jpeg_library.cmake)  # zeduz_jpeg, static too
+target_link_libraries(zeduz_core PUBLIC zeduz_base ZLIB::ZLIB zeduz_jpeg)
 
 add_library(zeduztiff SHARED ${CMAKE_SOURCE_DIR}/entry/dll_main.cpp ${CMAKE_SOURCE_DIR}/entry/zeduztiff.def)
 target_link_libraries(zeduztiff PRIVATE zeduz_core)

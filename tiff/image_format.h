@@ -1,9 +1,9 @@
 // tiff/: what bytes a page is, and nothing else. It classifies the host's
 // image, lays out and serialises a page's directory, converts bands into
-// strip rows, codes them (Group 4, LZW, Deflate) and reads a page chain, always
-// into or out of buffers its caller owns; it opens no file (only zlib keeps
-// a heap state of its own, for a Deflate page). tiff/README.md draws a page
-// on disk.
+// strip rows, codes them (Group 4, LZW, Deflate, JPEG) and reads a page chain,
+// always into or out of buffers its caller owns; it opens no file (only zlib
+// and libjpeg keep a heap state of their own, for a Deflate or JPEG page).
+// tiff/README.md draws a page on disk.
 //
 // The plug-in's image formats: how a host image is classified, and the TIFF
 // parameters and sizes that follow from each format.
