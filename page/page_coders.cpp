@@ -7,6 +7,7 @@ PageCoder& PageCoders::For(int32_t compression) {
         case CompressionGroup4: return group4_;
         case CompressionLzw: return lzw_;
         case CompressionDeflate: return deflate_;
+        case CompressionJpeg: return jpeg_;
         default: return raw_;
     }
 }
@@ -16,4 +17,5 @@ void PageCoders::ResetAll() {
     group4_.Reset();
     lzw_.Reset();
     deflate_.Reset();
+    jpeg_.Reset();
 }

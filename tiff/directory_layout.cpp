@@ -193,8 +193,6 @@ void FillJpeg(DirectoryBuilder& builder, const JpegLayoutRequest& request) {
 
 }  // namespace
 
-bool IsJpegFormat(int32_t format) { return format == FormatRgb24 || format == FormatGray8; }
-
 PluginStatus PlanJpegPage(const JpegLayoutRequest& request, PagePlan* plan) {
     if (!IsJpegFormat(request.format)) return StatusUnsupportedImage;
     const JpegLayoutRequest& r = request;

@@ -70,9 +70,6 @@ struct JpegLayoutRequest {
     uint32_t tablesBytes;
 };
 
-// True for the formats a JPEG page holds.
-bool IsJpegFormat(int32_t format);
-
 // Plans a JPEG page's directory; plan.stripBytes is the strips' sum,
 // plan.pageBytes the page's bytes from its first strip to the end of its
 // directory block, plan.endOffset that end. StatusUnsupportedImage for

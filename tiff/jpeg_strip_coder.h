@@ -23,14 +23,12 @@
 
 #include <cstdint>
 
+#include "base/setting_values.h"
 #include "base/status.h"
 #include "tiff/code_sink.h"
 
 struct JpegCoderState;
 
-inline constexpr uint32_t kDefaultJpegQuality = 90;
-inline constexpr uint32_t kMinJpegQuality = 1;
-inline constexpr uint32_t kMaxJpegQuality = 100;
 // libjpeg's largest image dimension: wider pages cannot be JPEG pages.
 inline constexpr uint32_t kMaxJpegWidth = 65500;
 // Rows of a strip: two MCU rows of grey, one of subsampled colour, as

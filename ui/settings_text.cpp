@@ -38,4 +38,5 @@ void ComposeSettingsText(char (&text)[260], int32_t byteOrder, int32_t compressi
     AppendString(text, compression == CompressionNone ? IDS_SETTINGS_UNCOMPRESSED : IDS_SETTINGS_GROUP4);
     if (colorCompression == CompressionLzw) AppendString(text, IDS_SETTINGS_COLOR_LZW);
     if (colorCompression == CompressionDeflate) AppendString(text, IDS_SETTINGS_COLOR_DEFLATE);
+    if (colorCompression == CompressionJpeg) AppendString(text, IDS_SETTINGS_COLOR_JPEG);
 }
