@@ -35,3 +35,10 @@ inline constexpr int32_t kDefaultColorCompression = CompressionNone;
 inline constexpr uint32_t kDefaultJpegQuality = 90;
 inline constexpr uint32_t kMinJpegQuality = 1;
 inline constexpr uint32_t kMaxJpegQuality = 100;
+// A Windows build made where the JPEG library could not be had
+// (cmake/jpeg_library.cmake) codes no JPEG: JPEG settings give Deflate pages.
+#ifdef ZEDUZ_WITHOUT_JPEG
+inline constexpr bool kJpegPagesBuilt = false;
+#else
+inline constexpr bool kJpegPagesBuilt = true;
+#endif

@@ -8,7 +8,9 @@
 
 #include "page/deflate_coder.h"
 #include "page/group4_coder.h"
+#ifndef ZEDUZ_WITHOUT_JPEG
 #include "page/jpeg_coder.h"
+#endif
 #include "page/lzw_coder.h"
 #include "page/page_coder.h"
 #include "page/raw_coder.h"
@@ -27,5 +29,7 @@ private:
     Group4Coder group4_;
     LzwCoder lzw_;
     DeflateCoder deflate_;
-    JpegCoder jpeg_;
+#ifndef ZEDUZ_WITHOUT_JPEG
+    JpegCoder jpeg_;  // absent where the library is: no page is then JPEG (PageCompression)
+#endif
 };

@@ -44,7 +44,7 @@ void PageFile::ForgetTrailingPage() {
 
 PluginStatus PageFile::ReadDirectory(uint32_t pageCount, int32_t format, int32_t settingsByteOrder) {
     if (trailing_.identity[0] != '\0' && trailing_.pageCount == pageCount && trailing_.format == format &&
-        std::memcmp(trailing_.identity, identity_, sizeof(trailing_.identity)) == 0) {
+        std::strncmp(trailing_.identity, identity_, sizeof(trailing_.identity)) == 0) {
         directory_ = trailing_.directory;
         return StatusOk;
     }

@@ -99,7 +99,8 @@ bool IsGroup4Page(int32_t format, int32_t compression) {
 
 int32_t PageCompression(int32_t format, int32_t compression, int32_t colorCompression) {
     if (format == FormatBilevel) return compression == CompressionGroup4 ? CompressionGroup4 : CompressionNone;
-    if (colorCompression == CompressionJpeg) return IsJpegFormat(format) ? CompressionJpeg : CompressionDeflate;
+    if (colorCompression == CompressionJpeg)
+        return kJpegPagesBuilt && IsJpegFormat(format) ? CompressionJpeg : CompressionDeflate;
     return IsLzwOrDeflate(colorCompression) ? colorCompression : CompressionNone;
 }
 
