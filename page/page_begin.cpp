@@ -74,6 +74,11 @@ PluginStatus PageWriter::BeginTrailingPage(const PageDescription& page, uint32_t
     if (job_.pageCount == 0) job_.nextDirectoryField = 0;  // known once the directory is laid out
     if (!job_.Load(JobValue::JpegQuality) || job_.jpegQuality < kMinJpegQuality || job_.jpegQuality > kMaxJpegQuality)
         job_.jpegQuality = kDefaultJpegQuality;
+    // A page the coder cannot take is refused before any file is made.
+    coders_.ResetAll();
+    status =
+        coders_.For(compression).BeginPage({job_.imageFormat, page.width, job_.jpegQuality, &pageFile_.stripCounts()});
+    if (status != StatusOk) return status;
 
     if (ReadPageFilePath()) pageFile_.Discard();  // a page begun and never ended is abandoned
     JobFileRecord record = JobFileRecord::PageFile(job_);
@@ -93,9 +98,6 @@ PluginStatus PageWriter::BeginTrailingPage(const PageDescription& page, uint32_t
         pageFile_.BeginTrailingPage(
             {job_.byteOrder, compression, page.width, page.height, 0, headerBytes, 0, firstStrip, 0}, job_.pageCount,
             job_.imageFormat, page.xResolution, page.yResolution);
-        coders_.ResetAll();
-        status = coders_.For(compression)
-                     .BeginPage({job_.imageFormat, page.width, job_.jpegQuality, &pageFile_.stripCounts()});
     }
     if (status != StatusOk) {
         pageFile_.Discard();
