@@ -14,15 +14,31 @@ enum : int32_t {
 };
 
 // The compression of black-and-white pages ("Compression": None or Group4)
-// and of every other page ("Color Compression": None, LZW or Deflate). The
+// and of every other page ("Color Compression": None, LZW, Deflate or JPEG;
+// JPEG codes 8-bit grey and 24-bit colour pages, and the pages it does not
+// suit (16-bit, 4-bit, palette) get Deflate, the best lossless coding). The
 // values are those of the pages' Compression tag.
 enum : int32_t {
     CompressionNone = 1,
     CompressionGroup4 = 4,
     CompressionLzw = 5,
+    CompressionJpeg = 7,     // JPEG pages: abbreviated streams, the tables in JPEGTables
     CompressionDeflate = 8,  // "Adobe Deflate": a zlib stream
 };
 
 inline constexpr int32_t kDefaultByteOrder = ByteOrderIntel;
 inline constexpr int32_t kDefaultCompression = CompressionNone;
 inline constexpr int32_t kDefaultColorCompression = CompressionNone;
+
+// The quality of JPEG pages ("JPEG Quality", 1 to 100), read only for a page
+// that is coded as JPEG; a value outside the range is the default.
+inline constexpr uint32_t kDefaultJpegQuality = 90;
+inline constexpr uint32_t kMinJpegQuality = 1;
+inline constexpr uint32_t kMaxJpegQuality = 100;
+// A Windows build made where the JPEG library could not be had
+// (cmake/jpeg_library.cmake) codes no JPEG: JPEG settings give Deflate pages.
+#ifdef ZEDUZ_WITHOUT_JPEG
+inline constexpr bool kJpegPagesBuilt = false;
+#else
+inline constexpr bool kJpegPagesBuilt = true;
+#endif

@@ -10,6 +10,12 @@
 # timed. Prints one table of median times and file sizes, ratios ours/peer.
 # (run_job_bench.sh's approach: one hyperfine run per job.)
 #
+# Then JPEG on the 8-bit pages (photo, document, grey): --compression jpeg
+# (quality 90) beside libtiff's `tiffcp -c jpeg:90 -r 16` of the page's raw
+# TIFF, both timed, their sizes compared; each of our files must decode
+# exactly as libtiff's does, and the PSNR of each reader's decoding (libtiff,
+# Pillow, ImageMagick) against the source is printed (tests/tiff/jpeg_check.py).
+#
 # Usage: run_compression_bench.sh [build dir]    (default build/bench)
 # ZEDUZ_BENCH_RUNS sets the timed runs per command (default 5).
 set -euo pipefail
@@ -71,9 +77,32 @@ job() {
 }
 job_number=0
 
+# jpeg_job NAME PAGE: ours and tiffcp's JPEG at quality 90, checked and timed.
+jpeg_job() {
+  local name=$1 page=$2
+  local src=$pages/$page tif=$pages/${page%.*}.tif
+  local c_ours="'$host' --quiet --compression jpeg -o '$out/ours.tif' '$src'"
+  local c_tiffcp="tiffcp -c jpeg:90 -r 16 '$tif' '$out/tiffcp.tif'"
+  say "$name"
+  rm -f "$out"/*.tif
+  for command in "$c_ours" "$c_tiffcp"; do bash -c "$command"; done
+  tiffcp -c none "$out/ours.tif" "$out/ours-plain.tif" && tiffcp -c none "$out/tiffcp.tif" "$out/tiffcp-plain.tif"
+  verify "$out/tiffcp-plain.tif" "$out/ours-plain.tif" ||
+    { echo "$name: ours does not decode as libtiff's JPEG does, not timed" >&2; exit 1; }
+  echo "$name|$(/usr/bin/python3 "$source_dir/tests/tiff/jpeg_check.py" "$out/ours.tif" "$src" 0 16)" >> "$work/psnr"
+  echo "$name|$(stat -c %s "$out/ours.tif")|$(stat -c %s "$out/tiffcp.tif")" >> "$work/jpeg-sizes"
+  hyperfine --style none --shell bash --warmup 1 --runs "$runs" \
+    --prepare "rm -f '$out'/ours.tif '$out'/tiffcp.tif" \
+    --export-json "$work/jpeg-$(( ++job_number )).json" \
+    -n "$name|ours" "$c_ours" -n "$name|tiffcp" "$c_tiffcp" >/dev/null
+}
+
 for page in photo.ppm document.ppm grey.pgm grey16.pgm; do
   job "${page%.*} LZW" "$page" lzw -lzw lzw lzw:2
   job "${page%.*} Deflate" "$page" deflate -flate zip zip:2
+done
+for page in photo.ppm document.ppm grey.pgm; do
+  jpeg_job "${page%.*} JPEG q90" "$page"
 done
 
 /usr/bin/python3 - "$work" <<'PY'
@@ -98,4 +127,23 @@ for path in sorted(glob.glob(os.path.join(work, "time-*.json")), key=lambda p: i
         times["ours"] / times["pnmtotiff"], ours, *others, ours / others[0]))
 print("\nmedian of the timed runs; t/pnm and s/pnm: ours / pnmtotiff in time and size (below 1: ours is"
       " faster or smaller). pnmtotiff -flate writes no predictor whatever -predictor says.")
+
+sizes = {}
+for line in open(os.path.join(work, "jpeg-sizes")):
+    name, *values = line.strip().split("|")
+    sizes[name] = [int(v) for v in values]
+psnr = dict(line.strip().split("|", 1) for line in open(os.path.join(work, "psnr")))
+print("\n%-18s | %9s | %9s | %6s | %10s | %10s | %6s | %s" % (
+    "job", "ours ms", "tiffcp", "t/tcp", "ours bytes", "tiffcp", "s/tcp", "PSNR of our file per reader"))
+for path in sorted(glob.glob(os.path.join(work, "jpeg-*.json")), key=lambda p: int(p.split("-")[-1][:-5])):
+    times = {}
+    for result in json.load(open(path))["results"]:
+        name, side = result["command"].rsplit("|", 1)
+        times[side] = result["median"] * 1000
+    ours, theirs = sizes[name]
+    print("%-18s | %9.0f | %9.0f | %6.2f | %10d | %10d | %6.4f | %s" % (
+        name, times["ours"], times["tiffcp"], times["ours"] / times["tiffcp"], ours, theirs, ours / theirs,
+        psnr[name].replace("PSNR dB: ", "")))
+print("\nJPEG: ours is the whole host job from the PNM page; tiffcp codes the page's raw TIFF"
+      " (-c jpeg:90 -r 16). t/tcp and s/tcp: ours / tiffcp.")
 PY

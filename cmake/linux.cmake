@@ -19,7 +19,8 @@ endif()
 
 add_library(zeduz_core STATIC ${ZEDUZ_CORE_SOURCES})
 find_package(ZLIB REQUIRED)  # Deflate pages
-target_link_libraries(zeduz_core PUBLIC zeduz_base zeduz_platform ZLIB::ZLIB)
+find_package(JPEG REQUIRED)  # JPEG pages: Debian's libjpeg-turbo (libjpeg62-turbo-dev)
+target_link_libraries(zeduz_core PUBLIC zeduz_base zeduz_platform ZLIB::ZLIB JPEG::JPEG)
 
 # The plug-in. Only ZUVadeZoduv is exported.
 add_library(zeduztiff SHARED ${CMAKE_SOURCE_DIR}/entry/dll_main.cpp)

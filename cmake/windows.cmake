@@ -11,12 +11,21 @@ set(ZEDUZ_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 # plain-name export the hosts look up.
 set(ZEDUZ_DLL_LINK_OPTIONS ${ZEDUZ_STATIC_RUNTIME} -Wl,--kill-at -Wl,--exclude-all-symbols)
 
+include(${CMAKE_SOURCE_DIR}/cmake/jpeg_library.cmake)  # zeduz_jpeg, static too, or ZEDUZ_JPEG_AVAILABLE OFF
+if(NOT ZEDUZ_JPEG_AVAILABLE)
+  list(FILTER ZEDUZ_CORE_SOURCES EXCLUDE REGEX ".*/(tiff/jpeg_strip_coder|page/jpeg_coder)\\.cpp$")
+endif()
 add_library(zeduz_core STATIC ${ZEDUZ_CORE_SOURCES})
 # zlib linked statically (Debian's libz-mingw-w64-dev), so that the DLL still
 # needs nothing beside itself and Vizazira.dll.
 set(ZLIB_USE_STATIC_LIBS ON)
 find_package(ZLIB REQUIRED)
 target_link_libraries(zeduz_core PUBLIC zeduz_base ZLIB::ZLIB)
+if(ZEDUZ_JPEG_AVAILABLE)
+  target_link_libraries(zeduz_core PUBLIC zeduz_jpeg)
+else()
+  target_compile_definitions(zeduz_core PUBLIC ZEDUZ_WITHOUT_JPEG=1)
+endif()
 
 add_library(zeduztiff SHARED ${CMAKE_SOURCE_DIR}/entry/dll_main.cpp ${CMAKE_SOURCE_DIR}/entry/zeduztiff.def)
 target_link_libraries(zeduztiff PRIVATE zeduz_core)

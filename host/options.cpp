@@ -90,8 +90,8 @@ void AddPageFormatOptions(CLI::App& app, HostOptions& options) {
             [&options] { options.palette4WhenSmall = true; });
 }
 
-// Group 4 is the choice for black-and-white pages, LZW and Deflate for all
-// others; each leaves the other setting as it is, and none sets both.
+// Group 4 is the choice for black-and-white pages, LZW, Deflate and JPEG for
+// all others; each leaves the other setting as it is, and none sets both.
 bool ApplyCompression(const std::string& value, HostOptions& options) {
     UserSettings& settings = options.settings;
     if (value == "none") {
@@ -101,6 +101,8 @@ bool ApplyCompression(const std::string& value, HostOptions& options) {
         settings.compression = CompressionGroup4;
     } else if (value == "lzw" || value == "deflate") {
         settings.colorCompression = value == "lzw" ? CompressionLzw : CompressionDeflate;
+    } else if (value == "jpeg") {
+        settings.colorCompression = CompressionJpeg;
     } else {
         return false;
     }
@@ -115,8 +117,18 @@ void AddCompressionOptions(CLI::App& app, HostOptions& options) {
                    });
     AddValueOption(app, "--compression", "KIND",
                    "group4 (CCITT T.6): black and white pages;\nlzw or deflate: all other pages (lossless);\n"
+                   "jpeg: 8-bit grey and 24-bit colour pages\n(lossy), deflate for 16-bit, 4-bit and\npalette pages;\n"
                    "none: every page uncompressed",
                    kCompression, [&options](const std::string& value) { return ApplyCompression(value, options); });
+    AddValueOption(app, "--jpeg-quality", "N", "quality of JPEG pages, 1 to 100 (default 90)", kCompression,
+                   [&options](const std::string& value) {
+                       const bool digits = !value.empty() && value.size() <= 3 &&
+                                           value.find_first_not_of("0123456789") == std::string::npos;
+                       const unsigned quality = digits ? static_cast<unsigned>(std::stoul(value)) : 0;
+                       if (quality < kMinJpegQuality || quality > kMaxJpegQuality) return false;
+                       options.settings.jpegQuality = quality;
+                       return true;
+                   });
     AddFlag(app, "--group4", "same as --compression group4", kCompression,
             [&options] { options.settings.compression = CompressionGroup4; });
     AddFlag(app, "--save-settings",

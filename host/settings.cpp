@@ -9,6 +9,7 @@ namespace {
 using value_names::kColorCompression;
 using value_names::kCompression;
 using value_names::kFileType;
+using value_names::kJpegQuality;
 
 std::string PluginKeyBelow(const std::string& keyPath) { return keyPath + "\\" + kPluginSubkey; }
 
@@ -56,6 +57,9 @@ bool WriteSettings(HKEY key, const UserSettings& settings, std::string& error) {
     if (stored && settings.colorCompression) {
         stored = SetDword(key, kColorCompression, *settings.colorCompression, error);
     }
+    if (stored && settings.jpegQuality) {
+        stored = SetDword(key, kJpegQuality, *settings.jpegQuality, error);
+    }
     return stored;
 }
 
@@ -70,6 +74,7 @@ UserSettings StoredSettings() {
     stored.byteOrder = GetDword(key, kFileType);
     stored.compression = GetDword(key, kCompression);
     stored.colorCompression = GetDword(key, kColorCompression);
+    stored.jpegQuality = GetDword(key, kJpegQuality);
     RegCloseKey(key);
     return stored;
 }
@@ -94,6 +99,8 @@ bool WriteJobSettings(const std::string& jobKeyPath, const UserSettings& given, 
         given.compression.value_or(stored.compression.value_or(static_cast<uint32_t>(kDefaultCompression)));
     effective.colorCompression = given.colorCompression.value_or(
         stored.colorCompression.value_or(static_cast<uint32_t>(kDefaultColorCompression)));
+    // Unset, the plug-in's default: a job's key holds no quality then.
+    effective.jpegQuality = given.jpegQuality ? given.jpegQuality : stored.jpegQuality;
     HKEY key = nullptr;
     if (!CreateKey(PluginKeyBelow(jobKeyPath), key, error)) {
         return false;

@@ -31,7 +31,7 @@ _zeduz_tiff() {
             return
             ;;
         --compression)
-            mapfile -t COMPREPLY < <(compgen -W 'none group4 lzw deflate' -- "$cur")
+            mapfile -t COMPREPLY < <(compgen -W 'none group4 lzw deflate jpeg' -- "$cur")
             return
             ;;
         --mode)
@@ -46,7 +46,7 @@ _zeduz_tiff() {
             mapfile -t COMPREPLY < <(compgen -W '1 8 16' -- "$cur")
             return
             ;;
-        --dpi | --resolution | --band-rows | --announce-rows | --scan-option)
+        --dpi | --resolution | --band-rows | --announce-rows | --jpeg-quality | --scan-option)
             return # a number or NAME=VALUE: nothing to offer
             ;;
         --scan)

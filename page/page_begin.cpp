@@ -3,9 +3,11 @@
 #include "memory/global_block.h"
 #include "page/job_file_records.h"
 #include "page/page_writer.h"
+#include "tiff/byte_order.h"
 #include "tiff/directory_layout.h"
 #include "tiff/directory_writer.h"
 #include "tiff/file_header.h"
+#include "tiff/image_format.h"
 #include "tiff/page_chain.h"
 
 PluginStatus PageWriter::Begin(const PageDescription& page, const char* outputPath) {
@@ -24,6 +26,8 @@ PluginStatus PageWriter::Begin(const PageDescription& page, const char* outputPa
         PluginStatus status = LocateLaterPage(outputPath, &directoryOffset);
         if (status != StatusOk) return status;
     }
+    const int32_t compression = PageCompression(job_.imageFormat, job_.compression, job_.colorCompression);
+    if (coders_.For(compression).DirectoryFollowsStrips()) return BeginTrailingPage(page, directoryOffset, compression);
     PageGeometry geometry{page.width, page.height, page.xResolution, page.yResolution};
     LayoutRequest request{job_.imageFormat, job_.compression,     true, job_.pageCount, directoryOffset,
                           geometry,         job_.colorCompression};
@@ -47,6 +51,58 @@ PluginStatus PageWriter::Begin(const PageDescription& page, const char* outputPa
     if (status != StatusOk) return status;
 
     coders_.ResetAll();  // every page starts afresh: Group 4 from an all-white reference line
+    job_.codedStripBytes = 0;
+    job_.bandCount = 0;
+    if (!job_.Save(job_values::kBegunPage)) {
+        pageFile_.Discard();
+        return StatusStateUnavailable;
+    }
+    return StatusOk;
+}
+
+// A page whose directory follows its strips: its file holds the header (on
+// a file's first page, its first-directory offset still 0) and then the
+// strips as they are coded. Its free-space and size checks ask for the page
+// as if it were uncompressed, as for the other coded pages.
+PluginStatus PageWriter::BeginTrailingPage(const PageDescription& page, uint32_t landing, int32_t compression) {
+    PageGeometry geometry{page.width, page.height, page.xResolution, page.yResolution};
+    LayoutRequest request{job_.imageFormat, job_.compression, true, job_.pageCount, landing, geometry, CompressionNone};
+    PagePlan plan;
+    PluginStatus status = PlanPage(request, &plan);
+    if (status != StatusOk) return status;
+    job_.outputEndOffset = plan.endOffset;
+    if (job_.pageCount == 0) job_.nextDirectoryField = 0;  // known once the directory is laid out
+    if (!job_.Load(JobValue::JpegQuality) || job_.jpegQuality < kMinJpegQuality || job_.jpegQuality > kMaxJpegQuality)
+        job_.jpegQuality = kDefaultJpegQuality;
+    // A page the coder cannot take is refused before any file is made.
+    coders_.ResetAll();
+    status =
+        coders_.For(compression).BeginPage({job_.imageFormat, page.width, job_.jpegQuality, &pageFile_.stripCounts()});
+    if (status != StatusOk) return status;
+
+    if (ReadPageFilePath()) pageFile_.Discard();  // a page begun and never ended is abandoned
+    JobFileRecord record = JobFileRecord::PageFile(job_);
+    status = pageFile_.Create(record, job_.pageFilePath);
+    if (status != StatusOk) return status;
+    uint8_t header[kHeaderBytes] = {};
+    const uint32_t headerBytes = job_.pageCount == 0 ? kHeaderBytes : 0;
+    const TiffHeader mark = HeaderFor(job_.byteOrder);
+    PutShort(header, mark.byteOrder, ByteOrderIntel);  // "II" or "MM" either way
+    PutShort(header + 2, mark.magic, job_.byteOrder);
+    if (!RoomOrUnknown(FreeSpace(job_.pageFilePath), plan.pageBytes)) status = NoRoomOn(job_.pageFilePath, true);
+    if (status == StatusOk && headerBytes > 0) status = pageFile_.file().Write(headerBytes, header);
+    if (status == StatusOk) status = pageFile_.Close();
+    if (status == StatusOk) {
+        begunPageFileBytes_ = headerBytes;
+        const uint32_t firstStrip = job_.pageCount == 0 ? kFirstDirectoryOffset : landing;
+        pageFile_.BeginTrailingPage(
+            {job_.byteOrder, compression, page.width, page.height, 0, headerBytes, 0, firstStrip, 0}, job_.pageCount,
+            job_.imageFormat, page.xResolution, page.yResolution);
+    }
+    if (status != StatusOk) {
+        pageFile_.Discard();
+        return status;
+    }
     job_.codedStripBytes = 0;
     job_.bandCount = 0;
     if (!job_.Save(job_values::kBegunPage)) {

@@ -1,14 +1,23 @@
 // The one interface through which a page's strip is coded: the page engine
 // hands each band to the coder its page was begun with and never asks which
-// one that is. Raw, Group 4, LZW and Deflate coders implement it
+// one that is. Raw, Group 4, LZW, Deflate and JPEG coders implement it
 // (page_coders.h picks one per page); a new compression is a new coder and
 // nothing else.
+//
+// Most pages have one strip whose directory is laid out at the page's start,
+// where the page lands. A coder whose strips' sizes and count are known only
+// at the page's end (JPEG) says DirectoryFollowsStrips: its page file holds
+// the strips from where the page lands, and the coder lays out the directory
+// that follows them once the last strip is coded.
 #pragma once
 
 #include <cstdint>
 
 #include "base/status.h"
 #include "tiff/code_sink.h"
+#include "tiff/directory_layout.h"
+
+class StripCounts;
 
 // One band of the host's rows, as the plug-in describes it.
 struct BandRows {
@@ -22,6 +31,32 @@ struct BandRows {
 struct StripShape {
     int32_t format;
     int32_t byteOrder;
+};
+
+// The start of a page whose directory follows its strips.
+struct PageStart {
+    int32_t format;
+    uint32_t width;
+    uint32_t quality;     // the JPEG quality, 1 to 100
+    StripCounts* counts;  // where each strip's size goes as it ends, kept until the page ends
+};
+
+// The page whose directory follows its strips, as its end finds it.
+struct TrailingDirectoryRequest {
+    int32_t format;
+    int32_t byteOrder;
+    uint32_t pageCount;         // pages already in the output file
+    uint32_t firstStripOffset;  // where the page's first strip lies in the output file
+    PageGeometry page;          // the height is the rows coded
+};
+
+// The directory laid out after the strips: its plan (directoryOffset,
+// nextDirectoryField, endOffset) and its bytes in the file's byte order,
+// held by the coder until it is reset.
+struct TrailingDirectory {
+    PagePlan plan;
+    const uint8_t* bytes;
+    uint32_t size;
 };
 
 class PageCoder {
@@ -52,4 +87,15 @@ public:
     // uncompressed size planned at the page's start; false when the strip is
     // the page's rows themselves.
     virtual bool SizedByCode() const = 0;
+
+    // Whether the page's directory follows its strips (see above).
+    virtual bool DirectoryFollowsStrips() const { return false; }
+    // Such a coder's page begins: StatusUnsupportedImage for a page it
+    // cannot code, StatusNoMemory when its memory cannot be had.
+    virtual PluginStatus BeginPage(const PageStart&) { return StatusOk; }
+    // After Finish: the directory that follows the strips. StatusBadSequence
+    // for a coder whose directory does not.
+    virtual PluginStatus LayOutDirectory(const TrailingDirectoryRequest&, TrailingDirectory*) {
+        return StatusBadSequence;
+    }
 };

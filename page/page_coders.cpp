@@ -7,6 +7,9 @@ PageCoder& PageCoders::For(int32_t compression) {
         case CompressionGroup4: return group4_;
         case CompressionLzw: return lzw_;
         case CompressionDeflate: return deflate_;
+#ifndef ZEDUZ_WITHOUT_JPEG
+        case CompressionJpeg: return jpeg_;
+#endif
         default: return raw_;
     }
 }
@@ -16,4 +19,7 @@ void PageCoders::ResetAll() {
     group4_.Reset();
     lzw_.Reset();
     deflate_.Reset();
+#ifndef ZEDUZ_WITHOUT_JPEG
+    jpeg_.Reset();
+#endif
 }

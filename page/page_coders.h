@@ -8,6 +8,9 @@
 
 #include "page/deflate_coder.h"
 #include "page/group4_coder.h"
+#ifndef ZEDUZ_WITHOUT_JPEG
+#include "page/jpeg_coder.h"
+#endif
 #include "page/lzw_coder.h"
 #include "page/page_coder.h"
 #include "page/raw_coder.h"
@@ -15,7 +18,7 @@
 class PageCoders {
 public:
     // The coder of a page whose directory has the Compression tag
-    // `compression`: Group 4, LZW, Deflate, or uncompressed rows for any
+    // `compression`: Group 4, LZW, Deflate, JPEG, or uncompressed rows for any
     // other value.
     PageCoder& For(int32_t compression);
     // Every coder back to its start, its memory freed.
@@ -26,4 +29,7 @@ private:
     Group4Coder group4_;
     LzwCoder lzw_;
     DeflateCoder deflate_;
+#ifndef ZEDUZ_WITHOUT_JPEG
+    JpegCoder jpeg_;  // absent where the library is: no page is then JPEG (PageCompression)
+#endif
 };

@@ -21,6 +21,8 @@
 struct PageFileFacts {
     uint64_t fileSize;
     uint32_t declaredStrip;
+    uint32_t directoryOffset;     // where the page's directory lands in the output file
+    uint32_t nextDirectoryField;  // where its next-directory field lands
 };
 
 namespace {
@@ -48,10 +50,11 @@ PluginStatus PageWriter::End(const char* outputPath) {
     // The registry holds the job as it is once the page is committed before
     // the commit, so that a committed page is never reported as a failure.
     const PageDirectory& page = pageFile_.directory();
-    const uint32_t nextDirectoryField = NextDirectoryField(page.directoryOffset, page.entryCount);
+    const uint32_t nextDirectoryField = facts.nextDirectoryField;
     bool countSaved = false;
     if (status == StatusOk)
-        status = job_.pageCount > 0 ? AppendLaterPage(outputPath, page.directoryOffset, nextDirectoryField, &countSaved)
+        status = job_.pageCount > 0 ? AppendLaterPage(outputPath, page.directoryOffset, facts.directoryOffset,
+                                                      nextDirectoryField, &countSaved)
                                     : CommitAsFirstPage(outputPath, nextDirectoryField, &countSaved);
     if (status != StatusOk) {
         committedOutputSize_ = 0;  // the next page walks the file's chain again
@@ -99,9 +102,13 @@ PluginStatus PageWriter::FinishPageFile(PageFileFacts* facts) {
     uint64_t rows = status == StatusOk ? RowsInStrip(page.width, facts->fileSize) : 0;
     if (status == StatusOk && rows == 0) status = StatusEmptyPage;
     if (status == StatusOk) status = FinishStrip(*facts);
-    if (status == StatusOk && rows != page.height)
+    const bool trailing = pageFile_.trailingDirectory();
+    if (status == StatusOk && !trailing && rows != page.height)
         status = RewriteHeight(facts, page.width, static_cast<uint32_t>(rows));  // below 2^32: bands are checked
     if (status == StatusOk) status = TrimAndPadStrip(facts);
+    facts->directoryOffset = page.directoryOffset;
+    facts->nextDirectoryField = NextDirectoryField(page.directoryOffset, page.entryCount);
+    if (status == StatusOk && trailing) status = WriteTrailingDirectory(facts, static_cast<uint32_t>(rows));
     // Left open on success: the commit reads the page from this handle.
     return status;
 }
@@ -123,6 +130,7 @@ PluginStatus PageWriter::FinishStrip(const PageFileFacts& facts) {
     if (size == UINT64_MAX || size < dataStart) return StatusReadFailed;
     if (size - dataStart >= kOffsetLimit) return StatusWriteFailed;
     job_.codedStripBytes = static_cast<uint32_t>(size - dataStart);
+    if (pageFile_.trailingDirectory()) return StatusOk;  // its sizes are in the directory written after it
     return pageFile_.Rewrite(kStripByteCountsIndex, {TagStripByteCounts, TypeLong, 1, job_.codedStripBytes});
 }
 
@@ -165,6 +173,35 @@ PluginStatus PageWriter::TrimAndPadStrip(PageFileFacts* facts) {
     return status;
 }
 
+PluginStatus PageWriter::WriteTrailingDirectory(PageFileFacts* facts, uint32_t rows) {
+    const PageDirectory& page = pageFile_.directory();
+    const TrailingDirectoryRequest request{job_.imageFormat,
+                                           page.byteOrder,
+                                           job_.pageCount,
+                                           page.directoryOffset,
+                                           {page.width, rows, pageFile_.xResolution(), pageFile_.yResolution()}};
+    PageCoder& coder = Coder();
+    TrailingDirectory directory{};
+    PluginStatus status = coder.LayOutDirectory(request, &directory);
+    // The padded strips end where the directory goes.
+    const uint64_t landing = page.headerBytes != 0 ? 0 : page.directoryOffset;
+    if (status == StatusOk && landing + facts->fileSize != directory.plan.directoryOffset) status = StatusBadSequence;
+    FileHandle& file = pageFile_.file();
+    if (status == StatusOk) status = file.Write(directory.size, directory.bytes);
+    if (status == StatusOk && page.headerBytes != 0) {
+        uint8_t first[4];
+        PutLong(first, directory.plan.directoryOffset, page.byteOrder);
+        status = file.WriteAt(4, sizeof(first), first);
+    }
+    if (status == StatusOk) {
+        facts->fileSize += directory.size;
+        facts->directoryOffset = directory.plan.directoryOffset;
+        facts->nextDirectoryField = directory.plan.nextDirectoryField;
+    }
+    coder.Reset();  // the page's code and directory are in its file
+    return status;
+}
+
 // The first page replaces the output file with a copy staged beside it,
 // recorded in the job's key while it exists.
 PluginStatus PageWriter::CommitAsFirstPage(const char* outputPath, uint32_t nextDirectoryField, bool* countSaved) {
@@ -180,8 +217,8 @@ PluginStatus PageWriter::CommitAsFirstPage(const char* outputPath, uint32_t next
     return status;
 }
 
-PluginStatus PageWriter::AppendLaterPage(const char* outputPath, uint32_t directoryOffset, uint32_t nextDirectoryField,
-                                         bool* countSaved) {
+PluginStatus PageWriter::AppendLaterPage(const char* outputPath, uint32_t landing, uint32_t directoryOffset,
+                                         uint32_t nextDirectoryField, bool* countSaved) {
     FileHandle& page = pageFile_.file();  // open since it was completed
     PluginStatus status = output_.OpenForUpdate(outputPath);
     if (status != StatusOk) return status;
@@ -189,8 +226,7 @@ PluginStatus PageWriter::AppendLaterPage(const char* outputPath, uint32_t direct
     status = FindOwnChainEnd(&end);
     // The page was laid out for the end of the output file, and the chain's
     // end must still be where the page will be linked.
-    if (status == StatusOk &&
-        (end.appendOffset != directoryOffset || end.nextDirectoryField != job_.nextDirectoryField))
+    if (status == StatusOk && (end.appendOffset != landing || end.nextDirectoryField != job_.nextDirectoryField))
         status = StatusNotAppendable;
     // The page's count and the record of its append are saved in one commit.
     if (status == StatusOk) status = FillAppendRecord(end.fileSize);

@@ -22,13 +22,32 @@ const uint8_t* EntryAt(const uint8_t* entries, uint32_t index) { return entries 
 }  // namespace
 
 PluginStatus PageFile::Create(CreationRecord& record, char (&path)[260]) {
+    ForgetTrailingPage();
     FileIdentity identity;
     return CreatePageTempFile(file_, record, path, &identity);
 }
 
 PluginStatus PageFile::Open() { return file_.OpenOwned(path_, ParseFileIdentity(identity_), true); }
 
+void PageFile::BeginTrailingPage(const PageDirectory& page, uint32_t pageCount, int32_t format, uint32_t xResolution,
+                                 uint32_t yResolution) {
+    trailing_ = TrailingPage{page, pageCount, format, xResolution, yResolution, {}};
+    trailing_.directory.blockBytes = 0;
+    std::memcpy(trailing_.identity, identity_, sizeof(trailing_.identity));
+    directory_ = trailing_.directory;
+}
+
+void PageFile::ForgetTrailingPage() {
+    trailing_ = TrailingPage{};
+    stripCounts_.Clear();
+}
+
 PluginStatus PageFile::ReadDirectory(uint32_t pageCount, int32_t format, int32_t settingsByteOrder) {
+    if (trailing_.identity[0] != '\0' && trailing_.pageCount == pageCount && trailing_.format == format &&
+        std::strncmp(trailing_.identity, identity_, sizeof(trailing_.identity)) == 0) {
+        directory_ = trailing_.directory;
+        return StatusOk;
+    }
     const FormatLayout* layout = FindLayout(format);
     if (layout == nullptr) return StatusBadSequence;
     const uint32_t position = DirectoryPositionInPageFile(pageCount);
@@ -83,11 +102,13 @@ PluginStatus PageFile::Rewrite(uint32_t index, const DirectoryEntry& entry) {
 
 PluginStatus PageFile::Discard() {
     CloseIfOpen();
+    ForgetTrailingPage();
     return Remove();
 }
 
 void PageFile::DropCommitted() {
     CloseIfOpen();
+    ForgetTrailingPage();
     if (Remove() != StatusOk && GetLastError() != ERROR_FILE_NOT_FOUND) {
         std::memcpy(strayPath_, path_, sizeof(strayPath_));
         strayIdentity_ = ParseFileIdentity(identity_);

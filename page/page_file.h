@@ -15,6 +15,7 @@
 
 #include "base/status.h"
 #include "output/file_handle.h"
+#include "page/strip_counts.h"
 #include "tiff/directory_entry.h"
 
 // What a page file's directory says about the page begun in it. A page's
@@ -25,13 +26,14 @@
 // finished in another byte order or compression than its directory says.
 struct PageDirectory {
     int32_t byteOrder;         // ByteOrderIntel or ByteOrderMotorola
-    int32_t compression;       // the Compression tag: None, Group4, Lzw or Deflate
+    int32_t compression;       // the Compression tag: None, Group4, Lzw, Deflate or Jpeg
     uint32_t width;            // ImageWidth: the pixels of each row
     uint32_t height;           // ImageLength: the rows the page was begun with
     uint32_t entryCount;       // entries of the directory
     uint32_t headerBytes;      // kHeaderBytes on the first page of a file, else 0
-    uint32_t blockBytes;       // the directory block
-    uint32_t directoryOffset;  // where the directory lands in the output file
+    uint32_t blockBytes;       // the directory block; 0 when the directory follows the strips
+    uint32_t directoryOffset;  // where the directory lands in the output file (where the page lands
+                               // when its directory follows its strips)
     uint32_t declaredStrip;    // StripByteCounts
 
     // Where the strip starts in the page file.
@@ -59,6 +61,18 @@ public:
     // byte order; the primitives' statuses when it cannot be read.
     PluginStatus ReadDirectory(uint32_t pageCount, int32_t format, int32_t settingsByteOrder);
     const PageDirectory& directory() const { return directory_; }
+
+    // A page whose directory follows its strips (page_coder.h) has none at
+    // the start of its file: what it will say is known to this object from
+    // the page's begin, for the file then made, with the page's strip
+    // counts. ReadDirectory then reads it from here; a file this object did
+    // not begin so (another process's) holds no directory it can read.
+    void BeginTrailingPage(const PageDirectory& page, uint32_t pageCount, int32_t format, uint32_t xResolution,
+                           uint32_t yResolution);
+    bool trailingDirectory() const { return directory_.blockBytes == 0; }
+    uint32_t xResolution() const { return trailing_.xResolution; }
+    uint32_t yResolution() const { return trailing_.yResolution; }
+    StripCounts& stripCounts() { return stripCounts_; }
     // Rewrites entry `index` of the directory in place, in its byte order.
     PluginStatus Rewrite(uint32_t index, const DirectoryEntry& entry);
 
@@ -81,11 +95,24 @@ private:
     // if it proves to be that file; a file named but not yet made lies in
     // the temp folder under a page file's name and is deleted as it is.
     PluginStatus Remove();
+    void ForgetTrailingPage();
+
+    // What BeginTrailingPage was told, for the file whose identity it holds.
+    struct TrailingPage {
+        PageDirectory directory;
+        uint32_t pageCount;
+        int32_t format;
+        uint32_t xResolution;
+        uint32_t yResolution;
+        char identity[260];
+    };
 
     const char (&path_)[260];
     const char (&identity_)[260];
     FileHandle file_;
     PageDirectory directory_{};
+    TrailingPage trailing_{};
+    StripCounts stripCounts_;
     char strayPath_[260] = {};
     FileIdentity strayIdentity_;
 };

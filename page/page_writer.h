@@ -92,6 +92,7 @@ private:
     PluginStatus FindOwnChainEnd(ChainEnd* end);
     // Page begin: where a later page lands, and the page file itself.
     PluginStatus LocateLaterPage(const char* outputPath, uint32_t* directoryOffset);
+    PluginStatus BeginTrailingPage(const PageDescription& page, uint32_t landing, int32_t compression);
     PluginStatus WritePageFile(const PagePlan& plan, const uint8_t* staging, uint8_t* serialized, uint32_t capacity);
     // Bands and palette.
     PluginStatus CheckBandRecord(const BandRows& band) const;
@@ -113,11 +114,16 @@ private:
     PluginStatus FinishStrip(const PageFileFacts& facts);
     PluginStatus RewriteHeight(PageFileFacts* facts, uint32_t width, uint32_t rows);
     PluginStatus TrimAndPadStrip(PageFileFacts* facts);
+    // A page whose directory follows its strips: the directory laid out by
+    // the coder for `rows` rows, after the padded strips.
+    PluginStatus WriteTrailingDirectory(PageFileFacts* facts, uint32_t rows);
     // Each saves the count the page commits before the commit (*countSaved
     // once that save is tried) and commits the page file.
     PluginStatus CommitAsFirstPage(const char* outputPath, uint32_t nextDirectoryField, bool* countSaved);
-    PluginStatus AppendLaterPage(const char* outputPath, uint32_t directoryOffset, uint32_t nextDirectoryField,
-                                 bool* countSaved);
+    // `landing`: where the page was laid out to land, at the chain's end;
+    // `directoryOffset`: its directory, which the previous page is linked to.
+    PluginStatus AppendLaterPage(const char* outputPath, uint32_t landing, uint32_t directoryOffset,
+                                 uint32_t nextDirectoryField, bool* countSaved);
     // Stores the page count and link field without changing the job's own,
     // with the append record when asked.
     bool SaveCommittedPages(uint32_t pageCount, uint32_t nextDirectoryField, bool withAppendRecord);

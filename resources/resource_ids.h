@@ -13,6 +13,7 @@
 #define IDC_BYTE_ORDER_MOTOROLA 1002
 #define IDC_COMPRESSION_LIST 1003
 #define IDC_COLOR_COMPRESSION_LIST 1004
+#define IDC_JPEG_QUALITY_LIST 1005
 
 /* Compression list: 2000 holds the entry count, 2001.. one "value,label" each */
 #define IDS_COMPRESSION_COUNT 2000
@@ -29,11 +30,16 @@
 #define IDS_SETTINGS_GROUP4 2508
 #define IDS_SETTINGS_COLOR_LZW 2509
 #define IDS_SETTINGS_COLOR_DEFLATE 2510
+#define IDS_SETTINGS_COLOR_JPEG 2511
 
 /* Colour and grey compression list: 2600 holds the entry count, 2601.. one
    "value,label" each */
 #define IDS_COLOR_COMPRESSION_COUNT 2600
 #define IDS_COLOR_COMPRESSION_FIRST 2601
+
+/* JPEG quality list: 2700 holds the entry count, 2701.. one "value,label" each */
+#define IDS_JPEG_QUALITY_COUNT 2700
+#define IDS_JPEG_QUALITY_FIRST 2701
 
 /* Message texts */
 #define IDS_MESSAGE_NO_MEMORY 3000

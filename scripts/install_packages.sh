@@ -24,7 +24,7 @@ export DEBIAN_FRONTEND=noninteractive
 
 # Each group is one apt-get install; the names are the groups' own.
 declare -A groups=(
-  [build]="build-essential cmake python3 libpng-dev pkg-config libsqlite3-dev libcli11-dev libsane-dev zlib1g-dev"
+  [build]="build-essential cmake python3 libpng-dev pkg-config libsqlite3-dev libcli11-dev libsane-dev zlib1g-dev libjpeg62-turbo-dev"
   [test-tools]="clang clang-format libclang-rt-14-dev libgtest-dev libbenchmark-dev valgrind sqlite3"
   [test-readers]="libtiff-dev libtiff-tools python3-pil imagemagick netpbm"
   [test-scanner]="sane-utils libsane1"

@@ -30,6 +30,7 @@ constexpr Field kFields[] = {
     {JobValue::StagedFilePath, value_names::kStagedFile, nullptr, nullptr, &JobState::stagedFilePath},
     {JobValue::StagedFileIdentity, value_names::kStagedFileIdentity, nullptr, nullptr, &JobState::stagedFileIdentity},
     {JobValue::JobOwner, value_names::kJobOwner, nullptr, nullptr, &JobState::jobOwner},
+    {JobValue::JpegQuality, value_names::kJpegQuality, nullptr, &JobState::jpegQuality, nullptr},
 };
 
 constexpr bool InEnumOrder() {

@@ -96,6 +96,7 @@ enum class JobValue : uint8_t {
     StagedFilePath,       // "Staged File", REG_SZ
     StagedFileIdentity,   // "Staged File Identity", REG_SZ
     JobOwner,             // "Job Owner", REG_SZ
+    JpegQuality,          // "JPEG Quality", REG_DWORD: read by BeginPage of a JPEG page only
 };
 
 // The groups the commands load, save and delete, each in the order the
@@ -143,7 +144,8 @@ struct JobState {
     // Settings, as the page was begun with.
     int32_t byteOrder = kDefaultByteOrder;                // ByteOrderIntel, anything else is Motorola
     int32_t compression = kDefaultCompression;            // bilevel pages: CompressionNone or CompressionGroup4
-    int32_t colorCompression = kDefaultColorCompression;  // other pages: CompressionNone, Lzw or Deflate
+    int32_t colorCompression = kDefaultColorCompression;  // other pages: CompressionNone, Lzw, Deflate or Jpeg
+    uint32_t jpegQuality = kDefaultJpegQuality;           // JPEG pages: 1 to 100
     // The output file.
     uint32_t pageCount = 0;           // pages committed to the output file
     uint32_t nextDirectoryField = 0;  // offset of the last page's next-directory field, where a page is linked

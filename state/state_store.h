@@ -18,6 +18,7 @@ inline constexpr const char kSubkey[] = "ZEDUZ-ORID";
 inline constexpr const char kFileType[] = "File Type";
 inline constexpr const char kCompression[] = "Compression";
 inline constexpr const char kColorCompression[] = "Color Compression";
+inline constexpr const char kJpegQuality[] = "JPEG Quality";
 inline constexpr const char kPositionX[] = "Position X";
 inline constexpr const char kPositionY[] = "Position Y";
 inline constexpr const char kTempFile[] = "TempFile";

@@ -62,6 +62,9 @@ enum : uint16_t {
     TagPageNumber = 297,
     TagPredictor = 317,
     TagColorMap = 320,
+    TagJpegTables = 347,
+    TagYCbCrSubSampling = 530,
+    TagReferenceBlackWhite = 532,
 };
 
 // Values of the entries the plug-in writes.
@@ -72,6 +75,7 @@ enum : uint16_t {
     PhotometricBlackIsZero = 1,
     PhotometricRgb = 2,
     PhotometricPalette = 3,
+    PhotometricYCbCr = 6,
     PlanarChunky = 1,  // PlanarConfiguration: the samples of a pixel together
     PredictorHorizontal = 2,
     ResolutionUnitInch = 2,

@@ -7,6 +7,8 @@
 
 namespace {
 
+constexpr uint32_t EvenBytes(uint32_t bytes) { return bytes + (bytes & 1); }
+
 // Appends entries and value areas to a staging block in entry order.
 class DirectoryBuilder {
 public:
@@ -21,14 +23,27 @@ public:
     }
     // SHORT where it fits, LONG beyond 65,535 so that nothing is cut.
     void AddDimension(uint16_t tag, uint32_t value) { Add(tag, DimensionType(value), 1, value); }
-    // Reserves the next value area and returns its file offset.
+    // Reserves the next value area and returns its file offset. Areas start
+    // on word boundaries: an odd one is followed by a pad byte.
     uint32_t Reserve(uint32_t bytes) {
         uint32_t offset = nextValueOffset_;
-        nextValueOffset_ += bytes;
+        nextValueOffset_ += EvenBytes(bytes);
         return offset;
     }
     void PutShortAt(uint32_t fileOffset, uint16_t value) { std::memcpy(At(fileOffset), &value, 2); }
     void PutLongAt(uint32_t fileOffset, uint32_t value) { std::memcpy(At(fileOffset), &value, 4); }
+    void PutBytesAt(uint32_t fileOffset, const uint8_t* bytes, uint32_t count) {
+        std::memcpy(At(fileOffset), bytes, count);
+    }
+    // One LONG per strip, `valueOf(strip)`: inline for a single strip, else
+    // in a reserved area.
+    template <typename ValueOf>
+    void AddPerStrip(uint16_t tag, uint32_t stripCount, const ValueOf& valueOf) {
+        if (stripCount == 1) return Add(tag, TypeLong, 1, valueOf(0));
+        uint32_t offset = Reserve(4 * stripCount);
+        for (uint32_t strip = 0; strip < stripCount; ++strip) PutLongAt(offset + 4 * strip, valueOf(strip));
+        Add(tag, TypeLong, stripCount, offset);
+    }
     // A RATIONAL of value / 1 in a reserved area.
     uint32_t AddRationalArea(uint32_t numerator) {
         uint32_t offset = Reserve(8);
@@ -119,7 +134,108 @@ void FillGrayOrPalette(DirectoryBuilder& builder, const LayoutRequest& request, 
     }
 }
 
+// A JPEG page's entries and value areas.
+constexpr uint32_t kJpegRgbEntries = 18;
+constexpr uint32_t kJpegGrayEntries = 15;
+constexpr uint32_t kReferenceBlackWhiteBytes = 6 * 8;
+
+uint32_t JpegValueBytes(bool colour, uint32_t stripCount, uint32_t tablesBytes) {
+    const uint32_t stripArrays = stripCount > 1 ? 2 * 4 * stripCount : 0;
+    const uint32_t colourAreas = colour ? 6 + kReferenceBlackWhiteBytes : 0;  // BitsPerSample, ReferenceBlackWhite
+    return stripArrays + 2 * 8 + EvenBytes(tablesBytes) + colourAreas;
+}
+
+// The entries of a JPEG page in tag order, each value area reserved as its
+// entry is added: the serialiser writes the areas in entry order.
+void FillJpeg(DirectoryBuilder& builder, const JpegLayoutRequest& request) {
+    const bool colour = request.format == FormatRgb24;
+    builder.Add(TagNewSubfileType, TypeLong, 1, request.multiPage ? SubfilePage : SubfileSinglePage);
+    builder.AddDimension(TagImageWidth, request.page.width);
+    builder.AddDimension(TagImageLength, request.page.height);
+    if (colour) {
+        const uint32_t bitsOffset = builder.Reserve(6);
+        for (uint32_t i = 0; i < 3; ++i) builder.PutShortAt(bitsOffset + 2 * i, 8);
+        builder.Add(TagBitsPerSample, TypeShort, 3, bitsOffset);
+    } else {
+        builder.Add(TagBitsPerSample, TypeShort, 1, 8);
+    }
+    builder.Add(TagCompression, TypeShort, 1, CompressionJpeg);
+    builder.Add(TagPhotometric, TypeShort, 1, colour ? PhotometricYCbCr : PhotometricBlackIsZero);
+    uint32_t nextStrip = request.firstStripOffset;
+    builder.AddPerStrip(TagStripOffsets, request.stripCount, [&](uint32_t strip) {
+        const uint32_t offset = nextStrip;
+        nextStrip += request.stripByteCounts[strip];
+        return offset;
+    });
+    builder.Add(TagSamplesPerPixel, TypeShort, 1, colour ? 3 : 1);
+    builder.AddDimension(TagRowsPerStrip, request.rowsPerStrip);
+    builder.AddPerStrip(TagStripByteCounts, request.stripCount,
+                        [&](uint32_t strip) { return request.stripByteCounts[strip]; });
+    builder.Add(TagXResolution, TypeRational, 1, builder.AddRationalArea(request.page.xResolution));
+    builder.Add(TagYResolution, TypeRational, 1, builder.AddRationalArea(request.page.yResolution));
+    if (colour) builder.Add(TagPlanarConfiguration, TypeShort, 1, PlanarChunky);
+    builder.Add(TagResolutionUnit, TypeShort, 1, ResolutionUnitInch);
+    builder.Add(TagPageNumber, TypeShort, 2, request.pageCount & 0xFFFF);
+    const uint32_t tablesOffset = builder.Reserve(request.tablesBytes);
+    builder.PutBytesAt(tablesOffset, request.tables, request.tablesBytes);
+    builder.Add(TagJpegTables, TypeUndefined, request.tablesBytes, tablesOffset);
+    if (!colour) return;
+    builder.Add(TagYCbCrSubSampling, TypeShort, 2, 2u | 2u << 16);  // chroma halved across and down
+    // Full-range samples: Y from 0 to 255, Cb and Cr centred on 128.
+    const uint32_t referenceOffset = builder.Reserve(kReferenceBlackWhiteBytes);
+    const uint32_t reference[6] = {0, 255, 128, 255, 128, 255};
+    for (uint32_t i = 0; i < 6; ++i) {
+        builder.PutLongAt(referenceOffset + 8 * i, reference[i]);
+        builder.PutLongAt(referenceOffset + 8 * i + 4, 1);
+    }
+    builder.Add(TagReferenceBlackWhite, TypeRational, 6, referenceOffset);
+}
+
 }  // namespace
+
+PluginStatus PlanJpegPage(const JpegLayoutRequest& request, PagePlan* plan) {
+    if (!IsJpegFormat(request.format)) return StatusUnsupportedImage;
+    const JpegLayoutRequest& r = request;
+    if (r.page.width == 0 || r.page.height == 0 || r.rowsPerStrip == 0) return StatusBadRecord;
+    const uint64_t strips = (uint64_t{r.page.height} + r.rowsPerStrip - 1) / r.rowsPerStrip;
+    if (r.stripCount != strips || r.stripByteCounts == nullptr) return StatusBadRecord;
+    if (r.tables == nullptr || r.tablesBytes == 0 || r.firstStripOffset < kHeaderBytes) return StatusBadRecord;
+    uint64_t stripBytes = 0;
+    for (uint32_t strip = 0; strip < r.stripCount; ++strip) {
+        if (r.stripByteCounts[strip] == 0) return StatusBadRecord;
+        stripBytes += r.stripByteCounts[strip];
+    }
+    // Every count and area below is bounded by the offset limit checked here.
+    const uint64_t stripsEnd = uint64_t{r.firstStripOffset} + stripBytes;
+    if (stripsEnd >= kOffsetLimit || r.stripCount >= kOffsetLimit / 8 || r.tablesBytes >= kOffsetLimit / 2)
+        return StatusWriteFailed;
+
+    const bool colour = r.format == FormatRgb24;
+    PagePlan result{};
+    result.layout = FindLayout(r.format);
+    result.compression = CompressionJpeg;
+    result.entryCount = colour ? kJpegRgbEntries : kJpegGrayEntries;
+    const uint64_t stagingBytes = uint64_t{kEntryBytes} * result.entryCount + kNextDirectoryBytes +
+                                  JpegValueBytes(colour, r.stripCount, r.tablesBytes);
+    const uint64_t directoryOffset = stripsEnd + (stripsEnd & 1);
+    const uint64_t endOffset = directoryOffset + kEntryCountBytes + stagingBytes;
+    if (endOffset >= kOffsetLimit) return StatusWriteFailed;
+    result.stagingBytes = static_cast<uint32_t>(stagingBytes);
+    result.blockBytes = result.stagingBytes + kEntryCountBytes;
+    result.directoryOffset = static_cast<uint32_t>(directoryOffset);
+    result.entryBase = result.directoryOffset + kEntryCountBytes;
+    result.nextDirectoryField = NextDirectoryField(result.directoryOffset, result.entryCount);
+    result.stripBytes = stripBytes;
+    result.pageBytes = endOffset - r.firstStripOffset;
+    result.endOffset = static_cast<uint32_t>(endOffset);
+    *plan = result;
+    return StatusOk;
+}
+
+void FillJpegDirectory(const JpegLayoutRequest& request, const PagePlan& plan, uint8_t* staging) {
+    DirectoryBuilder builder(staging, plan);
+    FillJpeg(builder, request);
+}
 
 PluginStatus PlanPage(const LayoutRequest& request, PagePlan* plan) {
     const FormatLayout* layout = FindLayout(request.format);

@@ -97,6 +97,12 @@ PluginStatus PutValueArea(ByteSink& sink, const StagedDirectory& directory, cons
     uint32_t storeWidth = width == 8 ? 4 : width;  // a rational is two LONGs
     for (uint64_t done = 0; done < bytes; done += storeWidth)
         StoreValue(destination + done, source + done, storeWidth, byteOrder);
+    // The next area starts on a word boundary, as the layout reserved it.
+    if (bytes % 2 != 0) {
+        uint8_t* pad = sink.Take(1);
+        if (pad == nullptr) return StatusWriteFailed;
+        *pad = 0;
+    }
     return StatusOk;
 }
 

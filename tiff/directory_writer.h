@@ -1,7 +1,7 @@
 // Serialises a page's staged directory in the file's byte order: header
 // (first page of a file), entry count, entries, next-directory offset and
-// the out-of-line value areas in entry order, into a buffer the caller owns
-// and writes.
+// the out-of-line value areas in entry order, each on a word boundary, into
+// a buffer the caller owns and writes.
 #pragma once
 
 #include <cstdint>

@@ -99,14 +99,19 @@ bool IsGroup4Page(int32_t format, int32_t compression) {
 
 int32_t PageCompression(int32_t format, int32_t compression, int32_t colorCompression) {
     if (format == FormatBilevel) return compression == CompressionGroup4 ? CompressionGroup4 : CompressionNone;
+    if (colorCompression == CompressionJpeg)
+        return kJpegPagesBuilt && IsJpegFormat(format) ? CompressionJpeg : CompressionDeflate;
     return IsLzwOrDeflate(colorCompression) ? colorCompression : CompressionNone;
 }
 
 void SettingsOfPageCompression(int32_t pageCompression, int32_t* compression, int32_t* colorCompression) {
     const bool group4 = pageCompression == CompressionGroup4;
     *compression = group4 ? CompressionGroup4 : CompressionNone;
-    *colorCompression = group4 || !IsLzwOrDeflate(pageCompression) ? CompressionNone : pageCompression;
+    const bool colorCoded = IsLzwOrDeflate(pageCompression) || pageCompression == CompressionJpeg;
+    *colorCompression = colorCoded ? pageCompression : CompressionNone;
 }
+
+bool IsJpegFormat(int32_t format) { return format == FormatRgb24 || format == FormatGray8; }
 
 bool IsLzwOrDeflate(int32_t pageCompression) {
     return pageCompression == CompressionLzw || pageCompression == CompressionDeflate;

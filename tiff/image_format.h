@@ -1,9 +1,9 @@
 // tiff/: what bytes a page is, and nothing else. It classifies the host's
 // image, lays out and serialises a page's directory, converts bands into
-// strip rows, codes them (Group 4, LZW, Deflate) and reads a page chain, always
-// into or out of buffers its caller owns; it opens no file (only zlib keeps
-// a heap state of its own, for a Deflate page). tiff/README.md draws a page
-// on disk.
+// strip rows, codes them (Group 4, LZW, Deflate, JPEG) and reads a page chain,
+// always into or out of buffers its caller owns; it opens no file (only zlib
+// and libjpeg keep a heap state of their own, for a Deflate or JPEG page).
+// tiff/README.md draws a page on disk.
 //
 // The plug-in's image formats: how a host image is classified, and the TIFF
 // parameters and sizes that follow from each format.
@@ -72,11 +72,14 @@ bool IsGroup4Page(int32_t format, int32_t compression);
 
 // The Compression tag of a page of `format`: bilevel pages follow
 // `compression` (None or Group 4), every other format `colorCompression`
-// (None, LZW or Deflate); any other value is None.
+// (None, LZW, Deflate or JPEG: JPEG for the formats IsJpegFormat names,
+// Deflate for the others); any other value is None.
 int32_t PageCompression(int32_t format, int32_t compression, int32_t colorCompression);
 // The settings that give a page of the Compression tag `pageCompression`
-// (None, Group 4, LZW or Deflate): the reverse of PageCompression.
+// (None, Group 4, LZW, Deflate or JPEG): the reverse of PageCompression.
 void SettingsOfPageCompression(int32_t pageCompression, int32_t* compression, int32_t* colorCompression);
+// True for the formats a JPEG page holds: 8-bit grey and 24-bit RGB.
+bool IsJpegFormat(int32_t format);
 // True for a page whose strip is LZW or Deflate coded.
 bool IsLzwOrDeflate(int32_t pageCompression);
 // True when a page's samples are differenced (Predictor 2) before coding:

@@ -20,7 +20,8 @@ namespace {
 // list holds at most 500 entries whatever the count string claims; the colour
 // list's entries, from 2601, end before the message texts.
 constexpr int32_t kMaxChoices = IDS_MESSAGE_CAPTION - IDS_COMPRESSION_FIRST;
-constexpr int32_t kMaxColorChoices = IDS_MESSAGE_NO_MEMORY - IDS_COLOR_COMPRESSION_FIRST;
+constexpr int32_t kMaxColorChoices = IDS_JPEG_QUALITY_COUNT - IDS_COLOR_COMPRESSION_FIRST;
+constexpr int32_t kMaxQualityChoices = IDS_MESSAGE_NO_MEMORY - IDS_JPEG_QUALITY_FIRST;
 
 CompressionEntry* AllocateChoices(int32_t count) {
 #ifdef ZEDUZ_FAULT_INJECTION
@@ -41,11 +42,13 @@ void ShowByteOrder(HWND window, bool intel) {
 DetailsDialog::DetailsDialog(HWND parent, StateStore* state)
     : DialogBase(parent, state),
       bilevelList_{IDS_COMPRESSION_COUNT, kMaxChoices, IDC_COMPRESSION_LIST, &compression_},
-      colorList_{IDS_COLOR_COMPRESSION_COUNT, kMaxColorChoices, IDC_COLOR_COMPRESSION_LIST, &colorCompression_} {}
+      colorList_{IDS_COLOR_COMPRESSION_COUNT, kMaxColorChoices, IDC_COLOR_COMPRESSION_LIST, &colorCompression_},
+      qualityList_{IDS_JPEG_QUALITY_COUNT, kMaxQualityChoices, IDC_JPEG_QUALITY_LIST, &jpegQuality_} {}
 
 DetailsDialog::~DetailsDialog() {
     delete[] bilevelList_.choices;
     delete[] colorList_.choices;
+    delete[] qualityList_.choices;
 }
 
 uint16_t DetailsDialog::Run() {
@@ -53,6 +56,7 @@ uint16_t DetailsDialog::Run() {
     state_->ReadInt(value_names::kFileType, &byteOrder_);
     state_->ReadInt(value_names::kCompression, &compression_);
     state_->ReadInt(value_names::kColorCompression, &colorCompression_);
+    state_->ReadInt(value_names::kJpegQuality, &jpegQuality_);
 
     const INT_PTR result =
         DialogBoxParamA(ResourceModule(), IDD_DETAILS_NAME, parent_, DetailsDialogProc, reinterpret_cast<LPARAM>(this));
@@ -60,6 +64,7 @@ uint16_t DetailsDialog::Run() {
     state_->WriteInt(value_names::kFileType, byteOrder_);
     state_->WriteInt(value_names::kCompression, compression_);
     state_->WriteInt(value_names::kColorCompression, colorCompression_);
+    state_->WriteInt(value_names::kJpegQuality, jpegQuality_);
     return StatusDialogOk;
 }
 
@@ -70,6 +75,7 @@ void DetailsDialog::InitControls() {
     const bool bilevelChoices = LoadChoices(bilevelList_);
     if (bilevelChoices) FillList(bilevelList_);
     if (LoadChoices(colorList_)) FillList(colorList_);
+    if (LoadChoices(qualityList_)) FillList(qualityList_);
     if (bilevelChoices) PlaceWindow();
 }
 
@@ -125,7 +131,7 @@ bool DetailsDialog::ApplyControls() {
     const bool intel = IsDlgButtonChecked(window_, IDC_BYTE_ORDER_INTEL) == BST_CHECKED;
     byteOrder_ = intel ? ByteOrderIntel : ByteOrderMotorola;
     // No selection (or one the list was not built from) leaves the compression.
-    for (const CompressionList* list : {&bilevelList_, &colorList_}) {
+    for (const CompressionList* list : {&bilevelList_, &colorList_, &qualityList_}) {
         const LRESULT index = SendDlgItemMessageA(window_, list->controlId, CB_GETCURSEL, 0, 0);
         if (index >= 0 && index < list->count) *list->setting = list->choices[index].value;
     }

@@ -1,5 +1,5 @@
 // The settings dialog ("DETAILS"): byte order, the compression of bilevel
-// pages and that of every other page.
+// pages, that of every other page, and the quality of JPEG pages.
 #pragma once
 
 #include <cstdint>
@@ -48,8 +48,10 @@ private:
     int32_t byteOrder_ = ByteOrderIntel;
     int32_t compression_ = CompressionNone;
     int32_t colorCompression_ = CompressionNone;
+    int32_t jpegQuality_ = static_cast<int32_t>(kDefaultJpegQuality);
     CompressionList bilevelList_;
     CompressionList colorList_;
+    CompressionList qualityList_;  // the JPEG quality, chosen from a list like the compressions
 };
 
 INT_PTR CALLBACK DetailsDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

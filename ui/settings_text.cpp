@@ -37,5 +37,8 @@ void ComposeSettingsText(char (&text)[260], int32_t byteOrder, int32_t compressi
     LoadResourceString(byteOrder == ByteOrderIntel ? IDS_SETTINGS_INTEL : IDS_SETTINGS_MOTOROLA, text, sizeof text);
     AppendString(text, compression == CompressionNone ? IDS_SETTINGS_UNCOMPRESSED : IDS_SETTINGS_GROUP4);
     if (colorCompression == CompressionLzw) AppendString(text, IDS_SETTINGS_COLOR_LZW);
-    if (colorCompression == CompressionDeflate) AppendString(text, IDS_SETTINGS_COLOR_DEFLATE);
+    const bool jpeg = colorCompression == CompressionJpeg;
+    if (colorCompression == CompressionDeflate || (jpeg && !kJpegPagesBuilt))
+        AppendString(text, IDS_SETTINGS_COLOR_DEFLATE);
+    if (jpeg && kJpegPagesBuilt) AppendString(text, IDS_SETTINGS_COLOR_JPEG);
 }

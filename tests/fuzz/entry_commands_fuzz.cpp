@@ -422,11 +422,14 @@ private:
         uint32_t compression = data_.PickValueInArray<uint32_t>({CompressionNone, CompressionGroup4, 0});
         if (compression == 0) compression = data_.ConsumeIntegral<uint32_t>();
         uint32_t colorCompression =
-            data_.PickValueInArray<uint32_t>({CompressionNone, CompressionLzw, CompressionDeflate, 0});
+            data_.PickValueInArray<uint32_t>({CompressionNone, CompressionLzw, CompressionDeflate, CompressionJpeg, 0});
         if (colorCompression == 0) colorCompression = data_.ConsumeIntegral<uint32_t>();
+        // Any quality, in range or not: one outside 1-100 is the default.
+        const uint32_t jpegQuality = data_.ConsumeIntegralInRange<uint32_t>(0, 101);
         SetJobValue("File Type", REG_DWORD, &byteOrder, sizeof(byteOrder));
         SetJobValue("Compression", REG_DWORD, &compression, sizeof(compression));
         SetJobValue("Color Compression", REG_DWORD, &colorCompression, sizeof(colorCompression));
+        SetJobValue("JPEG Quality", REG_DWORD, &jpegQuality, sizeof(jpegQuality));
     }
 
     void ArmFault() {

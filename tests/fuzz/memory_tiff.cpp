@@ -168,6 +168,20 @@ bool DecodeCodedStrip(const Bytes& strip, const CodedStrip& format, Bytes* rows)
     return reader.clean();
 }
 
+bool DecodesAsJpegPage(const Bytes& file, uint32_t width, uint32_t height) {
+    Reader reader(file);
+    if (!reader.clean()) return false;
+    uint32_t fileWidth = 0, fileHeight = 0;
+    uint16_t compression = 0, photometric = 0;
+    TIFFGetField(reader.tiff(), TIFFTAG_IMAGEWIDTH, &fileWidth);
+    TIFFGetField(reader.tiff(), TIFFTAG_IMAGELENGTH, &fileHeight);
+    TIFFGetField(reader.tiff(), TIFFTAG_COMPRESSION, &compression);
+    TIFFGetField(reader.tiff(), TIFFTAG_PHOTOMETRIC, &photometric);
+    if (fileWidth != width || fileHeight != height || compression != COMPRESSION_JPEG) return false;
+    if (photometric == PHOTOMETRIC_YCBCR) TIFFSetField(reader.tiff(), TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+    return DecodeAllStrips(reader.tiff()) && reader.clean();
+}
+
 int ReadablePageCount(const Bytes& file) {
     Reader reader(file);
     if (!reader.clean()) return -1;

@@ -30,6 +30,11 @@ struct CodedStrip {
 // samples in the machine's order). False when libtiff reports an error.
 bool DecodeCodedStrip(const Bytes& strip, const CodedStrip& format, Bytes* rows);
 
+// Whether libtiff reads a one-page JPEG file of `width` x `height` pixels
+// and decodes every strip (YCbCr converted to RGB, as viewers read it)
+// without an error.
+bool DecodesAsJpegPage(const Bytes& file, uint32_t width, uint32_t height);
+
 // The number of pages of a TIFF file when libtiff reads every directory and
 // decodes every page's strips without an error; -1 otherwise.
 int ReadablePageCount(const Bytes& file);

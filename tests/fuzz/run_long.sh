@@ -7,7 +7,7 @@
 #
 #   tests/fuzz/run_long.sh [-b FUZZ_BUILD_DIR] [-s SECONDS] [-w WORK_DIR] [target...]
 #
-# Targets: entry_commands g4_coder strip_coder resource_strings. A finding of
+# Targets: entry_commands g4_coder strip_coder jpeg_coder resource_strings. A finding of
 # entry_commands is replayed step by step with
 #   ZEDUZ_FUZZ_TRACE=1 <fuzz build>/bin/fuzz_entry_commands <input>
 set -euo pipefail
@@ -25,12 +25,13 @@ while getopts b:s:w: option; do
 done
 shift $((OPTIND - 1))
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(entry_commands g4_coder strip_coder resource_strings)
+[ ${#targets[@]} -gt 0 ] || targets=(entry_commands g4_coder strip_coder jpeg_coder resource_strings)
 
 declare -A options=(
   [entry_commands]="-max_len=2048 -len_control=0 -malloc_limit_mb=512"
   [g4_coder]="-max_len=4096"
   [strip_coder]="-max_len=4096"
+  [jpeg_coder]="-max_len=4096"
   [resource_strings]="-max_len=512"
 )
 

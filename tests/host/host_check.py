@@ -159,8 +159,8 @@ def parse_tiff(data, read_strips=True):
     order = {b"II": "<", b"MM": ">"}[data[:2]]
     magic, offset = struct.unpack(order + "HI", data[2:8])
     assert magic == 42
-    sizes = {1: 1, 2: 1, 3: 2, 4: 4, 5: 8}
-    codes = {1: "B", 2: "c", 3: "H", 4: "I", 5: "II"}
+    sizes = {1: 1, 2: 1, 3: 2, 4: 4, 5: 8, 7: 1}
+    codes = {1: "B", 2: "c", 3: "H", 4: "I", 5: "II", 7: "B"}  # 7: UNDEFINED (JPEGTables)
     pages, seen = [], set()
     while offset:
         assert offset not in seen and offset % 2 == 0, "directory at %d" % offset
@@ -227,11 +227,33 @@ def read_tiff_file(path):
     return order, pages
 
 
+def jpeg_suits(page):
+    """The pages a JPEG setting codes as JPEG: 8-bit grey and 24-bit colour."""
+    return page.kind in ("rgb", "gray") and page.bits == 8
+
+
+def libtiff_jpeg(page):
+    """The page as libtiff's own JPEG coding of it at the default quality,
+    16-row strips (tiffcp -c jpeg:90 -r 16), decodes: what a JPEG page of
+    ours must decode to, exactly."""
+    from PIL import Image
+    mode = "RGB" if page.kind == "rgb" else "L"
+    data = bytes(v for s in page.samples for v in (s if mode == "RGB" else (s,)))
+    with tempfile.TemporaryDirectory() as scratch:
+        raw, coded, plain = (os.path.join(scratch, n) for n in ("raw.tif", "jpeg.tif", "plain.tif"))
+        Image.frombytes(mode, (page.width, page.height), data).save(raw, compression=None)
+        for command in (["tiffcp", "-c", "jpeg:90", "-r", "16", raw, coded], ["tiffcp", "-c", "none", coded, plain]):
+            subprocess.run(command, check=True, capture_output=True)
+        decoded = list(Image.open(plain).convert(mode).getdata())
+    return Page(page.kind, 8, page.width, page.height, decoded)
+
+
 def check_page_tags(page, expected, group4, compression=1):
     """The directory says what the page is; `compression` is the tag of every
     page but Group 4 ones, and 8- and 16-bit coded pages of other than
-    palette images carry Predictor 2."""
-    kinds = {"rgb": 2, "gray": 1, "palette": 3, "bilevel": 0 if group4 else 1}
+    palette images carry Predictor 2. JPEG colour pages are YCbCr, in strips
+    of 16 rows."""
+    kinds = {"rgb": 6 if compression == 7 else 2, "gray": 1, "palette": 3, "bilevel": 0 if group4 else 1}
     bits = 16 if expected.kind == "rgb" and expected.bits == 16 else expected.bits
     assert page.tag(256)[0] == expected.width and page.tag(257)[0] == expected.height
     assert page.tag(262)[0] == kinds[expected.kind], "photometric %r" % (page.tag(262),)
@@ -239,9 +261,10 @@ def check_page_tags(page, expected, group4, compression=1):
     assert page.tag(277, (1,))[0] == (3 if expected.kind == "rgb" else 1)
     coded = compression if expected.kind != "bilevel" else 1
     assert page.tag(259, (1,))[0] == (4 if group4 else coded), "compression %r" % (page.tag(259),)
-    predicted = coded != 1 and expected.kind != "palette" and bits in (8, 16)
+    predicted = coded not in (1, 7) and expected.kind != "palette" and bits in (8, 16)
     assert page.tag(317, (1,))[0] == (2 if predicted else 1), "predictor %r" % (page.tag(317, (1,)),)
-    assert len(page.tag(273)) == 1, "one strip"
+    strips = -(-expected.height // 16) if coded == 7 else 1
+    assert len(page.tag(273)) == strips, "%d strips, expected %d" % (len(page.tag(273)), strips)
 
 
 def compare(what, got, expected):
@@ -311,8 +334,12 @@ def check_output(ws, path, pages, byte_order="<", group4=False, compression=1):
     """Every independent reader decodes exactly the expected pages; our own
     reading of the file checks its directories and uncompressed strips.
     `compression`: the Compression tag of the pages other than bilevel ones
-    (1, 5 LZW or 8 Deflate), or a list of one per page."""
+    (1, 5 LZW, 8 Deflate or 7 JPEG), or a list of one per page. JPEG pages
+    must decode to what libtiff's own JPEG coding of their source does; the
+    pages JPEG does not suit are Deflate coded."""
     compressions = compression if isinstance(compression, list) else [compression] * len(pages)
+    compressions = [8 if c == 7 and not jpeg_suits(p) else c for c, p in zip(compressions, pages)]
+    pages = [libtiff_jpeg(p) if c == 7 else p for c, p in zip(compressions, pages)]
     order, own = read_tiff_file(path)
     assert order == byte_order, "byte order %s, expected %s" % (order, byte_order)
     assert len(own) == len(pages), "%d directories, expected %d" % (len(own), len(pages))

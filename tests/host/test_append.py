@@ -43,13 +43,15 @@ def append_case(order, group4_first):
 
 
 def mixed_compressions(ws):
-    """Raw, Group 4, LZW and Deflate pages in one file, each process adding
+    """Raw, Group 4, LZW, Deflate and JPEG pages in one file, each process adding
     pages with the settings the first one stored, under its own options."""
     runs = [(["--byte-order", "motorola", "--compression", "none", "--group4", "--save-settings"],
              [("rgb", 8, 13, 7), ("bilevel", 1, 29, 9)], [1, 1]),
             (["--compression", "lzw", "--band-rows", "3"], [("gray", 8, 7, 5), ("rgb", 16, 5, 4)], [5, 5]),
             (["--compression", "deflate"], [("palette", 8, 9, 3), ("bilevel", 1, 13, 4), ("gray", 16, 3, 6)],
              [8, 1, 8]),
+            (["--compression", "jpeg", "--band-rows", "5"], [("rgb", 8, 21, 19), ("gray", 16, 3, 6), ("gray", 8, 9, 17)],
+             [7, 8, 7]),
             (["--compression", "none"], [("gray", 8, 11, 2)], [1])]
     pages, compressions = [], []
     for i, (options, shapes, tags) in enumerate(runs):
@@ -132,7 +134,7 @@ CASES = [
     ("append intel", append_case(("intel", "<"), False)),
     ("append motorola", append_case(("motorola", ">"), False)),
     ("append after a group 4 page", append_case(("intel", "<"), True)),
-    ("raw, group 4, LZW and deflate pages appended by four processes", mixed_compressions),
+    ("raw, group 4, LZW, deflate and JPEG pages appended by five processes", mixed_compressions),
     ("append to a missing file starts it", append_to_missing_file),
     ("a new job without --append replaces the file", without_append_replaces),
     ("through a symbolic link, keeping mode and owner", through_a_link_keeping_mode_and_owner),

@@ -139,7 +139,8 @@ def missing_input(ws):
 
 def bad_options(ws):
     for args, words in [(["--band-rows", "x"], ["--band-rows"]), (["--byte-order", "big"], ["--byte-order"]),
-                        (["--compression", "jpeg"], ["--compression"]), (["--dpi", "0"], ["--dpi"]),
+                        (["--compression", "webp"], ["--compression"]),
+                        (["--jpeg-quality", "101"], ["--jpeg-quality"]), (["--dpi", "0"], ["--dpi"]),
                         (["--announce-rows", "0"], ["--announce-rows"]),
                         (["--resolution", "300,"], ["--resolution"]), (["--frobnicate"], ["unknown option"]),
                         (["-o"], ["needs a value"]), (["--append=yes"], ["--append", "takes no value"]),

@@ -62,7 +62,7 @@ ORDERS = [("intel", "<"), ("motorola", ">")]
 
 
 # The --compression of pages other than bilevel ones, and their Compression tag.
-COMPRESSIONS = {"none": 1, "lzw": 5, "deflate": 8}
+COMPRESSIONS = {"none": 1, "lzw": 5, "deflate": 8, "jpeg": 7}
 
 
 def single_page_case(page, writer, extra, order, band_rows, compression="none"):
@@ -121,7 +121,7 @@ for index, (label, page, writer, extra) in enumerate(SOURCES):
         band_rows = 1 if (index + (order[0] == "motorola")) % 2 == 0 else 0
         CASES.append(("%s %s bands of %s" % (label, order[0], band_rows or "the whole page"),
                       single_page_case(page, writer, extra, order, band_rows)))
-        for compression in ("lzw", "deflate"):
+        for compression in ("lzw", "deflate", "jpeg"):
             CASES.append(("%s %s %s bands of %s" % (label, compression, order[0], band_rows or "the whole page"),
                           single_page_case(page, writer, extra, order, band_rows, compression)))
 for order in ORDERS:
@@ -132,10 +132,10 @@ for order in ORDERS:
         CASES.append(("every source %s %s pages%s" % (order[0], "long" if announced < 6 else "short",
                                                      " with group 4" if group4 else ""),
                       announced_case(order, announced, group4)))
-        compression = "lzw" if group4 else "deflate"
-        CASES.append(("every source %s %s pages, %s%s" % (order[0], "long" if announced < 6 else "short", compression,
-                                                         " with group 4" if group4 else ""),
-                      announced_case(order, announced, group4, compression)))
+        for compression in ("lzw" if group4 else "deflate", "jpeg"):
+            CASES.append(("every source %s %s pages, %s%s" % (order[0], "long" if announced < 6 else "short",
+                                                             compression, " with group 4" if group4 else ""),
+                          announced_case(order, announced, group4, compression)))
     for width, height, band_rows in ((1, 3, 1), (13, 17, 0), (5, 40, 7), (100, 30, 4)):
         CASES.append(("group 4 w%d h%d %s bands of %d" % (width, height, order[0], band_rows),
                       group4_case(width, height, order, band_rows)))

@@ -21,7 +21,8 @@ from package_layout import BUILD_DIR, EXPECTED_TREE, LIBDIR, VERSION  # noqa: E4
 WINDOWS_BUILDS = {"win32": (os.environ.get("ZEDUZ_WINDOWS_BUILD_DIR", ""), 0x014C),
                   "win64": (os.environ.get("ZEDUZ_WINDOWS64_BUILD_DIR", ""), 0x8664)}
 # What every binary links and the Debian package that provides it (Debian 12).
-LINKED_PACKAGES = {"libc6", "libstdc++6", "libgcc-s1", "libsane1", "libpng16-16", "libsqlite3-0", "zlib1g"}
+LINKED_PACKAGES = {"libc6", "libstdc++6", "libgcc-s1", "libsane1", "libpng16-16", "libsqlite3-0", "zlib1g",
+                   "libjpeg62-turbo"}
 WINDOWS_FILES = {"ZeduzTiff.dll": "ZeduzTiff.dll", "Vizazira.dll": "Vizazira.dll",
                  "zeduz-tiff.exe": "zeduz-tiff.exe", "ZeduzTiff-README.txt": None}
 

@@ -9,7 +9,8 @@ namespace {
 
 struct FormatCase {
     int32_t format;
-    int32_t compression;  // the Compression tag: 1, 4 (bilevel), 5 or 8 (all other formats)
+    int32_t compression;  // the setting: 1, 4 (bilevel), 5, 8 or 7 (all other formats; 7: Deflate
+                          // for those JPEG does not suit)
 };
 void PrintTo(const FormatCase& c, std::ostream* out) {
     *out << "format " << c.format << " compression " << c.compression;
@@ -77,12 +78,13 @@ const FormatCase kFormats[] = {
     {FormatPalette8, 1}, {FormatPalette4, 1}, {FormatBilevel, 1},  {FormatBilevel, 4}, {FormatRgb48, 5},
     {FormatRgb24, 5},    {FormatGray16, 5},   {FormatGray8, 5},    {FormatGray4, 5},   {FormatPalette8, 5},
     {FormatPalette4, 5}, {FormatRgb48, 8},    {FormatRgb24, 8},    {FormatGray16, 8},  {FormatGray8, 8},
-    {FormatGray4, 8},    {FormatPalette8, 8}, {FormatPalette4, 8},
+    {FormatGray4, 8},    {FormatPalette8, 8}, {FormatPalette4, 8}, {FormatRgb24, 7},   {FormatGray8, 7},
+    {FormatRgb48, 7},    {FormatGray4, 7},    {FormatPalette4, 7},
 };
 
 std::string CaseName(const ::testing::TestParamInfo<std::tuple<FormatCase, int32_t>>& info) {
     auto [formatCase, byteOrder] = info.param;
-    const char* compression[] = {"", "", "", "", "G4", "LZW", "", "", "Deflate"};
+    const char* compression[] = {"", "", "", "", "G4", "LZW", "", "JPEG", "Deflate"};
     return std::to_string(formatCase.format) + compression[formatCase.compression] +
            (byteOrder == ByteOrderIntel ? "_II" : "_MM");
 }

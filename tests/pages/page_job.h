@@ -174,6 +174,7 @@ protected:
         WriteValue("File Type", static_cast<uint32_t>(byteOrder));
         WriteValue("Compression", static_cast<uint32_t>(compression));
         WriteValue("Color Compression", static_cast<uint32_t>(colorCompression));
+        jpegPages_ = colorCompression == CompressionJpeg;
     }
 
     uint16_t Prepare(int32_t format, bool continueFile) {
@@ -237,7 +238,8 @@ protected:
         test_support::ScratchDirectory expected("zeduz-expected-");
         for (size_t i = 0; i < pages.size(); ++i) {
             std::ofstream(expected.file("page" + std::to_string(i) + ".txt"))
-                << pages[i].shape.width << " " << pages[i].shape.height << " " << pages[i].shape.format;
+                << pages[i].shape.width << " " << pages[i].shape.height << " " << pages[i].shape.format
+                << (jpegPages_ && IsJpegFormat(pages[i].shape.format) ? " 90" : "");  // the default quality
             std::ofstream raw(expected.file("page" + std::to_string(i) + ".rgb16"), std::ios::binary);
             raw.write(reinterpret_cast<const char*>(pages[i].expectedRgb16.data()),
                       static_cast<std::streamsize>(pages[i].expectedRgb16.size()));
@@ -252,6 +254,7 @@ protected:
     Bytes OutputBytes() const { return test_support::ReadFileBytes(output_path_); }
 
     std::string output_path_;
+    bool jpegPages_ = false;  // the settings last used make grey and colour pages JPEG
 };
 
 }  // namespace page_test

@@ -2,8 +2,11 @@
 
 usage: tiff_check.py TIFF EXPECTED_DIR
 
-EXPECTED_DIR holds, per page i, page<i>.txt ("width height format") and
-page<i>.rgb16 (the decoded pixels as 16-bit big-endian RGB). The file must
+EXPECTED_DIR holds, per page i, page<i>.txt ("width height format", and a
+JPEG quality for a JPEG page) and page<i>.rgb16 (the decoded pixels as 16-bit
+big-endian RGB; for a JPEG page, the source's). A JPEG page must decode to
+exactly what libtiff's own JPEG coding of the source decodes to
+(tiffcp -c jpeg:QUALITY -r 16). The file must
 pass libtiff's tiffinfo -D / tiffdump / tiffcp without a warning, decode to
 exactly those pixels in ImageMagick (within its size policy) and (for sample
 depths up to 8 bits) in Pillow, have its directories on word boundaries with
@@ -11,8 +14,11 @@ nothing after the last page, and its dimensions SHORT or LONG as they need.
 """
 import os
 import struct
+import subprocess
 import sys
 import tempfile
+
+from PIL import Image
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from image_checks import imagemagick_16bit, libtiff_reads_cleanly, pillow_page  # noqa: E402
@@ -32,12 +38,29 @@ def read_expected(directory):
     i = 0
     while os.path.exists(os.path.join(directory, "page%d.txt" % i)):
         with open(os.path.join(directory, "page%d.txt" % i)) as info:
-            width, height, fmt = (int(v) for v in info.read().split())
+            width, height, fmt, *quality = (int(v) for v in info.read().split())
         with open(os.path.join(directory, "page%d.rgb16" % i), "rb") as raw:
             pixels = raw.read()
+        if quality:
+            pixels = libtiff_jpeg_pixels(width, height, fmt, pixels, quality[0])
         pages.append((width, height, fmt, pixels))
         i += 1
     return pages
+
+
+def libtiff_jpeg_pixels(width, height, fmt, rgb16, quality):
+    """What libtiff's JPEG coding of the source, 16-row strips at `quality`,
+    decodes to, as 16-bit big-endian RGB."""
+    mode = "RGB" if fmt == 1024 else "L"
+    source = Image.frombytes("RGB", (width, height), rgb16[0::2]).convert(mode)
+    with tempfile.TemporaryDirectory() as scratch:
+        raw, coded, decoded = (os.path.join(scratch, name) for name in ("raw.tif", "jpeg.tif", "decoded.tif"))
+        source.save(raw, compression=None)
+        for command in (["tiffcp", "-c", "jpeg:%d" % quality, "-r", "16", raw, coded],
+                        ["tiffcp", "-c", "none", coded, decoded]):
+            subprocess.run(command, check=True, capture_output=True)
+        eight = Image.open(decoded).convert("RGB").tobytes()
+    return bytes(b for value in eight for b in (value, value))
 
 
 def check_structure(path, page_count):
@@ -61,16 +84,38 @@ def check_structure(path, page_count):
                 value = struct.unpack(order + "I", value)[0]
             if typ in (3, 4, 5) and (typ == 5 or n > (2 if typ == 3 else 1)) and value % 2:
                 fail("value area at odd offset %d" % value)
-            entries[tag] = value
+            entries[tag] = (value, typ, n)
             # Width, height and rows per strip: SHORT where they fit, else LONG.
             if tag in (256, 257, 278) and typ != (3 if value <= 0xFFFF else 4):
                 fail("tag %d holds %d as type %d" % (tag, value, typ))
-        end = entries[273] + entries[279]
+        # The page ends with its last strip, or with its directory where
+        # that follows the strips (JPEG pages).
+        offsets, counts = (array(data, order, *entries[tag]) for tag in (273, 279))
+        end = max(offset + count for offset, count in zip(offsets, counts))
+        if offset >= end:
+            end = max(end, offset + 2 + 12 * count + 4, *(area_end(order, *entries[tag]) for tag in entries))
         offset = struct.unpack(order + "I", data[offset + 2 + 12 * count:offset + 6 + 12 * count])[0]
     if len(directories) != page_count:
         fail("%d directories, expected %d" % (len(directories), page_count))
     if len(data) != end + (end & 1):
         fail("file is %d bytes, last strip ends at %d" % (len(data), end))
+
+
+TYPE_BYTES = {1: 1, 2: 1, 3: 2, 4: 4, 5: 8, 7: 1}
+
+
+def array(data, order, value, typ, n):
+    """The values of a SHORT or LONG entry."""
+    if n == 1:
+        return [value]
+    form = order + ("H" if typ == 3 else "I") * n
+    return list(struct.unpack(form, data[value:value + struct.calcsize(form)]))
+
+
+def area_end(order, value, typ, n):
+    """Where an entry's values end: 0 for values held in the entry."""
+    size = TYPE_BYTES.get(typ, 4) * n
+    return value + size if size > 4 else 0
 
 
 def check_pixels(path, pages):

@@ -267,6 +267,7 @@ struct SizeCase {
     int32_t format;
     uint32_t width, height;
     uint16_t status;
+    int32_t colorCompression = CompressionNone;
 };
 void PrintTo(const SizeCase& c, std::ostream* out) { *out << c.name; }
 
@@ -276,6 +277,8 @@ const SizeCase kSizes[] = {
     {"StripPastFourGigabytes", FormatRgb48, 30000, 30000, StatusWriteFailed},
     {"WidestPossible", FormatGray8, 0xFFFFFFFF, 1, StatusWriteFailed},
     {"TallestPossible", FormatBilevel, 8, 0xFFFFFFFF, StatusWriteFailed},
+    // JPEG's own limit: a JPEG page is at most 65,500 pixels wide.
+    {"WiderThanJpeg", FormatRgb24, 65501, 16, StatusUnsupportedImage, CompressionJpeg},
 };
 
 class PageSizes : public BadInput, public ::testing::WithParamInterface<SizeCase> {};
@@ -285,6 +288,7 @@ TEST_P(PageSizes, AreRefusedBeforeAnything) {
     HostPage page = MakePage({c.format, 1, 1, 0}, 1);
     page.shape.width = c.width;
     page.shape.height = c.height;
+    UseSettings(ByteOrderIntel, CompressionNone, c.colorCompression);
     ASSERT_EQ(Prepare(c.format, false), 0);
     platform::testing::Reset();
     EXPECT_EQ(Begin(page), c.status);

@@ -87,6 +87,9 @@ def host_jobs():
     # A failed commit: the file to append to is not one we can continue.
     jobs.append(("not-ours", [["--append", "-o", "out.tif", "g.pnm"]],
                  {"g.pnm": whole, "out.tif": b"II*\x00\x08\x00\x00\x00\xff\xff"}))
+    # JPEG pages: the quality is read at each page's begin, and only there.
+    jobs.append(("big-jpeg", [["--compression", "jpeg", "--jpeg-quality", "80", "-o", "out.tif", "big.ppm", "big.ppm"],
+                              ["--compression", "jpeg", "--append", "-o", "out.tif", "big.ppm"]], big))
     return jobs
 
 
@@ -193,7 +196,7 @@ def compare(first, second):
 # The jobs whose registry calls test_registry_calls.py holds to the expected
 # sequence: two Group 4 pages and an append to them, an
 # input cut short within a page, and a file that cannot be continued.
-EXPECTED_JOBS = ["bilevel-group4-intel", "cut-short", "not-ours"]
+EXPECTED_JOBS = ["bilevel-group4-intel", "cut-short", "not-ours", "big-jpeg"]
 EXPECTED_FILE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "registry_calls.expected")
 
 

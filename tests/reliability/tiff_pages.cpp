@@ -64,6 +64,11 @@ bool DecodePage(TIFF* tiff, DecodedPage& page, std::string& complaints) {
         complaints += "no PhotometricInterpretation\n";
         return false;
     }
+    // A JPEG page's YCbCr is read as RGB, converted by libtiff's JPEG codec.
+    if (f.photometric == PHOTOMETRIC_YCBCR) {
+        TIFFSetField(tiff, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+        f.photometric = PHOTOMETRIC_RGB;
+    }
     if (f.photometric == PHOTOMETRIC_PALETTE && !TIFFGetField(tiff, TIFFTAG_COLORMAP, &f.red, &f.green, &f.blue)) {
         complaints += "palette page without a ColorMap\n";
         return false;

@@ -241,6 +241,91 @@ TEST_F(DirectoryTest, OddStripIsPaddedToAnEvenEnd) {
     EXPECT_EQ(plan.endOffset, 198u + 16);
 }
 
+// A JPEG page's directory follows its strips on a word boundary, in tag
+// order, with every value area on a word boundary (the tables are odd) and
+// the strips' offsets and sizes and the tables where the entries say.
+TEST_F(DirectoryTest, JpegPageDirectoryFollowsItsStrips) {
+    const uint32_t counts[] = {1001, 998, 38};
+    Bytes tables(289);
+    for (size_t i = 0; i < tables.size(); ++i) tables[i] = static_cast<uint8_t>(i);
+    for (int32_t format : {int32_t{FormatRgb24}, int32_t{FormatGray8}}) {
+        SCOPED_TRACE(format);
+        const int32_t order = ByteOrderMotorola;
+        JpegLayoutRequest request{format, true, 2, 1000, {100, 40, 300, 300}, 16, counts, 3, tables.data(), 289};
+        PagePlan plan;
+        ASSERT_EQ(PlanJpegPage(request, &plan), StatusOk);
+        EXPECT_EQ(plan.directoryOffset, 1000u + 2037 + 1);
+        EXPECT_EQ(plan.endOffset, plan.directoryOffset + plan.blockBytes);
+        Bytes staging(plan.stagingBytes, 0);
+        FillJpegDirectory(request, plan, staging.data());
+        StagedDirectory directory{staging.data(), plan.stagingBytes, plan.entryCount, plan.entryBase};
+        Bytes bytes(plan.blockBytes);
+        uint32_t size = 0;
+        ASSERT_EQ(SerializeDirectory(directory, nullptr, order, bytes.data(), plan.blockBytes, &size), StatusOk);
+        ASSERT_EQ(size, plan.blockBytes);
+        auto at = [&](uint32_t fileOffset) { return &bytes[fileOffset - plan.directoryOffset]; };
+
+        uint16_t previousTag = 0;
+        for (uint32_t i = 0; i < plan.entryCount; ++i) {
+            const uint8_t* entry = &bytes[2 + 12 * i];
+            EXPECT_GT(GetShort(entry, order), previousTag);
+            previousTag = GetShort(entry, order);
+            const uint16_t type = GetShort(entry + 2, order);
+            const uint32_t count = GetLong(entry + 4, order);
+            const uint32_t width = type == TypeShort ? 2 : type == TypeLong ? 4 : type == TypeRational ? 8 : 1;
+            if (width * count > 4) {
+                EXPECT_EQ(GetLong(entry + 8, order) % 2, 0u) << previousTag;
+            }
+        }
+        const Entry offsets = FindEntry(bytes, 0, TagStripOffsets, order);
+        ASSERT_EQ(offsets.count, 3u);
+        EXPECT_EQ(GetLong(at(offsets.value) + 8, order), 1000u + 1001 + 998);
+        EXPECT_EQ(GetLong(at(FindEntry(bytes, 0, TagStripByteCounts, order).value) + 4, order), 998u);
+        const Entry jpegTables = FindEntry(bytes, 0, TagJpegTables, order);
+        EXPECT_EQ(jpegTables.type, TypeUndefined);
+        EXPECT_EQ(Bytes(at(jpegTables.value), at(jpegTables.value) + jpegTables.count), tables);
+        EXPECT_EQ(FindEntry(bytes, 0, TagCompression, order).value, uint32_t{CompressionJpeg});
+        if (format == FormatRgb24) {
+            EXPECT_EQ(FindEntry(bytes, 0, TagPhotometric, order).value, uint32_t{PhotometricYCbCr});
+            const Entry reference = FindEntry(bytes, 0, TagReferenceBlackWhite, order);
+            EXPECT_EQ(GetLong(at(reference.value) + 16, order), 128u);
+            EXPECT_EQ(reference.value + 48, plan.endOffset);
+        } else {
+            EXPECT_EQ(FindEntry(bytes, 0, TagPhotometric, order).value, uint32_t{PhotometricBlackIsZero});
+            EXPECT_EQ(jpegTables.value + 290, plan.endOffset);
+        }
+    }
+}
+
+TEST_F(DirectoryTest, JpegPagesThatDoNotAddUpAreRefused) {
+    const uint32_t counts[] = {500, 0x7FFFFFFF, 400};
+    const uint8_t tables[4] = {0xFF, 0xD8, 0xFF, 0xD9};
+    const JpegLayoutRequest good{FormatGray8, false, 0, 8, {10, 33, 300, 300}, 16, counts, 3, tables, 4};
+    struct Case {
+        const char* what;
+        JpegLayoutRequest request;
+        PluginStatus status;
+    };
+    Case cases[] = {{"fits", good, StatusOk},
+                    {"16-bit grey", good, StatusUnsupportedImage},
+                    {"a strip short", good, StatusBadRecord},
+                    {"a strip too many", good, StatusBadRecord},
+                    {"an empty strip", good, StatusBadRecord},
+                    {"no tables", good, StatusBadRecord},
+                    {"past 4 GiB", good, StatusWriteFailed}};
+    cases[1].request.format = FormatGray16;
+    cases[2].request.page.height = 49;
+    cases[3].request.page.height = 32;
+    const uint32_t empty[] = {500, 0, 400};
+    cases[4].request.stripByteCounts = empty;
+    cases[5].request.tablesBytes = 0;
+    cases[6].request.firstStripOffset = 0x7FFFFFFF;
+    for (const Case& c : cases) {
+        PagePlan plan;
+        EXPECT_EQ(PlanJpegPage(c.request, &plan), c.status) << c.what;
+    }
+}
+
 // A buffer one byte short, or an entry whose values lie outside the staging
 // block, is refused without a byte beyond the buffer.
 TEST_F(DirectoryTest, SerialiserRefusesWhatDoesNotFit) {

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "dialog_test_support.h"
 #include "support/plugin_fixture.h"
@@ -59,7 +60,8 @@ TEST_F(SettingsDialogTest, ShippedListHoldsNoneAndGroup4) {
     EXPECT_GE(ShippedEntryIndex(1), 0);
     EXPECT_GE(ShippedEntryIndex(4), 0);
     EXPECT_EQ(opened.entries.size(), static_cast<size_t>(std::atoi(ResourceText(IDS_COMPRESSION_COUNT).c_str())));
-    for (int value : {1, 5, 8}) EXPECT_GE(ShippedEntryIndex(value, IDS_COLOR_COMPRESSION_COUNT), 0) << value;
+    for (int value : {1, 5, 8, 7}) EXPECT_GE(ShippedEntryIndex(value, IDS_COLOR_COMPRESSION_COUNT), 0) << value;
+    for (int value : {90, 95, 75, 50}) EXPECT_GE(ShippedEntryIndex(value, IDS_JPEG_QUALITY_COUNT), 0) << value;
 }
 
 // Each way the user leaves the dialog, from stored Intel / none.
@@ -77,12 +79,14 @@ TEST_P(SettingsEndingTest, ChoicesStoredOnlyOnConfirmPositionAlways) {
     WriteValue("Compression", 1);
     WriteValue("Color Compression", 1);
     const int group4 = ShippedEntryIndex(4);
-    const int deflate = ShippedEntryIndex(8, IDS_COLOR_COMPRESSION_COUNT);
+    const int jpeg = ShippedEntryIndex(7, IDS_COLOR_COMPRESSION_COUNT);
+    const int quality75 = ShippedEntryIndex(75, IDS_JPEG_QUALITY_COUNT);
     Opened opened;
     PlayUser(&opened, [&](HWND dialog) {
         ClickButton(dialog, IDC_BYTE_ORDER_MOTOROLA);
         SelectComboEntry(dialog, IDC_COMPRESSION_LIST, group4);
-        SelectComboEntry(dialog, IDC_COLOR_COMPRESSION_LIST, deflate);
+        SelectComboEntry(dialog, IDC_COLOR_COMPRESSION_LIST, jpeg);
+        SelectComboEntry(dialog, IDC_JPEG_QUALITY_LIST, quality75);
         SetWindowPos(dialog, nullptr, 123, 45, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         if (GetParam().user) GetParam().user(dialog);
     });
@@ -95,10 +99,11 @@ TEST_P(SettingsEndingTest, ChoicesStoredOnlyOnConfirmPositionAlways) {
     if (GetParam().confirmed) {
         EXPECT_EQ(Value("File Type"), kMotorola);
         EXPECT_EQ(Value("Compression"), 4u);
-        EXPECT_EQ(Value("Color Compression"), 8u);
+        EXPECT_EQ(Value("Color Compression"), 7u);
+        EXPECT_EQ(Value("JPEG Quality"), 75u);
         // The longest settings text the shipped strings make, whole.
         EXPECT_EQ(SettingsText(), ResourceText(IDS_SETTINGS_MOTOROLA) + ResourceText(IDS_SETTINGS_GROUP4) +
-                                      ResourceText(IDS_SETTINGS_COLOR_DEFLATE));
+                                      ResourceText(IDS_SETTINGS_COLOR_JPEG));
     } else {
         EXPECT_EQ(Value("File Type"), kIntel);
         EXPECT_EQ(Value("Compression"), 1u);
@@ -181,17 +186,28 @@ TEST_F(SettingsDialogTest, StoredCompressionIsPreselected) {
         EXPECT_EQ(Run(CmdSettings), StatusOk);
         EXPECT_EQ(opened.selection, ShippedEntryIndex(static_cast<int>(stored)));
     }
-    for (uint32_t stored : {1u, 5u, 8u}) {
-        SCOPED_TRACE(stored);
-        WriteValue("Color Compression", stored);
-        int selection = -2;
-        Opened opened;
-        PlayUser(&opened, [&](HWND dialog) {
-            selection = platform::testing::ComboSelection(dialog, IDC_COLOR_COMPRESSION_LIST);
-            ClickButton(dialog, IDCANCEL);
-        });
-        EXPECT_EQ(Run(CmdSettings), StatusOk);
-        EXPECT_EQ(selection, ShippedEntryIndex(static_cast<int>(stored), IDS_COLOR_COMPRESSION_COUNT));
+    const struct {
+        const char* value;
+        int control;
+        UINT list;
+        std::vector<uint32_t> stored;
+    } lists[] = {
+        {"Color Compression", IDC_COLOR_COMPRESSION_LIST, IDS_COLOR_COMPRESSION_COUNT, {1u, 5u, 8u, 7u}},
+        {"JPEG Quality", IDC_JPEG_QUALITY_LIST, IDS_JPEG_QUALITY_COUNT, {95u, 50u, 90u}},
+    };
+    for (const auto& list : lists) {
+        for (uint32_t stored : list.stored) {
+            SCOPED_TRACE(std::string(list.value) + " " + std::to_string(stored));
+            WriteValue(list.value, stored);
+            int selection = -2;
+            Opened opened;
+            PlayUser(&opened, [&](HWND dialog) {
+                selection = platform::testing::ComboSelection(dialog, list.control);
+                ClickButton(dialog, IDCANCEL);
+            });
+            EXPECT_EQ(Run(CmdSettings), StatusOk);
+            EXPECT_EQ(selection, ShippedEntryIndex(static_cast<int>(stored), list.list));
+        }
     }
     // A value the list does not hold selects the first entry; OK then stores
     // that entry's value.

@@ -1,0 +1,105 @@
+#include "page/jpeg_coder.h"
+
+#include "memory/global_block.h"
+#include "page/strip_counts.h"
+#include "tiff/directory_writer.h"
+#include "tiff/image_format.h"
+#include "tiff/pixel_convert.h"
+
+namespace {
+
+// The page file's sink, with each strip's end counted into the page's
+// StripCounts and every byte counted as handed on.
+class CountedStripSink final : public JpegStripSink {
+public:
+    CountedStripSink(CodeSink& sink, StripCounts& counts, uint64_t* handed)
+        : sink_(sink), counts_(counts), handed_(handed) {}
+    PluginStatus Append(const uint8_t* bytes, uint32_t count) override {
+        const PluginStatus status = sink_.Append(bytes, count);
+        if (status == StatusOk) *handed_ += count;
+        return status;
+    }
+    PluginStatus EndStrip(uint32_t stripBytes) override {
+        return counts_.Append(stripBytes) ? StatusOk : StatusNoMemory;
+    }
+
+private:
+    CodeSink& sink_;
+    StripCounts& counts_;
+    uint64_t* handed_;
+};
+
+}  // namespace
+
+void JpegCoder::Reset() {
+    coder_.Release();
+    ReleaseBlock(memory_);
+    ReleaseBlock(directory_);
+    counts_ = nullptr;
+    format_ = 0;
+    bytesHanded_ = 0;
+    begun_ = false;
+}
+
+PluginStatus JpegCoder::BeginPage(const PageStart& start) {
+    Reset();
+    if (!IsJpegFormat(start.format) || start.counts == nullptr) return StatusUnsupportedImage;
+    const uint32_t samples = start.format == FormatRgb24 ? 3 : 1;
+    const JpegPageShape shape{start.width, samples, start.quality, kDefaultJpegStripRows};
+    PluginStatus status = CheckJpegShape(shape);
+    if (status != StatusOk) return status;
+    const uint64_t stripRowsBytes = JpegStripBufferBytes(shape);  // at most some 3 MB
+    memory_ = AllocateBlock(static_cast<size_t>(stripRowsBytes) + kCodeBufferBytes);
+    if (memory_ == nullptr) return StatusNoMemory;
+    status = coder_.Begin(shape, {memory_, stripRowsBytes, memory_ + stripRowsBytes, kCodeBufferBytes});
+    if (status != StatusOk) {
+        Reset();
+        return status;
+    }
+    start.counts->Clear();
+    counts_ = start.counts;
+    format_ = start.format;
+    begun_ = true;
+    return StatusOk;
+}
+
+PluginStatus JpegCoder::CodeBand(const BandRows& band, const StripShape& shape, CodeSink& sink) {
+    if (!begun_ || shape.format != format_) return StatusBadSequence;
+    return CodeThrough(sink, false, &band);
+}
+
+PluginStatus JpegCoder::Finish(CodeSink& sink) {
+    if (!begun_) return StatusBadSequence;
+    if (coder_.rowsTaken() == 0) return StatusBadSequence;
+    // The tables and the counts stay for the directory, until Reset.
+    return CodeThrough(sink, true, nullptr);
+}
+
+PluginStatus JpegCoder::CodeThrough(CodeSink& sink, bool finish, const BandRows* band) {
+    CountedStripSink counted(sink, *counts_, &bytesHanded_);
+    if (finish) return coder_.Finish(counted);
+    return coder_.CodeRows(band->pixels, band->rows, SourceRowStride(format_, band->width, 0), counted);
+}
+
+PluginStatus JpegCoder::LayOutDirectory(const TrailingDirectoryRequest& request, TrailingDirectory* directory) {
+    if (counts_ == nullptr || request.format != format_) return StatusBadSequence;
+    const JpegLayoutRequest layout{request.format,    true,
+                                   request.pageCount, request.firstStripOffset,
+                                   request.page,      coder_.rowsPerStrip(),
+                                   counts_->data(),   counts_->size(),
+                                   coder_.tables(),   coder_.tablesBytes()};
+    PagePlan plan;
+    PluginStatus status = PlanJpegPage(layout, &plan);
+    if (status != StatusOk) return status;
+    ReleaseBlock(directory_);
+    directory_ = AllocateBlock(size_t{plan.stagingBytes} + plan.blockBytes);
+    if (directory_ == nullptr) return StatusNoMemory;
+    FillJpegDirectory(layout, plan, directory_);
+    uint8_t* serialized = directory_ + plan.stagingBytes;
+    const StagedDirectory staged{directory_, plan.stagingBytes, plan.entryCount, plan.entryBase};
+    uint32_t size = 0;
+    status = SerializeDirectory(staged, nullptr, request.byteOrder, serialized, plan.blockBytes, &size);
+    if (status != StatusOk) return status;
+    *directory = TrailingDirectory{plan, serialized, size};
+    return StatusOk;
+}
