@@ -1,5 +1,6 @@
 #include "tiff/packbits_encoder.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -24,6 +25,33 @@ inline uint64_t RunAt(const uint8_t* row, uint64_t at, uint64_t end) {
     }
     while (next < end && row[next] == value) ++next;
     return next - at;
+}
+
+// Where the next run begins: the first byte at or after `at` that equals
+// the byte after it, or `end` when there is none.
+inline uint64_t NextRunStart(const uint8_t* row, uint64_t at, uint64_t end) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    // Eight pairs at a time: the eight bytes from `at` XOR-ed with the eight
+    // one further on have a zero byte where a pair is equal; the lowest set
+    // bit of the mask below lies in the first such byte.
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    for (; at + 9 <= end; at += 8) {
+        uint64_t here, next;
+        std::memcpy(&here, row + at, 8);
+        std::memcpy(&next, row + at + 1, 8);
+        const uint64_t pairs = here ^ next;
+        const uint64_t equal = (pairs - kOnes) & ~pairs & (kOnes << 7);
+        if (equal != 0) return at + static_cast<uint64_t>(__builtin_ctzll(equal)) / 8;
+    }
+#endif
+    for (; at + 1 < end; ++at)
+        if (row[at] == row[at + 1]) return at;
+    return end;
+}
+
+// Whether the byte at `at` is a run of one.
+inline bool IsSingle(const uint8_t* row, uint64_t at, uint64_t end) {
+    return at < end && (at + 1 == end || row[at + 1] != row[at]);
 }
 
 // Hands out the code of one row's pieces, making room in the buffer for
@@ -73,10 +101,17 @@ void EndLiteral(PieceWriter& writer, const uint8_t* row, Literal& literal) {
     literal.length = 0;
 }
 
+// Adds the `count` bytes from `at` on to the literal, ending it whenever it
+// reaches 128 bytes.
 void AddToLiteral(PieceWriter& writer, const uint8_t* row, Literal& literal, uint64_t at, uint64_t count) {
-    if (literal.length == 0) literal.start = at;
-    literal.length += count;
-    if (literal.length == kLongestPiece) EndLiteral(writer, row, literal);
+    while (count > 0) {
+        if (literal.length == 0) literal.start = at;
+        const uint64_t taken = std::min(count, kLongestPiece - literal.length);
+        literal.length += taken;
+        at += taken;
+        count -= taken;
+        if (literal.length == kLongestPiece) EndLiteral(writer, row, literal);
+    }
 }
 
 // A run at `at` of `count` bytes (2 or more) after which no literal is
@@ -93,17 +128,18 @@ void PutRuns(PieceWriter& writer, const uint8_t* row, Literal& literal, uint64_t
 void CodeRow(PieceWriter& writer, const uint8_t* row, uint64_t count) {
     Literal literal;
     for (uint64_t at = 0; at < count && writer.status() == StatusOk;) {
-        const uint64_t run = RunAt(row, at, count);
-        if (run == 1) {
-            AddToLiteral(writer, row, literal, at, 1);
-        } else if (run == 2 && literal.length != 0 && literal.length <= kMostJoining && at + 2 < count &&
-                   RunAt(row, at + 2, count) == 1) {
-            AddToLiteral(writer, row, literal, at, 2);
+        // Every byte before the next run is a run of one.
+        const uint64_t runStart = NextRunStart(row, at, count);
+        AddToLiteral(writer, row, literal, at, runStart - at);
+        if (runStart == count) break;
+        const uint64_t run = RunAt(row, runStart, count);
+        if (run == 2 && literal.length != 0 && literal.length <= kMostJoining && IsSingle(row, runStart + 2, count)) {
+            AddToLiteral(writer, row, literal, runStart, 2);
         } else {
             EndLiteral(writer, row, literal);
-            PutRuns(writer, row, literal, at, run);
+            PutRuns(writer, row, literal, runStart, run);
         }
-        at += run;
+        at = runStart + run;
     }
     EndLiteral(writer, row, literal);
 }
