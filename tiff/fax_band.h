@@ -28,9 +28,9 @@ protected:
 // of two rows and the code area.
 uint64_t FaxWorkspaceBytes(uint32_t width, uint32_t rows, uint32_t rowBytes, uint64_t maxRowCodeBytes);
 
-// Codes the band's rows with `rowCoder` (the band checked with CheckG4Band
-// and `memory` with FaxWorkspaceBytes first) and hands the code to `sink`.
-// Returns StatusOk, CheckG4Band's status, StatusNoMemory when `memory` is
-// smaller than the band needs, or the sink's status.
+// Checks the band (CheckG4Band) and `memory` (FaxWorkspaceBytes), then codes
+// the band's rows with `rowCoder` and hands the code to `sink`. Returns
+// StatusOk, CheckG4Band's status, StatusNoMemory when `memory` is smaller
+// than the band needs, or the sink's status.
 PluginStatus EncodeFaxBand(G4CoderState& coder, const uint8_t* pixels, uint32_t width, uint32_t rows, uint32_t rowBytes,
                            uint64_t maxRowCodeBytes, const G4Memory& memory, FaxRowCoder& rowCoder, CodeSink& sink);
