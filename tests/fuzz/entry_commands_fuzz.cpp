@@ -419,10 +419,11 @@ private:
         Trace("settings changed");
         uint32_t byteOrder = data_.PickValueInArray<uint32_t>({ByteOrderIntel, ByteOrderMotorola, 0});
         if (byteOrder == 0) byteOrder = data_.ConsumeIntegral<uint32_t>();
-        uint32_t compression = data_.PickValueInArray<uint32_t>({CompressionNone, CompressionGroup4, 0});
+        uint32_t compression = data_.PickValueInArray<uint32_t>(
+            {CompressionNone, CompressionGroup4, CompressionGroup3OneD, CompressionGroup3TwoD, CompressionPackBits, 0});
         if (compression == 0) compression = data_.ConsumeIntegral<uint32_t>();
-        uint32_t colorCompression =
-            data_.PickValueInArray<uint32_t>({CompressionNone, CompressionLzw, CompressionDeflate, 0});
+        uint32_t colorCompression = data_.PickValueInArray<uint32_t>(
+            {CompressionNone, CompressionLzw, CompressionDeflate, CompressionPackBits, 0});
         if (colorCompression == 0) colorCompression = data_.ConsumeIntegral<uint32_t>();
         SetJobValue("File Type", REG_DWORD, &byteOrder, sizeof(byteOrder));
         SetJobValue("Compression", REG_DWORD, &compression, sizeof(compression));

@@ -1,6 +1,7 @@
 """Crash safety: the host is killed (SIGKILL) at many points of a multi-page
 job, Group 4 pages, a page appended in several chunks and pages shorter and
-longer than announced included. The
+longer than announced included; then (with half as many kill points) the
+same pages as Group 3 2-D and PackBits ones. The
 platform layer of the test build kills the process at its N-th service call
 (ZEDUZ_CRASH_AT_CALL), so the kills land inside commands as well as between
 them: between an append and the link that makes it a page, inside a chunked
@@ -36,7 +37,15 @@ KILL_POINTS = int(os.environ.get("ZEDUZ_CRASH_POINTS", "120"))
 ANNOUNCED_ROWS = "20"
 
 
-# Black and white pages are Group 4 coded, all others Deflate coded.
+# Black and white pages are Group 4 coded, all others Deflate coded; in the
+# second job Group 3 2-D and PackBits coded. Each: its --compression options,
+# the check_output arguments that say so, and its share of the kill points.
+JOBS = [
+    (["--compression", "group4", "--compression", "deflate"], {"group4": True, "compression": 8}, 1.0),
+    (["--compression", "packbits", "--compression", "g3-2d"], {"compression": 32773, "bilevel": 3}, 0.5),
+]
+
+
 def make_pages():
     return [
         random_page(RNG, "gray", 8, 30, 20),
@@ -48,9 +57,11 @@ def make_pages():
 
 
 class Job:
-    def __init__(self, ws, pages):
+    def __init__(self, ws, pages, compression, coded):
         self.ws = ws
         self.pages = pages
+        self.compression = compression
+        self.coded = coded
         self.inputs = [ws.write("p%d.pnm" % i, pnm_bytes(p)) if p.kind != "palette" else None
                        for i, p in enumerate(pages)]
         # Palette pages come from PNG (PNM has no palette).
@@ -65,7 +76,7 @@ class Job:
             os.remove(self.output)
 
     def run(self, first=0, append=False, crash_at=None):
-        args = ["--byte-order", "intel", "--compression", "group4", "--compression", "deflate", "--band-rows", "7",
+        args = ["--byte-order", "intel"] + self.compression + ["--band-rows", "7",
                 "--announce-rows", ANNOUNCED_ROWS, "-o", self.output] + (["--append"] if append else []) + self.inputs[first:]
         if crash_at is None:
             os.environ.pop("ZEDUZ_CRASH_AT_CALL", None)
@@ -141,6 +152,62 @@ def calls_of_a_clean_job(job):
     return low - 1
 
 
+def kill_and_recover(ws, job, share, failures):
+    """Kills the job at its drawn points, recovers each time and checks."""
+    total = calls_of_a_clean_job(job)
+    if os.environ.get("ZEDUZ_CRASH_ALL"):
+        points = list(range(1, total + 1))  # every call: a long run, by hand
+    else:
+        count = int(KILL_POINTS * share)
+        points = sorted(set([1, total] + RNG.sample(range(1, total + 1), min(count, total))))
+    print("%s: a clean job makes %d service calls; killing at %d of them" % (" ".join(job.compression), total,
+                                                                            len(points)))
+    highest = 0
+    leftovers = 0
+    for n, point in enumerate(points):
+        fresh_start(job)
+        try:
+            killed = job.run(crash_at=point)
+            left_by_kill = set(ws.leftover_temp_files())
+            assert killed.returncode == -9, "not killed at call %d: %d %s" % (point, killed.returncode,
+                                                                              killed.stderr)
+            committed = job.committed_pages()
+            assert committed >= highest, "%d pages after a later kill, %d before" % (committed, highest)
+            highest = committed
+            if committed:
+                check_with_libtiff(job.output, job.pages[:committed], ws)
+            # A new process finishes the job, or (now and then) starts it again.
+            if n % 10 == 9:
+                run_ok(ws, "--band-rows", "7", "-o", job.output, *job.inputs)  # the stored settings
+            elif committed < len(job.pages):
+                result = job.run(first=committed, append=committed > 0)
+                assert result.returncode == 0, "recovery after call %d: %s" % (point, result.stderr)
+                # What an append cut short left behind the last page is reclaimed.
+                assert unreferenced_bytes(job.output) == 0, "%d bytes no page names" % (
+                    unreferenced_bytes(job.output))
+            else:  # the document is complete; the next job on it (here: writing it anew) clears what is left
+                assert job.run().returncode == 0, "the next job after call %d failed" % point
+            # Whatever page file the kill left, the registry names it,
+            # and the recovering job deletes it.
+            assert not ws.leftover_temp_files(), "page files left: %s (after the kill: %s)" % (
+                ws.leftover_temp_files(), sorted(left_by_kill))
+            # A copy being renamed into place when the kill came stays
+            # beside the output: its name is known to no one.
+            strays = [name for name in os.listdir(ws.work) if name.startswith("~TF")]
+            leftovers += len(strays)
+            for name in strays:
+                os.remove(os.path.join(ws.work, name))
+            if n % 10 == 0:
+                check_output(ws, job.output, job.pages, "<", **job.coded)  # every reader
+            else:
+                check_with_libtiff(job.output, job.pages, ws)
+        except AssertionError as failure:
+            failures.append("kill at call %d: %s" % (point, failure))
+            print("FAILED kill at call %d: %s" % (point, failure))
+    print("%d kill points, %d failures; %d kills left a copy beside the output" % (
+        len(points), len(failures), leftovers))
+
+
 def main():
     if not os.environ.get("ZEDUZ_BIN_DIR"):
         print("ZEDUZ_BIN_DIR is not set")
@@ -148,60 +215,13 @@ def main():
     ws = Workspace()
     failures = []
     try:
-        job = Job(ws, make_pages())
-        if job.run(crash_at=1).returncode != -9:
-            print("this build has no crash hook (ZEDUZ_FAULT_INJECTION off); nothing to test")
-            return 0
-        total = calls_of_a_clean_job(job)
-        if os.environ.get("ZEDUZ_CRASH_ALL"):
-            points = list(range(1, total + 1))  # every call: a long run, by hand
-        else:
-            points = sorted(set([1, total] + RNG.sample(range(1, total + 1), min(KILL_POINTS, total))))
-        print("a clean job makes %d service calls; killing at %d of them" % (total, len(points)))
-        highest = 0
-        leftovers = 0
-        for n, point in enumerate(points):
-            fresh_start(job)
-            try:
-                killed = job.run(crash_at=point)
-                left_by_kill = set(ws.leftover_temp_files())
-                assert killed.returncode == -9, "not killed at call %d: %d %s" % (point, killed.returncode,
-                                                                                  killed.stderr)
-                committed = job.committed_pages()
-                assert committed >= highest, "%d pages after a later kill, %d before" % (committed, highest)
-                highest = committed
-                if committed:
-                    check_with_libtiff(job.output, job.pages[:committed], ws)
-                # A new process finishes the job, or (now and then) starts it again.
-                if n % 10 == 9:
-                    run_ok(ws, "--band-rows", "7", "-o", job.output, *job.inputs)  # the stored settings
-                elif committed < len(job.pages):
-                    result = job.run(first=committed, append=committed > 0)
-                    assert result.returncode == 0, "recovery after call %d: %s" % (point, result.stderr)
-                    # What an append cut short left behind the last page is reclaimed.
-                    assert unreferenced_bytes(job.output) == 0, "%d bytes no page names" % (
-                        unreferenced_bytes(job.output))
-                else:  # the document is complete; the next job on it (here: writing it anew) clears what is left
-                    assert job.run().returncode == 0, "the next job after call %d failed" % point
-                # Whatever page file the kill left, the registry names it,
-                # and the recovering job deletes it.
-                assert not ws.leftover_temp_files(), "page files left: %s (after the kill: %s)" % (
-                    ws.leftover_temp_files(), sorted(left_by_kill))
-                # A copy being renamed into place when the kill came stays
-                # beside the output: its name is known to no one.
-                strays = [name for name in os.listdir(ws.work) if name.startswith("~TF")]
-                leftovers += len(strays)
-                for name in strays:
-                    os.remove(os.path.join(ws.work, name))
-                if n % 10 == 0:
-                    check_output(ws, job.output, job.pages, "<", True, 8)  # every reader
-                else:
-                    check_with_libtiff(job.output, job.pages, ws)
-            except AssertionError as failure:
-                failures.append("kill at call %d: %s" % (point, failure))
-                print("FAILED kill at call %d: %s" % (point, failure))
-        print("%d kill points, %d failures; %d kills left a copy beside the output" % (
-            len(points), len(failures), leftovers))
+        pages = make_pages()
+        for compression, coded, share in JOBS:
+            job = Job(ws, pages, compression, coded)
+            if job.run(crash_at=1).returncode != -9:
+                print("this build has no crash hook (ZEDUZ_FAULT_INJECTION off); nothing to test")
+                return 0
+            kill_and_recover(ws, job, share, failures)
     finally:
         ws.close()
     return 1 if failures else 0

@@ -59,7 +59,8 @@ TEST_F(SettingsDialogTest, ShippedListHoldsNoneAndGroup4) {
     EXPECT_GE(ShippedEntryIndex(1), 0);
     EXPECT_GE(ShippedEntryIndex(4), 0);
     EXPECT_EQ(opened.entries.size(), static_cast<size_t>(std::atoi(ResourceText(IDS_COMPRESSION_COUNT).c_str())));
-    for (int value : {1, 5, 8}) EXPECT_GE(ShippedEntryIndex(value, IDS_COLOR_COMPRESSION_COUNT), 0) << value;
+    for (int value : {3, 65539, 32773}) EXPECT_GE(ShippedEntryIndex(value), 0) << value;
+    for (int value : {1, 5, 8, 32773}) EXPECT_GE(ShippedEntryIndex(value, IDS_COLOR_COMPRESSION_COUNT), 0) << value;
 }
 
 // Each way the user leaves the dialog, from stored Intel / none.
@@ -173,7 +174,7 @@ TEST_F(SettingsDialogTest, RadioButtonsStayMutuallyExclusive) {
 }
 
 TEST_F(SettingsDialogTest, StoredCompressionIsPreselected) {
-    for (uint32_t stored : {1u, 4u}) {
+    for (uint32_t stored : {1u, 4u, 3u, 65539u, 32773u}) {
         SCOPED_TRACE(stored);
         WriteValue("Compression", stored);
         Opened opened;
@@ -181,7 +182,7 @@ TEST_F(SettingsDialogTest, StoredCompressionIsPreselected) {
         EXPECT_EQ(Run(CmdSettings), StatusOk);
         EXPECT_EQ(opened.selection, ShippedEntryIndex(static_cast<int>(stored)));
     }
-    for (uint32_t stored : {1u, 5u, 8u}) {
+    for (uint32_t stored : {1u, 5u, 8u, 32773u}) {
         SCOPED_TRACE(stored);
         WriteValue("Color Compression", stored);
         int selection = -2;
@@ -195,7 +196,7 @@ TEST_F(SettingsDialogTest, StoredCompressionIsPreselected) {
     }
     // A value the list does not hold selects the first entry; OK then stores
     // that entry's value.
-    WriteValue("Compression", 3);
+    WriteValue("Compression", 7);
     Opened opened;
     PlayUser(&opened, [](HWND dialog) { ClickButton(dialog, IDOK); });
     EXPECT_EQ(Run(CmdSettings), StatusOk);
