@@ -142,8 +142,8 @@ struct JobState {
 
     // Settings, as the page was begun with.
     int32_t byteOrder = kDefaultByteOrder;                // ByteOrderIntel, anything else is Motorola
-    int32_t compression = kDefaultCompression;            // bilevel pages: CompressionNone or CompressionGroup4
-    int32_t colorCompression = kDefaultColorCompression;  // other pages: CompressionNone, Lzw or Deflate
+    int32_t compression = kDefaultCompression;            // bilevel pages: None, Group 4, Group 3 or PackBits
+    int32_t colorCompression = kDefaultColorCompression;  // other pages: None, LZW, Deflate or PackBits
     // The output file.
     uint32_t pageCount = 0;           // pages committed to the output file
     uint32_t nextDirectoryField = 0;  // offset of the last page's next-directory field, where a page is linked
