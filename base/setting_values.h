@@ -13,18 +13,27 @@ enum : int32_t {
     ByteOrderMotorola = 19789,  // "MM", big-endian
 };
 
-// The compression of black-and-white pages ("Compression": None or Group4)
-// and of every other page ("Color Compression": None, LZW, Deflate or JPEG;
-// JPEG codes 8-bit grey and 24-bit colour pages, and the pages it does not
-// suit (16-bit, 4-bit, palette) get Deflate, the best lossless coding). The
-// values are those of the pages' Compression tag.
+// The compression of black-and-white pages ("Compression": None, Group 4,
+// Group 3 one- or two-dimensional, or PackBits) and of every other page
+// ("Color Compression": None, LZW, Deflate, JPEG or PackBits; JPEG codes
+// 8-bit grey and 24-bit colour pages, and the pages it does not suit (16-bit,
+// 4-bit, palette) get Deflate, the best lossless coding). The values are those
+// of the pages' Compression tag, but for two-dimensional Group 3: its pages
+// share tag 3 with one-dimensional ones (T4Options tells them apart), so its
+// setting is 3 beyond the 16 bits of any tag (CompressionTag).
 enum : int32_t {
     CompressionNone = 1,
+    CompressionGroup3OneD = 3,  // CCITT T.4, Modified Huffman
     CompressionGroup4 = 4,
     CompressionLzw = 5,
     CompressionJpeg = 7,     // JPEG pages: abbreviated streams, the tables in JPEGTables
     CompressionDeflate = 8,  // "Adobe Deflate": a zlib stream
+    CompressionPackBits = 32773,
+    CompressionGroup3TwoD = 0x10003,  // CCITT T.4, Modified READ
 };
+
+// The Compression tag of a page coded as `compression`.
+inline constexpr uint16_t CompressionTag(int32_t compression) { return static_cast<uint16_t>(compression & 0xFFFF); }
 
 inline constexpr int32_t kDefaultByteOrder = ByteOrderIntel;
 inline constexpr int32_t kDefaultCompression = CompressionNone;

@@ -6,6 +6,12 @@
 # --compression deflate beside `pnmtotiff -flate -predictor 2`; ImageMagick
 # (convert, Predictor 2) and libtiff's tiffcp (Predictor 2, from an
 # uncompressed TIFF of the page) coded the same way are timed beside them.
+# The same pages and an A4 text page with --compression packbits beside
+# `pnmtotiff -packbits`, `convert -compress RLE` and `tiffcp -c packbits`
+# (no predictor), and the text page with g3-1d and g3-2d beside
+# `pnmtotiff -g3 [-2d] -fill` and `tiffcp -c g3:1d:fill` / `g3:2d:fill`
+# (fill bits, as ours; tiffcp from a WhiteIsZero page at 300 dpi, as ours;
+# convert only for 1-D: its Fax is one-dimensional).
 # Every output is checked pixel for pixel against the source before it is
 # timed. Prints one table of median times and file sizes, ratios ours/peer.
 # (run_job_bench.sh's approach: one hyperfine run per job.)
@@ -32,7 +38,8 @@ say "generating pages"
 "$make_pages" document 2480 3508 1 "$pages/document.ppm"
 "$make_pages" grey 2480 3508 1 "$pages/grey.pgm"
 "$make_pages" grey16 2480 3508 1 "$pages/grey16.pgm"
-for page in photo.ppm document.ppm grey.pgm grey16.pgm; do
+"$make_pages" text 2480 3508 "$pages/text.pbm"
+for page in photo.ppm document.ppm grey.pgm grey16.pgm text.pbm; do
   pnmtotiff -none "$pages/$page" > "$pages/${page%.*}.tif" 2>/dev/null  # tiffcp's input
 done
 
@@ -54,21 +61,28 @@ for path in sys.argv[2:]:
 PY
 }
 
-# job NAME PAGE OURS PNMTOTIFF CONVERT TIFFCP: each output made and checked,
-# then all four timed in one hyperfine run; sizes recorded.
+# job NAME PAGE OURS PNMTOTIFF CONVERT TIFFCP [PREDICTOR]: each output made
+# and checked, then all four timed in one hyperfine run; sizes recorded.
+# PREDICTOR 2 (the default) or none; CONVERT - leaves ImageMagick out (its
+# time and size read 0).
 job() {
-  local name=$1 page=$2 our_option=$3 pnm_option=$4 magick_option=$5 tiffcp_option=$6
-  local src=$pages/$page tif=$pages/${page%.*}.tif
+  local name=$1 page=$2 our_option=$3 pnm_option=$4 magick_option=$5 tiffcp_option=$6 predictor=${7:-2}
+  local src=$pages/$page tif=${tiffcp_input:-$pages/${page%.*}.tif} pnm_predictor="" magick_predictor=""
+  if [ "$predictor" = 2 ]; then pnm_predictor="-predictor 2" magick_predictor="-define tiff:predictor=2"; fi
   local c_ours="'$host' --quiet --compression $our_option -o '$out/ours.tif' '$src'"
-  local c_pnm="pnmtotiff $pnm_option -predictor 2 '$src' > '$out/pnm.tif' 2>/dev/null"
-  local c_magick="'$convert' '$src' -compress $magick_option -define tiff:predictor=2 '$out/magick.tif'"
+  local c_pnm="pnmtotiff $pnm_option $pnm_predictor '$src' > '$out/pnm.tif' 2>/dev/null"
+  local c_magick="'$convert' '$src' -compress $magick_option $magick_predictor '$out/magick.tif'"
+  [ "$magick_option" = - ] && c_magick="true"
   local c_tiffcp="tiffcp -c $tiffcp_option '$tif' '$out/tiffcp.tif'"
   say "$name"
   rm -f "$out"/*.tif
   for command in "$c_ours" "$c_pnm" "$c_magick" "$c_tiffcp"; do bash -c "$command"; done
+  [ "$magick_option" = - ] && cp "$out/pnm.tif" "$out/magick.tif"  # not run: pnmtotiff's output stands in
   verify "$src" "$out/ours.tif" "$out/pnm.tif" "$out/magick.tif" "$out/tiffcp.tif" ||
     { echo "$name: outputs differ, not timed" >&2; exit 1; }
-  echo "$name|$(stat -c %s "$out/ours.tif")|$(stat -c %s "$out/pnm.tif")|$(stat -c %s "$out/magick.tif")|$(stat -c %s "$out/tiffcp.tif")" >> "$work/sizes"
+  local magick_size=$(stat -c %s "$out/magick.tif")
+  [ "$magick_option" = - ] && magick_size=0
+  echo "$name|$(stat -c %s "$out/ours.tif")|$(stat -c %s "$out/pnm.tif")|$magick_size|$(stat -c %s "$out/tiffcp.tif")" >> "$work/sizes"
   hyperfine --style none --shell bash --warmup 1 --runs "$runs" \
     --prepare "rm -f '$out'/ours.tif '$out'/pnm.tif '$out'/magick.tif '$out'/tiffcp.tif" \
     --export-json "$work/time-$(( ++job_number )).json" \
@@ -104,6 +118,17 @@ done
 for page in photo.ppm document.ppm grey.pgm; do
   jpeg_job "${page%.*} JPEG q90" "$page"
 done
+for page in photo.ppm document.ppm grey.pgm grey16.pgm text.pbm; do
+  job "${page%.*} PackBits" "$page" packbits -packbits RLE packbits none
+done
+# tiffcp codes Group 3 from a page as ours lies: WhiteIsZero at 300 dpi (the
+# resolution chooses K), uncompressed.
+"$host" --quiet --compression g3-1d -o "$work/text-g3.tif" "$pages/text.pbm"
+tiffcp -c none "$work/text-g3.tif" "$pages/text-whiteiszero.tif"
+tiffcp_input=$pages/text-whiteiszero.tif
+job "text G3 1-D" text.pbm g3-1d "-g3 -fill" Fax g3:1d:fill none
+job "text G3 2-D" text.pbm g3-2d "-g3 -2d -fill" - g3:2d:fill none
+tiffcp_input=
 
 /usr/bin/python3 - "$work" <<'PY'
 import glob, json, os, sys
@@ -122,6 +147,8 @@ for path in sorted(glob.glob(os.path.join(work, "time-*.json")), key=lambda p: i
         name, side = result["command"].rsplit("|", 1)
         times[side] = result["median"] * 1000
     ours, *others = sizes[name]
+    if others[1] == 0:
+        times["convert"] = 0  # not run
     print("%-18s | %9.0f | %9.0f %9.0f %9.0f | %6.2f | %10d | %10d %10d %10d | %6.3f" % (
         name, times["ours"], times["pnmtotiff"], times["convert"], times["tiffcp"],
         times["ours"] / times["pnmtotiff"], ours, *others, ours / others[0]))

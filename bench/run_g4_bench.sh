@@ -1,6 +1,7 @@
 #!/bin/bash
-# Builds the Group 4 benchmark (Release, no sanitizers) and prints our
-# throughput against libtiff's per page. Usage: run_g4_bench.sh [build dir]
+# Builds the Group 4 and Group 3 benchmark (Release, no sanitizers) and
+# prints our throughput against libtiff's per coding and page.
+# Usage: run_g4_bench.sh [build dir]
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${1:-$source_dir/build/bench}
@@ -16,9 +17,9 @@ rows = {}
 for b in json.load(open(sys.argv[1]))["benchmarks"]:
     if b.get("aggregate_name") != "median":
         continue
-    coder, page = b["run_name"].split("/", 1)
-    rows.setdefault(page, {})[coder] = b["bytes_per_second"] / 1e6
-print(f"\n{'page':<14}{'ours MB/s':>12}{'libtiff MB/s':>14}{'ratio':>8}")
-for page, r in rows.items():
-    print(f"{page:<14}{r['ours']:>12.1f}{r['libtiff']:>14.1f}{r['ours'] / r['libtiff']:>8.2f}")
+    coder, coding, page = b["run_name"].split("/", 2)
+    rows.setdefault((coding, page), {})[coder] = b["bytes_per_second"] / 1e6
+print(f"\n{'coding':<8}{'page':<14}{'ours MB/s':>12}{'libtiff MB/s':>14}{'ratio':>8}")
+for (coding, page), r in rows.items():
+    print(f"{coding:<8}{page:<14}{r['ours']:>12.1f}{r['libtiff']:>14.1f}{r['ours'] / r['libtiff']:>8.2f}")
 PY

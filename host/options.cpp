@@ -90,8 +90,9 @@ void AddPageFormatOptions(CLI::App& app, HostOptions& options) {
             [&options] { options.palette4WhenSmall = true; });
 }
 
-// Group 4 is the choice for black-and-white pages, LZW, Deflate and JPEG for
-// all others; each leaves the other setting as it is, and none sets both.
+// Group 4 and Group 3 are choices for black-and-white pages, LZW, Deflate and
+// JPEG for all others; each leaves the other setting as it is. PackBits, like
+// none, is a choice of both.
 bool ApplyCompression(const std::string& value, HostOptions& options) {
     UserSettings& settings = options.settings;
     if (value == "none") {
@@ -103,6 +104,11 @@ bool ApplyCompression(const std::string& value, HostOptions& options) {
         settings.colorCompression = value == "lzw" ? CompressionLzw : CompressionDeflate;
     } else if (value == "jpeg") {
         settings.colorCompression = CompressionJpeg;
+    } else if (value == "g3-1d" || value == "g3-2d") {
+        settings.compression = value == "g3-1d" ? CompressionGroup3OneD : CompressionGroup3TwoD;
+    } else if (value == "packbits") {
+        settings.compression = CompressionPackBits;
+        settings.colorCompression = CompressionPackBits;
     } else {
         return false;
     }
@@ -118,6 +124,7 @@ void AddCompressionOptions(CLI::App& app, HostOptions& options) {
     AddValueOption(app, "--compression", "KIND",
                    "group4 (CCITT T.6): black and white pages;\nlzw or deflate: all other pages (lossless);\n"
                    "jpeg: 8-bit grey and 24-bit colour pages\n(lossy), deflate for 16-bit, 4-bit and\npalette pages;\n"
+                   "g3-1d or g3-2d (CCITT T.4): black and white\npages; packbits: every page (lossless);\n"
                    "none: every page uncompressed",
                    kCompression, [&options](const std::string& value) { return ApplyCompression(value, options); });
     AddValueOption(app, "--jpeg-quality", "N", "quality of JPEG pages, 1 to 100 (default 90)", kCompression,

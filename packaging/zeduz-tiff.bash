@@ -31,7 +31,7 @@ _zeduz_tiff() {
             return
             ;;
         --compression)
-            mapfile -t COMPREPLY < <(compgen -W 'none group4 lzw deflate jpeg' -- "$cur")
+            mapfile -t COMPREPLY < <(compgen -W 'none group4 lzw deflate jpeg g3-1d g3-2d packbits' -- "$cur")
             return
             ;;
         --mode)

@@ -130,7 +130,8 @@ PluginStatus PageWriter::AppendBand(const BandRows& band) {
     BandRows rows = band;
     rows.pixels += FirstRowOffset(job_.imageFormat, job_.bandCount);
     StripSink sink(pageFile_.file(), coder.SizedByCode() ? &job_.codedStripBytes : nullptr);
-    return coder.CodeBand(rows, StripShape{job_.imageFormat, job_.byteOrder}, sink);
+    const StripShape shape{job_.imageFormat, job_.byteOrder, pageFile_.directory().yResolution};
+    return coder.CodeBand(rows, shape, sink);
 }
 
 PluginStatus PageWriter::WritePalette(const PaletteColors& palette) {

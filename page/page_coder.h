@@ -1,8 +1,8 @@
 // The one interface through which a page's strip is coded: the page engine
 // hands each band to the coder its page was begun with and never asks which
-// one that is. Raw, Group 4, LZW, Deflate and JPEG coders implement it
-// (page_coders.h picks one per page); a new compression is a new coder and
-// nothing else.
+// one that is. Raw, Group 4, Group 3, LZW, Deflate, PackBits and JPEG coders
+// implement it (page_coders.h picks one per page); a new compression is a new
+// coder and nothing else.
 //
 // Most pages have one strip whose directory is laid out at the page's start,
 // where the page lands. A coder whose strips' sizes and count are known only
@@ -27,10 +27,12 @@ struct BandRows {
     uint32_t bilevelRowBytes;  // bytes from row to row of a bilevel band
 };
 
-// What the page's strip holds: its image format and the file's byte order.
+// What the page's strip holds: its image format and the file's byte order,
+// and for Group 3 the page's rows per inch, which choose its coding.
 struct StripShape {
     int32_t format;
     int32_t byteOrder;
+    uint32_t yResolution = 0;
 };
 
 // The start of a page whose directory follows its strips.

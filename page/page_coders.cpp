@@ -7,6 +7,9 @@ PageCoder& PageCoders::For(int32_t compression) {
         case CompressionGroup4: return group4_;
         case CompressionLzw: return lzw_;
         case CompressionDeflate: return deflate_;
+        case CompressionGroup3OneD: return group3OneD_;
+        case CompressionGroup3TwoD: return group3TwoD_;
+        case CompressionPackBits: return packBits_;
 #ifndef ZEDUZ_WITHOUT_JPEG
         case CompressionJpeg: return jpeg_;
 #endif
@@ -19,6 +22,9 @@ void PageCoders::ResetAll() {
     group4_.Reset();
     lzw_.Reset();
     deflate_.Reset();
+    group3OneD_.Reset();
+    group3TwoD_.Reset();
+    packBits_.Reset();
 #ifndef ZEDUZ_WITHOUT_JPEG
     jpeg_.Reset();
 #endif

@@ -7,18 +7,21 @@
 #include <cstdint>
 
 #include "page/deflate_coder.h"
+#include "page/group3_coder.h"
 #include "page/group4_coder.h"
 #ifndef ZEDUZ_WITHOUT_JPEG
 #include "page/jpeg_coder.h"
 #endif
 #include "page/lzw_coder.h"
+#include "page/packbits_coder.h"
 #include "page/page_coder.h"
 #include "page/raw_coder.h"
 
 class PageCoders {
 public:
     // The coder of a page whose directory has the Compression tag
-    // `compression`: Group 4, LZW, Deflate, JPEG, or uncompressed rows for any
+    // `compression` (PageCompression's values): Group 4, Group 3 one- or
+    // two-dimensional, LZW, Deflate, PackBits, JPEG, or uncompressed rows for any
     // other value.
     PageCoder& For(int32_t compression);
     // Every coder back to its start, its memory freed.
@@ -29,6 +32,9 @@ private:
     Group4Coder group4_;
     LzwCoder lzw_;
     DeflateCoder deflate_;
+    Group3Coder group3OneD_{false};
+    Group3Coder group3TwoD_{true};
+    PackBitsCoder packBits_;
 #ifndef ZEDUZ_WITHOUT_JPEG
     JpegCoder jpeg_;  // absent where the library is: no page is then JPEG (PageCompression)
 #endif

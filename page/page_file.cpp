@@ -1,5 +1,6 @@
 #include "page/page_file.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "page/page_temp_file.h"
@@ -14,8 +15,18 @@ namespace {
 int32_t OtherByteOrder(int32_t byteOrder) { return byteOrder == ByteOrderIntel ? ByteOrderMotorola : ByteOrderIntel; }
 
 // The entries from ImageWidth to StripByteCounts, which every layout has
-// in the same places.
-constexpr uint32_t kEntriesRead = entry_index::kStripByteCounts + 1;
+// in the same places, and those to T4Options, which Group 3 pages have
+// (every layout has at least as many entries).
+constexpr uint32_t kEntriesRead = entry_index::kT4Options + 1;
+
+// The Compression tag's value as the page's coding: Group 3 pages are told
+// apart by T4Options later.
+int32_t CodingOfTag(uint32_t tag) {
+    const auto value = static_cast<int32_t>(tag);
+    const bool known = value == CompressionGroup4 || value == CompressionGroup3OneD || value == CompressionPackBits ||
+                       IsLzwOrDeflate(value);
+    return known ? value : CompressionNone;
+}
 
 const uint8_t* EntryAt(const uint8_t* entries, uint32_t index) { return entries + kEntryBytes * index; }
 
@@ -58,7 +69,8 @@ PluginStatus PageFile::ReadDirectory(uint32_t pageCount, int32_t format, int32_t
     // The entry count reads right in one byte order only (it is below 256):
     // the layout's, or one more where a Predictor entry can be.
     const uint32_t fewest = layout->entryCount;
-    const uint32_t most = PageEntryCount(*layout, CompressionLzw);
+    const uint32_t most =
+        std::max(PageEntryCount(*layout, CompressionLzw), PageEntryCount(*layout, CompressionGroup3OneD));
     auto plausible = [&](int32_t order) { return GetShort(count, order) >= fewest && GetShort(count, order) <= most; };
     int32_t byteOrder = settingsByteOrder == ByteOrderIntel ? ByteOrderIntel : ByteOrderMotorola;
     if (!plausible(byteOrder)) byteOrder = OtherByteOrder(byteOrder);
@@ -79,8 +91,7 @@ PluginStatus PageFile::ReadDirectory(uint32_t pageCount, int32_t format, int32_t
         return StatusBadSequence;
     // The page's compression as the directory has it, which also says
     // whether a Predictor entry belongs to it.
-    const auto tag = static_cast<int32_t>(compression);
-    read.compression = tag == CompressionGroup4 || IsLzwOrDeflate(tag) ? tag : CompressionNone;
+    read.compression = CodingOfTag(compression);
     read.byteOrder = byteOrder;
     read.entryCount = GetShort(count, byteOrder);
     if (read.entryCount != PageEntryCount(*layout, read.compression)) return StatusBadSequence;
@@ -90,7 +101,28 @@ PluginStatus PageFile::ReadDirectory(uint32_t pageCount, int32_t format, int32_t
     if (stripOffset < read.blockBytes) return StatusBadSequence;
     read.directoryOffset = stripOffset - read.blockBytes;
     if (pageCount == 0 && read.directoryOffset != kFirstDirectoryOffset) return StatusBadSequence;
+    if (read.compression == CompressionGroup3OneD) {
+        status = ReadGroup3Coding(format, entries, read);
+        if (status != StatusOk) return status;
+    }
     directory_ = read;
+    return StatusOk;
+}
+
+PluginStatus PageFile::ReadGroup3Coding(int32_t format, const uint8_t* entries, PageDirectory& read) {
+    uint32_t options = 0;
+    if (format != FormatBilevel ||
+        !ReadSingleValue(EntryAt(entries, entry_index::kT4Options), TagT4Options, read.byteOrder, &options))
+        return StatusBadSequence;
+    if (options & 1u) read.compression = CompressionGroup3TwoD;
+    const uint8_t* entry = EntryAt(entries, entry_index::kGreyYResolution);
+    const uint32_t valueOffset = GetLong(entry + 8, read.byteOrder);
+    if (GetShort(entry, read.byteOrder) != TagYResolution || valueOffset < read.directoryOffset)
+        return StatusBadSequence;
+    uint8_t rational[8];
+    const PluginStatus status = file_.ReadAt(read.headerBytes + (valueOffset - read.directoryOffset), 8, rational);
+    if (status != StatusOk) return status;
+    read.yResolution = GetLong(rational, read.byteOrder);
     return StatusOk;
 }
 

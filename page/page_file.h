@@ -26,7 +26,7 @@
 // finished in another byte order or compression than its directory says.
 struct PageDirectory {
     int32_t byteOrder;         // ByteOrderIntel or ByteOrderMotorola
-    int32_t compression;       // the Compression tag: None, Group4, Lzw, Deflate or Jpeg
+    int32_t compression;       // how the strip is coded (PageCompression's values)
     uint32_t width;            // ImageWidth: the pixels of each row
     uint32_t height;           // ImageLength: the rows the page was begun with
     uint32_t entryCount;       // entries of the directory
@@ -35,6 +35,7 @@ struct PageDirectory {
     uint32_t directoryOffset;  // where the directory lands in the output file (where the page lands
                                // when its directory follows its strips)
     uint32_t declaredStrip;    // StripByteCounts
+    uint32_t yResolution;      // Group 3 pages: rows per inch, which chose the coding; else 0
 
     // Where the strip starts in the page file.
     uint64_t dataStart() const { return uint64_t{headerBytes} + blockBytes; }
@@ -91,6 +92,10 @@ public:
     void DropStray();
 
 private:
+    // Group 3 pages: whether T4Options says two-dimensional, and the Y
+    // resolution the coding was chosen by.
+    PluginStatus ReadGroup3Coding(int32_t format, const uint8_t* entries, PageDirectory& read);
+
     // The one deletion of a page file: when its identity is recorded, only
     // if it proves to be that file; a file named but not yet made lies in
     // the temp folder under a page file's name and is deleted as it is.

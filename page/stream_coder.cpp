@@ -42,6 +42,7 @@ PluginStatus StreamCoder::CodeStripRows(const uint8_t* rows, uint64_t bytes, uin
     }
     CountingSink counted(sink, &bytesHanded_);
     CodeBuffer out(buffer_, kCodeBufferBytes, counted);
+    rowBytes_ = rowCount == 0 ? 0 : bytes / rowCount;
     PluginStatus status = CodeStream(rows, bytes, out);
     if (status == StatusOk) status = out.Flush();
     if (status == StatusOk) rowsCoded_ += rowCount;

@@ -1,4 +1,4 @@
-// What the LZW and Deflate coders share: a band converted to strip rows
+// What the LZW, Deflate and PackBits coders share: a band converted to strip rows
 // (and differenced by the horizontal predictor where the page has one),
 // coded into a code buffer kept from band to band (and so from command to
 // command) until the page ends, and counted as the sink takes it. One strip
@@ -47,6 +47,8 @@ protected:
     virtual PluginStatus FinishStream(CodeBuffer& out) = 0;
     // Frees what the stream holds beside the code buffer.
     virtual void ReleaseStream() = 0;
+    // The length of the strip's rows in the bytes CodeStream is coding.
+    uint64_t rowBytes() const { return rowBytes_; }
 
 private:
     PluginStatus Start();
@@ -57,4 +59,5 @@ private:
     uint8_t* buffer_ = nullptr;
     uint32_t rowsCoded_ = 0;
     uint64_t bytesHanded_ = 0;
+    uint64_t rowBytes_ = 0;
 };

@@ -31,6 +31,10 @@
 #define IDS_SETTINGS_COLOR_LZW 2509
 #define IDS_SETTINGS_COLOR_DEFLATE 2510
 #define IDS_SETTINGS_COLOR_JPEG 2511
+#define IDS_SETTINGS_GROUP3_1D 2520
+#define IDS_SETTINGS_GROUP3_2D 2521
+#define IDS_SETTINGS_PACKBITS 2522
+#define IDS_SETTINGS_COLOR_PACKBITS 2523
 
 /* Colour and grey compression list: 2600 holds the entry count, 2601.. one
    "value,label" each */

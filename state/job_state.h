@@ -143,8 +143,8 @@ struct JobState {
 
     // Settings, as the page was begun with.
     int32_t byteOrder = kDefaultByteOrder;                // ByteOrderIntel, anything else is Motorola
-    int32_t compression = kDefaultCompression;            // bilevel pages: CompressionNone or CompressionGroup4
-    int32_t colorCompression = kDefaultColorCompression;  // other pages: CompressionNone, Lzw, Deflate or Jpeg
+    int32_t compression = kDefaultCompression;            // bilevel pages: None, Group 4, Group 3 or PackBits
+    int32_t colorCompression = kDefaultColorCompression;  // other pages: None, LZW, Deflate, JPEG or PackBits
     uint32_t jpegQuality = kDefaultJpegQuality;           // JPEG pages: 1 to 100
     // The output file.
     uint32_t pageCount = 0;           // pages committed to the output file

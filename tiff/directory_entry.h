@@ -58,6 +58,7 @@ enum : uint16_t {
     TagXResolution = 282,
     TagYResolution = 283,
     TagPlanarConfiguration = 284,
+    TagT4Options = 292,
     TagResolutionUnit = 296,
     TagPageNumber = 297,
     TagPredictor = 317,

@@ -4,6 +4,7 @@
 
 #include "tiff/directory_entry.h"
 #include "tiff/file_header.h"
+#include "tiff/g3_encoder.h"
 
 namespace {
 
@@ -67,14 +68,24 @@ uint16_t PhotometricOf(const LayoutRequest& request, LayoutFamily family) {
         case LayoutFamily::Palette: return PhotometricPalette;
         case LayoutFamily::Gray: break;
     }
-    // Group 4 codes black as 1 (WhiteIsZero); uncompressed pages keep the
-    // host's bit sense, where 1 is white (BlackIsZero).
-    return IsGroup4Page(request.format, request.compression) ? PhotometricWhiteIsZero : PhotometricBlackIsZero;
+    // Group 4 and Group 3 code black as 1 (WhiteIsZero); uncompressed and
+    // PackBits pages keep the host's bit sense, where 1 is white (BlackIsZero).
+    const bool fax = IsGroup4Page(request.format, request.compression) ||
+                     (request.format == FormatBilevel && IsGroup3(request.compression));
+    return fax ? PhotometricWhiteIsZero : PhotometricBlackIsZero;
 }
 
 // After PageNumber, in tag order.
 void AddPredictor(DirectoryBuilder& builder, const LayoutRequest& request, const PagePlan& plan) {
     if (UsesPredictor(request.format, plan.compression)) builder.Add(TagPredictor, TypeShort, 1, PredictorHorizontal);
+}
+
+// After YResolution, on Group 3 pages: the coding the coder chooses for the
+// page's resolution (ChooseG3Coding).
+void AddT4Options(DirectoryBuilder& builder, const LayoutRequest& request, const PagePlan& plan) {
+    if (!IsGroup3(plan.compression)) return;
+    const G3Coding coding = ChooseG3Coding(plan.compression == CompressionGroup3TwoD, request.page.yResolution);
+    builder.Add(TagT4Options, TypeLong, 1, T4Options(coding));
 }
 
 uint32_t SubfileTypeOf(const LayoutRequest& request) { return request.multiPage ? SubfilePage : SubfileSinglePage; }
@@ -91,7 +102,7 @@ void FillRgb(DirectoryBuilder& builder, const LayoutRequest& request, const Page
     builder.AddDimension(TagImageWidth, request.page.width);
     builder.AddDimension(TagImageLength, request.page.height);
     builder.Add(TagBitsPerSample, TypeShort, 3, bitsOffset);
-    builder.Add(TagCompression, TypeShort, 1, static_cast<uint16_t>(plan.compression));
+    builder.Add(TagCompression, TypeShort, 1, CompressionTag(plan.compression));
     builder.Add(TagPhotometric, TypeShort, 1, PhotometricRgb);
     builder.Add(TagStripOffsets, TypeLong, 1, plan.directoryOffset + plan.blockBytes);
     builder.Add(TagSamplesPerPixel, TypeShort, 1, 3);
@@ -117,7 +128,7 @@ void FillGrayOrPalette(DirectoryBuilder& builder, const LayoutRequest& request, 
     builder.AddDimension(TagImageWidth, request.page.width);
     builder.AddDimension(TagImageLength, request.page.height);
     builder.Add(TagBitsPerSample, TypeShort, 1, layout.bitsPerSample);
-    builder.Add(TagCompression, TypeShort, 1, static_cast<uint16_t>(plan.compression));
+    builder.Add(TagCompression, TypeShort, 1, CompressionTag(plan.compression));
     builder.Add(TagPhotometric, TypeShort, 1, PhotometricOf(request, layout.family));
     builder.Add(TagStripOffsets, TypeLong, 1, plan.directoryOffset + plan.blockBytes);
     builder.Add(TagSamplesPerPixel, TypeShort, 1, 1);
@@ -125,6 +136,7 @@ void FillGrayOrPalette(DirectoryBuilder& builder, const LayoutRequest& request, 
     builder.Add(TagStripByteCounts, TypeLong, 1, static_cast<uint32_t>(plan.stripBytes));
     builder.Add(TagXResolution, TypeRational, 1, xOffset);
     builder.Add(TagYResolution, TypeRational, 1, yOffset);
+    AddT4Options(builder, request, plan);
     builder.Add(TagResolutionUnit, TypeShort, 1, ResolutionUnitInch);
     builder.Add(TagPageNumber, TypeShort, 2, request.pageCount & 0xFFFF);
     AddPredictor(builder, request, plan);  // never on palette pages: their ColorMap is the last entry

@@ -27,7 +27,7 @@ struct LayoutRequest {
 
 struct PagePlan {
     const FormatLayout* layout;
-    int32_t compression;          // the page's Compression tag (PageCompression)
+    int32_t compression;          // how the page is coded (PageCompression)
     uint32_t entryCount;          // PageEntryCount
     uint32_t stagingBytes;        // the block without its entry count
     uint32_t blockBytes;          // PageBlockBytes
@@ -94,6 +94,7 @@ inline constexpr uint32_t kRowsPerStrip = 8;
 inline constexpr uint32_t kStripByteCounts = 9;
 inline constexpr uint32_t kGreyXResolution = 10;
 inline constexpr uint32_t kGreyYResolution = 11;
+inline constexpr uint32_t kT4Options = 12;  // Group 3 pages only
 }  // namespace entry_index
 
 // Where the directory of a page lies in its page file: after the header on

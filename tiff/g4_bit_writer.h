@@ -1,5 +1,6 @@
-// The Group 4 coder's bit writer: appends code words most significant bit
-// first to an output area, four complete bytes at a time.
+// The fax coders' bit writer (Group 4, and Group 3 beside it): appends code
+// words most significant bit first to an output area, four complete bytes at
+// a time.
 //
 // Between calls of the coder the bits that do not fill a byte live in the
 // coder state (high-order bits of `bits`, `freeBits` positions free); the
@@ -22,6 +23,12 @@ public:
     // Appends the low `length` (1 to 16) bits of `code`.
     void PutBits(uint32_t code, uint32_t length) { Append(code & ((1u << length) - 1), length); }
     void Put(const CodeEntry& entry) { Append(entry.code, entry.length); }
+    // Appends 0 bits until the next bit is bit `position` (0 = the most
+    // significant) of a byte.
+    void PadTo(uint32_t position) {
+        const uint32_t fill = (position + 8 - pendingCount_ % 8) % 8;
+        if (fill != 0) Append(0, fill);
+    }
 
     // Appends the make-up and terminating codes of `run` (0 or more) from
     // the colour's table; every run ends with a terminating code.

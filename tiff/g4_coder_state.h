@@ -1,7 +1,8 @@
-// What the Group 4 coder carries from row to row, band to band and command
-// to command within one page: the partly filled output byte and the number
-// of rows coded. The reference line (the row above, 1 = black) lives in
-// memory the caller owns (G4Memory in tiff/g4_encoder.h).
+// What the Group 4 coder (and the Group 3 coder) carries from row to row,
+// band to band and command to command within one page: the partly filled
+// output byte and the number of rows coded. The reference line (the row
+// above, 1 = black) lives in memory the caller owns (G4Memory in
+// tiff/g4_encoder.h).
 #pragma once
 
 #include <cstdint>

@@ -1,17 +1,12 @@
 #include "tiff/g4_encoder.h"
 
-#include <algorithm>
-#include <cstddef>
-#include <cstring>
 #include <utility>
 
+#include "tiff/fax_band.h"
 #include "tiff/g4_runs.h"
 #include "tiff/g4_tables.h"
 
 namespace {
-
-// Code bytes gathered before they are handed on: few, large writes.
-constexpr uint64_t kCodeBatchBytes = 32 * 1024;
 
 // b1 for a0: the first change of the reference right of a0 among the changes
 // of b1's colour, which are every other entry of the list. `index` is an
@@ -28,39 +23,13 @@ inline void PutHorizontal(G4BitWriter& writer, uint32_t a0, uint32_t a1, uint32_
     writer.PutRun(a2 - a1, whiteFirst ? blackRunTable : whiteRunTable);
 }
 
-// The last row of a band, in coder sense, as the reference for the next
-// band; bits past the width are cleared.
-void StoreReferenceLine(uint8_t* referenceLine, const uint8_t* sourceRow, uint32_t width) {
-    const uint32_t usedBytes = G4LineBytes(width);
-    for (uint32_t i = 0; i < usedBytes; ++i) referenceLine[i] = static_cast<uint8_t>(~sourceRow[i]);
-    if (width % 8 != 0) referenceLine[usedBytes - 1] &= static_cast<uint8_t>(0xFF00u >> (width % 8));
-}
-
-uint64_t ChangeListBytes(uint32_t width) {
-    return (static_cast<uint64_t>(width) + kChangeListSlack) * sizeof(uint32_t);
-}
-
-// Code bytes gathered before they are handed on, at most one batch.
-uint64_t CodeBatchBytes(uint32_t rows, uint32_t rowBytes) {
-    return std::min<uint64_t>(static_cast<uint64_t>(rows) * rowBytes, kCodeBatchBytes);
-}
-
-// The workspace of a band: two change lists, then the code area.
-struct BandWorkspace {
-    G4ChangeLists lists;
-    uint8_t* code;
-    uint64_t flushAbove;  // hand the code on once it is longer than this
+// The Group 4 row: two-dimensional against the row above, always.
+class G4RowCoder final : public FaxRowCoder {
+public:
+    void CodeRow(G4BitWriter& writer, G4ChangeLists& lists, const uint8_t* sourceRow, uint32_t width) override {
+        EncodeRowG4(writer, lists, sourceRow, width);
+    }
 };
-
-BandWorkspace SplitWorkspace(uint8_t* workspace, uint32_t width, uint32_t rows, uint32_t rowBytes) {
-    const uint64_t listBytes = ChangeListBytes(width);
-    BandWorkspace band{};
-    band.lists.row = reinterpret_cast<uint32_t*>(workspace);
-    band.lists.reference = reinterpret_cast<uint32_t*>(workspace + listBytes);
-    band.code = workspace + 2 * listBytes;
-    band.flushAbove = CodeBatchBytes(rows, rowBytes);
-    return band;
-}
 
 }  // namespace
 
@@ -76,7 +45,7 @@ PluginStatus CheckG4Band(const uint8_t* pixels, uint32_t width, uint32_t rows, u
 }
 
 uint64_t G4WorkspaceBytes(uint32_t width, uint32_t rows, uint32_t rowBytes) {
-    return 2 * ChangeListBytes(width) + MaxRowCodeBytes(width) + CodeBatchBytes(rows, rowBytes);
+    return FaxWorkspaceBytes(width, rows, rowBytes, MaxRowCodeBytes(width));
 }
 
 uint64_t MaxRowCodeBytes(uint32_t width) {
@@ -138,28 +107,8 @@ void EncodeRowG4(G4BitWriter& writer, G4ChangeLists& lists, const uint8_t* sourc
 
 PluginStatus EncodeBandG4(G4CoderState& coder, const uint8_t* pixels, uint32_t width, uint32_t rows, uint32_t rowBytes,
                           const G4Memory& memory, G4CodeSink& sink) {
-    const PluginStatus layout = CheckG4Band(pixels, width, rows, rowBytes);
-    if (layout != StatusOk || rows == 0) return layout;
-    if (memory.referenceBytes < G4LineBytes(width) || memory.workspaceBytes < G4WorkspaceBytes(width, rows, rowBytes))
-        return StatusNoMemory;
-
-    BandWorkspace workspace = SplitWorkspace(memory.workspace, width, rows, rowBytes);
-    FindChanges(memory.referenceLine, width, true, workspace.lists.reference);
-    G4BitWriter writer(coder, workspace.code, 0);
-    const uint8_t* sourceRow = pixels;
-    for (uint32_t row = 0; row < rows; ++row, sourceRow += rowBytes) {
-        EncodeRowG4(writer, workspace.lists, sourceRow, width);
-        if (writer.count() > workspace.flushAbove) {
-            const PluginStatus status = sink.Append(workspace.code, writer.count());
-            if (status != StatusOk) return status;
-            writer.Rewind();
-        }
-    }
-    const uint32_t count = writer.Finish(coder);
-    StoreReferenceLine(memory.referenceLine, sourceRow - rowBytes, width);
-    coder.rowsCoded = rows > UINT32_MAX - coder.rowsCoded ? UINT32_MAX : coder.rowsCoded + rows;
-    if (count == 0) return StatusOk;
-    return sink.Append(workspace.code, count);
+    G4RowCoder rowCoder;
+    return EncodeFaxBand(coder, pixels, width, rows, rowBytes, MaxRowCodeBytes(width), memory, rowCoder, sink);
 }
 
 uint32_t FinishPageG4(G4CoderState& coder, uint8_t (&out)[kG4PageEndBytes]) {

@@ -97,17 +97,26 @@ bool IsGroup4Page(int32_t format, int32_t compression) {
     return format == FormatBilevel && compression == CompressionGroup4;
 }
 
+bool IsGroup3(int32_t pageCompression) {
+    return pageCompression == CompressionGroup3OneD || pageCompression == CompressionGroup3TwoD;
+}
+
 int32_t PageCompression(int32_t format, int32_t compression, int32_t colorCompression) {
-    if (format == FormatBilevel) return compression == CompressionGroup4 ? CompressionGroup4 : CompressionNone;
+    if (format == FormatBilevel)
+        return compression == CompressionGroup4 || compression == CompressionPackBits || IsGroup3(compression)
+                   ? compression
+                   : CompressionNone;
     if (colorCompression == CompressionJpeg)
         return kJpegPagesBuilt && IsJpegFormat(format) ? CompressionJpeg : CompressionDeflate;
-    return IsLzwOrDeflate(colorCompression) ? colorCompression : CompressionNone;
+    return IsLzwOrDeflate(colorCompression) || colorCompression == CompressionPackBits ? colorCompression
+                                                                                       : CompressionNone;
 }
 
 void SettingsOfPageCompression(int32_t pageCompression, int32_t* compression, int32_t* colorCompression) {
-    const bool group4 = pageCompression == CompressionGroup4;
-    *compression = group4 ? CompressionGroup4 : CompressionNone;
-    const bool colorCoded = IsLzwOrDeflate(pageCompression) || pageCompression == CompressionJpeg;
+    const bool bilevelOnly = pageCompression == CompressionGroup4 || IsGroup3(pageCompression);
+    const bool packBits = pageCompression == CompressionPackBits;
+    *compression = bilevelOnly || packBits ? pageCompression : CompressionNone;
+    const bool colorCoded = IsLzwOrDeflate(pageCompression) || pageCompression == CompressionJpeg || packBits;
     *colorCompression = colorCoded ? pageCompression : CompressionNone;
 }
 
@@ -124,7 +133,7 @@ bool UsesPredictor(int32_t format, int32_t pageCompression) {
 }
 
 uint32_t PageEntryCount(const FormatLayout& layout, int32_t pageCompression) {
-    return layout.entryCount + (UsesPredictor(layout.format, pageCompression) ? 1 : 0);
+    return layout.entryCount + (UsesPredictor(layout.format, pageCompression) || IsGroup3(pageCompression) ? 1 : 0);
 }
 
 uint32_t PageBlockBytes(const FormatLayout& layout, int32_t pageCompression) {

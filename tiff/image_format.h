@@ -69,14 +69,18 @@ uint64_t StripBytes(int32_t format, uint32_t width, uint32_t height);
 bool IsPaletteFormat(int32_t format);
 // True for a bilevel page coded with Group 4.
 bool IsGroup4Page(int32_t format, int32_t compression);
+// True for a page coded with Group 3, one- or two-dimensionally.
+bool IsGroup3(int32_t pageCompression);
 
-// The Compression tag of a page of `format`: bilevel pages follow
-// `compression` (None or Group 4), every other format `colorCompression`
-// (None, LZW, Deflate or JPEG: JPEG for the formats IsJpegFormat names,
-// Deflate for the others); any other value is None.
+// How a page of `format` is coded (its Compression tag, CompressionTag of it
+// for Group 3): bilevel pages follow `compression` (None, Group 4, Group 3
+// one- or two-dimensional, PackBits), every other format `colorCompression`
+// (None, LZW, Deflate, JPEG or PackBits: JPEG for the formats IsJpegFormat
+// names, Deflate for the others); any other value is None.
 int32_t PageCompression(int32_t format, int32_t compression, int32_t colorCompression);
 // The settings that give a page of the Compression tag `pageCompression`
-// (None, Group 4, LZW, Deflate or JPEG): the reverse of PageCompression.
+// (as PageCompression gives it): the reverse of PageCompression. A PackBits
+// page sets both settings, being one of either kind.
 void SettingsOfPageCompression(int32_t pageCompression, int32_t* compression, int32_t* colorCompression);
 // True for the formats a JPEG page holds: 8-bit grey and 24-bit RGB.
 bool IsJpegFormat(int32_t format);
@@ -87,7 +91,8 @@ bool IsLzwOrDeflate(int32_t pageCompression);
 // are not: readers difference whole 8- and 16-bit samples only, and the
 // difference of two palette indices says nothing about their colours.
 bool UsesPredictor(int32_t format, int32_t pageCompression);
-// Entries of a page's directory: the layout's, and Predictor where used.
+// Entries of a page's directory: the layout's, and Predictor or T4Options
+// where used.
 uint32_t PageEntryCount(const FormatLayout& layout, int32_t pageCompression);
 // The page's directory block as it lies in the file.
 uint32_t PageBlockBytes(const FormatLayout& layout, int32_t pageCompression);

@@ -31,14 +31,26 @@ void AppendString(char (&text)[260], UINT id) {
     text[used + take] = '\0';
 }
 
+// Any value without a text of its own reads as Group 4, as it always has.
+UINT BilevelCompressionText(int32_t compression) {
+    switch (compression) {
+        case CompressionNone: return IDS_SETTINGS_UNCOMPRESSED;
+        case CompressionGroup3OneD: return IDS_SETTINGS_GROUP3_1D;
+        case CompressionGroup3TwoD: return IDS_SETTINGS_GROUP3_2D;
+        case CompressionPackBits: return IDS_SETTINGS_PACKBITS;
+        default: return IDS_SETTINGS_GROUP4;
+    }
+}
+
 }  // namespace
 
 void ComposeSettingsText(char (&text)[260], int32_t byteOrder, int32_t compression, int32_t colorCompression) {
     LoadResourceString(byteOrder == ByteOrderIntel ? IDS_SETTINGS_INTEL : IDS_SETTINGS_MOTOROLA, text, sizeof text);
-    AppendString(text, compression == CompressionNone ? IDS_SETTINGS_UNCOMPRESSED : IDS_SETTINGS_GROUP4);
+    AppendString(text, BilevelCompressionText(compression));
     if (colorCompression == CompressionLzw) AppendString(text, IDS_SETTINGS_COLOR_LZW);
     const bool jpeg = colorCompression == CompressionJpeg;
     if (colorCompression == CompressionDeflate || (jpeg && !kJpegPagesBuilt))
         AppendString(text, IDS_SETTINGS_COLOR_DEFLATE);
     if (jpeg && kJpegPagesBuilt) AppendString(text, IDS_SETTINGS_COLOR_JPEG);
+    if (colorCompression == CompressionPackBits) AppendString(text, IDS_SETTINGS_COLOR_PACKBITS);
 }

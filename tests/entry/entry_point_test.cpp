@@ -161,6 +161,9 @@ TEST_F(InitializeTest, SettingsTextFollowsTheStoredChoices) {
         {19789, 1, IDS_SETTINGS_MOTOROLA, IDS_SETTINGS_UNCOMPRESSED},
         {18761, 4, IDS_SETTINGS_INTEL, IDS_SETTINGS_GROUP4},
         {12345, 7, IDS_SETTINGS_MOTOROLA, IDS_SETTINGS_GROUP4},  // anything else counts as the second choice
+        {18761, 3, IDS_SETTINGS_INTEL, IDS_SETTINGS_GROUP3_1D},
+        {19789, 65539, IDS_SETTINGS_MOTOROLA, IDS_SETTINGS_GROUP3_2D},
+        {18761, 32773, IDS_SETTINGS_INTEL, IDS_SETTINGS_PACKBITS},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.byteOrder);
@@ -185,7 +188,8 @@ TEST_F(InitializeTest, EveryResourceTextFitsItsRoom) {
         EXPECT_LE(text.size(), room.characters) << room.id;
     }
     for (UINT first : {IDS_SETTINGS_INTEL, IDS_SETTINGS_MOTOROLA})
-        for (UINT second : {IDS_SETTINGS_UNCOMPRESSED, IDS_SETTINGS_GROUP4})
+        for (UINT second : {IDS_SETTINGS_UNCOMPRESSED, IDS_SETTINGS_GROUP4, IDS_SETTINGS_GROUP3_1D,
+                            IDS_SETTINGS_GROUP3_2D, IDS_SETTINGS_PACKBITS})
             EXPECT_LE(ResourceText(first).size() + ResourceText(second).size(), 259u);
 }
 

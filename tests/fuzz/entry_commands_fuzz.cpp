@@ -419,10 +419,11 @@ private:
         Trace("settings changed");
         uint32_t byteOrder = data_.PickValueInArray<uint32_t>({ByteOrderIntel, ByteOrderMotorola, 0});
         if (byteOrder == 0) byteOrder = data_.ConsumeIntegral<uint32_t>();
-        uint32_t compression = data_.PickValueInArray<uint32_t>({CompressionNone, CompressionGroup4, 0});
+        uint32_t compression = data_.PickValueInArray<uint32_t>(
+            {CompressionNone, CompressionGroup4, CompressionGroup3OneD, CompressionGroup3TwoD, CompressionPackBits, 0});
         if (compression == 0) compression = data_.ConsumeIntegral<uint32_t>();
-        uint32_t colorCompression =
-            data_.PickValueInArray<uint32_t>({CompressionNone, CompressionLzw, CompressionDeflate, CompressionJpeg, 0});
+        uint32_t colorCompression = data_.PickValueInArray<uint32_t>(
+            {CompressionNone, CompressionLzw, CompressionDeflate, CompressionJpeg, CompressionPackBits, 0});
         if (colorCompression == 0) colorCompression = data_.ConsumeIntegral<uint32_t>();
         // Any quality, in range or not: one outside 1-100 is the default.
         const uint32_t jpegQuality = data_.ConsumeIntegralInRange<uint32_t>(0, 101);

@@ -1,10 +1,14 @@
-// Fuzz target (b): the Group 4 coder against libtiff's decoder.
+// Fuzz target (b): the Group 4 and Group 3 coders against libtiff's decoder.
 //
 // An input is a bilevel page: its width, the host's row padding, how it is
 // cut into bands, and its pixels, given either as raw row bits (padding bits
 // and bytes included, which must not matter) or as alternating run lengths
 // (long runs reach the make-up codes). The page is coded band by band as the
 // plug-in codes it; libtiff must decode the strip back to exactly the page.
+// The page is then coded in Group 3, in one of its codings (one- or
+// two-dimensional, fill bits or not, K 2 or 4) that the input's size picks,
+// so that the inputs found for Group 4 serve as they are: the strip must be
+// the same in bands and in one band, and libtiff must decode it back.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -14,7 +18,9 @@
 #include "memory_tiff.h"
 #include "page/group4_coder.h"
 #include "page/strip_sink.h"
+#include "tiff/g3_encoder.h"
 #include "tiff/g4_encoder.h"
+#include "tiff/g4_runs.h"
 #include "tiff/image_format.h"
 
 namespace {
@@ -85,6 +91,50 @@ fuzz::Bytes CoderRows(const Page& page) {
     abort();
 }
 
+fuzz::Bytes G3Strip(const Page& page, const G3Coding& coding, uint32_t bandRows) {
+    G4CoderState coder;
+    fuzz::Bytes referenceLine(G4LineBytes(page.width)), workspace;
+    VectorSink sink;
+    const uint32_t step = bandRows == 0 ? page.height : bandRows;
+    for (uint32_t y = 0; y < page.height; y += step) {
+        const uint32_t rows = std::min(step, page.height - y);
+        workspace.resize(G3WorkspaceBytes(page.width, rows, page.rowBytes));
+        const G4Memory memory{referenceLine.data(), static_cast<uint32_t>(referenceLine.size()), workspace.data(),
+                              workspace.size()};
+        if (EncodeBandG3(coder, coding, &page.rows[size_t{y} * page.rowBytes], page.width, rows, page.rowBytes, memory,
+                         sink) != StatusOk)
+            Fail("Group 3 band refused", page);
+    }
+    uint8_t end[kG3PageEndBytes];
+    sink.code.insert(sink.code.end(), end, end + FinishPageG3(coder, end));
+    return sink.code;
+}
+
+// libtiff's one-dimensional decoder holds the width rounded up to 32 runs a
+// row: a row that changes colour at every pixel from a black first pixel has
+// one more, and at a width of whole 32s its right code is refused.
+bool OverflowsLibtiff1DDecoder(const fuzz::Bytes& coderRows, uint32_t width, uint32_t height) {
+    if (width % 32 != 0) return false;
+    std::vector<uint32_t> changes(width + kChangeListSlack);
+    const size_t lineBytes = G4LineBytes(width);
+    for (uint32_t y = 0; y < height; ++y)
+        if (FindChanges(&coderRows[y * lineBytes], width, true, changes.data()) == width) return true;
+    return false;
+}
+
+void CheckGroup3(const Page& page, uint32_t bandRows, size_t inputSize) {
+    const auto choice = static_cast<uint32_t>(inputSize % 8);
+    const G3Coding coding{(choice & 1) != 0, (choice & 2) != 0, (choice & 4) != 0 ? 4u : 2u};
+    const fuzz::Bytes strip = G3Strip(page, coding, bandRows);
+    if (bandRows != 0 && strip != G3Strip(page, coding, 0)) Fail("the Group 3 strip depends on the bands", page);
+    const fuzz::Bytes expected = CoderRows(page);
+    if (!coding.twoDimensional && OverflowsLibtiff1DDecoder(expected, page.width, page.height)) return;
+    fuzz::Bytes decoded;
+    if (!fuzz::DecodeG3Strip(strip, page.width, page.height, T4Options(coding), &decoded))
+        Fail("libtiff cannot decode the Group 3 strip", page);
+    if (decoded != expected) Fail("decoded Group 3 rows differ from the page", page);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
@@ -121,5 +171,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     if (!fuzz::DecodeG4Strip(sink.code, page.width, page.height, &decoded))
         Fail("libtiff cannot decode the strip", page);
     if (decoded != CoderRows(page)) Fail("decoded rows differ from the page", page);
+    CheckGroup3(page, bandRows, size);
     return 0;
 }

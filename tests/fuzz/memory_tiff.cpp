@@ -107,18 +107,33 @@ Bytes OneStripFile(const Bytes& strip, std::vector<Entry> entries, bool bigEndia
     return out;
 }
 
-// A little-endian one-strip bilevel Group 4 file around `strip`.
-Bytes G4File(const Bytes& strip, uint32_t width, uint32_t height) {
+// A little-endian one-strip bilevel file around `strip`: Group 4 (T6Options
+// 0), or Group 3 with its T4Options.
+Bytes FaxFile(const Bytes& strip, uint32_t width, uint32_t height, uint16_t compression, uint32_t t4Options) {
     return OneStripFile(strip,
                         {{256, 4, width},
                          {257, 4, height},
                          {258, 3, 1},
-                         {259, 3, 4},
+                         {259, 3, compression},
                          {262, 3, 0},
                          {277, 3, 1},
                          {278, 4, height},
-                         {293, 4, 0}},
+                         {static_cast<uint16_t>(compression == 4 ? 293 : 292), 4, t4Options}},
                         false);
+}
+
+bool DecodeFaxStrip(const Bytes& strip, uint32_t width, uint32_t height, uint16_t compression, uint32_t t4Options,
+                    Bytes* rows) {
+    Bytes file = FaxFile(strip, width, height, compression, t4Options);
+    Reader reader(file);
+    if (!reader.clean()) return false;
+    const size_t rowBytes = (width + 7) / 8;
+    rows->assign(rowBytes * height, 0);
+    for (uint32_t y = 0; y < height; ++y) {
+        if (TIFFReadScanline(reader.tiff(), rows->data() + y * rowBytes, y, 0) != 1) return false;
+        if (width % 8 != 0) (*rows)[y * rowBytes + rowBytes - 1] &= static_cast<uint8_t>(0xFF00u >> (width % 8));
+    }
+    return reader.clean();
 }
 
 bool DecodeAllStrips(TIFF* tiff) {
@@ -134,16 +149,11 @@ bool DecodeAllStrips(TIFF* tiff) {
 }  // namespace
 
 bool DecodeG4Strip(const Bytes& strip, uint32_t width, uint32_t height, Bytes* rows) {
-    Bytes file = G4File(strip, width, height);
-    Reader reader(file);
-    if (!reader.clean()) return false;
-    const size_t rowBytes = (width + 7) / 8;
-    rows->assign(rowBytes * height, 0);
-    for (uint32_t y = 0; y < height; ++y) {
-        if (TIFFReadScanline(reader.tiff(), rows->data() + y * rowBytes, y, 0) != 1) return false;
-        if (width % 8 != 0) (*rows)[y * rowBytes + rowBytes - 1] &= static_cast<uint8_t>(0xFF00u >> (width % 8));
-    }
-    return reader.clean();
+    return DecodeFaxStrip(strip, width, height, 4, 0, rows);
+}
+
+bool DecodeG3Strip(const Bytes& strip, uint32_t width, uint32_t height, uint32_t t4Options, Bytes* rows) {
+    return DecodeFaxStrip(strip, width, height, 3, t4Options, rows);
 }
 
 bool DecodeCodedStrip(const Bytes& strip, const CodedStrip& format, Bytes* rows) {

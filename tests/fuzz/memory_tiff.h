@@ -13,6 +13,8 @@ using Bytes = std::vector<uint8_t>;
 // rows of (width + 7) / 8 bytes, 1 = black, bits past the width cleared.
 // False when libtiff reports an error.
 bool DecodeG4Strip(const Bytes& strip, uint32_t width, uint32_t height, Bytes* rows);
+// The same for a CCITT Group 3 strip of the given T4Options.
+bool DecodeG3Strip(const Bytes& strip, uint32_t width, uint32_t height, uint32_t t4Options, Bytes* rows);
 
 // An LZW or Deflate strip: its rows' shape, compression and predictor, and
 // the byte order of the file around it (16-bit samples are coded in it).
@@ -21,7 +23,7 @@ struct CodedStrip {
     uint32_t height;
     uint16_t bitsPerSample;
     uint16_t samplesPerPixel;
-    uint16_t compression;  // 5 LZW, 8 Deflate
+    uint16_t compression;  // 5 LZW, 8 Deflate, 32773 PackBits
     uint16_t predictor;    // 1 none, 2 horizontal
     bool bigEndian;
 };

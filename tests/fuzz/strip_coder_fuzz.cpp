@@ -1,5 +1,5 @@
-// Fuzz target (d): the LZW and Deflate coders and the horizontal predictor
-// against libtiff's decoders.
+// Fuzz target (d): the LZW, Deflate and PackBits coders and the horizontal
+// predictor against libtiff's decoders.
 //
 // An input is a page of 8- or 16-bit samples, one or three to a pixel, in
 // either byte order: its width, how it is cut into bands, its compression and
@@ -7,7 +7,9 @@
 // long strings and full LZW tables are reached). The page is coded band by
 // band as the plug-in codes it; libtiff must decode the strip back to exactly
 // the page, and the page coded in one band must give the same strip (large
-// Deflate bands are shared between two threads).
+// Deflate bands are shared between two threads). The page's rows are then
+// coded with PackBits, in the input's bands through the smallest code buffer
+// and in one band: the same strip, which libtiff must decode back.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -19,6 +21,7 @@
 #include "page/deflate_coder.h"
 #include "page/lzw_coder.h"
 #include "tiff/horizontal_predictor.h"
+#include "tiff/packbits_encoder.h"
 
 namespace {
 
@@ -49,6 +52,34 @@ void FillFromRuns(FuzzedDataProvider& data, fuzz::Bytes& rows) {
     fprintf(stderr, "strip fuzz: %s (compression %u, predictor %u, %ux%u, %u bits x %u, %s)\n", what, f.compression,
             f.predictor, f.width, f.height, f.bitsPerSample, f.samplesPerPixel, f.bigEndian ? "MM" : "II");
     abort();
+}
+
+fuzz::Bytes PackBitsStrip(const fuzz::Bytes& page, size_t rowBytes, uint32_t height, uint32_t bandRows,
+                          uint32_t bufferBytes, const fuzz::CodedStrip& format) {
+    VectorSink sink;
+    fuzz::Bytes buffer(bufferBytes);
+    CodeBuffer out(buffer.data(), bufferBytes, sink);
+    const uint32_t step = bandRows == 0 ? height : bandRows;
+    for (uint32_t y = 0; y < height; y += step) {
+        const uint32_t rows = std::min(step, height - y);
+        if (EncodePackBits(page.data() + y * rowBytes, rowBytes, rows, out) != StatusOk) Fail("band refused", format);
+    }
+    if (out.Flush() != StatusOk) Fail("page end refused", format);
+    return sink.code;
+}
+
+// `page` holds the rows as the strip holds them; `decodedPage`, as libtiff
+// gives them back.
+void CheckPackBits(const fuzz::Bytes& page, const fuzz::Bytes& decodedPage, size_t rowBytes, uint32_t bandRows,
+                   fuzz::CodedStrip format) {
+    format.compression = 32773;
+    format.predictor = 1;
+    const fuzz::Bytes strip = PackBitsStrip(page, rowBytes, format.height, bandRows, kPackBitsUnitBytes, format);
+    if (strip != PackBitsStrip(page, rowBytes, format.height, 0, 1u << 16, format))
+        Fail("the strip depends on the bands or the code buffer", format);
+    fuzz::Bytes decoded;
+    if (!fuzz::DecodeCodedStrip(strip, format, &decoded)) Fail("libtiff cannot decode the strip", format);
+    if (decoded != decodedPage) Fail("decoded rows differ from the page", format);
 }
 
 }  // namespace
@@ -99,10 +130,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     if (code[0] != code[1]) Fail("the strip depends on the bands", format);
 
     // libtiff gives 16-bit samples in the machine's (little-endian) order.
+    const fuzz::Bytes stripRows = page;
     if (format.bitsPerSample == 16 && format.bigEndian)
         for (size_t i = 0; i + 1 < page.size(); i += 2) std::swap(page[i], page[i + 1]);
     fuzz::Bytes decoded;
     if (!fuzz::DecodeCodedStrip(code[0], format, &decoded)) Fail("libtiff cannot decode the strip", format);
     if (decoded != page) Fail("decoded rows differ from the page", format);
+    CheckPackBits(stripRows, page, rowBytes, bandRows, format);
     return 0;
 }

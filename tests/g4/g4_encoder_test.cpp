@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "page/group4_coder.h"
 #include "page/strip_sink.h"
 #include "platform/testing.h"
+#include "tiff/g3_encoder.h"
 #include "tiff/g4_encoder.h"
 #include "tiff/g4_runs.h"
 #include "tiff/image_format.h"
@@ -131,23 +133,36 @@ TEST(G4Coder, EndOfPageTakesThreeOrFourBytes) {
     EXPECT_EQ(coder.bits, 0u);
 }
 
-// The code area is sized from MaxRowCodeBytes: no row, however hostile,
-// may code longer, pending bits of the row before included.
+// The code area is sized from MaxRowCodeBytes (Group 3: MaxG3RowCodeBytes):
+// no row, however hostile, may code longer, pending bits of the row before
+// included; a Group 3 row after the most fill bits an EOL can need.
 TEST(G4Coder, NoRowCodesLongerThanTheBound) {
     std::mt19937 random(11);
+    const auto holding31Bits = [](G4CoderState& coder, uint8_t* out) {
+        coder.bits = 0xFE;  // 7 pending bits
+        coder.freeBits = 1;
+        G4BitWriter writer(coder, out, 0);
+        writer.PutBits(0x1FFFFFF, 24);  // and 24 more held in the writer: 31
+        return writer;
+    };
     const auto worstRatio = [&](uint32_t width, const std::vector<uint8_t>& ref, const std::vector<uint8_t>& row) {
         std::vector<uint32_t> refChanges(width + kChangeListSlack), rowChanges(width + kChangeListSlack);
         FindChanges(ref.data(), width, true, refChanges.data());
         FindChanges(row.data(), width, true, rowChanges.data());
-        std::vector<uint8_t> out(MaxRowCodeBytes(width) + 64);
+        std::vector<uint8_t> out(MaxG3RowCodeBytes(width) + 64);
         G4CoderState coder;
-        coder.bits = 0xFE;  // 7 pending bits
-        coder.freeBits = 1;
-        G4BitWriter writer(coder, out.data(), 0);
-        writer.PutBits(0x1FFFFFF, 24);  // and 24 more held in the writer: 31
+        G4BitWriter writer = holding31Bits(coder, out.data());
         Code2DRow(writer, rowChanges.data(), refChanges.data(), width);
-        const uint32_t count = writer.Finish(coder);
-        EXPECT_LE(count, MaxRowCodeBytes(width)) << "width " << width;
+        EXPECT_LE(writer.Finish(coder), MaxRowCodeBytes(width)) << "width " << width;
+        for (bool oneDimensional : {true, false}) {
+            G4BitWriter g3 = holding31Bits(coder, out.data());
+            PutEndOfLine(g3, G3Coding{true, true, 2}, oneDimensional);
+            if (oneDimensional)
+                Code1DRow(g3, rowChanges.data(), width);
+            else
+                Code2DRow(g3, rowChanges.data(), refChanges.data(), width);
+            EXPECT_LE(g3.Finish(coder), MaxG3RowCodeBytes(width)) << "Group 3, width " << width;
+        }
     };
     for (uint32_t width = 1; width <= 8; ++width)
         for (unsigned r = 0; r < 256; ++r)
@@ -192,19 +207,29 @@ TEST(G4Coder, RefusesBandLayoutsThatCannotBe) {
     }
 }
 
-// Memory short of what the band needs is refused before a row is coded.
+// Memory short of what the band needs is refused before a row is coded, in
+// Group 4 and in Group 3, whose rows need more.
 TEST(G4Coder, RefusesMemoryShortOfTheBand) {
     const HostPage page = MakePage(100, 3, [](uint32_t x, uint32_t) { return x % 7 == 0; });
-    const uint64_t workspaceBytes = G4WorkspaceBytes(100, 3, page.rowBytes);
-    std::vector<uint8_t> line(G4LineBytes(100)), workspace(workspaceBytes);
-    for (const G4Memory& memory : {G4Memory{line.data(), G4LineBytes(100) - 1, workspace.data(), workspaceBytes},
-                                   G4Memory{line.data(), G4LineBytes(100), workspace.data(), workspaceBytes - 1}}) {
-        G4CoderState coder;
-        std::vector<uint8_t> code;
-        VectorSink sink(code);
-        EXPECT_EQ(EncodeBandG4(coder, page.rows.data(), 100, 3, page.rowBytes, memory, sink), StatusNoMemory);
-        EXPECT_TRUE(code.empty());
-        EXPECT_EQ(coder.rowsCoded, 0u);
+    using Encode = std::function<PluginStatus(G4CoderState&, const G4Memory&, CodeSink&)>;
+    const Encode g4 = [&](G4CoderState& coder, const G4Memory& memory, CodeSink& sink) {
+        return EncodeBandG4(coder, page.rows.data(), 100, 3, page.rowBytes, memory, sink);
+    };
+    const Encode g3 = [&](G4CoderState& coder, const G4Memory& memory, CodeSink& sink) {
+        return EncodeBandG3(coder, ChooseG3Coding(true, 200), page.rows.data(), 100, 3, page.rowBytes, memory, sink);
+    };
+    for (const auto& [encode, workspaceBytes] : {std::pair{g4, G4WorkspaceBytes(100, 3, page.rowBytes)},
+                                                 std::pair{g3, G3WorkspaceBytes(100, 3, page.rowBytes)}}) {
+        std::vector<uint8_t> line(G4LineBytes(100)), workspace(workspaceBytes);
+        for (const G4Memory& memory : {G4Memory{line.data(), G4LineBytes(100) - 1, workspace.data(), workspaceBytes},
+                                       G4Memory{line.data(), G4LineBytes(100), workspace.data(), workspaceBytes - 1}}) {
+            G4CoderState coder;
+            std::vector<uint8_t> code;
+            VectorSink sink(code);
+            EXPECT_EQ(encode(coder, memory, sink), StatusNoMemory);
+            EXPECT_TRUE(code.empty());
+            EXPECT_EQ(coder.rowsCoded, 0u);
+        }
     }
 }
 

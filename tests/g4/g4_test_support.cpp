@@ -17,18 +17,24 @@ std::string TempTiffPath() {
     return testing::TempDir() + "g4_" + std::to_string(getpid()) + "_" + std::to_string(serial++) + ".tif";
 }
 
-TIFF* OpenG4(const std::string& path, uint32_t width, uint32_t height) {
+TIFF* OpenFax(const std::string& path, uint32_t width, uint32_t height, const FaxCompression& compression) {
     TIFF* tiff = TIFFOpen(path.c_str(), "w");
     if (tiff == nullptr) return nullptr;
     TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, width);
     TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, height);
     TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 1);
     TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, compression.compression);
     TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
     TIFFSetField(tiff, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
     TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, height);
-    TIFFSetField(tiff, TIFFTAG_T6OPTIONS, 0);
+    TIFFSetField(tiff, TIFFTAG_XRESOLUTION, compression.yResolution);
+    TIFFSetField(tiff, TIFFTAG_YRESOLUTION, compression.yResolution);
+    TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    if (compression.compression == COMPRESSION_CCITTFAX4)
+        TIFFSetField(tiff, TIFFTAG_T6OPTIONS, 0);
+    else
+        TIFFSetField(tiff, TIFFTAG_GROUP3OPTIONS, compression.t4Options);
     return tiff;
 }
 
@@ -75,9 +81,29 @@ std::vector<uint8_t> OurStrip(const HostPage& page, uint32_t bandRows) {
     return strip;
 }
 
-std::vector<uint8_t> LibtiffStrip(const std::vector<uint8_t>& coderRows, uint32_t width, uint32_t height) {
+std::vector<uint8_t> OurG3Strip(const HostPage& page, const G3Coding& coding, uint32_t bandRows) {
+    G4CoderState coder;
+    std::vector<uint8_t> strip, referenceLine(G4LineBytes(page.width)), workspace;
+    VectorSink sink(strip);
+    const uint32_t step = bandRows == 0 ? page.height : bandRows;
+    for (uint32_t y = 0; y < page.height; y += step) {
+        const uint32_t rows = std::min(step, page.height - y);
+        workspace.resize(G3WorkspaceBytes(page.width, rows, page.rowBytes));
+        const G4Memory memory{referenceLine.data(), static_cast<uint32_t>(referenceLine.size()), workspace.data(),
+                              workspace.size()};
+        EXPECT_EQ(EncodeBandG3(coder, coding, &page.rows[static_cast<size_t>(y) * page.rowBytes], page.width, rows,
+                               page.rowBytes, memory, sink),
+                  StatusOk);
+    }
+    uint8_t end[kG3PageEndBytes];
+    strip.insert(strip.end(), end, end + FinishPageG3(coder, end));
+    return strip;
+}
+
+std::vector<uint8_t> LibtiffStrip(const std::vector<uint8_t>& coderRows, uint32_t width, uint32_t height,
+                                  const FaxCompression& compression) {
     const std::string path = TempTiffPath();
-    TIFF* tiff = OpenG4(path, width, height);
+    TIFF* tiff = OpenFax(path, width, height, compression);
     if (tiff == nullptr) return {};
     std::vector<uint8_t> row((width + 7) / 8);
     for (uint32_t y = 0; y < height; ++y) {
@@ -93,13 +119,21 @@ std::vector<uint8_t> LibtiffStrip(const std::vector<uint8_t>& coderRows, uint32_
     return strip;
 }
 
-std::vector<uint8_t> LibtiffDecode(const std::vector<uint8_t>& strip, uint32_t width, uint32_t height) {
-    const std::string path = TempTiffPath();
-    TIFF* tiff = OpenG4(path, width, height);
-    if (tiff == nullptr) return {};
-    TIFFWriteRawStrip(tiff, 0, const_cast<uint8_t*>(strip.data()), static_cast<tmsize_t>(strip.size()));
+bool WriteFaxFile(const std::string& path, const std::vector<uint8_t>& strip, uint32_t width, uint32_t height,
+                  const FaxCompression& compression) {
+    TIFF* tiff = OpenFax(path, width, height, compression);
+    if (tiff == nullptr) return false;
+    const auto size = static_cast<tmsize_t>(strip.size());
+    const bool written = TIFFWriteRawStrip(tiff, 0, const_cast<uint8_t*>(strip.data()), size) == size;
     TIFFClose(tiff);
-    tiff = TIFFOpen(path.c_str(), "r");
+    return written;
+}
+
+std::vector<uint8_t> LibtiffDecode(const std::vector<uint8_t>& strip, uint32_t width, uint32_t height,
+                                   const FaxCompression& compression) {
+    const std::string path = TempTiffPath();
+    if (!WriteFaxFile(path, strip, width, height, compression)) return {};
+    TIFF* tiff = TIFFOpen(path.c_str(), "r");
     const uint32_t bytes = (width + 7) / 8;
     std::vector<uint8_t> rows(static_cast<size_t>(bytes) * height);
     bool ok = true;

@@ -248,21 +248,25 @@ def libtiff_jpeg(page):
     return Page(page.kind, 8, page.width, page.height, decoded)
 
 
-def check_page_tags(page, expected, group4, compression=1):
+def check_page_tags(page, expected, group4, compression=1, bilevel=None):
     """The directory says what the page is; `compression` is the tag of every
-    page but Group 4 ones, and 8- and 16-bit coded pages of other than
-    palette images carry Predictor 2. JPEG colour pages are YCbCr, in strips
-    of 16 rows."""
-    kinds = {"rgb": 6 if compression == 7 else 2, "gray": 1, "palette": 3, "bilevel": 0 if group4 else 1}
+    page but bilevel ones, `bilevel` that of bilevel ones (4 with `group4`,
+    else 1 unless given), and 8- and 16-bit LZW or Deflate pages of other
+    than palette images carry Predictor 2. Group 3 and 4 pages are
+    WhiteIsZero, Group 3 ones with T4Options. JPEG colour pages are YCbCr, in
+    strips of 16 rows."""
+    bilevel = bilevel if bilevel is not None else (4 if group4 else 1)
+    kinds = {"rgb": 6 if compression == 7 else 2, "gray": 1, "palette": 3, "bilevel": 0 if bilevel in (3, 4) else 1}
     bits = 16 if expected.kind == "rgb" and expected.bits == 16 else expected.bits
     assert page.tag(256)[0] == expected.width and page.tag(257)[0] == expected.height
     assert page.tag(262)[0] == kinds[expected.kind], "photometric %r" % (page.tag(262),)
     assert set(page.tag(258)) == {bits}, "bits %r" % (page.tag(258),)
     assert page.tag(277, (1,))[0] == (3 if expected.kind == "rgb" else 1)
-    coded = compression if expected.kind != "bilevel" else 1
-    assert page.tag(259, (1,))[0] == (4 if group4 else coded), "compression %r" % (page.tag(259),)
-    predicted = coded not in (1, 7) and expected.kind != "palette" and bits in (8, 16)
+    coded = compression if expected.kind != "bilevel" else bilevel
+    assert page.tag(259, (1,))[0] == coded, "compression %r" % (page.tag(259),)
+    predicted = coded in (5, 8) and expected.kind != "palette" and bits in (8, 16)
     assert page.tag(317, (1,))[0] == (2 if predicted else 1), "predictor %r" % (page.tag(317, (1,)),)
+    assert (page.tag(292, None) is not None) == (coded == 3), "T4Options %r" % (page.tag(292, None),)
     strips = -(-expected.height // 16) if coded == 7 else 1
     assert len(page.tag(273)) == strips, "%d strips, expected %d" % (len(page.tag(273)), strips)
 
@@ -330,13 +334,14 @@ def check_with_imagemagick(path, pages):
         compare("ImageMagick page %d" % i, got, expected.visual16())
 
 
-def check_output(ws, path, pages, byte_order="<", group4=False, compression=1):
+def check_output(ws, path, pages, byte_order="<", group4=False, compression=1, bilevel=None):
     """Every independent reader decodes exactly the expected pages; our own
     reading of the file checks its directories and uncompressed strips.
     `compression`: the Compression tag of the pages other than bilevel ones
-    (1, 5 LZW, 8 Deflate or 7 JPEG), or a list of one per page. JPEG pages
-    must decode to what libtiff's own JPEG coding of their source does; the
-    pages JPEG does not suit are Deflate coded."""
+    (1, 5 LZW, 8 Deflate, 7 JPEG or 32773 PackBits), or a list of one per
+    page; `bilevel`: that of bilevel pages where not 4 (`group4`) or 1. JPEG
+    pages must decode to what libtiff's own JPEG coding of their source does;
+    the pages JPEG does not suit are Deflate coded."""
     compressions = compression if isinstance(compression, list) else [compression] * len(pages)
     compressions = [8 if c == 7 and not jpeg_suits(p) else c for c, p in zip(compressions, pages)]
     pages = [libtiff_jpeg(p) if c == 7 else p for c, p in zip(compressions, pages)]
@@ -344,7 +349,7 @@ def check_output(ws, path, pages, byte_order="<", group4=False, compression=1):
     assert order == byte_order, "byte order %s, expected %s" % (order, byte_order)
     assert len(own) == len(pages), "%d directories, expected %d" % (len(own), len(pages))
     for i, (page, expected) in enumerate(zip(own, pages)):
-        check_page_tags(page, expected, group4 and expected.kind == "bilevel", compressions[i])
+        check_page_tags(page, expected, group4 and expected.kind == "bilevel", compressions[i], bilevel)
         if page.tag(259, (1,))[0] == 1:
             samples, _ = decode_uncompressed(page)
             compare("strip of page %d" % i, samples, expected.samples)

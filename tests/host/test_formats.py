@@ -4,8 +4,9 @@ shorter and longer than announced: the output decodes exactly to the source
 with libtiff, Pillow and ImageMagick."""
 
 import random
+import subprocess
 
-from host_check import Page, check_output, png_bytes, pnm_bytes, random_page, run_cases, run_ok
+from host_check import Page, check_output, parse_tiff, png_bytes, pnm_bytes, random_page, run_cases, run_ok
 
 RNG = random.Random(20240611)
 
@@ -62,7 +63,7 @@ ORDERS = [("intel", "<"), ("motorola", ">")]
 
 
 # The --compression of pages other than bilevel ones, and their Compression tag.
-COMPRESSIONS = {"none": 1, "lzw": 5, "deflate": 8, "jpeg": 7}
+COMPRESSIONS = {"none": 1, "lzw": 5, "deflate": 8, "jpeg": 7, "packbits": 32773}
 
 
 def single_page_case(page, writer, extra, order, band_rows, compression="none"):
@@ -72,7 +73,7 @@ def single_page_case(page, writer, extra, order, band_rows, compression="none"):
         run_ok(ws, "--byte-order", order[0], "--compression", compression, "--band-rows", str(band_rows),
                "-o", "out.tif", path, *extra)
         check_output(ws, ws.path("out.tif"), [as_stored(page, "--palette4" in extra)], order[1],
-                     compression=COMPRESSIONS[compression])
+                     compression=COMPRESSIONS[compression], bilevel=32773 if compression == "packbits" else None)
     return case
 
 
@@ -115,13 +116,33 @@ def group4_case(width, height, order, band_rows):
     return case
 
 
+def group3_case(width, height, order, band_rows, kind, resolution):
+    """Group 3 at a standard (K = 2) or fine (K = 4) vertical resolution."""
+    page = source("bilevel", 1, width, height)
+
+    def case(ws):
+        path = ws.write("g.pbm", pnm_bytes(page))
+        run_ok(ws, "--byte-order", order[0], "--compression", kind, "--resolution", resolution, "--band-rows",
+               str(band_rows), "-o", "g3.tif", path)
+        check_output(ws, ws.path("g3.tif"), [page], order[1], bilevel=3)
+        # libtiff codes the decoded page again as the page's T4Options and
+        # resolution say: the same strip, so K followed the resolution.
+        scheme = "g3:%s:fill" % kind[3:]
+        subprocess.run(["tiffcp", "-c", scheme, ws.path("g3.tif"), ws.path("again.tif")], check=True)
+        ours = parse_tiff(open(ws.path("g3.tif"), "rb").read())[1][0]
+        again = parse_tiff(open(ws.path("again.tif"), "rb").read())[1][0]
+        assert ours.data == again.data, "strip differs from libtiff's (%d and %d bytes)" % (len(ours.data),
+                                                                                           len(again.data))
+    return case
+
+
 CASES = []
 for index, (label, page, writer, extra) in enumerate(SOURCES):
     for order in ORDERS:
         band_rows = 1 if (index + (order[0] == "motorola")) % 2 == 0 else 0
         CASES.append(("%s %s bands of %s" % (label, order[0], band_rows or "the whole page"),
                       single_page_case(page, writer, extra, order, band_rows)))
-        for compression in ("lzw", "deflate", "jpeg"):
+        for compression in ("lzw", "deflate", "jpeg", "packbits"):
             CASES.append(("%s %s %s bands of %s" % (label, compression, order[0], band_rows or "the whole page"),
                           single_page_case(page, writer, extra, order, band_rows, compression)))
 for order in ORDERS:
@@ -139,6 +160,10 @@ for order in ORDERS:
     for width, height, band_rows in ((1, 3, 1), (13, 17, 0), (5, 40, 7), (100, 30, 4)):
         CASES.append(("group 4 w%d h%d %s bands of %d" % (width, height, order[0], band_rows),
                       group4_case(width, height, order, band_rows)))
+    for kind in ("g3-1d", "g3-2d"):
+        for width, height, band_rows, resolution in ((1, 3, 1, "200,100"), (13, 17, 0, "200"), (100, 30, 4, "300")):
+            CASES.append(("%s w%d h%d %s bands of %d at %s" % (kind, width, height, order[0], band_rows, resolution),
+                          group3_case(width, height, order, band_rows, kind, resolution)))
 
 if __name__ == "__main__":
     run_cases(CASES)

@@ -9,8 +9,8 @@ namespace {
 
 struct FormatCase {
     int32_t format;
-    int32_t compression;  // the setting: 1, 4 (bilevel), 5, 8 or 7 (all other formats; 7: Deflate
-                          // for those JPEG does not suit)
+    int32_t compression;  // the setting: 1 or 32773 (every format), 3, 65539, 4 (bilevel), 5, 8 or 7
+                          // (all others; 7: Deflate for those JPEG does not suit)
 };
 void PrintTo(const FormatCase& c, std::ostream* out) {
     *out << "format " << c.format << " compression " << c.compression;
@@ -19,8 +19,10 @@ void PrintTo(const FormatCase& c, std::ostream* out) {
 class PageFormats : public PageJobTest, public ::testing::WithParamInterface<std::tuple<FormatCase, int32_t>> {
 protected:
     void UseSettings(int32_t byteOrder, int32_t compression) {
-        const bool bilevel = compression == CompressionNone || compression == CompressionGroup4;
-        PageJobTest::UseSettings(byteOrder, bilevel ? compression : CompressionNone,
+        const bool bilevel = compression == CompressionNone || compression == CompressionGroup4 ||
+                             compression == CompressionGroup3OneD || compression == CompressionGroup3TwoD;
+        const bool packBits = compression == CompressionPackBits;
+        PageJobTest::UseSettings(byteOrder, bilevel || packBits ? compression : CompressionNone,
                                  bilevel ? CompressionNone : compression);
     }
 };
@@ -74,18 +76,62 @@ TEST_P(PageFormats, ShortAndLongPagesDecodeExactly) {
 }
 
 const FormatCase kFormats[] = {
-    {FormatRgb48, 1},    {FormatRgb24, 1},    {FormatGray16, 1},   {FormatGray8, 1},   {FormatGray4, 1},
-    {FormatPalette8, 1}, {FormatPalette4, 1}, {FormatBilevel, 1},  {FormatBilevel, 4}, {FormatRgb48, 5},
-    {FormatRgb24, 5},    {FormatGray16, 5},   {FormatGray8, 5},    {FormatGray4, 5},   {FormatPalette8, 5},
-    {FormatPalette4, 5}, {FormatRgb48, 8},    {FormatRgb24, 8},    {FormatGray16, 8},  {FormatGray8, 8},
-    {FormatGray4, 8},    {FormatPalette8, 8}, {FormatPalette4, 8}, {FormatRgb24, 7},   {FormatGray8, 7},
-    {FormatRgb48, 7},    {FormatGray4, 7},    {FormatPalette4, 7},
+    {FormatRgb48, 1},
+    {FormatRgb24, 1},
+    {FormatGray16, 1},
+    {FormatGray8, 1},
+    {FormatGray4, 1},
+    {FormatPalette8, 1},
+    {FormatPalette4, 1},
+    {FormatBilevel, 1},
+    {FormatBilevel, 4},
+    {FormatRgb48, 5},
+    {FormatRgb24, 5},
+    {FormatGray16, 5},
+    {FormatGray8, 5},
+    {FormatGray4, 5},
+    {FormatPalette8, 5},
+    {FormatPalette4, 5},
+    {FormatRgb48, 8},
+    {FormatRgb24, 8},
+    {FormatGray16, 8},
+    {FormatGray8, 8},
+    {FormatGray4, 8},
+    {FormatPalette8, 8},
+    {FormatPalette4, 8},
+    {FormatRgb24, 7},
+    {FormatGray8, 7},
+    {FormatRgb48, 7},
+    {FormatGray4, 7},
+    {FormatPalette4, 7},
+    {FormatBilevel, CompressionGroup3OneD},
+    {FormatBilevel, CompressionGroup3TwoD},
+    {FormatRgb48, CompressionPackBits},
+    {FormatRgb24, CompressionPackBits},
+    {FormatGray16, CompressionPackBits},
+    {FormatGray8, CompressionPackBits},
+    {FormatGray4, CompressionPackBits},
+    {FormatPalette8, CompressionPackBits},
+    {FormatPalette4, CompressionPackBits},
+    {FormatBilevel, CompressionPackBits},
 };
+
+const char* CompressionName(int32_t compression) {
+    switch (compression) {
+        case CompressionGroup4: return "G4";
+        case CompressionLzw: return "LZW";
+        case CompressionDeflate: return "Deflate";
+        case CompressionJpeg: return "JPEG";
+        case CompressionGroup3OneD: return "G3OneD";
+        case CompressionGroup3TwoD: return "G3TwoD";
+        case CompressionPackBits: return "PackBits";
+        default: return "";
+    }
+}
 
 std::string CaseName(const ::testing::TestParamInfo<std::tuple<FormatCase, int32_t>>& info) {
     auto [formatCase, byteOrder] = info.param;
-    const char* compression[] = {"", "", "", "", "G4", "LZW", "", "JPEG", "Deflate"};
-    return std::to_string(formatCase.format) + compression[formatCase.compression] +
+    return std::to_string(formatCase.format) + CompressionName(formatCase.compression) +
            (byteOrder == ByteOrderIntel ? "_II" : "_MM");
 }
 
@@ -99,12 +145,13 @@ INSTANTIATE_TEST_SUITE_P(AllFormats, PageFormats,
 // shorter than predicted and after pages with odd strips.
 TEST_F(PageJobTest, MixedFormatsInOneFile) {
     const PageShape shapes[] = {
-        {FormatBilevel, 29, 11, 3}, {FormatGray8, 5, 3, 0},    {FormatRgb24, 7, 5, 2},
-        {FormatBilevel, 13, 3, 0},  {FormatPalette4, 5, 5, 1}, {FormatGray16, 3, 3, 0},
-        {FormatPalette8, 9, 3, 0},  {FormatRgb48, 11, 6, 4},   {FormatGray8, 33, 9, 2},
+        {FormatBilevel, 29, 11, 3}, {FormatGray8, 5, 3, 0},    {FormatRgb24, 7, 5, 2},    {FormatBilevel, 13, 3, 0},
+        {FormatPalette4, 5, 5, 1},  {FormatGray16, 3, 3, 0},   {FormatPalette8, 9, 3, 0}, {FormatRgb48, 11, 6, 4},
+        {FormatGray8, 33, 9, 2},    {FormatBilevel, 35, 9, 2}, {FormatRgb24, 7, 5, 2},    {FormatBilevel, 17, 7, 3},
+        {FormatBilevel, 9, 4, 0},
     };
-    const int32_t compressions[] = {4, 1, 1, 1, 1, 1, 1, 4, 1};
-    const int32_t colorCompressions[] = {1, 5, 1, 8, 8, 1, 5, 8, 5};
+    const int32_t compressions[] = {4, 1, 1, 1, 1, 1, 1, 4, 1, 3, 1, 65539, 32773};
+    const int32_t colorCompressions[] = {1, 5, 1, 8, 8, 1, 5, 8, 5, 1, 32773, 1, 1};
     std::vector<HostPage> pages;
     for (size_t i = 0; i < std::size(shapes); ++i) {
         UseSettings(ByteOrderMotorola, compressions[i], colorCompressions[i]);

@@ -73,9 +73,12 @@ TEST_F(ResourceLibraryTest, TextsFitTheirRoom) {
 
 TEST_F(ResourceLibraryTest, CompressionListHoldsNoneAndGroupFour) {
     int count = atoi(Load(IDS_COMPRESSION_COUNT).c_str());
-    ASSERT_EQ(2, count);
+    ASSERT_EQ(5, count);
     EXPECT_EQ(0u, Load(IDS_COMPRESSION_FIRST).rfind("1,", 0));
     EXPECT_EQ(0u, Load(IDS_COMPRESSION_FIRST + 1).rfind("4,", 0));
+    EXPECT_EQ(0u, Load(IDS_COMPRESSION_FIRST + 2).rfind("3,", 0));
+    EXPECT_EQ(0u, Load(IDS_COMPRESSION_FIRST + 3).rfind("65539,", 0));
+    EXPECT_EQ(0u, Load(IDS_COMPRESSION_FIRST + 4).rfind("32773,", 0));
 }
 
 TEST_F(ResourceLibraryTest, DialogTemplatesHoldTheControlsThePlugInUses) {

@@ -1,5 +1,5 @@
 // The fault matrix: whole single- and multi-page jobs, uncompressed, Group 4,
-// LZW, Deflate and JPEG, with each service failing at each of its calls in turn (the calls
+// Group 3, LZW, Deflate, PackBits and JPEG, with each service failing at each of its calls in turn (the calls
 // of a clean run are counted first). Every fault must end in a clear status
 // with its message box, leave the output holding exactly the pages committed
 // before it, leave no page file behind once the job ends, and leave a file
@@ -70,6 +70,23 @@ const std::vector<JobSpec> kJobs = {
      {{FormatRgb24, 37, 40, 7, 20}, {FormatGray16, 5, 4, 0}, {FormatGray8, 19, 21, 5, 30}, {FormatBilevel, 20, 5, 2}},
      1,
      CompressionJpeg},
+    // Two-dimensional Group 3 pages shorter and longer than announced, added to an earlier file.
+    {"Group3ShortLongContinued",
+     ByteOrderMotorola,
+     CompressionGroup3TwoD,
+     {{FormatBilevel, 9, 5, 0}, {FormatBilevel, 30, 9, 4, 20}, {FormatGray8, 5, 3, 0}, {FormatBilevel, 21, 8, 3, 5}},
+     1},
+    {"MultiPageGroup3OneD",
+     ByteOrderIntel,
+     CompressionGroup3OneD,
+     {{FormatBilevel, 40, 12, 5}, {FormatBilevel, 33, 7, 3}}},
+    // PackBits for every format, its pages of other heights than announced.
+    {"PackBitsShortLong",
+     ByteOrderIntel,
+     CompressionPackBits,
+     {{FormatRgb24, 31, 12, 5, 7}, {FormatBilevel, 33, 7, 3, 9}, {FormatPalette4, 7, 5, 2}, {FormatGray16, 9, 6, 4}},
+     0,
+     CompressionPackBits},
 };
 
 const std::vector<ServiceCase> kServices = {

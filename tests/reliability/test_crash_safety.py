@@ -1,7 +1,8 @@
 """Crash safety: the host is killed (SIGKILL) at many points of a multi-page
 job, Group 4 pages, a page appended in several chunks and pages shorter and
-longer than announced included, once with Deflate and once with JPEG for the
-colour and grey pages (a third as many kill points). The
+longer than announced included; then (with a third as many kill points)
+with JPEG for the colour and grey pages, and (with half as many) the same
+pages as Group 3 2-D and PackBits ones. The
 platform layer of the test build kills the process at its N-th service call
 (ZEDUZ_CRASH_AT_CALL), so the kills land inside commands as well as between
 them: between an append and the link that makes it a page, inside a chunked
@@ -14,7 +15,6 @@ missing pages with --append (every tenth time: writes the document anew),
 and the file holds the whole document, with no page file left behind and
 no bytes behind its last page that no directory names.
 
-JPEG pages are compared with libtiff's own JPEG coding of their source.
 ZEDUZ_CRASH_POINTS sets how many kill points are drawn (default 120);
 ZEDUZ_CRASH_ALL=1 kills at every service call of the job (some minutes)."""
 
@@ -38,7 +38,17 @@ KILL_POINTS = int(os.environ.get("ZEDUZ_CRASH_POINTS", "120"))
 ANNOUNCED_ROWS = "20"
 
 
-# Black and white pages are Group 4 coded, all others Deflate coded.
+# Black and white pages are Group 4 coded, all others Deflate coded; in the
+# second job the others JPEG coded (Deflate where JPEG does not suit them); in
+# the third Group 3 2-D and PackBits coded. Each: its --compression options,
+# the check_output arguments that say so, and its share of the kill points.
+JOBS = [
+    (["--compression", "group4", "--compression", "deflate"], {"group4": True, "compression": 8}, 1.0),
+    (["--compression", "group4", "--compression", "jpeg"], {"group4": True, "compression": 7}, 1 / 3),
+    (["--compression", "packbits", "--compression", "g3-2d"], {"compression": 32773, "bilevel": 3}, 0.5),
+]
+
+
 def make_pages():
     return [
         random_page(RNG, "gray", 8, 30, 20),
@@ -50,12 +60,14 @@ def make_pages():
 
 
 class Job:
-    def __init__(self, ws, pages, compression):
+    def __init__(self, ws, pages, compression, coded):
         self.ws = ws
         self.pages = pages
         self.compression = compression
+        self.coded = coded
         # What the pages decode to as this job writes them.
-        self.expected = [libtiff_jpeg(p) if compression == "jpeg" and jpeg_suits(p) else p for p in pages]
+        jpeg = coded["compression"] == 7
+        self.expected = [libtiff_jpeg(p) if jpeg and jpeg_suits(p) else p for p in pages]
         self.inputs = [ws.write("p%d.pnm" % i, pnm_bytes(p)) if p.kind != "palette" else None
                        for i, p in enumerate(pages)]
         # Palette pages come from PNG (PNM has no palette).
@@ -70,7 +82,7 @@ class Job:
             os.remove(self.output)
 
     def run(self, first=0, append=False, crash_at=None):
-        args = ["--byte-order", "intel", "--compression", "group4", "--compression", self.compression, "--band-rows", "7",
+        args = ["--byte-order", "intel"] + self.compression + ["--band-rows", "7",
                 "--announce-rows", ANNOUNCED_ROWS, "-o", self.output] + (["--append"] if append else []) + self.inputs[first:]
         if crash_at is None:
             os.environ.pop("ZEDUZ_CRASH_AT_CALL", None)
@@ -146,34 +158,16 @@ def calls_of_a_clean_job(job):
     return low - 1
 
 
-def main():
-    if not os.environ.get("ZEDUZ_BIN_DIR"):
-        print("ZEDUZ_BIN_DIR is not set")
-        return 1
-    failures = []
-    pages = make_pages()
-    for compression, kill_points in (("deflate", KILL_POINTS), ("jpeg", max(1, KILL_POINTS // 3))):
-        ws = Workspace()
-        try:
-            job = Job(ws, pages, compression)
-            if job.run(crash_at=1).returncode != -9:
-                print("this build has no crash hook (ZEDUZ_FAULT_INJECTION off); nothing to test")
-                return 0
-            failures += kill_job(ws, job, kill_points)
-        finally:
-            ws.close()
-    return 1 if failures else 0
-
-
-def kill_job(ws, job, kill_points):
-    """Kills the job at `kill_points` of its service calls; the failures."""
-    failures = []
+def kill_and_recover(ws, job, share, failures):
+    """Kills the job at its drawn points, recovers each time and checks."""
     total = calls_of_a_clean_job(job)
     if os.environ.get("ZEDUZ_CRASH_ALL"):
         points = list(range(1, total + 1))  # every call: a long run, by hand
     else:
-        points = sorted(set([1, total] + RNG.sample(range(1, total + 1), min(kill_points, total))))
-    print("%s: a clean job makes %d service calls; killing at %d of them" % (job.compression, total, len(points)))
+        count = max(1, int(KILL_POINTS * share))
+        points = sorted(set([1, total] + RNG.sample(range(1, total + 1), min(count, total))))
+    print("%s: a clean job makes %d service calls; killing at %d of them" % (" ".join(job.compression), total,
+                                                                            len(points)))
     highest = 0
     leftovers = 0
     for n, point in enumerate(points):
@@ -210,8 +204,7 @@ def kill_job(ws, job, kill_points):
             for name in strays:
                 os.remove(os.path.join(ws.work, name))
             if n % 10 == 0:
-                tag = 7 if job.compression == "jpeg" else 8
-                check_output(ws, job.output, job.pages, "<", True, tag)  # every reader
+                check_output(ws, job.output, job.pages, "<", **job.coded)  # every reader
             else:  # written anew with the stored settings (none), every page is lossless
                 check_with_libtiff(job.output, job.pages if n % 10 == 9 else job.expected, ws)
         except AssertionError as failure:
@@ -219,7 +212,25 @@ def kill_job(ws, job, kill_points):
             print("FAILED kill at call %d: %s" % (point, failure))
     print("%d kill points, %d failures; %d kills left a copy beside the output" % (
         len(points), len(failures), leftovers))
-    return failures
+
+
+def main():
+    if not os.environ.get("ZEDUZ_BIN_DIR"):
+        print("ZEDUZ_BIN_DIR is not set")
+        return 1
+    failures = []
+    pages = make_pages()
+    for compression, coded, share in JOBS:
+        ws = Workspace()
+        try:
+            job = Job(ws, pages, compression, coded)
+            if job.run(crash_at=1).returncode != -9:
+                print("this build has no crash hook (ZEDUZ_FAULT_INJECTION off); nothing to test")
+                return 0
+            kill_and_recover(ws, job, share, failures)
+        finally:
+            ws.close()
+    return 1 if failures else 0
 
 
 if __name__ == "__main__":

@@ -60,7 +60,8 @@ TEST_F(SettingsDialogTest, ShippedListHoldsNoneAndGroup4) {
     EXPECT_GE(ShippedEntryIndex(1), 0);
     EXPECT_GE(ShippedEntryIndex(4), 0);
     EXPECT_EQ(opened.entries.size(), static_cast<size_t>(std::atoi(ResourceText(IDS_COMPRESSION_COUNT).c_str())));
-    for (int value : {1, 5, 8, 7}) EXPECT_GE(ShippedEntryIndex(value, IDS_COLOR_COMPRESSION_COUNT), 0) << value;
+    for (int value : {3, 65539, 32773}) EXPECT_GE(ShippedEntryIndex(value), 0) << value;
+    for (int value : {1, 5, 8, 7, 32773}) EXPECT_GE(ShippedEntryIndex(value, IDS_COLOR_COMPRESSION_COUNT), 0) << value;
     for (int value : {90, 95, 75, 50}) EXPECT_GE(ShippedEntryIndex(value, IDS_JPEG_QUALITY_COUNT), 0) << value;
 }
 
@@ -178,7 +179,7 @@ TEST_F(SettingsDialogTest, RadioButtonsStayMutuallyExclusive) {
 }
 
 TEST_F(SettingsDialogTest, StoredCompressionIsPreselected) {
-    for (uint32_t stored : {1u, 4u}) {
+    for (uint32_t stored : {1u, 4u, 3u, 65539u, 32773u}) {
         SCOPED_TRACE(stored);
         WriteValue("Compression", stored);
         Opened opened;
@@ -192,7 +193,7 @@ TEST_F(SettingsDialogTest, StoredCompressionIsPreselected) {
         UINT list;
         std::vector<uint32_t> stored;
     } lists[] = {
-        {"Color Compression", IDC_COLOR_COMPRESSION_LIST, IDS_COLOR_COMPRESSION_COUNT, {1u, 5u, 8u, 7u}},
+        {"Color Compression", IDC_COLOR_COMPRESSION_LIST, IDS_COLOR_COMPRESSION_COUNT, {1u, 5u, 8u, 7u, 32773u}},
         {"JPEG Quality", IDC_JPEG_QUALITY_LIST, IDS_JPEG_QUALITY_COUNT, {95u, 50u, 90u}},
     };
     for (const auto& list : lists) {
@@ -211,7 +212,7 @@ TEST_F(SettingsDialogTest, StoredCompressionIsPreselected) {
     }
     // A value the list does not hold selects the first entry; OK then stores
     // that entry's value.
-    WriteValue("Compression", 3);
+    WriteValue("Compression", 7);
     Opened opened;
     PlayUser(&opened, [](HWND dialog) { ClickButton(dialog, IDOK); });
     EXPECT_EQ(Run(CmdSettings), StatusOk);

@@ -1,6 +1,6 @@
 """Scan jobs through the Windows host (zeduz-tiff.exe) and the plug-in DLL
-under Wine (each Windows flavour): every page format, both byte orders, Group 4, LZW and
-Deflate, multi-page
+under Wine (each Windows flavour): every page format, both byte orders, Group 4, Group 3,
+LZW, Deflate and PackBits, multi-page
 files mixing formats, a job continued over several host processes, pages
 shorter and longer than announced, and a Deflate page whose bands two threads
 code. Each
@@ -174,13 +174,16 @@ def byte_order_of(path):
 # ---- the jobs --------------------------------------------------------------
 
 # What tiffinfo calls the colour and grey pages' compression.
-COLOR_SCHEMES = {"lzw": "LZW", "deflate": "AdobeDeflate"}
+COLOR_SCHEMES = {"lzw": "LZW", "deflate": "AdobeDeflate", "packbits": "PackBits"}
+# And the black and white page's.
+BILEVEL_SCHEMES = {"group4": "CCITT Group 4", "g3-1d": "CCITT Group 3", "g3-2d": "CCITT Group 3",
+                   "packbits": "PackBits"}
 
 
 def every_format_in_one_file():
     kinds = [source.kind for source in SOURCES]
     for byte_order, mark in (("intel", b"II"), ("motorola", b"MM")):
-        for compression in ("none", "group4", "lzw", "deflate"):
+        for compression in ("none", "group4", "lzw", "deflate", "g3-1d", "g3-2d", "packbits"):
             name = "mixed-%s-%s" % (byte_order, compression)
             # LZW and Deflate leave the black and white page uncompressed.
             options = settings(byte_order, "none") + (["--compression", compression] if compression != "none" else [])
@@ -189,11 +192,12 @@ def every_format_in_one_file():
             same_bytes(name, paths)
             check_pages(name, paths[0], kinds)
             scheme = subprocess.run(["tiffinfo", paths[0]], capture_output=True, text=True).stdout
-            expected = "CCITT Group 4" if compression == "group4" else "None"
+            expected = BILEVEL_SCHEMES.get(compression, "None")
             checks.check(("Compression Scheme: %s" % expected) in scheme.split("Image Width: 45")[-1],
                          "%s: the black and white page's compression is %s" % (name, expected))
             if compression in COLOR_SCHEMES:
-                checks.equal(scheme.count("Compression Scheme: %s" % COLOR_SCHEMES[compression]), len(SOURCES) - 1,
+                every = len(SOURCES) if compression == "packbits" else len(SOURCES) - 1
+                checks.equal(scheme.count("Compression Scheme: %s" % COLOR_SCHEMES[compression]), every,
                              "%s: every other page is %s coded" % (name, compression))
 
 
@@ -235,13 +239,14 @@ def job_over_several_processes():
 
 def short_and_long_pages():
     """Pages begun with 20 rows announced: grey with 17 rows (short), then
-    black and white with 29 (long, Group 4)."""
-    name = "announced-rows"
-    kinds = ["gray8", "bilevel"]
-    paths = both_hosts(name, [([BY_KIND[k].path for k in kinds], settings("motorola", "group4") +
-                                ["--announce-rows", "20"])])
-    same_bytes(name, paths)
-    check_pages(name, paths[0], kinds)
+    black and white with 29 (long; Group 4, Group 3 or PackBits)."""
+    for compression in ("group4", "g3-2d", "packbits"):
+        name = "announced-rows" + ("" if compression == "group4" else "-" + compression)
+        kinds = ["gray8", "bilevel"]
+        paths = both_hosts(name, [([BY_KIND[k].path for k in kinds], settings("motorola", compression) +
+                                    ["--announce-rows", "20"])])
+        same_bytes(name, paths)
+        check_pages(name, paths[0], kinds)
 
 
 def deflate_bands_shared_between_threads():
