@@ -205,15 +205,17 @@ TEST_F(ResourceTableTest, SettingsTextChoosesTheStringsByValue) {
     SetString(IDS_SETTINGS_GROUP3_2D, "3'");
     SetString(IDS_SETTINGS_PACKBITS, "P");
     SetString(IDS_SETTINGS_COLOR_PACKBITS, "p");
+    SetString(IDS_SETTINGS_COLOR_JPEG, "J");
     struct Case {
         int32_t byteOrder;
         int32_t compression;
         int32_t colorCompression;
         const char* expected;
     };
-    for (const Case& c : {Case{18761, 1, 1, "I1"}, Case{19789, 4, 1, "M4"}, Case{0, 0, 0, "M4"},
-                          Case{18761, 7, 4, "I4"}, Case{18761, 1, 5, "I1L"}, Case{19789, 4, 8, "M4D"},
-                          Case{18761, 3, 1, "I3"}, Case{18761, 65539, 5, "I3'L"}, Case{19789, 32773, 32773, "MPp"}}) {
+    for (const Case& c :
+         {Case{18761, 1, 1, "I1"}, Case{19789, 4, 1, "M4"}, Case{0, 0, 0, "M4"}, Case{18761, 7, 4, "I4"},
+          Case{18761, 1, 5, "I1L"}, Case{19789, 4, 8, "M4D"}, Case{18761, 3, 1, "I3"}, Case{18761, 65539, 5, "I3'L"},
+          Case{19789, 32773, 32773, "MPp"}, Case{18761, 3, 7, kJpegPagesBuilt ? "I3J" : "I3D"}}) {
         char text[260];
         ComposeSettingsText(text, c.byteOrder, c.compression, c.colorCompression);
         EXPECT_STREQ(text, c.expected);

@@ -102,7 +102,7 @@ TEST_P(SettingsEndingTest, ChoicesStoredOnlyOnConfirmPositionAlways) {
         EXPECT_EQ(Value("Compression"), 4u);
         EXPECT_EQ(Value("Color Compression"), 7u);
         EXPECT_EQ(Value("JPEG Quality"), 75u);
-        // The longest settings text the shipped strings make, whole.
+        // A settings text with the longest colour string, whole.
         EXPECT_EQ(SettingsText(), ResourceText(IDS_SETTINGS_MOTOROLA) + ResourceText(IDS_SETTINGS_GROUP4) +
                                       ResourceText(IDS_SETTINGS_COLOR_JPEG));
     } else {
