@@ -96,7 +96,7 @@ PluginStatus PageWriter::BeginTrailingPage(const PageDescription& page, uint32_t
         begunPageFileBytes_ = headerBytes;
         const uint32_t firstStrip = job_.pageCount == 0 ? kFirstDirectoryOffset : landing;
         pageFile_.BeginTrailingPage(
-            {job_.byteOrder, compression, page.width, page.height, 0, headerBytes, 0, firstStrip, 0}, job_.pageCount,
+            {job_.byteOrder, compression, page.width, page.height, 0, headerBytes, 0, firstStrip, 0, 0}, job_.pageCount,
             job_.imageFormat, page.xResolution, page.yResolution);
     }
     if (status != StatusOk) {
