@@ -26,7 +26,7 @@ class HelpError(Exception):
 
 
 def help_groups(text):
-    """[(group, [(spec, description)])] of a --help text: each group from its
+    """[(group, [(usage, description)])] of a --help text: each group from its
     heading to the next, the last one up to the footer."""
     groups = []
     for line in text.splitlines():
@@ -40,11 +40,11 @@ def help_groups(text):
         elif line.startswith(" " * DESCRIPTION_COLUMN):
             if not groups[-1][1]:
                 raise HelpError("a continuation line before any entry: %r" % line)
-            spec, description = groups[-1][1][-1]
-            groups[-1][1][-1] = (spec, (description + " " + line.strip()).strip())
+            usage, description = groups[-1][1][-1]
+            groups[-1][1][-1] = (usage, (description + " " + line.strip()).strip())
         else:
-            spec, _, description = line.strip().partition("  ")
-            groups[-1][1].append((spec, description.strip()))
+            usage, _, description = line.strip().partition("  ")
+            groups[-1][1].append((usage, description.strip()))
     if not groups or not any(entries for _, entries in groups):
         raise HelpError("no options found in the --help text")
     return groups
@@ -57,10 +57,10 @@ def roff_text(text):
     return "\\&" + text if text[:1] in (".", "'") else text
 
 
-def roff_spec(spec):
+def roff_usage(usage):
     """"-o,--output FILE" as bold names and an italic value; a positional
     ("image ...") in italics."""
-    names, _, value = spec.partition(" ")
+    names, _, value = usage.partition(" ")
     if not names.startswith("-"):
         return "\\fI%s\\fR %s" % (roff_text(names), roff_text(value))
     shown = ", ".join("\\fB%s\\fR" % roff_text(name) for name in names.split(","))
@@ -76,8 +76,8 @@ def options_section(groups):
     lines = []
     for group, entries in groups:
         lines.append(".SS %s" % roff_text(group))
-        for spec, description in entries:
-            lines += [".TP", roff_spec(spec), roff_text(description)]
+        for usage, description in entries:
+            lines += [".TP", roff_usage(usage), roff_text(description)]
     return "\n".join(lines)
 
 

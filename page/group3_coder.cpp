@@ -1,21 +1,18 @@
 #include "page/group3_coder.h"
 
-#include <algorithm>
-#include <cstring>
-
 #include "memory/global_block.h"
 #include "tiff/g3_encoder.h"
 
 PluginStatus Group3Coder::CodeBand(const BandRows& band, const StripShape& shape, CodeSink& sink) {
     const PluginStatus layout = CheckG4Band(band.pixels, band.width, band.rows, band.bilevelRowBytes);
     if (layout != StatusOk || band.rows == 0) return layout;
-    PluginStatus status = PrepareReferenceLine(band.width);
+    PluginStatus status = referenceLine_.Prepare(band.width);
     if (status != StatusOk) return status;
     const uint64_t workspaceBytes = G3WorkspaceBytes(band.width, band.rows, band.bilevelRowBytes);
     if (workspaceBytes > SIZE_MAX) return StatusNoMemory;
     GlobalBlock workspace(static_cast<size_t>(workspaceBytes));
     if (workspace.get() == nullptr) return StatusNoMemory;
-    const G4Memory memory{referenceLine_, referenceBytes_, workspace.get(), workspaceBytes};
+    const G4Memory memory{referenceLine_.bytes(), referenceLine_.size(), workspace.get(), workspaceBytes};
     const G3Coding coding = ChooseG3Coding(twoDimensional_, shape.yResolution);
     return EncodeBandG3(state_, coding, band.pixels, band.width, band.rows, band.bilevelRowBytes, memory, sink);
 }
@@ -29,24 +26,5 @@ PluginStatus Group3Coder::Finish(CodeSink& sink) {
 
 void Group3Coder::Reset() {
     ResetCoder(state_);
-    ReleaseReferenceLine();
-}
-
-void Group3Coder::ReleaseReferenceLine() {
-    ReleaseBlock(referenceLine_);
-    referenceBytes_ = 0;
-}
-
-// As the Group 4 coder's: the old line carried over to a new width, so that
-// no width reads past the block.
-PluginStatus Group3Coder::PrepareReferenceLine(uint32_t width) {
-    const uint32_t lineBytes = G4LineBytes(width);
-    if (referenceLine_ != nullptr && referenceBytes_ == lineBytes) return StatusOk;
-    uint8_t* line = AllocateBlock(lineBytes);
-    if (line == nullptr) return StatusNoMemory;
-    if (referenceLine_ != nullptr) std::memcpy(line, referenceLine_, std::min(referenceBytes_, lineBytes));
-    ReleaseBlock(referenceLine_);
-    referenceLine_ = line;
-    referenceBytes_ = lineBytes;
-    return StatusOk;
+    referenceLine_.Release();
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "page/fax_reference_line.h"
 #include "page/page_coder.h"
 #include "tiff/g4_coder_state.h"
 
@@ -15,7 +16,7 @@ public:
     explicit Group3Coder(bool twoDimensional) : twoDimensional_(twoDimensional) {}
     Group3Coder(const Group3Coder&) = delete;
     Group3Coder& operator=(const Group3Coder&) = delete;
-    ~Group3Coder() override { ReleaseReferenceLine(); }
+    ~Group3Coder() override = default;
 
     void Reset() override;
     // StatusUnsupportedImage for a band layout the coder cannot take,
@@ -31,11 +32,7 @@ public:
     bool SizedByCode() const override { return true; }
 
 private:
-    void ReleaseReferenceLine();
-    PluginStatus PrepareReferenceLine(uint32_t width);
-
     const bool twoDimensional_;
     G4CoderState state_;
-    uint8_t* referenceLine_ = nullptr;
-    uint32_t referenceBytes_ = 0;
+    FaxReferenceLine referenceLine_;
 };

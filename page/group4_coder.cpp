@@ -1,21 +1,18 @@
 #include "page/group4_coder.h"
 
-#include <algorithm>
-#include <cstring>
-
 #include "memory/global_block.h"
 #include "tiff/g4_encoder.h"
 
 PluginStatus Group4Coder::CodeBand(const BandRows& band, const StripShape&, CodeSink& sink) {
     const PluginStatus layout = CheckG4Band(band.pixels, band.width, band.rows, band.bilevelRowBytes);
     if (layout != StatusOk || band.rows == 0) return layout;
-    PluginStatus status = PrepareReferenceLine(band.width);
+    PluginStatus status = referenceLine_.Prepare(band.width);
     if (status != StatusOk) return status;
     const uint64_t workspaceBytes = G4WorkspaceBytes(band.width, band.rows, band.bilevelRowBytes);
     if (workspaceBytes > SIZE_MAX) return StatusNoMemory;
     GlobalBlock workspace(static_cast<size_t>(workspaceBytes));
     if (workspace.get() == nullptr) return StatusNoMemory;
-    const G4Memory memory{referenceLine_, referenceBytes_, workspace.get(), workspaceBytes};
+    const G4Memory memory{referenceLine_.bytes(), referenceLine_.size(), workspace.get(), workspaceBytes};
     return EncodeBandG4(state_, band.pixels, band.width, band.rows, band.bilevelRowBytes, memory, sink);
 }
 
@@ -27,22 +24,5 @@ PluginStatus Group4Coder::Finish(CodeSink& sink) {
 
 void Group4Coder::Reset() {
     ResetCoder(state_);
-    ReleaseReferenceLine();
-}
-
-void Group4Coder::ReleaseReferenceLine() {
-    ReleaseBlock(referenceLine_);
-    referenceBytes_ = 0;
-}
-
-PluginStatus Group4Coder::PrepareReferenceLine(uint32_t width) {
-    const uint32_t lineBytes = G4LineBytes(width);
-    if (referenceLine_ != nullptr && referenceBytes_ == lineBytes) return StatusOk;
-    uint8_t* line = AllocateBlock(lineBytes);
-    if (line == nullptr) return StatusNoMemory;
-    if (referenceLine_ != nullptr) std::memcpy(line, referenceLine_, std::min(referenceBytes_, lineBytes));
-    ReleaseBlock(referenceLine_);
-    referenceLine_ = line;
-    referenceBytes_ = lineBytes;
-    return StatusOk;
+    referenceLine_.Release();
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "page/fax_reference_line.h"
 #include "page/page_coder.h"
 #include "tiff/g4_coder_state.h"
 
@@ -15,7 +16,7 @@ public:
     Group4Coder() = default;
     Group4Coder(const Group4Coder&) = delete;
     Group4Coder& operator=(const Group4Coder&) = delete;
-    ~Group4Coder() override { ReleaseReferenceLine(); }
+    ~Group4Coder() override = default;
 
     // No pending bits, no rows, no reference line.
     void Reset() override;
@@ -30,16 +31,9 @@ public:
     PluginStatus Finish(CodeSink& sink) override;
     bool SizedByCode() const override { return true; }
 
-    uint32_t referenceBytes() const { return referenceBytes_; }
+    uint32_t referenceBytes() const { return referenceLine_.size(); }
 
 private:
-    void ReleaseReferenceLine();
-    // A reference line for rows `width` pixels wide: a new all-white one, or
-    // the old one carried over to a new width (the pixels both cover are
-    // kept, the rest is white), so that no width reads past the block.
-    PluginStatus PrepareReferenceLine(uint32_t width);
-
     G4CoderState state_;
-    uint8_t* referenceLine_ = nullptr;
-    uint32_t referenceBytes_ = 0;
+    FaxReferenceLine referenceLine_;
 };

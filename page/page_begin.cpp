@@ -51,13 +51,7 @@ PluginStatus PageWriter::Begin(const PageDescription& page, const char* outputPa
     if (status != StatusOk) return status;
 
     coders_.ResetAll();  // every page starts afresh: Group 4 from an all-white reference line
-    job_.codedStripBytes = 0;
-    job_.bandCount = 0;
-    if (!job_.Save(job_values::kBegunPage)) {
-        pageFile_.Discard();
-        return StatusStateUnavailable;
-    }
-    return StatusOk;
+    return SaveBegunPage();
 }
 
 // A page whose directory follows its strips: its file holds the header (on
@@ -103,13 +97,7 @@ PluginStatus PageWriter::BeginTrailingPage(const PageDescription& page, uint32_t
         pageFile_.Discard();
         return status;
     }
-    job_.codedStripBytes = 0;
-    job_.bandCount = 0;
-    if (!job_.Save(job_values::kBegunPage)) {
-        pageFile_.Discard();
-        return StatusStateUnavailable;
-    }
-    return StatusOk;
+    return SaveBegunPage();
 }
 
 PluginStatus PageWriter::LocateLaterPage(const char* outputPath, uint32_t* directoryOffset) {
@@ -162,4 +150,16 @@ PluginStatus PageWriter::CheckLaterPageFits(const char* outputPath) {
                               : FileHandle::CheckCombinedSize(begunPageFileBytes_, outputPath);
     if (status != StatusOk) pageFile_.Discard();
     return status;
+}
+
+// The page begun, with no band or code yet, saved; a page file the registry
+// cannot name goes at once.
+PluginStatus PageWriter::SaveBegunPage() {
+    job_.codedStripBytes = 0;
+    job_.bandCount = 0;
+    if (!job_.Save(job_values::kBegunPage)) {
+        pageFile_.Discard();
+        return StatusStateUnavailable;
+    }
+    return StatusOk;
 }

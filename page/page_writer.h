@@ -94,6 +94,7 @@ private:
     PluginStatus LocateLaterPage(const char* outputPath, uint32_t* directoryOffset);
     PluginStatus BeginTrailingPage(const PageDescription& page, uint32_t landing, int32_t compression);
     PluginStatus WritePageFile(const PagePlan& plan, const uint8_t* staging, uint8_t* serialized, uint32_t capacity);
+    PluginStatus SaveBegunPage();
     // Bands and palette.
     PluginStatus CheckBandRecord(const BandRows& band) const;
     // Reads the open page file's directory and takes its byte order and

@@ -2,7 +2,7 @@
 // stored as YCbCr with the chroma halved both ways (2x2 subsampling).
 //
 // The page's quantisation and Huffman tables are one abbreviated
-// table-specification stream (SOI, DQT, DHT, EOI) that the directory holds
+// tables-only stream (SOI, DQT, DHT, EOI) that the directory holds
 // as JPEGTables; every strip is an abbreviated image stream (SOI, SOF, SOS,
 // its data, EOI) that refers to them and carries none. A strip is a whole
 // number of MCU rows (16 rows for subsampled colour, 8 for grey); the last
