@@ -342,7 +342,7 @@ TEST_F(DirectoryTest, SerialiserRefusesWhatDoesNotFit) {
               StatusWriteFailed);
     EXPECT_EQ(size, 0u);
     DirectoryEntry outside{TagXResolution, TypeRational, 1, plan.entryBase + plan.stagingBytes};
-    std::memcpy(&staging[kEntryBytes * entry_index::kGreyXResolution], &outside, sizeof(outside));
+    StageEntry(&staging[kEntryBytes * entry_index::kGreyXResolution], outside, TiffFlavour::Classic);
     EXPECT_EQ(SerializeDirectory(directory, nullptr, ByteOrderIntel, bytes.data(), static_cast<uint32_t>(bytes.size()),
                                  &size),
               StatusWriteFailed);
