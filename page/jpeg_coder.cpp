@@ -87,7 +87,8 @@ PluginStatus JpegCoder::LayOutDirectory(const TrailingDirectoryRequest& request,
                                    request.pageCount, request.firstStripOffset,
                                    request.page,      coder_.rowsPerStrip(),
                                    counts_->data(),   counts_->size(),
-                                   coder_.tables(),   coder_.tablesBytes()};
+                                   coder_.tables(),   coder_.tablesBytes(),
+                                   request.flavour};
     PagePlan plan;
     PluginStatus status = PlanJpegPage(layout, &plan);
     if (status != StatusOk) return status;
@@ -96,7 +97,7 @@ PluginStatus JpegCoder::LayOutDirectory(const TrailingDirectoryRequest& request,
     if (directory_ == nullptr) return StatusNoMemory;
     FillJpegDirectory(layout, plan, directory_);
     uint8_t* serialized = directory_ + plan.stagingBytes;
-    const StagedDirectory staged{directory_, plan.stagingBytes, plan.entryCount, plan.entryBase};
+    const StagedDirectory staged{directory_, plan.stagingBytes, plan.entryCount, plan.entryBase, plan.flavour};
     uint32_t size = 0;
     status = SerializeDirectory(staged, nullptr, request.byteOrder, serialized, plan.blockBytes, &size);
     if (status != StatusOk) return status;
