@@ -106,8 +106,9 @@ bool WriteJobSettings(const std::string& jobKeyPath, const UserSettings& given, 
         stored.colorCompression.value_or(static_cast<uint32_t>(kDefaultColorCompression)));
     // Unset, the plug-in's default: a job's key holds no quality then.
     effective.jpegQuality = given.jpegQuality ? given.jpegQuality : stored.jpegQuality;
-    // Unset, classic TIFF: the key holds no kind then.
-    effective.fileKind = given.fileKind ? given.fileKind : stored.fileKind;
+    // Always written: a failed job's key, which the next job on the file
+    // takes over, must not keep its kind.
+    effective.fileKind = given.fileKind.value_or(stored.fileKind.value_or(kDefaultFileKind));
     HKEY key = nullptr;
     if (!CreateKey(PluginKeyBelow(jobKeyPath), key, error)) {
         return false;

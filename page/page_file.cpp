@@ -71,8 +71,8 @@ PluginStatus PageFile::ReadDirectory(uint32_t pageCount, int32_t format, int32_t
     status = file_.ReadAt(position + frame.entryCountBytes, frame.entryBytes * kEntriesRead, entries);
     if (status != StatusOk) return status;
     uint32_t compression = 0;
-    uint32_t stripOffset = 0;
-    auto single = [&](uint32_t index, uint16_t tag, uint32_t* value) {
+    uint64_t stripOffset = 0;
+    auto single = [&](uint32_t index, uint16_t tag, auto* value) {
         return ReadSingleValue(entries + frame.entryBytes * index, tag, byteOrder, value, flavour);
     };
     if (!single(entry_index::kImageWidth, TagImageWidth, &read.width) ||

@@ -37,6 +37,13 @@ DirectoryEntry StagedEntryAt(const uint8_t* staged, TiffFlavour flavour) {
 }
 
 bool ReadSingleValue(const uint8_t* entry, uint16_t tag, int32_t byteOrder, uint32_t* value, TiffFlavour flavour) {
+    uint64_t wide = 0;
+    if (!ReadSingleValue(entry, tag, byteOrder, &wide, flavour) || wide > UINT32_MAX) return false;
+    *value = static_cast<uint32_t>(wide);
+    return true;
+}
+
+bool ReadSingleValue(const uint8_t* entry, uint16_t tag, int32_t byteOrder, uint64_t* value, TiffFlavour flavour) {
     const TiffFrame& frame = FrameOf(flavour);
     if (GetShort(entry, byteOrder) != tag || GetUnsigned(entry + 4, frame.countBytes, byteOrder) != 1) return false;
     const uint8_t* field = entry + 4 + frame.countBytes;
@@ -46,9 +53,7 @@ bool ReadSingleValue(const uint8_t* entry, uint16_t tag, int32_t byteOrder, uint
     } else if (type == TypeLong) {
         *value = GetLong(field, byteOrder);
     } else if (type == kTypeLong8 && flavour == TiffFlavour::Big) {
-        const uint64_t wide = GetUnsigned(field, 8, byteOrder);
-        if (wide > UINT32_MAX) return false;
-        *value = static_cast<uint32_t>(wide);
+        *value = GetUnsigned(field, 8, byteOrder);
     } else {
         return false;
     }

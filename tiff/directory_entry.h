@@ -42,10 +42,12 @@ enum : uint16_t {
     TypeDouble = 12,
 };
 
-// The value of an entry of one SHORT, LONG or (BigTIFF) LONG8 value below
-// 2^32 with the tag `tag`, from its bytes as the file holds them in
-// `byteOrder`; false for any other entry. The one reader of the single
-// values of a page's own directory.
+// The value of an entry of one SHORT, LONG or (BigTIFF) LONG8 value with
+// the tag `tag`, from its bytes as the file holds them in `byteOrder`; false
+// for any other entry. The one reader of the single values of a page's own
+// directory; the 32-bit form refuses a value past 32 bits.
+bool ReadSingleValue(const uint8_t* entry, uint16_t tag, int32_t byteOrder, uint64_t* value,
+                     TiffFlavour flavour = TiffFlavour::Classic);
 bool ReadSingleValue(const uint8_t* entry, uint16_t tag, int32_t byteOrder, uint32_t* value,
                      TiffFlavour flavour = TiffFlavour::Classic);
 
