@@ -15,6 +15,13 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
+// A file damaged from a good one, and how.
+struct DamageCase {
+    const char* name;
+    void (*damage)(std::vector<uint8_t>& file);
+};
+void PrintTo(const DamageCase& c, std::ostream* out) { *out << c.name; }
+
 class ContinueFile : public ReliabilityTest {
 protected:
     // Two pages written by an ended job; the plug-in then reloaded.
@@ -31,6 +38,21 @@ protected:
     void WriteOutput(const Bytes& bytes) {
         std::ofstream out(output_path_, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    // The output, damaged as `damage` says, is refused as PreparePage reads
+    // its chain, and stays byte for byte as it is.
+    void ExpectRefusedUntouched(const DamageCase& damage) {
+        Bytes damaged = OutputBytes();
+        damage.damage(damaged);
+        WriteOutput(damaged);
+        platform::testing::MessageBoxes().clear();
+        JobOutcome outcome = RunOnePage(MakePage({FormatGray8, 4, 4, 0}, 6), true);
+        EXPECT_EQ(outcome.status, StatusNotAppendable);
+        EXPECT_EQ(outcome.command, CmdPreparePage);
+        ExpectMessageFor(StatusNotAppendable);
+        EXPECT_EQ(Run(CmdEndJob), 0);
+        EXPECT_EQ(OutputBytes(), damaged);
+        ExpectNoLeftovers();
     }
 };
 
@@ -166,11 +188,6 @@ TEST_F(ContinueFile, AKilledAppendsTailIsReclaimedOnlyWhenProvablyItsOwn) {
 
 // Damaged files, each made from a good two-page Intel file (page 1's
 // directory at 8 with 14 entries, its next field at 178; page 2 behind it).
-struct DamageCase {
-    const char* name;
-    void (*damage)(Bytes& file);
-};
-void PrintTo(const DamageCase& c, std::ostream* out) { *out << c.name; }
 
 uint32_t SecondDirectory(const Bytes& file) { return GetLong(file.data() + 178, ByteOrderIntel); }
 
@@ -224,18 +241,7 @@ class DamagedFile : public ContinueFile, public ::testing::WithParamInterface<Da
 
 TEST_P(DamagedFile, IsRefusedUntouched) {
     WriteTwoPageFile(ByteOrderIntel);
-    Bytes damaged = OutputBytes();
-    GetParam().damage(damaged);
-    WriteOutput(damaged);
-    platform::testing::MessageBoxes().clear();
-
-    JobOutcome outcome = RunOnePage(MakePage({FormatGray8, 4, 4, 0}, 6), true);
-    EXPECT_EQ(outcome.status, StatusNotAppendable);
-    EXPECT_EQ(outcome.command, CmdPreparePage);
-    ExpectMessageFor(StatusNotAppendable);
-    EXPECT_EQ(Run(CmdEndJob), 0);
-    EXPECT_EQ(OutputBytes(), damaged);
-    ExpectNoLeftovers();
+    ExpectRefusedUntouched(GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, DamagedFile, ::testing::ValuesIn(kDamage),
@@ -287,19 +293,8 @@ class DamagedBigTiff : public ContinueFile, public ::testing::WithParamInterface
 
 TEST_P(DamagedBigTiff, IsRefusedUntouched) {
     WriteTwoPageFile(ByteOrderIntel, FileKindBigTiff);
-    Bytes damaged = OutputBytes();
-    ASSERT_EQ(GetShort(damaged.data() + 2, kIntel), 43u);
-    GetParam().damage(damaged);
-    WriteOutput(damaged);
-    platform::testing::MessageBoxes().clear();
-
-    JobOutcome outcome = RunOnePage(MakePage({FormatGray8, 4, 4, 0}, 6), true);
-    EXPECT_EQ(outcome.status, StatusNotAppendable);
-    EXPECT_EQ(outcome.command, CmdPreparePage);
-    ExpectMessageFor(StatusNotAppendable);
-    EXPECT_EQ(Run(CmdEndJob), 0);
-    EXPECT_EQ(OutputBytes(), damaged);
-    ExpectNoLeftovers();
+    ASSERT_EQ(GetShort(OutputBytes().data() + 2, kIntel), 43u);
+    ExpectRefusedUntouched(GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, DamagedBigTiff, ::testing::ValuesIn(kBigDamage),
