@@ -22,11 +22,14 @@ PluginStatus PageWriter::Begin(const PageDescription& page, const char* outputPa
     // A later page lands where the output file really ends, whatever the
     // pages before it predicted, and is of the file's flavour; a file's
     // first page is of the job's setting.
-    TiffFlavour flavour = SettingsFlavour();
-    uint64_t directoryOffset = FrameOf(flavour).headerBytes;
+    TiffFlavour flavour = TiffFlavour::Classic;
+    uint64_t directoryOffset = 0;
     if (job_.pageCount > 0) {
         PluginStatus status = LocateLaterPage(outputPath, &directoryOffset, &flavour);
         if (status != StatusOk) return status;
+    } else {
+        flavour = SettingsFlavour();
+        directoryOffset = FrameOf(flavour).headerBytes;
     }
     begunFlavour_ = flavour;
     const int32_t compression = PageCompression(job_.imageFormat, job_.compression, job_.colorCompression);
