@@ -251,13 +251,13 @@ TEST_F(DirectoryTest, JpegPageDirectoryFollowsItsStrips) {
     for (int32_t format : {int32_t{FormatRgb24}, int32_t{FormatGray8}}) {
         SCOPED_TRACE(format);
         const int32_t order = ByteOrderMotorola;
-        JpegLayoutRequest request{format, true, 2, 1000, {100, 40, 300, 300}, 16, counts, 3, tables.data(), 289};
+        TrailingLayoutRequest request{format, true, 2, 1000, {100, 40, 300, 300}, 16, counts, 3, tables.data(), 289};
         PagePlan plan;
-        ASSERT_EQ(PlanJpegPage(request, &plan), StatusOk);
+        ASSERT_EQ(PlanTrailingPage(request, &plan), StatusOk);
         EXPECT_EQ(plan.directoryOffset, 1000u + 2037 + 1);
         EXPECT_EQ(plan.endOffset, plan.directoryOffset + plan.blockBytes);
         Bytes staging(plan.stagingBytes, 0);
-        FillJpegDirectory(request, plan, staging.data());
+        FillTrailingDirectory(request, plan, staging.data());
         StagedDirectory directory{staging.data(), plan.stagingBytes, plan.entryCount, plan.entryBase};
         Bytes bytes(plan.blockBytes);
         uint32_t size = 0;
@@ -300,10 +300,10 @@ TEST_F(DirectoryTest, JpegPageDirectoryFollowsItsStrips) {
 TEST_F(DirectoryTest, JpegPagesThatDoNotAddUpAreRefused) {
     const uint32_t counts[] = {500, 0x7FFFFFFF, 400};
     const uint8_t tables[4] = {0xFF, 0xD8, 0xFF, 0xD9};
-    const JpegLayoutRequest good{FormatGray8, false, 0, 8, {10, 33, 300, 300}, 16, counts, 3, tables, 4};
+    const TrailingLayoutRequest good{FormatGray8, false, 0, 8, {10, 33, 300, 300}, 16, counts, 3, tables, 4};
     struct Case {
         const char* what;
-        JpegLayoutRequest request;
+        TrailingLayoutRequest request;
         PluginStatus status;
     };
     Case cases[] = {{"fits", good, StatusOk},
@@ -322,7 +322,7 @@ TEST_F(DirectoryTest, JpegPagesThatDoNotAddUpAreRefused) {
     cases[6].request.firstStripOffset = 0x7FFFFFFF;
     for (const Case& c : cases) {
         PagePlan plan;
-        EXPECT_EQ(PlanJpegPage(c.request, &plan), c.status) << c.what;
+        EXPECT_EQ(PlanTrailingPage(c.request, &plan), c.status) << c.what;
     }
 }
 
