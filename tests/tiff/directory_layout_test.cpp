@@ -356,6 +356,10 @@ TEST(EncodeEntry, ValueFieldRules) {
     };
     const Case cases[] = {
         {{1, TypeByte, 1, 0x1234}, ByteOrderMotorola, {0x34, 0, 0, 0}},
+        // Up to four 1-byte values sit in the field, in order, in either byte order.
+        {{1, TypeAscii, 3, 0x00434241}, ByteOrderMotorola, {0x41, 0x42, 0x43, 0}},
+        {{1, TypeUndefined, 4, 0x04030201}, ByteOrderIntel, {1, 2, 3, 4}},
+        {{1, TypeUndefined, 5, 0x100}, ByteOrderIntel, {0, 1, 0, 0}},
         {{1, TypeShort, 1, 0x1234}, ByteOrderMotorola, {0x12, 0x34, 0, 0}},
         {{1, TypeShort, 2, 0x00050003}, ByteOrderIntel, {3, 0, 5, 0}},
         {{1, TypeShort, 3, 0x100}, ByteOrderIntel, {0, 1, 0, 0}},
