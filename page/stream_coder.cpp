@@ -105,9 +105,10 @@ PluginStatus StreamCoder::StripEnded(const CodeBuffer& out, uint64_t codeAhead) 
 
 PluginStatus StreamCoder::LayOutDirectory(const TrailingDirectoryRequest& request, TrailingDirectory* directory) {
     if (counts_ == nullptr || request.format != format_ || started_) return StatusBadSequence;
+    // A page of one strip says its own height, as raw pages do.
     const TrailingLayoutRequest layout{request.format,    true,
                                        request.pageCount, request.firstStripOffset,
-                                       request.page,      rowsPerStrip_,
+                                       request.page,      std::min(rowsPerStrip_, request.page.height),
                                        counts_->data(),   counts_->size(),
                                        nullptr,           0,
                                        compression_,      request.colorMap};
