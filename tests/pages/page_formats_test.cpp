@@ -222,6 +222,17 @@ TEST_F(PageJobTest, DeflatePageIsTheSameWhoeverCodesIt) {
     }
 }
 
+// A grey JPEG page so wide that 16 rows would pass 256 KiB: strips of one
+// MCU row, 8 rows; colour stays at one MCU row, 16, however wide.
+TEST_F(PageJobTest, VeryWideJpegPagesHaveStripsOfOneMcuRow) {
+    UseSettings(ByteOrderIntel, CompressionNone, CompressionJpeg);
+    std::vector<HostPage> pages{MakePage({FormatGray8, 16392, 21, 5}, 3), MakePage({FormatRgb24, 5470, 20, 0}, 4)};
+    ASSERT_EQ(RunPage(pages[0], false), 0);
+    ASSERT_EQ(RunPage(pages[1], true), 0);
+    EXPECT_EQ(Run(CmdEndJob), 0);
+    CheckOutput(pages);
+}
+
 TEST_F(PageJobTest, WidthAboveShortRangeIsKept) {
     std::vector<HostPage> pages{MakePage({FormatBilevel, 70001, 2, 1}, 5)};
     ASSERT_EQ(RunPage(pages[0], false), 0);
