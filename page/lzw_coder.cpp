@@ -19,7 +19,7 @@ PluginStatus LzwCoder::CodePart(const uint8_t* bytes, uint64_t count, CodeBuffer
 
 PluginStatus LzwCoder::EndStrip(CodeBuffer& out) {
     const PluginStatus status = FinishLzw(*lzw_, out);
-    StartLzw(*lzw_);
+    RestartLzw(*lzw_);
     return status;
 }
 
