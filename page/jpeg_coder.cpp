@@ -2,7 +2,7 @@
 
 #include "memory/global_block.h"
 #include "page/strip_counts.h"
-#include "tiff/directory_writer.h"
+#include "page/trailing_directory.h"
 #include "tiff/image_format.h"
 #include "tiff/pixel_convert.h"
 
@@ -45,7 +45,7 @@ PluginStatus JpegCoder::BeginPage(const PageStart& start) {
     Reset();
     if (!IsJpegFormat(start.format) || start.counts == nullptr) return StatusUnsupportedImage;
     const uint32_t samples = start.format == FormatRgb24 ? 3 : 1;
-    const JpegPageShape shape{start.width, samples, start.quality, kDefaultJpegStripRows};
+    const JpegPageShape shape{start.width, samples, start.quality, JpegStripRows(start.width, samples)};
     PluginStatus status = CheckJpegShape(shape);
     if (status != StatusOk) return status;
     const uint64_t stripRowsBytes = JpegStripBufferBytes(shape);  // at most some 3 MB
@@ -83,23 +83,10 @@ PluginStatus JpegCoder::CodeThrough(CodeSink& sink, bool finish, const BandRows*
 
 PluginStatus JpegCoder::LayOutDirectory(const TrailingDirectoryRequest& request, TrailingDirectory* directory) {
     if (counts_ == nullptr || request.format != format_) return StatusBadSequence;
-    const JpegLayoutRequest layout{request.format,    true,
-                                   request.pageCount, request.firstStripOffset,
-                                   request.page,      coder_.rowsPerStrip(),
-                                   counts_->data(),   counts_->size(),
-                                   coder_.tables(),   coder_.tablesBytes()};
-    PagePlan plan;
-    PluginStatus status = PlanJpegPage(layout, &plan);
-    if (status != StatusOk) return status;
-    ReleaseBlock(directory_);
-    directory_ = AllocateBlock(size_t{plan.stagingBytes} + plan.blockBytes);
-    if (directory_ == nullptr) return StatusNoMemory;
-    FillJpegDirectory(layout, plan, directory_);
-    uint8_t* serialized = directory_ + plan.stagingBytes;
-    const StagedDirectory staged{directory_, plan.stagingBytes, plan.entryCount, plan.entryBase};
-    uint32_t size = 0;
-    status = SerializeDirectory(staged, nullptr, request.byteOrder, serialized, plan.blockBytes, &size);
-    if (status != StatusOk) return status;
-    *directory = TrailingDirectory{plan, serialized, size};
-    return StatusOk;
+    const TrailingLayoutRequest layout{request.format,    true,
+                                       request.pageCount, request.firstStripOffset,
+                                       request.page,      coder_.rowsPerStrip(),
+                                       counts_->data(),   counts_->size(),
+                                       coder_.tables(),   coder_.tablesBytes()};
+    return SerializeTrailingDirectory(layout, request.byteOrder, &directory_, directory);
 }

@@ -179,7 +179,8 @@ PluginStatus PageWriter::WriteTrailingDirectory(PageFileFacts* facts, uint32_t r
                                            page.byteOrder,
                                            job_.pageCount,
                                            page.directoryOffset,
-                                           {page.width, rows, pageFile_.xResolution(), pageFile_.yResolution()}};
+                                           {page.width, rows, pageFile_.xResolution(), pageFile_.yResolution()},
+                                           pageFile_.colorMap()};
     PageCoder& coder = Coder();
     TrailingDirectory directory{};
     PluginStatus status = coder.LayOutDirectory(request, &directory);

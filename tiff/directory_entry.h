@@ -8,7 +8,10 @@ struct DirectoryEntry {
     uint16_t tag;
     uint16_t type;
     uint32_t count;
-    uint32_t value;  // inline value, or the file offset of the out-of-line data
+    // The inline value (two SHORTs: the first in the low half; up to four
+    // 1-byte values: the first in the low byte), or the file offset of the
+    // out-of-line data.
+    uint32_t value;
 };
 
 // A directory in the file: the entry count, the entries, then the offset of

@@ -10,6 +10,18 @@ namespace {
 
 constexpr uint32_t EvenBytes(uint32_t bytes) { return bytes + (bytes & 1); }
 
+// A page's strips as its directory names them: one after another from
+// firstOffset, each rowsPerStrip rows but the last.
+struct StripTable {
+    uint32_t firstOffset;
+    uint32_t rowsPerStrip;
+    const uint32_t* byteCounts;
+    uint32_t count;
+};
+
+// The bytes the StripOffsets and StripByteCounts arrays take out of line.
+constexpr uint32_t StripArrayBytes(uint32_t stripCount) { return stripCount > 1 ? 2 * 4 * stripCount : 0; }
+
 // Appends entries and value areas to a staging block in entry order.
 class DirectoryBuilder {
 public:
@@ -62,6 +74,21 @@ private:
     uint32_t entries_ = 0;
 };
 
+// StripOffsets, then (after SamplesPerPixel, which `between` adds)
+// RowsPerStrip and StripByteCounts, in tag order.
+template <typename Between>
+void AddStrips(DirectoryBuilder& builder, const StripTable& strips, const Between& between) {
+    uint32_t nextStrip = strips.firstOffset;
+    builder.AddPerStrip(TagStripOffsets, strips.count, [&](uint32_t strip) {
+        const uint32_t offset = nextStrip;
+        nextStrip += strips.byteCounts[strip];
+        return offset;
+    });
+    between();
+    builder.AddDimension(TagRowsPerStrip, strips.rowsPerStrip);
+    builder.AddPerStrip(TagStripByteCounts, strips.count, [&](uint32_t strip) { return strips.byteCounts[strip]; });
+}
+
 uint16_t PhotometricOf(const LayoutRequest& request, LayoutFamily family) {
     switch (family) {
         case LayoutFamily::Rgb: return PhotometricRgb;
@@ -90,59 +117,53 @@ void AddT4Options(DirectoryBuilder& builder, const LayoutRequest& request, const
 
 uint32_t SubfileTypeOf(const LayoutRequest& request) { return request.multiPage ? SubfilePage : SubfileSinglePage; }
 
-void FillRgb(DirectoryBuilder& builder, const LayoutRequest& request, const PagePlan& plan) {
+void FillRgb(DirectoryBuilder& builder, const LayoutRequest& request, const PagePlan& plan, const StripTable& strips) {
     const FormatLayout& layout = *plan.layout;
-    uint32_t bitsOffset = builder.Reserve(6);
-    for (uint32_t i = 0; i < 3; ++i) builder.PutShortAt(bitsOffset + 2 * i, layout.bitsPerSample);
-    uint32_t xOffset = builder.AddRationalArea(request.page.xResolution);
-    uint32_t yOffset = builder.AddRationalArea(request.page.yResolution);
     uint16_t maxSample = layout.bitsPerSample == 16 ? 65535 : 255;
 
     builder.Add(TagNewSubfileType, TypeLong, 1, SubfileTypeOf(request));
     builder.AddDimension(TagImageWidth, request.page.width);
     builder.AddDimension(TagImageLength, request.page.height);
+    uint32_t bitsOffset = builder.Reserve(6);
+    for (uint32_t i = 0; i < 3; ++i) builder.PutShortAt(bitsOffset + 2 * i, layout.bitsPerSample);
     builder.Add(TagBitsPerSample, TypeShort, 3, bitsOffset);
     builder.Add(TagCompression, TypeShort, 1, CompressionTag(plan.compression));
     builder.Add(TagPhotometric, TypeShort, 1, PhotometricRgb);
-    builder.Add(TagStripOffsets, TypeLong, 1, plan.directoryOffset + plan.blockBytes);
-    builder.Add(TagSamplesPerPixel, TypeShort, 1, 3);
-    builder.AddDimension(TagRowsPerStrip, request.page.height);
-    builder.Add(TagStripByteCounts, TypeLong, 1, static_cast<uint32_t>(plan.stripBytes));
+    AddStrips(builder, strips, [&] { builder.Add(TagSamplesPerPixel, TypeShort, 1, 3); });
     builder.Add(TagMinSampleValue, TypeShort, 1, 0);
     builder.Add(TagMaxSampleValue, TypeShort, 1, maxSample);
-    builder.Add(TagXResolution, TypeRational, 1, xOffset);
-    builder.Add(TagYResolution, TypeRational, 1, yOffset);
+    builder.Add(TagXResolution, TypeRational, 1, builder.AddRationalArea(request.page.xResolution));
+    builder.Add(TagYResolution, TypeRational, 1, builder.AddRationalArea(request.page.yResolution));
     builder.Add(TagPlanarConfiguration, TypeShort, 1, PlanarChunky);
     builder.Add(TagResolutionUnit, TypeShort, 1, ResolutionUnitInch);
     builder.Add(TagPageNumber, TypeShort, 2, request.pageCount & 0xFFFF);
     AddPredictor(builder, request, plan);
 }
 
-// Grey, bilevel and palette pages share their first fourteen entries.
-void FillGrayOrPalette(DirectoryBuilder& builder, const LayoutRequest& request, const PagePlan& plan) {
+// Grey, bilevel and palette pages share their first fourteen entries. Each
+// value area is reserved as its entry is added: the serialiser writes the
+// areas in entry order. A palette page's ColorMap is the last area.
+void FillGrayOrPalette(DirectoryBuilder& builder, const LayoutRequest& request, const PagePlan& plan,
+                       const StripTable& strips, const uint8_t* colorMap) {
     const FormatLayout& layout = *plan.layout;
-    uint32_t xOffset = builder.AddRationalArea(request.page.xResolution);
-    uint32_t yOffset = builder.AddRationalArea(request.page.yResolution);
-
     builder.Add(TagNewSubfileType, TypeLong, 1, SubfileTypeOf(request));
     builder.AddDimension(TagImageWidth, request.page.width);
     builder.AddDimension(TagImageLength, request.page.height);
     builder.Add(TagBitsPerSample, TypeShort, 1, layout.bitsPerSample);
     builder.Add(TagCompression, TypeShort, 1, CompressionTag(plan.compression));
     builder.Add(TagPhotometric, TypeShort, 1, PhotometricOf(request, layout.family));
-    builder.Add(TagStripOffsets, TypeLong, 1, plan.directoryOffset + plan.blockBytes);
-    builder.Add(TagSamplesPerPixel, TypeShort, 1, 1);
-    builder.AddDimension(TagRowsPerStrip, request.page.height);
-    builder.Add(TagStripByteCounts, TypeLong, 1, static_cast<uint32_t>(plan.stripBytes));
-    builder.Add(TagXResolution, TypeRational, 1, xOffset);
-    builder.Add(TagYResolution, TypeRational, 1, yOffset);
+    AddStrips(builder, strips, [&] { builder.Add(TagSamplesPerPixel, TypeShort, 1, 1); });
+    builder.Add(TagXResolution, TypeRational, 1, builder.AddRationalArea(request.page.xResolution));
+    builder.Add(TagYResolution, TypeRational, 1, builder.AddRationalArea(request.page.yResolution));
     AddT4Options(builder, request, plan);
     builder.Add(TagResolutionUnit, TypeShort, 1, ResolutionUnitInch);
     builder.Add(TagPageNumber, TypeShort, 2, request.pageCount & 0xFFFF);
     AddPredictor(builder, request, plan);  // never on palette pages: their ColorMap is the last entry
     if (layout.family == LayoutFamily::Palette) {
         uint32_t mapValues = 3 * layout.colorMapValues;
-        builder.Add(TagColorMap, TypeShort, mapValues, builder.Reserve(2 * mapValues));  // zero until the palette
+        const uint32_t mapOffset = builder.Reserve(2 * mapValues);  // zero until the palette
+        if (colorMap != nullptr) builder.PutBytesAt(mapOffset, colorMap, 2 * mapValues);
+        builder.Add(TagColorMap, TypeShort, mapValues, mapOffset);
     }
 }
 
@@ -152,14 +173,14 @@ constexpr uint32_t kJpegGrayEntries = 15;
 constexpr uint32_t kReferenceBlackWhiteBytes = 6 * 8;
 
 uint32_t JpegValueBytes(bool colour, uint32_t stripCount, uint32_t tablesBytes) {
-    const uint32_t stripArrays = stripCount > 1 ? 2 * 4 * stripCount : 0;
+    const uint32_t stripArrays = StripArrayBytes(stripCount);
     const uint32_t colourAreas = colour ? 6 + kReferenceBlackWhiteBytes : 0;  // BitsPerSample, ReferenceBlackWhite
     return stripArrays + 2 * 8 + EvenBytes(tablesBytes) + colourAreas;
 }
 
 // The entries of a JPEG page in tag order, each value area reserved as its
 // entry is added: the serialiser writes the areas in entry order.
-void FillJpeg(DirectoryBuilder& builder, const JpegLayoutRequest& request) {
+void FillJpeg(DirectoryBuilder& builder, const TrailingLayoutRequest& request, const StripTable& strips) {
     const bool colour = request.format == FormatRgb24;
     builder.Add(TagNewSubfileType, TypeLong, 1, request.multiPage ? SubfilePage : SubfileSinglePage);
     builder.AddDimension(TagImageWidth, request.page.width);
@@ -173,16 +194,7 @@ void FillJpeg(DirectoryBuilder& builder, const JpegLayoutRequest& request) {
     }
     builder.Add(TagCompression, TypeShort, 1, CompressionJpeg);
     builder.Add(TagPhotometric, TypeShort, 1, colour ? PhotometricYCbCr : PhotometricBlackIsZero);
-    uint32_t nextStrip = request.firstStripOffset;
-    builder.AddPerStrip(TagStripOffsets, request.stripCount, [&](uint32_t strip) {
-        const uint32_t offset = nextStrip;
-        nextStrip += request.stripByteCounts[strip];
-        return offset;
-    });
-    builder.Add(TagSamplesPerPixel, TypeShort, 1, colour ? 3 : 1);
-    builder.AddDimension(TagRowsPerStrip, request.rowsPerStrip);
-    builder.AddPerStrip(TagStripByteCounts, request.stripCount,
-                        [&](uint32_t strip) { return request.stripByteCounts[strip]; });
+    AddStrips(builder, strips, [&] { builder.Add(TagSamplesPerPixel, TypeShort, 1, colour ? 3 : 1); });
     builder.Add(TagXResolution, TypeRational, 1, builder.AddRationalArea(request.page.xResolution));
     builder.Add(TagYResolution, TypeRational, 1, builder.AddRationalArea(request.page.yResolution));
     if (colour) builder.Add(TagPlanarConfiguration, TypeShort, 1, PlanarChunky);
@@ -203,15 +215,36 @@ void FillJpeg(DirectoryBuilder& builder, const JpegLayoutRequest& request) {
     builder.Add(TagReferenceBlackWhite, TypeRational, 6, referenceOffset);
 }
 
+// The entries and value areas of a page whose directory follows its strips.
+struct TrailingShape {
+    uint32_t entryCount;
+    uint64_t valueBytes;
+};
+
+TrailingShape ShapeOfTrailingPage(const TrailingLayoutRequest& r, const FormatLayout& layout) {
+    if (r.compression == CompressionJpeg) {
+        const bool colour = r.format == FormatRgb24;
+        return {colour ? kJpegRgbEntries : kJpegGrayEntries, JpegValueBytes(colour, r.stripCount, r.tablesBytes)};
+    }
+    return {PageEntryCount(layout, r.compression), uint64_t{layout.valueBytes} + StripArrayBytes(r.stripCount)};
+}
+
+StripTable StripsOf(const TrailingLayoutRequest& r) {
+    return {r.firstStripOffset, r.rowsPerStrip, r.stripByteCounts, r.stripCount};
+}
+
 }  // namespace
 
-PluginStatus PlanJpegPage(const JpegLayoutRequest& request, PagePlan* plan) {
-    if (!IsJpegFormat(request.format)) return StatusUnsupportedImage;
-    const JpegLayoutRequest& r = request;
+PluginStatus PlanTrailingPage(const TrailingLayoutRequest& request, PagePlan* plan) {
+    const TrailingLayoutRequest& r = request;
+    const FormatLayout* layout = FindLayout(r.format);
+    const bool jpeg = r.compression == CompressionJpeg;
+    if (layout == nullptr || (jpeg && !IsJpegFormat(r.format))) return StatusUnsupportedImage;
     if (r.page.width == 0 || r.page.height == 0 || r.rowsPerStrip == 0) return StatusBadRecord;
     const uint64_t strips = (uint64_t{r.page.height} + r.rowsPerStrip - 1) / r.rowsPerStrip;
     if (r.stripCount != strips || r.stripByteCounts == nullptr) return StatusBadRecord;
-    if (r.tables == nullptr || r.tablesBytes == 0 || r.firstStripOffset < kHeaderBytes) return StatusBadRecord;
+    if (jpeg && (r.tables == nullptr || r.tablesBytes == 0)) return StatusBadRecord;
+    if (r.firstStripOffset < kHeaderBytes) return StatusBadRecord;
     uint64_t stripBytes = 0;
     for (uint32_t strip = 0; strip < r.stripCount; ++strip) {
         if (r.stripByteCounts[strip] == 0) return StatusBadRecord;
@@ -222,13 +255,12 @@ PluginStatus PlanJpegPage(const JpegLayoutRequest& request, PagePlan* plan) {
     if (stripsEnd >= kOffsetLimit || r.stripCount >= kOffsetLimit / 8 || r.tablesBytes >= kOffsetLimit / 2)
         return StatusWriteFailed;
 
-    const bool colour = r.format == FormatRgb24;
+    const TrailingShape shape = ShapeOfTrailingPage(r, *layout);
     PagePlan result{};
-    result.layout = FindLayout(r.format);
-    result.compression = CompressionJpeg;
-    result.entryCount = colour ? kJpegRgbEntries : kJpegGrayEntries;
-    const uint64_t stagingBytes = uint64_t{kEntryBytes} * result.entryCount + kNextDirectoryBytes +
-                                  JpegValueBytes(colour, r.stripCount, r.tablesBytes);
+    result.layout = layout;
+    result.compression = r.compression;
+    result.entryCount = shape.entryCount;
+    const uint64_t stagingBytes = uint64_t{kEntryBytes} * result.entryCount + kNextDirectoryBytes + shape.valueBytes;
     const uint64_t directoryOffset = stripsEnd + (stripsEnd & 1);
     const uint64_t endOffset = directoryOffset + kEntryCountBytes + stagingBytes;
     if (endOffset >= kOffsetLimit) return StatusWriteFailed;
@@ -244,9 +276,14 @@ PluginStatus PlanJpegPage(const JpegLayoutRequest& request, PagePlan* plan) {
     return StatusOk;
 }
 
-void FillJpegDirectory(const JpegLayoutRequest& request, const PagePlan& plan, uint8_t* staging) {
+void FillTrailingDirectory(const TrailingLayoutRequest& request, const PagePlan& plan, uint8_t* staging) {
     DirectoryBuilder builder(staging, plan);
-    FillJpeg(builder, request);
+    const StripTable strips = StripsOf(request);
+    if (plan.compression == CompressionJpeg) return FillJpeg(builder, request, strips);
+    const LayoutRequest page{request.format,       plan.compression, request.multiPage, request.pageCount,
+                             plan.directoryOffset, request.page,     plan.compression};
+    if (plan.layout->family == LayoutFamily::Rgb) return FillRgb(builder, page, plan, strips);
+    FillGrayOrPalette(builder, page, plan, strips, request.colorMap);
 }
 
 PluginStatus PlanPage(const LayoutRequest& request, PagePlan* plan) {
@@ -278,10 +315,12 @@ PluginStatus PlanPage(const LayoutRequest& request, PagePlan* plan) {
 
 void FillDirectory(const LayoutRequest& request, const PagePlan& plan, uint8_t* staging) {
     DirectoryBuilder builder(staging, plan);
+    const uint32_t stripBytes = static_cast<uint32_t>(plan.stripBytes);  // below the offset limit (PlanPage)
+    const StripTable strip{plan.directoryOffset + plan.blockBytes, request.page.height, &stripBytes, 1};
     if (plan.layout->family == LayoutFamily::Rgb) {
-        FillRgb(builder, request, plan);
+        FillRgb(builder, request, plan, strip);
     } else {
-        FillGrayOrPalette(builder, request, plan);
+        FillGrayOrPalette(builder, request, plan, strip, nullptr);
     }
 }
 

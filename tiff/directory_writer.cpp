@@ -23,10 +23,11 @@ uint32_t ValueBytes(uint16_t type) {
     }
 }
 
-// Whether the entry's values live out of line rather than in its value field.
+// Whether the entry's values live out of line rather than in its value
+// field: only when they take more than its four bytes.
 bool IsOutOfLine(const DirectoryEntry& entry) {
     switch (ValueBytes(entry.type)) {
-        case 1: return entry.count >= 2;
+        case 1: return entry.count > 4;
         case 2: return entry.count >= 3;
         case 4: return entry.count >= 2;
         case 8: return entry.count >= 1;
@@ -41,7 +42,8 @@ void EncodeValueField(uint8_t* destination, const DirectoryEntry& entry, int32_t
     if (IsOutOfLine(entry) || width == 4 || floating) {
         PutLong(destination, entry.value, byteOrder);
     } else if (width == 1) {
-        PutByte(destination, entry.value);
+        // Up to four bytes in the field, the first from the value's low byte.
+        for (uint32_t i = 0; i < entry.count && i < 4; ++i) PutByte(destination + i, entry.value >> (8 * i));
     } else if (width == 2) {
         PutShort(destination, entry.value, byteOrder);
         if (entry.count == 2) PutShort(destination + 2, entry.value >> 16, byteOrder);

@@ -1,5 +1,7 @@
 #include "tiff/jpeg_strip_coder.h"
 
+#include "tiff/image_format.h"
+
 #include <algorithm>
 #include <csetjmp>
 #include <cstddef>
@@ -160,6 +162,13 @@ void CompressStrip(jpeg_compress_struct& compressor, const uint8_t* rows, uint32
 }  // namespace
 
 uint32_t JpegMcuRows(uint32_t samplesPerPixel) { return samplesPerPixel == 3 ? 16 : 8; }
+
+uint32_t JpegStripRows(uint32_t width, uint32_t samplesPerPixel) {
+    const uint32_t mcuRows = JpegMcuRows(samplesPerPixel);
+    const uint64_t rowBytes = std::max<uint64_t>(1, uint64_t{width} * samplesPerPixel);
+    const uint64_t fitting = kStripRawBytesLimit / rowBytes / mcuRows * mcuRows;
+    return static_cast<uint32_t>(std::clamp<uint64_t>(fitting, mcuRows, kDefaultJpegStripRows));
+}
 
 PluginStatus CheckJpegShape(const JpegPageShape& shape) {
     if (shape.samplesPerPixel != 1 && shape.samplesPerPixel != 3) return StatusUnsupportedImage;

@@ -50,6 +50,10 @@ struct JpegPageShape {
 
 // Rows of one MCU: 16 for subsampled colour, 8 for grey.
 uint32_t JpegMcuRows(uint32_t samplesPerPixel);
+// Rows per strip of a page `width` pixels wide: kDefaultJpegStripRows, or
+// on a page so wide that they would hold more than kStripRawBytesLimit
+// bytes (image_format.h), as many whole MCU rows as do, at least one.
+uint32_t JpegStripRows(uint32_t width, uint32_t samplesPerPixel);
 // StatusOk for a shape the coder takes; StatusUnsupportedImage for samples
 // other than 1 or 3 or a width beyond kMaxJpegWidth; StatusBadRecord for a
 // zero width, a quality outside 1-100 or rows per strip that are not a

@@ -89,8 +89,9 @@ def check_structure(path, page_count):
             if tag in (256, 257, 278) and typ != (3 if value <= 0xFFFF else 4):
                 fail("tag %d holds %d as type %d" % (tag, value, typ))
         # The page ends with its last strip, or with its directory where
-        # that follows the strips (JPEG pages).
+        # that follows the strips (LZW, Deflate, PackBits and JPEG pages).
         offsets, counts = (array(data, order, *entries[tag]) for tag in (273, 279))
+        check_strips(data, order, entries, offsets, counts)
         end = max(offset + count for offset, count in zip(offsets, counts))
         if offset >= end:
             end = max(end, offset + 2 + 12 * count + 4, *(area_end(order, *entries[tag]) for tag in entries))
@@ -102,6 +103,33 @@ def check_structure(path, page_count):
 
 
 TYPE_BYTES = {1: 1, 2: 1, 3: 2, 4: 4, 5: 8, 7: 1}
+STRIP_ROW_BYTES = 256 * 1024  # the most raw bytes a strip of a coded page holds, unless one row is more
+
+
+def check_strips(data, order, entries, offsets, counts):
+    """Raw, Group 3 and Group 4 pages are one strip; LZW, Deflate and
+    PackBits pages as many whole rows a strip as 256 KiB holds, at least
+    one; JPEG pages 16 rows (8 where 16 would pass 256 KiB, at least one MCU
+    row); the strips one after another."""
+    width, height, compression = (entries[tag][0] for tag in (256, 257, 259))
+    samples = entries.get(277, (1,))[0]
+    bits = array(data, order, *entries[258])[0]
+    rows = entries.get(278, (height,))[0]
+    row_bytes = (width * samples * bits + 7) // 8
+    if compression in (5, 8, 32773):
+        expected = min(height, max(1, STRIP_ROW_BYTES // row_bytes))
+    elif compression == 7:
+        mcu = 16 if samples == 3 else 8
+        expected = min(16, max(mcu, STRIP_ROW_BYTES // row_bytes // mcu * mcu))
+    else:
+        expected = height
+    if rows != expected:
+        fail("compression %d, %d bytes a row: %d rows per strip, expected %d" % (compression, row_bytes, rows,
+                                                                                expected))
+    if len(offsets) != (height + rows - 1) // rows or len(counts) != len(offsets):
+        fail("%d strips of %d rows for %d rows" % (len(offsets), rows, height))
+    if any(offsets[i] + counts[i] != offsets[i + 1] for i in range(len(offsets) - 1)):
+        fail("strips do not follow one another")
 
 
 def array(data, order, value, typ, n):

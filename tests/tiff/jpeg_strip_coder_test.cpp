@@ -99,20 +99,20 @@ CodedPage CodeInBands(const SourcePage& page, const JpegPageShape& shape, uint32
 // A one-page TIFF, little-endian: header, strips, then the directory.
 Bytes WrapInTiff(const CodedPage& coded, const SourcePage& page, uint32_t rowsPerStrip) {
     const int32_t format = page.samples == 3 ? FormatRgb24 : FormatGray8;
-    JpegLayoutRequest request{format,
-                              false,
-                              0,
-                              kHeaderBytes,
-                              {page.width, page.height, 300, 300},
-                              rowsPerStrip,
-                              coded.counts.data(),
-                              static_cast<uint32_t>(coded.counts.size()),
-                              coded.tables.data(),
-                              static_cast<uint32_t>(coded.tables.size())};
+    TrailingLayoutRequest request{format,
+                                  false,
+                                  0,
+                                  kHeaderBytes,
+                                  {page.width, page.height, 300, 300},
+                                  rowsPerStrip,
+                                  coded.counts.data(),
+                                  static_cast<uint32_t>(coded.counts.size()),
+                                  coded.tables.data(),
+                                  static_cast<uint32_t>(coded.tables.size())};
     PagePlan plan;
-    EXPECT_EQ(PlanJpegPage(request, &plan), StatusOk);
+    EXPECT_EQ(PlanTrailingPage(request, &plan), StatusOk);
     Bytes staging(plan.stagingBytes, 0);
-    FillJpegDirectory(request, plan, staging.data());
+    FillTrailingDirectory(request, plan, staging.data());
     Bytes file(plan.endOffset, 0);
     const TiffHeader header = HeaderFor(ByteOrderIntel);
     PutShort(&file[0], header.byteOrder, ByteOrderIntel);
