@@ -1,73 +1,58 @@
 #include "page/side_thread.h"
 
-#include <new>
-
-namespace {
-
-constexpr int kWaiting = 0;
-constexpr int kRunning = 1;
-constexpr int kCancelled = 2;
-
-void WaitAndClose(HANDLE thread) {
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
-}
-
-}  // namespace
-
 bool SideThread::Start(void (*work)(void*), void* context) {
     Finish();
-    work_ = new (std::nothrow) Work{work, context, {kWaiting}, {2}};
-    if (work_ == nullptr) return false;
-    thread_ = CreateThread(nullptr, 0, Run, work_, 0, nullptr);
-    if (thread_ == nullptr) {
-        delete work_;
-        work_ = nullptr;
+    if (thread_ == nullptr && !Launch()) return false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        work_ = work;
+        context_ = context;
+        phase_ = Phase::Handed;
     }
-    return thread_ != nullptr;
+    changed_.notify_all();
+    return true;
 }
 
 void SideThread::Finish() {
-    if (work_ == nullptr) return;
-    int waiting = kWaiting;
-    if (work_->phase.compare_exchange_strong(waiting, kCancelled)) {
-        KeepAside(thread_);  // it ends at once when it runs: no need to wait for it now
-    } else {
-        WaitAndClose(thread_);
-    }
-    LetGo(work_);
-    work_ = nullptr;
-    thread_ = nullptr;
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (phase_ == Phase::Running) changed_.wait(lock, [this] { return phase_ == Phase::Done; });
+    phase_ = Phase::Idle;  // work not taken up is withdrawn
 }
 
 void SideThread::Release() {
+    if (thread_ == nullptr) return;
     Finish();
-    for (HANDLE& thread : cancelled_) {
-        if (thread != nullptr) WaitAndClose(thread);
-        thread = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
     }
+    changed_.notify_all();
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    thread_ = nullptr;
+    stopping_ = false;
 }
 
-void SideThread::KeepAside(HANDLE thread) {
-    for (HANDLE& slot : cancelled_) {
-        if (slot == nullptr) {
-            slot = thread;
-            return;
-        }
-    }
-    WaitAndClose(cancelled_[0]);
-    for (int i = 1; i < kPending; ++i) cancelled_[i - 1] = cancelled_[i];
-    cancelled_[kPending - 1] = thread;
+bool SideThread::Launch() {
+    thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+    return thread_ != nullptr;
 }
 
-DWORD WINAPI SideThread::Run(LPVOID parameter) {
-    Work* work = static_cast<Work*>(parameter);
-    int waiting = kWaiting;
-    if (work->phase.compare_exchange_strong(waiting, kRunning)) work->work(work->context);
-    LetGo(work);
+DWORD WINAPI SideThread::Run(LPVOID self) {
+    static_cast<SideThread*>(self)->Serve();
     return 0;
 }
 
-void SideThread::LetGo(Work* work) {
-    if (work->holders.fetch_sub(1) == 1) delete work;
+void SideThread::Serve() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return phase_ == Phase::Handed || stopping_; });
+        if (stopping_) return;
+        phase_ = Phase::Running;
+        lock.unlock();
+        work_(context_);
+        lock.lock();
+        phase_ = Phase::Done;
+        changed_.notify_all();
+    }
 }

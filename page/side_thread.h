@@ -1,13 +1,15 @@
 // The thread a JPEG page's coder lends its strip coder (tiff/jpeg_strip_coder.h):
-// one piece of work at a time, each on a thread of the platform's own. A
-// thread the system has not yet run when its work is ended is told never to
-// begin it and is left to end by itself; it is waited for before the next
-// page's coding begins, or before this object goes, so that no thread of
-// the plug-in outlives it. Only the calling thread writes to the page file
-// or calls the platform's other services.
+// one thread of the platform's own for the page, started with the page's
+// first shared work and ended by Release (the page's end), which waits for
+// it; each piece of work is handed to it and ended by Finish. Work the thread
+// has not taken up when it is ended (a busy machine had not run the thread
+// yet) is withdrawn and never begins, so the caller waits only for work
+// under way. Only the calling thread writes to the page file or calls the
+// platform's other services.
 #pragma once
 
-#include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 #include "platform/win32.h"
 #include "tiff/jpeg_strip_coder.h"
@@ -21,24 +23,21 @@ public:
 
     bool Start(void (*work)(void*), void* context) override;
     void Finish() override;
-    // Waits for the threads told not to begin.
+    // Ends the thread, once its work is finished.
     void Release();
 
 private:
-    // Shared by the calling thread and the side thread; the last of the two
-    // to let go frees it.
-    struct Work {
-        void (*work)(void*);
-        void* context;
-        std::atomic<int> phase;  // kWaiting, then kRunning or kCancelled
-        std::atomic<int> holders;
-    };
-    static DWORD WINAPI Run(LPVOID work);
-    static void LetGo(Work* work);
-    void KeepAside(HANDLE thread);
+    enum class Phase { Idle, Handed, Running, Done };
 
-    static constexpr int kPending = 8;  // threads told not to begin, at most; the oldest is waited for
-    Work* work_ = nullptr;
+    static DWORD WINAPI Run(LPVOID self);
+    void Serve();
+    bool Launch();
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    Phase phase_ = Phase::Idle;
+    bool stopping_ = false;
+    void (*work_)(void*) = nullptr;
+    void* context_ = nullptr;
     HANDLE thread_ = nullptr;
-    HANDLE cancelled_[kPending] = {};
 };
