@@ -24,6 +24,15 @@ struct JpegCoderState {
     uint64_t stripBytes;   // code of the strip under way
     uint8_t tables[kMaxJpegTablesBytes];
     uint32_t tablesBytes;
+    // The side's carried strip (CarryStrip): its rows, where its code goes,
+    // and whether it was coded whole.
+    const uint8_t* carriedRows;
+    uint64_t carriedStride;
+    uint32_t carriedRowCount;
+    uint8_t* carriedCode;
+    uint32_t carriedCodeBytes;
+    bool carriedCoded;
+    uint32_t carriedSize;
 };
 
 namespace {
@@ -252,6 +261,19 @@ void CodeFromTheBack(void* context) {
     }
 }
 
+// The side thread's carried strip, into the side's code buffer.
+void CodeCarried(void* context) {
+    JpegCoderState& side = *static_cast<JpegCoderState*>(context);
+    NoRoomSink noRoom;
+    CodeBuffer out(side.carriedCode, side.carriedCodeBytes, noRoom);
+    if (CompressInto(side, side.carriedRows, side.carriedRowCount, side.carriedStride, out) != StatusOk) {
+        jpeg_abort_compress(&side.compressor);  // ready for the next strip
+        return;
+    }
+    side.carriedCoded = true;
+    side.carriedSize = out.used();
+}
+
 // Bytes coded elsewhere, after those in `out`: copied into it where they
 // fit, so that the sink is called no more often than one thread would.
 PluginStatus Hand(CodeBuffer& out, const uint8_t* bytes, uint32_t count) {
@@ -320,6 +342,8 @@ PluginStatus JpegStripCoder::CodeRows(const uint8_t* rows, uint32_t rowCount, ui
     if (rowCount == 0) return StatusOk;
     if (rows == nullptr || rowStride < rowBytes_ || rowCount > UINT32_MAX - rowsTaken_) return Fail(StatusBadRecord);
     CodeBuffer out(memory_.code, memory_.codeBytes, sink);
+    const PluginStatus collected = CollectCarried(out, sink);
+    if (collected != StatusOk) return Fail(collected);
     const uint32_t stripRows = shape_.rowsPerStrip;
     for (uint32_t done = 0; done < rowCount;) {
         const uint8_t* row = rows + static_cast<size_t>(rowStride * done);
@@ -327,7 +351,13 @@ PluginStatus JpegStripCoder::CodeRows(const uint8_t* rows, uint32_t rowCount, ui
         PluginStatus status = StatusOk;
         if (rowsHeld_ == 0 && left >= stripRows) {  // whole strips in the band
             const uint32_t strips = left / stripRows;
-            status = CodeWholeStrips(row, strips, rowStride, out, sink);
+            // A band that ends on a strip's end leaves its last strip to the
+            // side thread, which codes it while the caller goes on.
+            const bool carry = side_ != nullptr && left % stripRows == 0;
+            status = CodeWholeStrips(row, strips - (carry ? 1 : 0), rowStride, out, sink);
+            if (status == StatusOk && carry)
+                status =
+                    CarryStrip(row + static_cast<size_t>(rowStride * stripRows * (strips - 1)), rowStride, out, sink);
             done += strips * stripRows;
         } else {
             const uint32_t count = std::min(stripRows - rowsHeld_, left);
@@ -351,8 +381,8 @@ PluginStatus JpegStripCoder::CodeRows(const uint8_t* rows, uint32_t rowCount, ui
 PluginStatus JpegStripCoder::Finish(JpegStripSink& sink) {
     if (state_ == nullptr || finished_ || rowsTaken_ == 0) return StatusBadSequence;
     CodeBuffer out(memory_.code, memory_.codeBytes, sink);
-    PluginStatus status = StatusOk;
-    if (rowsHeld_ > 0) status = CodeStrip(memory_.stripRows, rowsHeld_, rowBytes_, out, sink);
+    PluginStatus status = CollectCarried(out, sink);
+    if (rowsHeld_ > 0 && status == StatusOk) status = CodeStrip(memory_.stripRows, rowsHeld_, rowBytes_, out, sink);
     rowsHeld_ = 0;
     if (status == StatusOk) status = out.Flush();
     if (status != StatusOk) return Fail(status);
@@ -380,6 +410,38 @@ PluginStatus JpegStripCoder::CodeWholeStrips(const uint8_t* rows, uint32_t strip
         done += round;
     }
     return StatusOk;
+}
+
+// The strip's rows go to the strip buffer, and the side thread codes them
+// there; coded here when no thread can be had.
+PluginStatus JpegStripCoder::CarryStrip(const uint8_t* rows, uint64_t rowStride, CodeBuffer& out, JpegStripSink& sink) {
+    const uint32_t stripRows = shape_.rowsPerStrip;
+    for (uint32_t i = 0; i < stripRows; ++i)
+        std::memcpy(memory_.stripRows + static_cast<size_t>(rowBytes_ * i), rows + static_cast<size_t>(rowStride * i),
+                    static_cast<size_t>(rowBytes_));
+    JpegCoderState& side = *side_;
+    side.carriedRows = memory_.stripRows;
+    side.carriedStride = rowBytes_;
+    side.carriedRowCount = stripRows;
+    side.carriedCode = memory_.sideCode;
+    side.carriedCodeBytes = memory_.sideCodeBytes;
+    side.carriedCoded = false;
+    carried_ = memory_.side->Start(CodeCarried, &side);
+    if (carried_) return StatusOk;
+    return CodeStrip(memory_.stripRows, stripRows, rowBytes_, out, sink);
+}
+
+// The carried strip's code to the sink, after the strips before it; coded
+// here when the side did not code it whole (or was not run in time).
+PluginStatus JpegStripCoder::CollectCarried(CodeBuffer& out, JpegStripSink& sink) {
+    if (!carried_) return StatusOk;
+    carried_ = false;
+    memory_.side->Finish();
+    const JpegCoderState& side = *side_;
+    if (!side.carriedCoded) return CodeStrip(memory_.stripRows, side.carriedRowCount, rowBytes_, out, sink);
+    const PluginStatus status = Hand(out, side.carriedCode, side.carriedSize);
+    ++stripsEnded_;
+    return status == StatusOk ? sink.EndStrip(side.carriedSize) : status;
 }
 
 // The calling thread's strips straight to the sink until it meets the side
@@ -415,6 +477,8 @@ PluginStatus JpegStripCoder::Fail(PluginStatus status) {
 }
 
 void JpegStripCoder::Release() {
+    if (carried_) memory_.side->Finish();  // its code is lost with the page
+    carried_ = false;
     ReleaseSide();
     if (state_ != nullptr) {
         jpeg_destroy_compress(&state_->compressor);

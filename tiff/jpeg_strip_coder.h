@@ -20,8 +20,11 @@
 // the front and codes them straight to the sink, the side thread takes them
 // from the back, with a libjpeg state of its own set up exactly as the
 // first, into a side code buffer that is handed to the sink once the two
-// meet. A strip's code depends on its rows alone, so a band too small to
-// share, a thread that cannot be had or is not run in time (a busy machine:
+// meet. A band that ends on a strip's end leaves its last strip to the side
+// thread: its rows are copied to the strip buffer (idle then), the side codes
+// them while the caller reads the next band, and the code goes to the sink
+// first thing at the next call (CodeRows or Finish). A strip's code depends
+// on its rows alone, so a band too small to share, a thread that cannot be had or is not run in time (a busy machine:
 // the calling thread then takes every strip), or a side code buffer too small
 // for a strip (coded again by the calling thread) changes the time taken,
 // never the bytes. Only the calling thread calls the sink.
@@ -150,6 +153,11 @@ private:
     // The side's share of a round, coded beside the calling thread's.
     PluginStatus CodeSharedRound(const uint8_t* rows, uint32_t strips, uint64_t rowStride, CodeBuffer& out,
                                  JpegStripSink& sink);
+    // A band's last strip, copied to the strip buffer and coded there by the
+    // side thread while the caller goes on; its code goes to the sink at the
+    // next call (CollectCarried).
+    PluginStatus CarryStrip(const uint8_t* rows, uint64_t rowStride, CodeBuffer& out, JpegStripSink& sink);
+    PluginStatus CollectCarried(CodeBuffer& out, JpegStripSink& sink);
     void BeginSide();
     void ReleaseSide();
     PluginStatus Fail(PluginStatus status);
@@ -162,5 +170,6 @@ private:
     uint32_t rowsHeld_ = 0;  // rows of the strip under way, in memory_.stripRows
     uint32_t rowsTaken_ = 0;
     uint32_t stripsEnded_ = 0;
+    bool carried_ = false;  // the side thread holds a strip whose code is not yet handed on
     bool finished_ = false;
 };
