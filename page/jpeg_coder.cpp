@@ -33,6 +33,7 @@ private:
 
 void JpegCoder::Reset() {
     coder_.Release();
+    side_.Release();
     ReleaseBlock(memory_);
     ReleaseBlock(directory_);
     counts_ = nullptr;
@@ -49,9 +50,11 @@ PluginStatus JpegCoder::BeginPage(const PageStart& start) {
     PluginStatus status = CheckJpegShape(shape);
     if (status != StatusOk) return status;
     const uint64_t stripRowsBytes = JpegStripBufferBytes(shape);  // at most some 3 MB
-    memory_ = AllocateBlock(static_cast<size_t>(stripRowsBytes) + kCodeBufferBytes);
+    memory_ = AllocateBlock(static_cast<size_t>(stripRowsBytes) + 2 * kCodeBufferBytes);
     if (memory_ == nullptr) return StatusNoMemory;
-    status = coder_.Begin(shape, {memory_, stripRowsBytes, memory_ + stripRowsBytes, kCodeBufferBytes});
+    uint8_t* code = memory_ + stripRowsBytes;
+    status = coder_.Begin(
+        shape, {memory_, stripRowsBytes, code, kCodeBufferBytes, &side_, code + kCodeBufferBytes, kCodeBufferBytes});
     if (status != StatusOk) {
         Reset();
         return status;

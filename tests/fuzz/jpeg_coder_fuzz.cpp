@@ -95,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
 
     fuzz::Bytes rows(static_cast<size_t>(JpegStripBufferBytes(shape)));
     fuzz::Bytes code(codeBytes);
-    const JpegCoderMemory memory{rows.data(), rows.size(), code.data(), codeBytes};
+    const JpegCoderMemory memory{rows.data(), rows.size(), code.data(), codeBytes, nullptr, nullptr, 0};
     VectorSink coded[2];
     JpegStripCoder coder;
     for (int pass = 0; pass < 2; ++pass) {
