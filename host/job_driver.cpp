@@ -105,9 +105,7 @@ bool JobDriver::WriteBands(const ScanPage& page, PageRows& rows, uint32_t bandRo
     for (uint32_t first = 0; first < height; first += rowsPerBand) {
         const uint32_t count = std::min(rowsPerBand, height - first);
         band.Prepare(first, count);
-        for (uint32_t row = 0; row < count; ++row) {
-            rows.ReadRow(band.Row(row));
-        }
+        rows.ReadRows(band.Row(0), count, band.RowBytes());
         if (!WriteBand(page, band, count, failure)) {
             return false;
         }

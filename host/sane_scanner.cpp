@@ -127,19 +127,19 @@ std::vector<std::string> SplitCommas(const std::string& text) {
 
 SaneSession::SaneSession() {
     SANE_Int version = 0;
-    const SANE_Status status = sane_init(&version, nullptr);
+    const SANE_Status status = LoadSane().init(&version, nullptr);
     if (status != SANE_STATUS_GOOD) {
-        throw InputError(std::string("cannot start SANE: ") + sane_strstatus(status));
+        throw InputError(std::string("cannot start SANE: ") + Sane().strstatus(status));
     }
 }
 
-SaneSession::~SaneSession() { sane_exit(); }
+SaneSession::~SaneSession() { Sane().exit(); }
 
 std::vector<ScannerInfo> SaneSession::Devices() const {
     const SANE_Device** devices = nullptr;
-    const SANE_Status status = sane_get_devices(&devices, SANE_FALSE);
+    const SANE_Status status = Sane().get_devices(&devices, SANE_FALSE);
     if (status != SANE_STATUS_GOOD) {
-        throw InputError(std::string("cannot list the scanners: ") + sane_strstatus(status));
+        throw InputError(std::string("cannot list the scanners: ") + Sane().strstatus(status));
     }
     std::vector<ScannerInfo> found;
     for (const SANE_Device** device = devices; *device != nullptr; ++device) {
@@ -157,20 +157,21 @@ SaneDevice::SaneDevice(const SaneSession& session, const std::string& name) : na
         }
         name_ = devices.front().name;
     }
-    const SANE_Status status = sane_open(name_.c_str(), &handle_);
+    const SANE_Status status = Sane().open(name_.c_str(), &handle_);
     if (status != SANE_STATUS_GOOD) {
-        throw InputError("cannot open the scanner " + name_ + ": " + sane_strstatus(status) + " (see --list-scanners)");
+        throw InputError("cannot open the scanner " + name_ + ": " + Sane().strstatus(status) +
+                         " (see --list-scanners)");
     }
 }
 
 SaneDevice::~SaneDevice() {
-    sane_cancel(handle_);
-    sane_close(handle_);
+    Sane().cancel(handle_);
+    Sane().close(handle_);
 }
 
 SANE_Int SaneDevice::Find(const std::string& option, const SANE_Option_Descriptor*& descriptor) const {
     SANE_Int index = 1;
-    for (; (descriptor = sane_get_option_descriptor(handle_, index)) != nullptr; ++index) {
+    for (; (descriptor = Sane().get_option_descriptor(handle_, index)) != nullptr; ++index) {
         if (descriptor->name != nullptr && option == descriptor->name && descriptor->type != SANE_TYPE_GROUP) {
             return index;
         }
@@ -181,7 +182,7 @@ SANE_Int SaneDevice::Find(const std::string& option, const SANE_Option_Descripto
 std::string SaneDevice::OptionNames() const {
     std::string names;
     const SANE_Option_Descriptor* descriptor = nullptr;
-    for (SANE_Int index = 1; (descriptor = sane_get_option_descriptor(handle_, index)) != nullptr; ++index) {
+    for (SANE_Int index = 1; (descriptor = Sane().get_option_descriptor(handle_, index)) != nullptr; ++index) {
         if (descriptor->name != nullptr && *descriptor->name != '\0' && descriptor->type != SANE_TYPE_GROUP &&
             SANE_OPTION_IS_ACTIVE(descriptor->cap) && SANE_OPTION_IS_SETTABLE(descriptor->cap)) {
             names += (names.empty() ? "" : ", ") + std::string(descriptor->name);
@@ -248,9 +249,9 @@ void SaneDevice::SetOption(const std::string& option, const std::string& value) 
         data = words.data();
     }
     SANE_Int info = 0;
-    const SANE_Status status = sane_control_option(handle_, index, SANE_ACTION_SET_VALUE, data, &info);
+    const SANE_Status status = Sane().control_option(handle_, index, SANE_ACTION_SET_VALUE, data, &info);
     if (status != SANE_STATUS_GOOD) {
-        throw InputError(where + " refused " + option + " \"" + value + "\": " + sane_strstatus(status) +
+        throw InputError(where + " refused " + option + " \"" + value + "\": " + Sane().strstatus(status) +
                          "; it offers: " + Offers(descriptor));
     }
 }
@@ -263,7 +264,7 @@ bool SaneDevice::NumberOption(const std::string& option, double& value) const {
         return false;
     }
     std::vector<SANE_Word> words(std::max<size_t>(1, static_cast<size_t>(descriptor->size) / sizeof(SANE_Word)));
-    if (sane_control_option(handle_, index, SANE_ACTION_GET_VALUE, words.data(), nullptr) != SANE_STATUS_GOOD) {
+    if (Sane().control_option(handle_, index, SANE_ACTION_GET_VALUE, words.data(), nullptr) != SANE_STATUS_GOOD) {
         return false;
     }
     value = descriptor->type == SANE_TYPE_FIXED ? SANE_UNFIX(words[0]) : words[0];
@@ -273,7 +274,7 @@ bool SaneDevice::NumberOption(const std::string& option, double& value) const {
 SANE_Status SaneDevice::Read(uint8_t* out, size_t maxBytes, size_t& got) {
     SANE_Int length = 0;
     const SANE_Int most = static_cast<SANE_Int>(std::min<size_t>(maxBytes, INT32_MAX));
-    const SANE_Status status = sane_read(handle_, out, most, &length);
+    const SANE_Status status = Sane().read(handle_, out, most, &length);
     got = status == SANE_STATUS_GOOD && length > 0 ? static_cast<size_t>(length) : 0;
     return status;
 }

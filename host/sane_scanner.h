@@ -12,12 +12,15 @@
 #include <string>
 #include <vector>
 
+#include "host/sane_library.h"
+
 struct ScannerInfo {
     std::string name;         // what --scan takes, "test:0"
     std::string description;  // "Noname frontend-tester virtual device"
 };
 
-// sane_init for the life of the object, sane_exit after it.
+// SANE loaded (LoadSane) and sane_init for the life of the object,
+// sane_exit after it.
 class SaneSession {
 public:
     SaneSession();
@@ -45,10 +48,10 @@ public:
     // A numeric option's (first) value; false when the device lacks it.
     bool NumberOption(const std::string& option, double& value) const;
 
-    SANE_Status Start() { return sane_start(handle_); }
-    SANE_Status Parameters(SANE_Parameters& parameters) { return sane_get_parameters(handle_, &parameters); }
+    SANE_Status Start() { return Sane().start(handle_); }
+    SANE_Status Parameters(SANE_Parameters& parameters) { return Sane().get_parameters(handle_, &parameters); }
     SANE_Status Read(uint8_t* out, size_t maxBytes, size_t& got);
-    void Cancel() { sane_cancel(handle_); }
+    void Cancel() { Sane().cancel(handle_); }
 
 private:
     // The option's index, or 0 (the option count) when there is none.

@@ -52,7 +52,7 @@ std::string FaultText(uint32_t page, SANE_Status status) {
         case SANE_STATUS_CANCELLED: why = "the scan was cancelled"; break;
         default: why = "the scanner failed"; break;
     }
-    return Lost(page, why + " (SANE: " + sane_strstatus(status) + ")");
+    return Lost(page, why + " (SANE: " + Sane().strstatus(status) + ")");
 }
 
 bool HostIsLittleEndian() {

@@ -109,6 +109,8 @@ elseif(TARGET zeduz_host)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # The host loads SANE when it scans, so the linker does not name it.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsane1")
   string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "The multi-page TIFF file-format plug-in of a scanning application, which\n"
     "writes each scanned page as a baseline TIFF page (RGB, grey, palette,\n"

@@ -1,4 +1,4 @@
-// Deflate strips: the stream's pieces coded on two cores (deflate_pieces.h),
+// Deflate strips: the page's pieces coded on two cores (deflate_pieces.h),
 // the piece under way in the block after the code buffer. The threads are
 // this coder's alone: nothing else of the page engine knows of them.
 #pragma once
@@ -12,11 +12,11 @@ public:
     ~DeflateCoder() override { ReleaseStream(); }
 
 private:
-    PluginStatus StartStream(uint8_t* extra) override { return pieces_.Start(extra); }
-    PluginStatus CodeStream(const uint8_t* bytes, uint64_t count, CodeBuffer& out) override {
-        return pieces_.Code(bytes, count, out);
+    PluginStatus StartStream(uint8_t* extra) override { return pieces_.Start(extra, stripBytes()); }
+    PluginStatus CodeStrips(const uint8_t* bytes, uint64_t count, CodeBuffer& out, StripEnds& ends) override {
+        return pieces_.Code(bytes, count, out, ends);
     }
-    PluginStatus FinishStream(CodeBuffer& out) override { return pieces_.Finish(out); }
+    PluginStatus FinishStrips(CodeBuffer& out, StripEnds& ends) override { return pieces_.Finish(out, ends); }
     void ReleaseStream() override { pieces_.Release(); }
 
     DeflatePieces pieces_;

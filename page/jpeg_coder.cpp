@@ -2,7 +2,7 @@
 
 #include "memory/global_block.h"
 #include "page/strip_counts.h"
-#include "tiff/directory_writer.h"
+#include "page/trailing_directory.h"
 #include "tiff/image_format.h"
 #include "tiff/pixel_convert.h"
 
@@ -33,6 +33,7 @@ private:
 
 void JpegCoder::Reset() {
     coder_.Release();
+    side_.Release();
     ReleaseBlock(memory_);
     ReleaseBlock(directory_);
     counts_ = nullptr;
@@ -45,13 +46,15 @@ PluginStatus JpegCoder::BeginPage(const PageStart& start) {
     Reset();
     if (!IsJpegFormat(start.format) || start.counts == nullptr) return StatusUnsupportedImage;
     const uint32_t samples = start.format == FormatRgb24 ? 3 : 1;
-    const JpegPageShape shape{start.width, samples, start.quality, kDefaultJpegStripRows};
+    const JpegPageShape shape{start.width, samples, start.quality, JpegStripRows(start.width, samples)};
     PluginStatus status = CheckJpegShape(shape);
     if (status != StatusOk) return status;
     const uint64_t stripRowsBytes = JpegStripBufferBytes(shape);  // at most some 3 MB
-    memory_ = AllocateBlock(static_cast<size_t>(stripRowsBytes) + kCodeBufferBytes);
+    memory_ = AllocateBlock(static_cast<size_t>(stripRowsBytes) + 2 * kCodeBufferBytes);
     if (memory_ == nullptr) return StatusNoMemory;
-    status = coder_.Begin(shape, {memory_, stripRowsBytes, memory_ + stripRowsBytes, kCodeBufferBytes});
+    uint8_t* code = memory_ + stripRowsBytes;
+    status = coder_.Begin(
+        shape, {memory_, stripRowsBytes, code, kCodeBufferBytes, &side_, code + kCodeBufferBytes, kCodeBufferBytes});
     if (status != StatusOk) {
         Reset();
         return status;
@@ -83,24 +86,12 @@ PluginStatus JpegCoder::CodeThrough(CodeSink& sink, bool finish, const BandRows*
 
 PluginStatus JpegCoder::LayOutDirectory(const TrailingDirectoryRequest& request, TrailingDirectory* directory) {
     if (counts_ == nullptr || request.format != format_) return StatusBadSequence;
-    const JpegLayoutRequest layout{request.format,    true,
-                                   request.pageCount, request.firstStripOffset,
-                                   request.page,      coder_.rowsPerStrip(),
-                                   counts_->data(),   counts_->size(),
-                                   coder_.tables(),   coder_.tablesBytes(),
-                                   request.flavour};
-    PagePlan plan;
-    PluginStatus status = PlanJpegPage(layout, &plan);
-    if (status != StatusOk) return status;
-    ReleaseBlock(directory_);
-    directory_ = AllocateBlock(size_t{plan.stagingBytes} + plan.blockBytes);
-    if (directory_ == nullptr) return StatusNoMemory;
-    FillJpegDirectory(layout, plan, directory_);
-    uint8_t* serialized = directory_ + plan.stagingBytes;
-    const StagedDirectory staged{directory_, plan.stagingBytes, plan.entryCount, plan.entryBase, plan.flavour};
-    uint32_t size = 0;
-    status = SerializeDirectory(staged, nullptr, request.byteOrder, serialized, plan.blockBytes, &size);
-    if (status != StatusOk) return status;
-    *directory = TrailingDirectory{plan, serialized, size};
-    return StatusOk;
+    const TrailingLayoutRequest layout{request.format,    true,
+                                       request.pageCount, request.firstStripOffset,
+                                       request.page,      coder_.rowsPerStrip(),
+                                       counts_->data(),   counts_->size(),
+                                       coder_.tables(),   coder_.tablesBytes(),
+                                       CompressionJpeg,   nullptr,
+                                       request.flavour};
+    return SerializeTrailingDirectory(layout, request.byteOrder, &directory_, directory);
 }

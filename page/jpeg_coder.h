@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "page/page_coder.h"
+#include "page/side_thread.h"
 #include "tiff/jpeg_strip_coder.h"
 
 class JpegCoder final : public PageCoder {
@@ -42,8 +43,9 @@ public:
 private:
     PluginStatus CodeThrough(CodeSink& sink, bool finish, const BandRows* band);
 
+    SideThread side_;  // codes half of a band's strips beside the calling thread
     JpegStripCoder coder_;
-    uint8_t* memory_ = nullptr;     // the strip's rows, then the code buffer
+    uint8_t* memory_ = nullptr;     // the strip's rows, then the code buffer and the side's
     uint8_t* directory_ = nullptr;  // the laid-out directory, from LayOutDirectory to Reset
     StripCounts* counts_ = nullptr;
     int32_t format_ = 0;

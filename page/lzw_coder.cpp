@@ -4,7 +4,7 @@
 #include "memory/global_block.h"
 #include "tiff/lzw_encoder.h"
 
-LzwCoder::LzwCoder() : StreamCoder(CompressionLzw, 0) {}
+LzwCoder::LzwCoder() : SerialStreamCoder(CompressionLzw, 0) {}
 
 PluginStatus LzwCoder::StartStream(uint8_t*) {
     lzw_ = reinterpret_cast<LzwState*>(AllocateBlock(sizeof(LzwState)));  // zero-filled, suitably aligned
@@ -13,11 +13,15 @@ PluginStatus LzwCoder::StartStream(uint8_t*) {
     return StatusOk;
 }
 
-PluginStatus LzwCoder::CodeStream(const uint8_t* bytes, uint64_t count, CodeBuffer& out) {
+PluginStatus LzwCoder::CodePart(const uint8_t* bytes, uint64_t count, CodeBuffer& out) {
     return EncodeLzw(*lzw_, bytes, static_cast<size_t>(count), out);
 }
 
-PluginStatus LzwCoder::FinishStream(CodeBuffer& out) { return FinishLzw(*lzw_, out); }
+PluginStatus LzwCoder::EndStrip(CodeBuffer& out) {
+    const PluginStatus status = FinishLzw(*lzw_, out);
+    RestartLzw(*lzw_);
+    return status;
+}
 
 void LzwCoder::ReleaseStream() {
     uint8_t* lzw = reinterpret_cast<uint8_t*>(lzw_);

@@ -155,6 +155,12 @@ PluginStatus PageWriter::WritePalette(const PaletteColors& palette) {
 
 PluginStatus PageWriter::WriteColorMap(const PaletteColors& palette) {
     uint32_t planeValues = ColorMapPlaneValues(job_.imageFormat);
+    // A page whose directory follows its strips has none in its file yet:
+    // the map waits for it.
+    if (pageFile_.HoldsTrailingPage()) {
+        pageFile_.KeepColorMap(palette, planeValues);
+        return StatusOk;
+    }
     uint32_t mapBytes = ColorMapBytes(planeValues);
     FileHandle& file = pageFile_.file();
     PluginStatus status = file.Seek(-static_cast<int32_t>(mapBytes), nullptr, FILE_END);

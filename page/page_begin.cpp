@@ -61,10 +61,11 @@ PluginStatus PageWriter::Begin(const PageDescription& page, const char* outputPa
     return SaveBegunPage();
 }
 
-// A page whose directory follows its strips: its file holds the header (on
-// a file's first page, its first-directory offset still 0) and then the
-// strips as they are coded. Its free-space and size checks ask for the page
-// as if it were uncompressed, as for the other coded pages.
+// A page whose directory follows its strips (LZW, Deflate, PackBits, JPEG):
+// its file holds the header (on a file's first page, its first-directory
+// offset still 0) and then the strips as they are coded. Its free-space and
+// size checks ask for the page as if it were uncompressed, as for the other
+// coded pages.
 PluginStatus PageWriter::BeginTrailingPage(const PageDescription& page, PageLanding landing, int32_t compression) {
     PageGeometry geometry{page.width, page.height, page.xResolution, page.yResolution};
     LayoutRequest request{job_.imageFormat, job_.compression, true,           job_.pageCount, landing.offset,
@@ -74,7 +75,9 @@ PluginStatus PageWriter::BeginTrailingPage(const PageDescription& page, PageLand
     if (status != StatusOk) return status;
     job_.outputEndOffset = plan.endOffset;
     if (job_.pageCount == 0) job_.nextDirectoryField = 0;  // known once the directory is laid out
-    if (!job_.Load(JobValue::JpegQuality) || job_.jpegQuality < kMinJpegQuality || job_.jpegQuality > kMaxJpegQuality)
+    const bool jpeg = compression == CompressionJpeg;
+    if (jpeg &&
+        (!job_.Load(JobValue::JpegQuality) || job_.jpegQuality < kMinJpegQuality || job_.jpegQuality > kMaxJpegQuality))
         job_.jpegQuality = kDefaultJpegQuality;
     // A page the coder cannot take is refused before any file is made.
     coders_.ResetAll();

@@ -4,9 +4,10 @@
 // implement it (page_coders.h picks one per page); a new compression is a new
 // coder and nothing else.
 //
-// Most pages have one strip whose directory is laid out at the page's start,
-// where the page lands. A coder whose strips' sizes and count are known only
-// at the page's end (JPEG) says DirectoryFollowsStrips: its page file holds
+// Raw, Group 4 and Group 3 pages have one strip whose directory is laid out
+// at the page's start, where the page lands. A coder whose strips' sizes
+// and count are known only at the page's end (LZW, Deflate, PackBits, JPEG:
+// strips of bounded size) says DirectoryFollowsStrips: its page file holds
 // the strips from where the page lands, and the coder lays out the directory
 // that follows them once the last strip is coded.
 #pragma once
@@ -39,7 +40,7 @@ struct StripShape {
 struct PageStart {
     int32_t format;
     uint32_t width;
-    uint32_t quality;     // the JPEG quality, 1 to 100
+    uint32_t quality;     // JPEG pages: the quality, 1 to 100
     StripCounts* counts;  // where each strip's size goes as it ends, kept until the page ends
 };
 
@@ -50,6 +51,7 @@ struct TrailingDirectoryRequest {
     uint32_t pageCount;         // pages already in the output file
     uint64_t firstStripOffset;  // where the page's first strip lies in the output file
     PageGeometry page;          // the height is the rows coded
+    const uint8_t* colorMap;    // palette pages: the ColorMap the host gave (null: none yet)
     TiffFlavour flavour;
 };
 

@@ -180,6 +180,7 @@ PluginStatus PageWriter::WriteTrailingDirectory(PageFileFacts* facts, uint32_t r
                                            job_.pageCount,
                                            page.directoryOffset,
                                            {page.width, rows, pageFile_.xResolution(), pageFile_.yResolution()},
+                                           pageFile_.colorMap(),
                                            page.flavour};
     PageCoder& coder = Coder();
     TrailingDirectory directory{};

@@ -40,10 +40,22 @@ PluginStatus PageFile::Open() { return file_.OpenOwned(path_, ParseFileIdentity(
 
 void PageFile::BeginTrailingPage(const PageDirectory& page, uint32_t pageCount, int32_t format, uint32_t xResolution,
                                  uint32_t yResolution) {
-    trailing_ = TrailingPage{page, pageCount, format, xResolution, yResolution, {}};
+    trailing_ = TrailingPage{page, pageCount, format, xResolution, yResolution, {}, false, {}};
     trailing_.directory.blockBytes = 0;
     std::memcpy(trailing_.identity, identity_, sizeof(trailing_.identity));
     directory_ = trailing_.directory;
+}
+
+bool PageFile::HoldsTrailingPage() const {
+    return trailing_.identity[0] != '\0' &&
+           std::strncmp(trailing_.identity, identity_, sizeof(trailing_.identity)) == 0;
+}
+
+void PageFile::KeepColorMap(const PaletteColors& palette, uint32_t planeValues) {
+    if (planeValues > 256) return;
+    std::memset(trailing_.colorMap, 0, sizeof(trailing_.colorMap));
+    BuildColorMap(palette, planeValues, trailing_.colorMap);
+    trailing_.colorMapKept = true;
 }
 
 void PageFile::ForgetTrailingPage() {
@@ -52,8 +64,7 @@ void PageFile::ForgetTrailingPage() {
 }
 
 PluginStatus PageFile::ReadDirectory(uint32_t pageCount, int32_t format, int32_t settingsByteOrder) {
-    if (trailing_.identity[0] != '\0' && trailing_.pageCount == pageCount && trailing_.format == format &&
-        std::strncmp(trailing_.identity, identity_, sizeof(trailing_.identity)) == 0) {
+    if (HoldsTrailingPage() && trailing_.pageCount == pageCount && trailing_.format == format) {
         directory_ = trailing_.directory;
         return StatusOk;
     }

@@ -16,6 +16,7 @@
 #include "base/status.h"
 #include "output/file_handle.h"
 #include "page/strip_counts.h"
+#include "tiff/color_map.h"
 #include "tiff/directory_entry.h"
 #include "tiff/image_format.h"
 
@@ -75,6 +76,12 @@ public:
     void BeginTrailingPage(const PageDirectory& page, uint32_t pageCount, int32_t format, uint32_t xResolution,
                            uint32_t yResolution);
     bool trailingDirectory() const { return directory_.blockBytes == 0; }
+    // Whether the open file is the one BeginTrailingPage was told of.
+    bool HoldsTrailingPage() const;
+    // A palette page whose directory follows its strips keeps its ColorMap
+    // here until the directory is laid out.
+    void KeepColorMap(const PaletteColors& palette, uint32_t planeValues);
+    const uint8_t* colorMap() const { return trailing_.colorMapKept ? trailing_.colorMap : nullptr; }
     uint32_t xResolution() const { return trailing_.xResolution; }
     uint32_t yResolution() const { return trailing_.yResolution; }
     StripCounts& stripCounts() { return stripCounts_; }
@@ -118,6 +125,8 @@ private:
         uint32_t xResolution;
         uint32_t yResolution;
         char identity[260];
+        bool colorMapKept;
+        uint8_t colorMap[ColorMapBytes(256)];
     };
 
     const char (&path_)[260];

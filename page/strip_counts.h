@@ -6,6 +6,10 @@
 
 #include <cstdint>
 
+#include "base/status.h"
+
+class CodeBuffer;
+
 class StripCounts {
 public:
     StripCounts() = default;
@@ -25,4 +29,14 @@ private:
     uint32_t* counts_ = nullptr;
     uint32_t size_ = 0;
     uint32_t capacity_ = 0;
+};
+
+// Where a coder says that a strip has ended: `codeAhead` bytes of code past
+// what `out` holds now (code that another thread made, handed on next).
+class StripEnds {
+public:
+    virtual PluginStatus StripEnded(const CodeBuffer& out, uint64_t codeAhead) = 0;
+
+protected:
+    ~StripEnds() = default;
 };

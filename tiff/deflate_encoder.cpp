@@ -101,9 +101,15 @@ void DeflateChecksum::Append(uint32_t runChecksum, uint64_t count) {
     value_ = sum1 | sum2 << 16;
 }
 
+void DeflateChecksum::StoreTrailer(uint8_t* four) const {
+    four[0] = static_cast<uint8_t>(value_ >> 24);
+    four[1] = static_cast<uint8_t>(value_ >> 16);
+    four[2] = static_cast<uint8_t>(value_ >> 8);
+    four[3] = static_cast<uint8_t>(value_);
+}
+
 PluginStatus DeflateChecksum::PutTrailer(CodeBuffer& out) const {
-    const uint8_t trailer[kDeflateTrailerBytes] = {static_cast<uint8_t>(value_ >> 24),
-                                                   static_cast<uint8_t>(value_ >> 16),
-                                                   static_cast<uint8_t>(value_ >> 8), static_cast<uint8_t>(value_)};
+    uint8_t trailer[kDeflateTrailerBytes];
+    StoreTrailer(trailer);
     return PutBytes(out, trailer, kDeflateTrailerBytes);
 }

@@ -77,7 +77,10 @@ public:
     void Append(uint32_t runChecksum, uint64_t count);
     // The stream's four trailer bytes.
     PluginStatus PutTrailer(CodeBuffer& out) const;
+    // The same bytes, put at `four` (a trailer written ahead, filled in later).
+    void StoreTrailer(uint8_t* four) const;
     void Reset() { value_ = 1; }
+    uint32_t value() const { return value_; }
 
 private:
     uint32_t value_ = 1;

@@ -11,8 +11,22 @@ namespace {
 
 constexpr uint32_t EvenBytes(uint32_t bytes) { return bytes + (bytes & 1); }
 
+// A page's strips as its directory names them: one after another from
+// firstOffset, each rowsPerStrip rows but the last.
+struct StripTable {
+    uint64_t firstOffset;
+    uint32_t rowsPerStrip;
+    const uint32_t* byteCounts;
+    uint32_t count;
+};
+
 // The bytes of one offset or strip size of the flavour: LONG or LONG8.
 constexpr uint32_t OffsetBytes(const TiffFrame& frame) { return frame.offsetType == TypeLong ? 4 : 8; }
+
+// The bytes the StripOffsets and StripByteCounts arrays take out of line.
+constexpr uint32_t StripArrayBytes(uint32_t stripCount, const TiffFrame& frame) {
+    return stripCount > 1 ? 2 * OffsetBytes(frame) * stripCount : 0;
+}
 
 // Appends entries and value areas to a staging block in entry order.
 class DirectoryBuilder {
@@ -94,6 +108,22 @@ private:
     uint32_t entries_ = 0;
 };
 
+// StripOffsets, then (after SamplesPerPixel, which `between` adds)
+// RowsPerStrip and StripByteCounts, in tag order.
+template <typename Between>
+void AddStrips(DirectoryBuilder& builder, const StripTable& strips, const Between& between) {
+    uint64_t nextStrip = strips.firstOffset;
+    builder.AddPerStrip(TagStripOffsets, strips.count, [&](uint32_t strip) {
+        const uint64_t offset = nextStrip;
+        nextStrip += strips.byteCounts[strip];
+        return offset;
+    });
+    between();
+    builder.AddDimension(TagRowsPerStrip, strips.rowsPerStrip);
+    builder.AddPerStrip(TagStripByteCounts, strips.count,
+                        [&](uint32_t strip) { return uint64_t{strips.byteCounts[strip]}; });
+}
+
 uint16_t PhotometricOf(const LayoutRequest& request, LayoutFamily family) {
     switch (family) {
         case LayoutFamily::Rgb: return PhotometricRgb;
@@ -122,7 +152,7 @@ void AddT4Options(DirectoryBuilder& builder, const LayoutRequest& request, const
 
 uint32_t SubfileTypeOf(const LayoutRequest& request) { return request.multiPage ? SubfilePage : SubfileSinglePage; }
 
-void FillRgb(DirectoryBuilder& builder, const LayoutRequest& request, const PagePlan& plan) {
+void FillRgb(DirectoryBuilder& builder, const LayoutRequest& request, const PagePlan& plan, const StripTable& strips) {
     const FormatLayout& layout = *plan.layout;
     uint16_t maxSample = layout.bitsPerSample == 16 ? 65535 : 255;
 
@@ -132,10 +162,7 @@ void FillRgb(DirectoryBuilder& builder, const LayoutRequest& request, const Page
     builder.AddShorts(TagBitsPerSample, 3, layout.bitsPerSample);
     builder.Add(TagCompression, TypeShort, 1, CompressionTag(plan.compression));
     builder.Add(TagPhotometric, TypeShort, 1, PhotometricRgb);
-    builder.AddOffset(TagStripOffsets, plan.directoryOffset + plan.blockBytes);
-    builder.Add(TagSamplesPerPixel, TypeShort, 1, 3);
-    builder.AddDimension(TagRowsPerStrip, request.page.height);
-    builder.AddOffset(TagStripByteCounts, plan.stripBytes);
+    AddStrips(builder, strips, [&] { builder.Add(TagSamplesPerPixel, TypeShort, 1, 3); });
     builder.Add(TagMinSampleValue, TypeShort, 1, 0);
     builder.Add(TagMaxSampleValue, TypeShort, 1, maxSample);
     builder.AddRational(TagXResolution, request.page.xResolution);
@@ -146,8 +173,11 @@ void FillRgb(DirectoryBuilder& builder, const LayoutRequest& request, const Page
     AddPredictor(builder, request, plan);
 }
 
-// Grey, bilevel and palette pages share their first fourteen entries.
-void FillGrayOrPalette(DirectoryBuilder& builder, const LayoutRequest& request, const PagePlan& plan) {
+// Grey, bilevel and palette pages share their first fourteen entries. Each
+// value area is reserved as its entry is added: the serialiser writes the
+// areas in entry order. A palette page's ColorMap is the last area.
+void FillGrayOrPalette(DirectoryBuilder& builder, const LayoutRequest& request, const PagePlan& plan,
+                       const StripTable& strips, const uint8_t* colorMap) {
     const FormatLayout& layout = *plan.layout;
     builder.Add(TagNewSubfileType, TypeLong, 1, SubfileTypeOf(request));
     builder.AddDimension(TagImageWidth, request.page.width);
@@ -155,10 +185,7 @@ void FillGrayOrPalette(DirectoryBuilder& builder, const LayoutRequest& request, 
     builder.Add(TagBitsPerSample, TypeShort, 1, layout.bitsPerSample);
     builder.Add(TagCompression, TypeShort, 1, CompressionTag(plan.compression));
     builder.Add(TagPhotometric, TypeShort, 1, PhotometricOf(request, layout.family));
-    builder.AddOffset(TagStripOffsets, plan.directoryOffset + plan.blockBytes);
-    builder.Add(TagSamplesPerPixel, TypeShort, 1, 1);
-    builder.AddDimension(TagRowsPerStrip, request.page.height);
-    builder.AddOffset(TagStripByteCounts, plan.stripBytes);
+    AddStrips(builder, strips, [&] { builder.Add(TagSamplesPerPixel, TypeShort, 1, 1); });
     builder.AddRational(TagXResolution, request.page.xResolution);
     builder.AddRational(TagYResolution, request.page.yResolution);
     AddT4Options(builder, request, plan);
@@ -167,7 +194,9 @@ void FillGrayOrPalette(DirectoryBuilder& builder, const LayoutRequest& request, 
     AddPredictor(builder, request, plan);  // never on palette pages: their ColorMap is the last entry
     if (layout.family == LayoutFamily::Palette) {
         uint32_t mapValues = 3 * layout.colorMapValues;
-        builder.Add(TagColorMap, TypeShort, mapValues, builder.Reserve(2 * mapValues));  // zero until the palette
+        const uint64_t mapOffset = builder.Reserve(2 * mapValues);  // zero until the palette
+        if (colorMap != nullptr) builder.PutBytesAt(mapOffset, colorMap, 2 * mapValues);
+        builder.Add(TagColorMap, TypeShort, mapValues, mapOffset);
     }
 }
 
@@ -179,7 +208,7 @@ constexpr uint32_t kReferenceBlackWhiteBytes = 6 * 8;
 // BitsPerSample and the resolutions lie in a BigTIFF file's entries.
 uint32_t JpegValueBytes(bool colour, uint32_t stripCount, uint32_t tablesBytes, const TiffFrame& frame) {
     const bool wideEntries = frame.nextDirectoryBytes >= 8;
-    const uint32_t stripArrays = stripCount > 1 ? 2 * OffsetBytes(frame) * stripCount : 0;
+    const uint32_t stripArrays = StripArrayBytes(stripCount, frame);
     const uint32_t resolutions = wideEntries ? 0 : 2 * 8;
     const uint32_t bits = colour && !wideEntries ? 6 : 0;
     const uint32_t colourAreas = colour ? bits + kReferenceBlackWhiteBytes : 0;  // BitsPerSample, ReferenceBlackWhite
@@ -188,7 +217,7 @@ uint32_t JpegValueBytes(bool colour, uint32_t stripCount, uint32_t tablesBytes, 
 
 // The entries of a JPEG page in tag order, each value area reserved as its
 // entry is added: the serialiser writes the areas in entry order.
-void FillJpeg(DirectoryBuilder& builder, const JpegLayoutRequest& request) {
+void FillJpeg(DirectoryBuilder& builder, const TrailingLayoutRequest& request, const StripTable& strips) {
     const bool colour = request.format == FormatRgb24;
     builder.Add(TagNewSubfileType, TypeLong, 1, request.multiPage ? SubfilePage : SubfileSinglePage);
     builder.AddDimension(TagImageWidth, request.page.width);
@@ -196,22 +225,13 @@ void FillJpeg(DirectoryBuilder& builder, const JpegLayoutRequest& request) {
     builder.AddShorts(TagBitsPerSample, colour ? 3 : 1, 8);
     builder.Add(TagCompression, TypeShort, 1, CompressionJpeg);
     builder.Add(TagPhotometric, TypeShort, 1, colour ? PhotometricYCbCr : PhotometricBlackIsZero);
-    uint64_t nextStrip = request.firstStripOffset;
-    builder.AddPerStrip(TagStripOffsets, request.stripCount, [&](uint32_t strip) {
-        const uint64_t offset = nextStrip;
-        nextStrip += request.stripByteCounts[strip];
-        return offset;
-    });
-    builder.Add(TagSamplesPerPixel, TypeShort, 1, colour ? 3 : 1);
-    builder.AddDimension(TagRowsPerStrip, request.rowsPerStrip);
-    builder.AddPerStrip(TagStripByteCounts, request.stripCount,
-                        [&](uint32_t strip) { return uint64_t{request.stripByteCounts[strip]}; });
+    AddStrips(builder, strips, [&] { builder.Add(TagSamplesPerPixel, TypeShort, 1, colour ? 3 : 1); });
     builder.AddRational(TagXResolution, request.page.xResolution);
     builder.AddRational(TagYResolution, request.page.yResolution);
     if (colour) builder.Add(TagPlanarConfiguration, TypeShort, 1, PlanarChunky);
     builder.Add(TagResolutionUnit, TypeShort, 1, ResolutionUnitInch);
     builder.Add(TagPageNumber, TypeShort, 2, request.pageCount & 0xFFFF);
-    const uint32_t tablesOffset = builder.Reserve(request.tablesBytes);
+    const uint64_t tablesOffset = builder.Reserve(request.tablesBytes);
     builder.PutBytesAt(tablesOffset, request.tables, request.tablesBytes);
     builder.Add(TagJpegTables, TypeUndefined, request.tablesBytes, tablesOffset);
     if (!colour) return;
@@ -226,36 +246,60 @@ void FillJpeg(DirectoryBuilder& builder, const JpegLayoutRequest& request) {
     builder.Add(TagReferenceBlackWhite, TypeRational, 6, referenceOffset);
 }
 
+// The entries and value areas of a page whose directory follows its strips.
+struct TrailingShape {
+    uint32_t entryCount;
+    uint64_t valueBytes;
+};
+
+TrailingShape ShapeOfTrailingPage(const TrailingLayoutRequest& r, const FormatLayout& layout) {
+    const TiffFrame& frame = FrameOf(r.flavour);
+    if (r.compression == CompressionJpeg) {
+        const bool colour = r.format == FormatRgb24;
+        return {colour ? kJpegRgbEntries : kJpegGrayEntries,
+                JpegValueBytes(colour, r.stripCount, r.tablesBytes, frame)};
+    }
+    return {PageEntryCount(layout, r.compression),
+            uint64_t{ValueAreaBytes(layout, r.flavour)} + StripArrayBytes(r.stripCount, frame)};
+}
+
+StripTable StripsOf(const TrailingLayoutRequest& r) {
+    return {r.firstStripOffset, r.rowsPerStrip, r.stripByteCounts, r.stripCount};
+}
+
 }  // namespace
 
-PluginStatus PlanJpegPage(const JpegLayoutRequest& request, PagePlan* plan) {
-    if (!IsJpegFormat(request.format)) return StatusUnsupportedImage;
-    const JpegLayoutRequest& r = request;
+PluginStatus PlanTrailingPage(const TrailingLayoutRequest& request, PagePlan* plan) {
+    const TrailingLayoutRequest& r = request;
+    const FormatLayout* layout = FindLayout(r.format);
+    const bool jpeg = r.compression == CompressionJpeg;
+    if (layout == nullptr || (jpeg && !IsJpegFormat(r.format))) return StatusUnsupportedImage;
     if (r.page.width == 0 || r.page.height == 0 || r.rowsPerStrip == 0) return StatusBadRecord;
     const uint64_t strips = (uint64_t{r.page.height} + r.rowsPerStrip - 1) / r.rowsPerStrip;
     if (r.stripCount != strips || r.stripByteCounts == nullptr) return StatusBadRecord;
+    if (jpeg && (r.tables == nullptr || r.tablesBytes == 0)) return StatusBadRecord;
     const TiffFrame& frame = FrameOf(r.flavour);
-    if (r.tables == nullptr || r.tablesBytes == 0 || r.firstStripOffset < frame.headerBytes) return StatusBadRecord;
+    if (r.firstStripOffset < frame.headerBytes) return StatusBadRecord;
     uint64_t stripBytes = 0;
     for (uint32_t strip = 0; strip < r.stripCount; ++strip) {
         if (r.stripByteCounts[strip] == 0) return StatusBadRecord;
         stripBytes += r.stripByteCounts[strip];
     }
-    // Every count and area below is bounded by the offset limit checked here.
-    // A page's strips, like any strip, stay below 4 GiB.
+    // Every count and area below is bounded by the limits checked here; a
+    // page's strips, like any strip, stay below 4 GiB.
     const uint64_t stripsEnd = r.firstStripOffset + stripBytes;
     if (stripsEnd >= frame.offsetLimit || stripBytes >= kOffsetLimit || r.stripCount >= kOffsetLimit / 16 ||
         r.tablesBytes >= kOffsetLimit / 2)
         return StatusWriteFailed;
 
-    const bool colour = r.format == FormatRgb24;
+    const TrailingShape shape = ShapeOfTrailingPage(r, *layout);
     PagePlan result{};
-    result.layout = FindLayout(r.format);
-    result.compression = CompressionJpeg;
+    result.layout = layout;
     result.flavour = r.flavour;
-    result.entryCount = colour ? kJpegRgbEntries : kJpegGrayEntries;
-    const uint64_t stagingBytes = uint64_t{frame.entryBytes} * result.entryCount + frame.nextDirectoryBytes +
-                                  JpegValueBytes(colour, r.stripCount, r.tablesBytes, frame);
+    result.compression = r.compression;
+    result.entryCount = shape.entryCount;
+    const uint64_t stagingBytes =
+        uint64_t{frame.entryBytes} * result.entryCount + frame.nextDirectoryBytes + shape.valueBytes;
     const uint64_t directoryOffset = stripsEnd + (stripsEnd & 1);
     const uint64_t endOffset = directoryOffset + frame.entryCountBytes + stagingBytes;
     if (endOffset >= frame.offsetLimit || endOffset - r.firstStripOffset >= kOffsetLimit) return StatusWriteFailed;
@@ -271,9 +315,14 @@ PluginStatus PlanJpegPage(const JpegLayoutRequest& request, PagePlan* plan) {
     return StatusOk;
 }
 
-void FillJpegDirectory(const JpegLayoutRequest& request, const PagePlan& plan, uint8_t* staging) {
+void FillTrailingDirectory(const TrailingLayoutRequest& request, const PagePlan& plan, uint8_t* staging) {
     DirectoryBuilder builder(staging, plan);
-    FillJpeg(builder, request);
+    const StripTable strips = StripsOf(request);
+    if (plan.compression == CompressionJpeg) return FillJpeg(builder, request, strips);
+    const LayoutRequest page{request.format,       plan.compression, request.multiPage, request.pageCount,
+                             plan.directoryOffset, request.page,     plan.compression,  request.flavour};
+    if (plan.layout->family == LayoutFamily::Rgb) return FillRgb(builder, page, plan, strips);
+    FillGrayOrPalette(builder, page, plan, strips, request.colorMap);
 }
 
 PluginStatus PlanPage(const LayoutRequest& request, PagePlan* plan) {
@@ -309,10 +358,12 @@ PluginStatus PlanPage(const LayoutRequest& request, PagePlan* plan) {
 
 void FillDirectory(const LayoutRequest& request, const PagePlan& plan, uint8_t* staging) {
     DirectoryBuilder builder(staging, plan);
+    const uint32_t stripBytes = static_cast<uint32_t>(plan.stripBytes);  // below the offset limit (PlanPage)
+    const StripTable strip{plan.directoryOffset + plan.blockBytes, request.page.height, &stripBytes, 1};
     if (plan.layout->family == LayoutFamily::Rgb) {
-        FillRgb(builder, request, plan);
+        FillRgb(builder, request, plan, strip);
     } else {
-        FillGrayOrPalette(builder, request, plan);
+        FillGrayOrPalette(builder, request, plan, strip, nullptr);
     }
 }
 

@@ -56,15 +56,19 @@ PluginStatus PlanPage(const LayoutRequest& request, PagePlan* plan);
 // Fills a zero-filled staging block of plan.stagingBytes bytes.
 void FillDirectory(const LayoutRequest& request, const PagePlan& plan, uint8_t* staging);
 
-// A JPEG page (Compression 7, tiff/jpeg_strip_coder.h): 24-bit RGB stored
-// as YCbCr with 2x2 subsampling, or 8-bit grey, in strips of rowsPerStrip
-// rows (the last one shorter), with the page's tables as JPEGTables. Its
-// strips' sizes are known only once it is coded, and its height too (a host
-// may deliver fewer or more rows than it announced), so its directory
-// follows its strips: the strips lie one after another from
-// firstStripOffset, the directory at the next word boundary after them.
-struct JpegLayoutRequest {
-    int32_t format;  // FormatRgb24 or FormatGray8
+// A page whose directory follows its strips: a JPEG page (Compression 7,
+// tiff/jpeg_strip_coder.h: 24-bit RGB stored as YCbCr with 2x2
+// subsampling, or 8-bit grey, with the page's tables as JPEGTables), or an
+// LZW, Deflate or PackBits page of any format, in strips of rowsPerStrip
+// rows (the last one shorter). Its strips' sizes are known only once it is
+// coded, and its height too (a host may deliver fewer or more rows than it
+// announced), so its directory follows its strips: the strips lie one after
+// another from firstStripOffset, the directory at the next word boundary
+// after them. Its entries are those of the format's layout (a JPEG page's
+// own), StripOffsets and StripByteCounts arrays where there are several
+// strips.
+struct TrailingLayoutRequest {
+    int32_t format;
     bool multiPage;
     uint32_t pageCount;
     uint64_t firstStripOffset;  // where the first strip lies in the output file
@@ -72,21 +76,24 @@ struct JpegLayoutRequest {
     uint32_t rowsPerStrip;
     const uint32_t* stripByteCounts;  // one per strip, in order
     uint32_t stripCount;              // height / rowsPerStrip, rounded up
-    const uint8_t* tables;            // the JPEGTables stream
+    const uint8_t* tables;            // JPEG pages: the JPEGTables stream
     uint32_t tablesBytes;
+    int32_t compression = CompressionJpeg;  // how the page is coded (PageCompression)
+    const uint8_t* colorMap = nullptr;      // palette pages: the ColorMap (color_map.h), zero when null
     TiffFlavour flavour = TiffFlavour::Classic;
 };
 
-// Plans a JPEG page's directory; plan.stripBytes is the strips' sum,
+// Plans such a page's directory; plan.stripBytes is the strips' sum,
 // plan.pageBytes the page's bytes from its first strip to the end of its
-// directory block, plan.endOffset that end. StatusUnsupportedImage for
-// another format; StatusBadRecord when the strip count does not match the
-// height, a strip is empty or there are no tables; StatusWriteFailed when
-// the strips would reach 4 GiB or the page its flavour's offset limit.
-PluginStatus PlanJpegPage(const JpegLayoutRequest& request, PagePlan* plan);
+// directory block, plan.endOffset that end. StatusUnsupportedImage for a
+// format without a layout, or JPEG for one JPEG does not suit;
+// StatusBadRecord when the strip count does not match the height, a strip is
+// empty, or a JPEG page has no tables; StatusWriteFailed when the strips
+// would reach 4 GiB or the page its flavour's offset limit.
+PluginStatus PlanTrailingPage(const TrailingLayoutRequest& request, PagePlan* plan);
 
 // Fills a zero-filled staging block of plan.stagingBytes bytes.
-void FillJpegDirectory(const JpegLayoutRequest& request, const PagePlan& plan, uint8_t* staging);
+void FillTrailingDirectory(const TrailingLayoutRequest& request, const PagePlan& plan, uint8_t* staging);
 
 // Positions of entries in every layout's directory but a JPEG page's
 // (0-based, the order the builders fill them in). The resolutions are those

@@ -102,6 +102,12 @@ uint64_t StripBytes(int32_t format, uint32_t width, uint32_t height) {
     return rowBytes * height;
 }
 
+uint32_t BoundedStripRows(int32_t format, uint32_t width) {
+    const uint64_t rowBytes = StripRowBytes(format, width);
+    if (rowBytes == 0 || rowBytes >= kStripRawBytesLimit) return 1;
+    return static_cast<uint32_t>(kStripRawBytesLimit / rowBytes);
+}
+
 bool IsPaletteFormat(int32_t format) { return format == FormatPalette8 || format == FormatPalette4; }
 
 bool IsGroup4Page(int32_t format, int32_t compression) {

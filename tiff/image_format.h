@@ -71,6 +71,14 @@ uint64_t StripRowBytes(int32_t format, uint32_t width);
 // Bytes of the page's uncompressed strip (also the prediction for Group 4).
 uint64_t StripBytes(int32_t format, uint32_t width, uint32_t height);
 
+// The most uncompressed bytes a strip of an LZW, Deflate, PackBits or JPEG
+// page holds, unless one row (or one JPEG MCU row) is larger: some readers
+// load a whole strip into memory, and some refuse large ones.
+inline constexpr uint64_t kStripRawBytesLimit = 256 * 1024;
+// Rows per strip of such a page (JPEG's own rule is in jpeg_strip_coder.h):
+// as many whole rows as kStripRawBytesLimit holds, at least one.
+uint32_t BoundedStripRows(int32_t format, uint32_t width);
+
 // True for the two formats whose page carries a ColorMap.
 bool IsPaletteFormat(int32_t format);
 // True for a bilevel page coded with Group 4.

@@ -15,6 +15,20 @@
 // caller-owned strip buffer. Memory is that buffer, a caller-owned code
 // buffer, and libjpeg's own state, which is sized by the width alone.
 //
+// A caller that lends a side thread (JpegSideThread) has the whole strips of
+// a band coded on two cores: the calling thread takes them one by one from
+// the front and codes them straight to the sink, the side thread takes them
+// from the back, with a libjpeg state of its own set up exactly as the
+// first, into a side code buffer that is handed to the sink once the two
+// meet. A band that ends on a strip's end leaves its last strip to the side
+// thread: its rows are copied to the strip buffer (idle then), the side codes
+// them while the caller reads the next band, and the code goes to the sink
+// first thing at the next call (CodeRows or Finish). A strip's code depends
+// on its rows alone, so a band too small to share, a thread that cannot be had or is not run in time (a busy machine:
+// the calling thread then takes every strip), or a side code buffer too small
+// for a strip (coded again by the calling thread) changes the time taken,
+// never the bytes. Only the calling thread calls the sink.
+//
 // libjpeg reports errors by a jump out of its calls; that jump never crosses
 // a C++ frame with anything to destroy: it ends in the guard around each
 // call, which turns it into a status. After a failure the coder refuses
@@ -50,6 +64,10 @@ struct JpegPageShape {
 
 // Rows of one MCU: 16 for subsampled colour, 8 for grey.
 uint32_t JpegMcuRows(uint32_t samplesPerPixel);
+// Rows per strip of a page `width` pixels wide: kDefaultJpegStripRows, or
+// on a page so wide that they would hold more than kStripRawBytesLimit
+// bytes (image_format.h), as many whole MCU rows as do, at least one.
+uint32_t JpegStripRows(uint32_t width, uint32_t samplesPerPixel);
 // StatusOk for a shape the coder takes; StatusUnsupportedImage for samples
 // other than 1 or 3 or a width beyond kMaxJpegWidth; StatusBadRecord for a
 // zero width, a quality outside 1-100 or rows per strip that are not a
@@ -69,12 +87,33 @@ protected:
     ~JpegStripSink() = default;
 };
 
+// A thread the caller lends the coder, one piece of work at a time: this
+// folder starts no thread of its own.
+class JpegSideThread {
+public:
+    // Starts `work(context)` beside the caller; false when no thread can be
+    // had (the coder then does the work itself).
+    virtual bool Start(void (*work)(void*), void* context) = 0;
+    // Ends the work started last: waits for it when it has begun, and makes
+    // sure it never begins when it has not (a busy machine may not have run
+    // the thread yet), so that `context` is free once this returns.
+    virtual void Finish() = 0;
+
+protected:
+    ~JpegSideThread() = default;
+};
+
 // The memory the caller owns and keeps until the coder is released.
 struct JpegCoderMemory {
     uint8_t* stripRows;  // JpegStripBufferBytes(shape)
     uint64_t stripRowsBytes;
     uint8_t* code;  // at least kMinJpegCodeBufferBytes
     uint32_t codeBytes;
+    // Optional, both or neither: the side thread and its code buffer (at
+    // least kMinJpegCodeBufferBytes); without them one thread codes all.
+    JpegSideThread* side;
+    uint8_t* sideCode;
+    uint32_t sideCodeBytes;
 };
 
 class JpegStripCoder {
@@ -111,14 +150,30 @@ public:
 private:
     PluginStatus CodeStrip(const uint8_t* rows, uint32_t rowCount, uint64_t rowStride, CodeBuffer& out,
                            JpegStripSink& sink);
+    // `strips` whole strips straight from the band, on two threads where
+    // the coder has a side.
+    PluginStatus CodeWholeStrips(const uint8_t* rows, uint32_t strips, uint64_t rowStride, CodeBuffer& out,
+                                 JpegStripSink& sink);
+    // The side's share of a round, coded beside the calling thread's.
+    PluginStatus CodeSharedRound(const uint8_t* rows, uint32_t strips, uint64_t rowStride, CodeBuffer& out,
+                                 JpegStripSink& sink);
+    // A band's last strip, copied to the strip buffer and coded there by the
+    // side thread while the caller goes on; its code goes to the sink at the
+    // next call (CollectCarried).
+    PluginStatus CarryStrip(const uint8_t* rows, uint64_t rowStride, CodeBuffer& out, JpegStripSink& sink);
+    PluginStatus CollectCarried(CodeBuffer& out, JpegStripSink& sink);
+    void BeginSide();
+    void ReleaseSide();
     PluginStatus Fail(PluginStatus status);
 
     JpegCoderState* state_ = nullptr;
+    JpegCoderState* side_ = nullptr;  // the side thread's libjpeg state, when it has one
     JpegPageShape shape_{};
     JpegCoderMemory memory_{};
     uint64_t rowBytes_ = 0;
     uint32_t rowsHeld_ = 0;  // rows of the strip under way, in memory_.stripRows
     uint32_t rowsTaken_ = 0;
     uint32_t stripsEnded_ = 0;
+    bool carried_ = false;  // the side thread holds a strip whose code is not yet handed on
     bool finished_ = false;
 };

@@ -83,6 +83,15 @@ void StartLzw(LzwState& state) {
     state.prefix = -1;
 }
 
+void RestartLzw(LzwState& state) {
+    state.bits = 0;
+    state.bitCount = 0;
+    state.codeWidth = kMinWidth;
+    state.nextCode = kFirstCode;
+    state.prefix = -1;
+    if (++state.generation == 0) StartLzw(state);  // wrapped: every slot's generation could look current
+}
+
 PluginStatus EncodeLzw(LzwState& state, const uint8_t* data, size_t count, CodeBuffer& out) {
     if (count == 0) return StatusOk;
     Coder coder(state, out);

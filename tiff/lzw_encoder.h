@@ -36,6 +36,9 @@ struct LzwState {
 
 // Begins a strip.
 void StartLzw(LzwState& state);
+// Begins the next strip in a state that ended one (FinishLzw): its table is
+// emptied by a new generation rather than cleared.
+void RestartLzw(LzwState& state);
 // Codes `count` bytes of the strip into `out`, which is flushed to its sink
 // whenever it fills. Returns the sink's status.
 PluginStatus EncodeLzw(LzwState& state, const uint8_t* data, size_t count, CodeBuffer& out);

@@ -48,20 +48,20 @@ public:
 fuzz::Bytes WrapInTiff(const VectorSink& coded, const JpegStripCoder& coder, const JpegPageShape& shape,
                        uint32_t height) {
     const int32_t format = shape.samplesPerPixel == 3 ? FormatRgb24 : FormatGray8;
-    const JpegLayoutRequest request{format,
-                                    false,
-                                    0,
-                                    kHeaderBytes,
-                                    {shape.width, height, 300, 300},
-                                    shape.rowsPerStrip,
-                                    coded.counts.data(),
-                                    static_cast<uint32_t>(coded.counts.size()),
-                                    coder.tables(),
-                                    coder.tablesBytes()};
+    const TrailingLayoutRequest request{format,
+                                        false,
+                                        0,
+                                        kHeaderBytes,
+                                        {shape.width, height, 300, 300},
+                                        shape.rowsPerStrip,
+                                        coded.counts.data(),
+                                        static_cast<uint32_t>(coded.counts.size()),
+                                        coder.tables(),
+                                        coder.tablesBytes()};
     PagePlan plan;
-    if (PlanJpegPage(request, &plan) != StatusOk) Fail("layout refused", shape, height);
+    if (PlanTrailingPage(request, &plan) != StatusOk) Fail("layout refused", shape, height);
     fuzz::Bytes staging(plan.stagingBytes, 0);
-    FillJpegDirectory(request, plan, staging.data());
+    FillTrailingDirectory(request, plan, staging.data());
     fuzz::Bytes file(plan.endOffset, 0);
     PutShort(&file[0], ByteOrderIntel, ByteOrderIntel);
     PutShort(&file[2], kTiffMagic, ByteOrderIntel);
@@ -95,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
 
     fuzz::Bytes rows(static_cast<size_t>(JpegStripBufferBytes(shape)));
     fuzz::Bytes code(codeBytes);
-    const JpegCoderMemory memory{rows.data(), rows.size(), code.data(), codeBytes};
+    const JpegCoderMemory memory{rows.data(), rows.size(), code.data(), codeBytes, nullptr, nullptr, 0};
     VectorSink coded[2];
     JpegStripCoder coder;
     for (int pass = 0; pass < 2; ++pass) {

@@ -5,9 +5,10 @@
 // either byte order: its width, how it is cut into bands, its compression and
 // predictor, and its sample bytes (repeated, or as runs of one byte, so that
 // long strings and full LZW tables are reached). The page is coded band by
-// band as the plug-in codes it; libtiff must decode the strip back to exactly
-// the page, and the page coded in one band must give the same strip (large
-// Deflate bands are shared between two threads). The page's rows are then
+// band as the plug-in codes it, in strips of at most 256 KiB of rows;
+// libtiff must decode each strip back to exactly its rows of the page, and
+// the page coded in one band must give the same strips (large Deflate bands
+// are shared between two threads, across strip ends). The page's rows are then
 // coded with PackBits, in the input's bands through the smallest code buffer
 // and in one band: the same strip, which libtiff must decode back.
 #include <fuzzer/FuzzedDataProvider.h>
@@ -20,7 +21,9 @@
 #include "memory_tiff.h"
 #include "page/deflate_coder.h"
 #include "page/lzw_coder.h"
+#include "page/strip_counts.h"
 #include "tiff/horizontal_predictor.h"
+#include "tiff/image_format.h"
 #include "tiff/packbits_encoder.h"
 
 namespace {
@@ -82,6 +85,34 @@ void CheckPackBits(const fuzz::Bytes& page, const fuzz::Bytes& decodedPage, size
     if (decoded != decodedPage) Fail("decoded rows differ from the page", format);
 }
 
+// The page's format as the plug-in names it.
+int32_t PageFormatOf(const fuzz::CodedStrip& format) {
+    if (format.samplesPerPixel == 3) return format.bitsPerSample == 16 ? FormatRgb48 : FormatRgb24;
+    return format.bitsPerSample == 16 ? FormatGray16 : FormatGray8;
+}
+
+// Each strip decoded on its own by libtiff, the rows one after another: the
+// strips must add up to the code and hold `stripRows` rows each but the last.
+fuzz::Bytes DecodeStrips(const fuzz::Bytes& code, const StripCounts& counts, uint32_t stripRows,
+                         const fuzz::CodedStrip& format) {
+    if (counts.size() != (format.height + stripRows - 1) / stripRows) Fail("strips do not cover the rows", format);
+    fuzz::Bytes rows;
+    size_t at = 0;
+    for (uint32_t strip = 0; strip < counts.size(); ++strip) {
+        fuzz::CodedStrip part = format;
+        part.height = std::min(stripRows, format.height - strip * stripRows);
+        const size_t bytes = counts.data()[strip];
+        if (bytes > code.size() - at) Fail("strips longer than the code", format);
+        fuzz::Bytes decoded;
+        if (!fuzz::DecodeCodedStrip(fuzz::Bytes(code.begin() + at, code.begin() + at + bytes), part, &decoded))
+            Fail("libtiff cannot decode a strip", format);
+        rows.insert(rows.end(), decoded.begin(), decoded.end());
+        at += bytes;
+    }
+    if (at != code.size()) Fail("strips shorter than the code", format);
+    return rows;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
@@ -107,13 +138,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
         for (size_t i = 0; i < page.size() && !bytes.empty(); ++i) page[i] = bytes[i % bytes.size()];
     }
 
-    // Band by band as the input cuts the page, then in one band: the strip
+    // Band by band as the input cuts the page, then in one band: the strips
     // must not depend on the bands (nor on which thread coded which part).
+    const int32_t pageFormat = PageFormatOf(format);
     fuzz::Bytes code[2];
+    StripCounts counts[2];
     for (int pass = 0; pass < 2; ++pass) {
         LzwCoder lzw;
         DeflateCoder deflate;
         StreamCoder& coder = format.compression == CompressionLzw ? static_cast<StreamCoder&>(lzw) : deflate;
+        if (coder.BeginPage({pageFormat, format.width, 0, &counts[pass]}) != StatusOk) Fail("page refused", format);
         VectorSink sink;
         const uint32_t step = bandRows == 0 || pass == 1 ? format.height : bandRows;
         for (uint32_t y = 0; y < format.height; y += step) {
@@ -127,14 +161,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
         if (coder.Finish(sink) != StatusOk) Fail("page end refused", format);
         code[pass] = std::move(sink.code);
     }
-    if (code[0] != code[1]) Fail("the strip depends on the bands", format);
+    if (code[0] != code[1] || counts[0].size() != counts[1].size() ||
+        !std::equal(counts[0].data(), counts[0].data() + counts[0].size(), counts[1].data()))
+        Fail("the strips depend on the bands", format);
 
     // libtiff gives 16-bit samples in the machine's (little-endian) order.
     const fuzz::Bytes stripRows = page;
     if (format.bitsPerSample == 16 && format.bigEndian)
         for (size_t i = 0; i + 1 < page.size(); i += 2) std::swap(page[i], page[i + 1]);
-    fuzz::Bytes decoded;
-    if (!fuzz::DecodeCodedStrip(code[0], format, &decoded)) Fail("libtiff cannot decode the strip", format);
+    const fuzz::Bytes decoded = DecodeStrips(code[0], counts[0], BoundedStripRows(pageFormat, format.width), format);
     if (decoded != page) Fail("decoded rows differ from the page", format);
     CheckPackBits(stripRows, page, rowBytes, bandRows, format);
     return 0;

@@ -268,8 +268,8 @@ def check_page_tags(page, expected, group4, compression=1, bilevel=None):
     page but bilevel ones, `bilevel` that of bilevel ones (4 with `group4`,
     else 1 unless given), and 8- and 16-bit LZW or Deflate pages of other
     than palette images carry Predictor 2. Group 3 and 4 pages are
-    WhiteIsZero, Group 3 ones with T4Options. JPEG colour pages are YCbCr, in
-    strips of 16 rows."""
+    WhiteIsZero, Group 3 ones with T4Options. JPEG colour pages are YCbCr.
+    Coded pages but Group 3 and 4 ones are in strips of bounded size."""
     bilevel = bilevel if bilevel is not None else (4 if group4 else 1)
     kinds = {"rgb": 6 if compression == 7 else 2, "gray": 1, "palette": 3, "bilevel": 0 if bilevel in (3, 4) else 1}
     bits = 16 if expected.kind == "rgb" and expected.bits == 16 else expected.bits
@@ -282,8 +282,23 @@ def check_page_tags(page, expected, group4, compression=1, bilevel=None):
     predicted = coded in (5, 8) and expected.kind != "palette" and bits in (8, 16)
     assert page.tag(317, (1,))[0] == (2 if predicted else 1), "predictor %r" % (page.tag(317, (1,)),)
     assert (page.tag(292, None) is not None) == (coded == 3), "T4Options %r" % (page.tag(292, None),)
-    strips = -(-expected.height // 16) if coded == 7 else 1
+    rows = strip_rows(coded, expected.width, page.tag(277, (1,))[0] * bits, expected.height)
+    strips = -(-expected.height // rows)
+    assert page.tag(278)[0] == rows, "%d rows per strip, expected %d" % (page.tag(278)[0], rows)
     assert len(page.tag(273)) == strips, "%d strips, expected %d" % (len(page.tag(273)), strips)
+
+
+def strip_rows(coded, width, bits_per_pixel, height):
+    """Rows per strip: LZW, Deflate and PackBits pages as many as 256 KiB
+    of rows holds (at least one), JPEG pages 16 (fewer whole MCU rows where
+    16 would pass 256 KiB, at least one), every other page one strip."""
+    row_bytes = (width * bits_per_pixel + 7) // 8
+    if coded in (5, 8, 32773):
+        return min(height, max(1, 262144 // row_bytes))
+    if coded == 7:
+        mcu = 16 if bits_per_pixel == 24 else 8
+        return min(16, max(mcu, 262144 // row_bytes // mcu * mcu))
+    return height
 
 
 def compare(what, got, expected):

@@ -77,12 +77,16 @@ DAMAGED_PAGES = [
     ("PNG with a broken pixel chunk", png_cut_in_pixels("checksum"), [],
      r"bad\.img: damaged PNG \(.*CRC.*\) at row ([2-9]|1\d) of 20$"),
 ]
-for _name, _kind, _bits in (("PBM", "bilevel", 1), ("PGM", "gray", 16), ("PPM", "rgb", 8)):
-    for _plain in (False, True):
-        _first, _tall = random_page(RNG, _kind, _bits, 13, 3), random_page(RNG, _kind, _bits, 13, 9)
-        DAMAGED_PAGES.append(("%s %s cut in a later image" % ("plain" if _plain else "raw", _name),
-                              pnm_bytes(_first, _plain) + cut_in_row(_tall, 5, _plain), [_first],
-                              r"bad\.img: truncated at row 6 of 9$"))
+# (format, kind, bits, width, plain): at width 16 raw grey and colour rows
+# lie in the band as in the file, and a band's rows come in one read.
+LATER_IMAGE_CUTS = [(name, kind, bits, 13, plain) for plain in (False, True)
+                    for name, kind, bits in (("PBM", "bilevel", 1), ("PGM", "gray", 16), ("PPM", "rgb", 8))]
+LATER_IMAGE_CUTS += [("PGM", "gray", 16, 16, False), ("PPM", "rgb", 8, 16, False)]
+for _name, _kind, _bits, _width, _plain in LATER_IMAGE_CUTS:
+    _first, _tall = random_page(RNG, _kind, _bits, _width, 3), random_page(RNG, _kind, _bits, _width, 9)
+    DAMAGED_PAGES.append(("%s %s %d wide cut in a later image" % ("plain" if _plain else "raw", _name, _width),
+                          pnm_bytes(_first, _plain) + cut_in_row(_tall, 5, _plain), [_first],
+                          r"bad\.img: truncated at row 6 of 9$"))
 
 
 def no_sanitizer_report(result):

@@ -80,6 +80,35 @@ TEST_P(PageFormats, ShortAndLongPagesDecodeExactly) {
     CheckOutput(pages);
 }
 
+// Coded pages (LZW, Deflate, PackBits, JPEG) of several strips: bands that
+// end inside a strip, a strip that spans bands and one band that holds
+// whole strips; short (ending on a strip's end) and long pages, whose strip
+// count follows the rows delivered. tiff_check.py holds each page's rows per
+// strip to the 256 KiB bound.
+TEST_P(PageFormats, PagesOfSeveralStripsDecodeExactly) {
+    auto [formatCase, byteOrder, fileKind] = GetParam();
+    const int32_t format = formatCase.format;
+    const int32_t compression = formatCase.compression;
+    if (compression == CompressionNone || compression == CompressionGroup4 || IsGroup3(compression))
+        GTEST_SKIP() << "one strip a page, whatever its size";
+    UseSettings(byteOrder, compression);
+    const uint32_t width = 1001;
+    const bool jpeg = compression == CompressionJpeg && IsJpegFormat(format);
+    const uint32_t rows = jpeg ? 16 : BoundedStripRows(format, width);
+    const PageShape shapes[] = {
+        {format, width, 2 * rows, 37, 2 * rows + 1},               // short, ending on a strip's end
+        {format, width, rows + rows / 3 + 1, rows + 5, rows - 3},  // long, bands larger than a strip
+        {format, width, 3 * rows - 1, 0},                          // whole strips in one band
+    };
+    std::vector<HostPage> pages;
+    for (const PageShape& shape : shapes) {
+        pages.push_back(MakePage(shape, static_cast<uint32_t>(pages.size() + 5 * shape.format)));
+        ASSERT_EQ(RunPage(pages.back(), pages.size() > 1), 0) << "page " << pages.size();
+    }
+    EXPECT_EQ(Run(CmdEndJob), 0);
+    CheckOutput(pages);
+}
+
 const FormatCase kFormats[] = {
     {FormatRgb48, 1},
     {FormatRgb24, 1},
@@ -174,22 +203,40 @@ TEST_F(PageJobTest, MixedFormatsInOneFile) {
 TEST_F(PageJobTest, DeflatePageIsTheSameWhoeverCodesIt) {
     UseSettings(ByteOrderIntel, CompressionNone, CompressionDeflate);
     Bytes reference;
-    for (uint32_t bandRows : {0u, 150u, 1u}) {  // shared whole, shared band by band, never shared
-        for (bool threads : {true, false}) {
-            SCOPED_TRACE("band rows " + std::to_string(bandRows) + (threads ? "" : ", no threads"));
-            std::vector<HostPage> pages{MakePage({FormatGray16, 600, 300, bandRows}, 11)};
-            std::remove(output_path_.c_str());
-            if (!threads) platform::testing::FailCalls(platform::testing::Service::Thread, 1000);
-            ASSERT_EQ(RunPage(pages[0], false), 0);
-            EXPECT_EQ(platform::testing::CallCount(platform::testing::Service::Thread) > 0, bandRows != 1);
-            platform::testing::Reset();
-            if (reference.empty()) {
-                CheckOutput(pages);
-                reference = OutputBytes();
+    // A strip of four pieces and one of two, then four strips (four, four,
+    // four pieces and one): the bands' shares end inside strips and at
+    // their ends.
+    for (const PageShape& shape : {PageShape{FormatGray16, 600, 300}, PageShape{FormatRgb48, 700, 200}}) {
+        reference.clear();
+        for (uint32_t bandRows : {0u, 150u, 1u}) {  // shared whole, shared band by band, never shared
+            for (bool threads : {true, false}) {
+                SCOPED_TRACE("format " + std::to_string(shape.format) + ", band rows " + std::to_string(bandRows) +
+                             (threads ? "" : ", no threads"));
+                std::vector<HostPage> pages{MakePage({shape.format, shape.width, shape.height, bandRows}, 11)};
+                std::remove(output_path_.c_str());
+                if (!threads) platform::testing::FailCalls(platform::testing::Service::Thread, 1000);
+                ASSERT_EQ(RunPage(pages[0], false), 0);
+                EXPECT_EQ(platform::testing::CallCount(platform::testing::Service::Thread) > 0, bandRows != 1);
+                platform::testing::Reset();
+                if (reference.empty()) {
+                    CheckOutput(pages);
+                    reference = OutputBytes();
+                }
+                EXPECT_TRUE(OutputBytes() == reference);
             }
-            EXPECT_TRUE(OutputBytes() == reference);
         }
     }
+}
+
+// A grey JPEG page so wide that 16 rows would pass 256 KiB: strips of one
+// MCU row, 8 rows; colour stays at one MCU row, 16, however wide.
+TEST_F(PageJobTest, VeryWideJpegPagesHaveStripsOfOneMcuRow) {
+    UseSettings(ByteOrderIntel, CompressionNone, CompressionJpeg);
+    std::vector<HostPage> pages{MakePage({FormatGray8, 16392, 21, 5}, 3), MakePage({FormatRgb24, 5470, 20, 0}, 4)};
+    ASSERT_EQ(RunPage(pages[0], false), 0);
+    ASSERT_EQ(RunPage(pages[1], true), 0);
+    EXPECT_EQ(Run(CmdEndJob), 0);
+    CheckOutput(pages);
 }
 
 TEST_F(PageJobTest, WidthAboveShortRangeIsKept) {

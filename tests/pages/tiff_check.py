@@ -80,7 +80,7 @@ def check_structure(path, page_count):
             fail("directory at odd offset %d" % offset)
         directories.append(offset)
         count = struct.unpack(order + ("Q" if big else "H"), data[offset:offset + count_bytes])[0]
-        entries = {}
+        entries, inline = {}, {}
         for i in range(count):
             start = offset + count_bytes + entry_bytes * i
             tag, typ, n = struct.unpack(order + "HH" + word_code, data[start:start + 4 + word])
@@ -94,6 +94,8 @@ def check_structure(path, page_count):
             if TYPE_BYTES.get(typ, 4) * n > word and value % 2:
                 fail("value area at odd offset %d" % value)
             entries[tag] = (value, typ, n)
+            if TYPE_BYTES.get(typ, 4) * n <= word:
+                inline[tag] = data[start + 4 + word:start + entry_bytes]
             # Width, height and rows per strip: SHORT where they fit, else LONG.
             if tag in (256, 257, 278) and typ != (3 if value <= 0xFFFF else 4):
                 fail("tag %d holds %d as type %d" % (tag, value, typ))
@@ -101,8 +103,9 @@ def check_structure(path, page_count):
             if tag in (273, 279) and typ != (16 if big else 4):
                 fail("tag %d of type %d" % (tag, typ))
         # The page ends with its last strip, or with its directory where
-        # that follows the strips (JPEG pages).
+        # that follows the strips (LZW, Deflate, PackBits and JPEG pages).
         offsets, counts = (array(data, order, *entries[tag]) for tag in (273, 279))
+        check_strips(data, order, entries, inline, offsets, counts)
         end = max(offset + count for offset, count in zip(offsets, counts))
         if offset >= end:
             end = max(end, offset + count_bytes + entry_bytes * count + word,
@@ -116,6 +119,33 @@ def check_structure(path, page_count):
 
 
 TYPE_BYTES = {1: 1, 2: 1, 3: 2, 4: 4, 5: 8, 7: 1, 16: 8}
+STRIP_ROW_BYTES = 256 * 1024  # the most raw bytes a strip of a coded page holds, unless one row is more
+
+
+def check_strips(data, order, entries, inline, offsets, counts):
+    """Raw, Group 3 and Group 4 pages are one strip; LZW, Deflate and
+    PackBits pages as many whole rows a strip as 256 KiB holds, at least
+    one; JPEG pages 16 rows (8 where 16 would pass 256 KiB, at least one MCU
+    row); the strips one after another."""
+    width, height, compression = (entries[tag][0] for tag in (256, 257, 259))
+    samples = entries.get(277, (1,))[0]
+    bits = (struct.unpack(order + "H", inline[258][:2])[0] if 258 in inline else array(data, order, *entries[258])[0])
+    rows = entries.get(278, (height,))[0]
+    row_bytes = (width * samples * bits + 7) // 8
+    if compression in (5, 8, 32773):
+        expected = min(height, max(1, STRIP_ROW_BYTES // row_bytes))
+    elif compression == 7:
+        mcu = 16 if samples == 3 else 8
+        expected = min(16, max(mcu, STRIP_ROW_BYTES // row_bytes // mcu * mcu))
+    else:
+        expected = height
+    if rows != expected:
+        fail("compression %d, %d bytes a row: %d rows per strip, expected %d" % (compression, row_bytes, rows,
+                                                                                expected))
+    if len(offsets) != (height + rows - 1) // rows or len(counts) != len(offsets):
+        fail("%d strips of %d rows for %d rows" % (len(offsets), rows, height))
+    if any(offsets[i] + counts[i] != offsets[i + 1] for i in range(len(offsets) - 1)):
+        fail("strips do not follow one another")
 
 
 def array(data, order, value, typ, n):

@@ -55,11 +55,16 @@ const std::vector<JobSpec> kJobs = {
      {{FormatRgb24, 31, 12, 5}, {FormatBilevel, 33, 7, 3}, {FormatGray16, 9, 6, 4}, {FormatPalette4, 7, 5, 2}},
      0,
      CompressionLzw},
-    // Deflate pages shorter and longer than announced, added to an earlier file.
+    // Deflate pages shorter and longer than announced, added to an earlier
+    // file; the last one of two strips, its bands across the first's end.
     {"DeflateShortLongContinued",
      ByteOrderMotorola,
      1,
-     {{FormatGray8, 7, 5, 0}, {FormatRgb48, 9, 10, 3, 4}, {FormatPalette8, 11, 4, 3, 7}, {FormatGray4, 5, 6, 2}},
+     {{FormatGray8, 7, 5, 0},
+      {FormatRgb48, 9, 10, 3, 4},
+      {FormatPalette8, 11, 4, 3, 7},
+      {FormatGray4, 5, 6, 2},
+      {FormatRgb48, 300, 160, 40, 100}},
      1,
      CompressionDeflate},
     // JPEG pages of many strips, shorter and longer than announced, beside the

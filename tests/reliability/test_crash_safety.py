@@ -1,6 +1,6 @@
 """Crash safety: the host is killed (SIGKILL) at many points of a multi-page
-job, Group 4 pages, a page appended in several chunks and pages shorter and
-longer than announced included; then (with a third as many kill points)
+job, Group 4 pages, a page appended in several chunks (coded in two
+strips) and pages shorter and longer than announced included; then (with a third as many kill points)
 with JPEG for the colour and grey pages, and (with half as many) the same
 pages as Group 3 2-D and PackBits ones. The
 platform layer of the test build kills the process at its N-th service call
@@ -56,7 +56,7 @@ def make_pages():
     return [
         random_page(RNG, "gray", 8, 30, 20),
         random_page(RNG, "bilevel", 1, 45, 33),           # Group 4, long
-        random_page(RNG, "rgb", 8, 165, 140),              # 69,300 bytes: two append chunks; long
+        random_page(RNG, "rgb", 8, 300, 300),              # 270,000 bytes: append chunks, two coded strips; long
         random_page(RNG, "palette", 8, 11, 9, colours=50),  # short
         random_page(RNG, "bilevel", 1, 20, 9),            # Group 4 again, short
     ]

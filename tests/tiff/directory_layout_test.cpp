@@ -251,13 +251,13 @@ TEST_F(DirectoryTest, JpegPageDirectoryFollowsItsStrips) {
     for (int32_t format : {int32_t{FormatRgb24}, int32_t{FormatGray8}}) {
         SCOPED_TRACE(format);
         const int32_t order = ByteOrderMotorola;
-        JpegLayoutRequest request{format, true, 2, 1000, {100, 40, 300, 300}, 16, counts, 3, tables.data(), 289};
+        TrailingLayoutRequest request{format, true, 2, 1000, {100, 40, 300, 300}, 16, counts, 3, tables.data(), 289};
         PagePlan plan;
-        ASSERT_EQ(PlanJpegPage(request, &plan), StatusOk);
+        ASSERT_EQ(PlanTrailingPage(request, &plan), StatusOk);
         EXPECT_EQ(plan.directoryOffset, 1000u + 2037 + 1);
         EXPECT_EQ(plan.endOffset, plan.directoryOffset + plan.blockBytes);
         Bytes staging(plan.stagingBytes, 0);
-        FillJpegDirectory(request, plan, staging.data());
+        FillTrailingDirectory(request, plan, staging.data());
         StagedDirectory directory{staging.data(), plan.stagingBytes, plan.entryCount, plan.entryBase};
         Bytes bytes(plan.blockBytes);
         uint32_t size = 0;
@@ -300,10 +300,10 @@ TEST_F(DirectoryTest, JpegPageDirectoryFollowsItsStrips) {
 TEST_F(DirectoryTest, JpegPagesThatDoNotAddUpAreRefused) {
     const uint32_t counts[] = {500, 0x7FFFFFFF, 400};
     const uint8_t tables[4] = {0xFF, 0xD8, 0xFF, 0xD9};
-    const JpegLayoutRequest good{FormatGray8, false, 0, 8, {10, 33, 300, 300}, 16, counts, 3, tables, 4};
+    const TrailingLayoutRequest good{FormatGray8, false, 0, 8, {10, 33, 300, 300}, 16, counts, 3, tables, 4};
     struct Case {
         const char* what;
-        JpegLayoutRequest request;
+        TrailingLayoutRequest request;
         PluginStatus status;
     };
     Case cases[] = {{"fits", good, StatusOk},
@@ -322,7 +322,7 @@ TEST_F(DirectoryTest, JpegPagesThatDoNotAddUpAreRefused) {
     cases[6].request.firstStripOffset = 0x7FFFFFFF;
     for (const Case& c : cases) {
         PagePlan plan;
-        EXPECT_EQ(PlanJpegPage(c.request, &plan), c.status) << c.what;
+        EXPECT_EQ(PlanTrailingPage(c.request, &plan), c.status) << c.what;
     }
 }
 
@@ -356,6 +356,10 @@ TEST(EncodeEntry, ValueFieldRules) {
     };
     const Case cases[] = {
         {{1, TypeByte, 1, 0x1234}, ByteOrderMotorola, {0x34, 0, 0, 0}},
+        // Up to four 1-byte values sit in the field, in order, in either byte order.
+        {{1, TypeAscii, 3, 0x00434241}, ByteOrderMotorola, {0x41, 0x42, 0x43, 0}},
+        {{1, TypeUndefined, 4, 0x04030201}, ByteOrderIntel, {1, 2, 3, 4}},
+        {{1, TypeUndefined, 5, 0x100}, ByteOrderIntel, {0, 1, 0, 0}},
         {{1, TypeShort, 1, 0x1234}, ByteOrderMotorola, {0x12, 0x34, 0, 0}},
         {{1, TypeShort, 2, 0x00050003}, ByteOrderIntel, {3, 0, 5, 0}},
         {{1, TypeShort, 3, 0x100}, ByteOrderIntel, {0, 1, 0, 0}},

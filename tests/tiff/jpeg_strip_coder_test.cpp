@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/files.h"
@@ -61,12 +62,47 @@ public:
     size_t failAtStrip = 0;  // EndStrip fails at this strip (1-based)
 };
 
+// A side thread of the test's own: one that runs its work, one the platform
+// cannot give, and one a busy machine does not run before the work is ended.
+enum class SideKind { Runs, Refused, NeverRuns };
+class TestSideThread final : public JpegSideThread {
+public:
+    explicit TestSideThread(SideKind sideKind) : kind(sideKind) {}
+    ~TestSideThread() { Finish(); }
+    bool Start(void (*work)(void*), void* context) override {
+        ++started;
+        if (kind == SideKind::Runs) thread = std::thread(work, context);
+        return kind != SideKind::Refused;
+    }
+    void Finish() override {
+        if (thread.joinable()) thread.join();
+    }
+    SideKind kind;
+    std::thread thread;
+    int started = 0;
+};
+
 struct CoderMemory {
-    explicit CoderMemory(const JpegPageShape& shape, uint32_t codeBytes = 4096)
-        : rows(static_cast<size_t>(JpegStripBufferBytes(shape))), code(codeBytes) {}
-    JpegCoderMemory get() { return {rows.data(), rows.size(), code.data(), static_cast<uint32_t>(code.size())}; }
+    // sideCodeBytes 0: no side thread.
+    explicit CoderMemory(const JpegPageShape& shape, uint32_t codeBytes = 4096, uint32_t sideCodeBytes = 0,
+                         JpegSideThread* sideThread = nullptr)
+        : rows(static_cast<size_t>(JpegStripBufferBytes(shape))),
+          code(codeBytes),
+          sideCode(sideCodeBytes),
+          side(sideThread) {}
+    JpegCoderMemory get() {
+        return {rows.data(),
+                rows.size(),
+                code.data(),
+                static_cast<uint32_t>(code.size()),
+                side,
+                sideCode.empty() ? nullptr : sideCode.data(),
+                static_cast<uint32_t>(sideCode.size())};
+    }
     Bytes rows;
     Bytes code;
+    Bytes sideCode;
+    JpegSideThread* side;
 };
 
 struct CodedPage {
@@ -76,10 +112,11 @@ struct CodedPage {
 };
 
 // Codes the page in bands of `bandRows` rows, each band's rows padded to 4
-// bytes as a host lays them out.
-CodedPage CodeInBands(const SourcePage& page, const JpegPageShape& shape, uint32_t bandRows) {
+// bytes as a host lays them out; with a side thread where one is given.
+CodedPage CodeInBands(const SourcePage& page, const JpegPageShape& shape, uint32_t bandRows,
+                      JpegSideThread* side = nullptr, uint32_t sideCodeBytes = 0) {
     JpegStripCoder coder;
-    CoderMemory memory(shape);
+    CoderMemory memory(shape, 4096, sideCodeBytes, side);
     CollectingSink sink;
     EXPECT_EQ(coder.Begin(shape, memory.get()), StatusOk);
     const size_t rowBytes = size_t{page.width} * page.samples;
@@ -99,20 +136,20 @@ CodedPage CodeInBands(const SourcePage& page, const JpegPageShape& shape, uint32
 // A one-page TIFF, little-endian: header, strips, then the directory.
 Bytes WrapInTiff(const CodedPage& coded, const SourcePage& page, uint32_t rowsPerStrip) {
     const int32_t format = page.samples == 3 ? FormatRgb24 : FormatGray8;
-    JpegLayoutRequest request{format,
-                              false,
-                              0,
-                              kHeaderBytes,
-                              {page.width, page.height, 300, 300},
-                              rowsPerStrip,
-                              coded.counts.data(),
-                              static_cast<uint32_t>(coded.counts.size()),
-                              coded.tables.data(),
-                              static_cast<uint32_t>(coded.tables.size())};
+    TrailingLayoutRequest request{format,
+                                  false,
+                                  0,
+                                  kHeaderBytes,
+                                  {page.width, page.height, 300, 300},
+                                  rowsPerStrip,
+                                  coded.counts.data(),
+                                  static_cast<uint32_t>(coded.counts.size()),
+                                  coded.tables.data(),
+                                  static_cast<uint32_t>(coded.tables.size())};
     PagePlan plan;
-    EXPECT_EQ(PlanJpegPage(request, &plan), StatusOk);
+    EXPECT_EQ(PlanTrailingPage(request, &plan), StatusOk);
     Bytes staging(plan.stagingBytes, 0);
-    FillJpegDirectory(request, plan, staging.data());
+    FillTrailingDirectory(request, plan, staging.data());
     Bytes file(plan.endOffset, 0);
     const TiffHeader header = HeaderFor(ByteOrderIntel);
     PutShort(&file[0], header.byteOrder, ByteOrderIntel);
@@ -214,6 +251,28 @@ TEST(JpegStripCoderTest, StreamsAreAbbreviatedAndIndependentOfTheBands) {
             const CodedPage banded = CodeInBands(page, shape, bandRows);
             EXPECT_EQ(banded.strips, whole.strips) << "bands of " << bandRows;
             EXPECT_EQ(banded.counts, whole.counts) << "bands of " << bandRows;
+        }
+        // A side thread changes no byte: whether it is had, whether its
+        // buffer holds all of its strips (the rest coded again on the
+        // calling thread), whatever the band.
+        struct Side {
+            SideKind kind;
+            uint32_t codeBytes;
+            uint32_t bandRows;
+        };
+        // Bands of whole strips leave their last strip to the side, coded
+        // while the next band comes.
+        for (const Side& side :
+             {Side{SideKind::Runs, 65536, 70}, Side{SideKind::Runs, 65536, 2 * stripRows},
+              Side{SideKind::Runs, 1024, 70}, Side{SideKind::Runs, 1024, stripRows},
+              Side{SideKind::Refused, 65536, 2 * stripRows}, Side{SideKind::NeverRuns, 65536, 2 * stripRows}}) {
+            SCOPED_TRACE("side " + std::to_string(static_cast<int>(side.kind)) + ", code " +
+                         std::to_string(side.codeBytes) + ", bands of " + std::to_string(side.bandRows));
+            TestSideThread thread(side.kind);
+            const CodedPage shared = CodeInBands(page, shape, side.bandRows, &thread, side.codeBytes);
+            EXPECT_EQ(shared.strips, whole.strips);
+            EXPECT_EQ(shared.counts, whole.counts);
+            EXPECT_GT(thread.started, 0);
         }
     }
 }

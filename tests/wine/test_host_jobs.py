@@ -251,14 +251,19 @@ def short_and_long_pages():
 
 
 def deflate_bands_shared_between_threads():
-    """Bands large enough that two threads code each one (Windows' own threads
-    here): the same bytes as the Linux build."""
-    name = "deflate-shared-bands"
+    """A page of two strips, its bands across the first one's end; Deflate's
+    bands large enough that two threads code each one (Windows' own threads
+    here): the same bytes as the Linux build, LZW and PackBits too."""
     source = Source("large-rgb24.ppm", "rgb24", 520, 300, 3, 255)
-    paths = both_hosts(name, [([source.path], ["--compression", "deflate", "--band-rows", "100"])])
-    same_bytes(name, paths)
-    independent_readers_accept(name, paths[0], 1)
-    checks.check(decoded(paths[0], 0, "rgb24") == source.values, "%s: every decoded sample equals the input" % name)
+    for compression in ("deflate", "lzw", "packbits"):
+        name = compression + "-shared-bands"
+        paths = both_hosts(name, [([source.path], ["--compression", compression, "--band-rows", "100"])])
+        same_bytes(name, paths)
+        independent_readers_accept(name, paths[0], 1)
+        checks.check(decoded(paths[0], 0, "rgb24") == source.values,
+                     "%s: every decoded sample equals the input" % name)
+        strips = subprocess.run(["tiffdump", paths[0]], capture_output=True, text=True).stdout
+        checks.check("StripOffsets (273) LONG (4) 2<" in strips, "%s: two strips" % name)
 
 
 def bigtiff_jobs():
