@@ -35,7 +35,16 @@ enum : int32_t {
 // The Compression tag of a page coded as `compression`.
 inline constexpr uint16_t CompressionTag(int32_t compression) { return static_cast<uint16_t>(compression & 0xFFFF); }
 
+// The kind of a new file ("BigTIFF"): classic TIFF, whose offsets are 32-bit
+// and which ends at 4 GiB, or BigTIFF, whose 64-bit offsets leave the disk
+// the only limit. A file keeps its kind: pages appended to it follow it.
+enum : uint32_t {
+    FileKindClassic = 0,
+    FileKindBigTiff = 1,
+};
+
 inline constexpr int32_t kDefaultByteOrder = ByteOrderIntel;
+inline constexpr uint32_t kDefaultFileKind = FileKindClassic;
 inline constexpr int32_t kDefaultCompression = CompressionNone;
 inline constexpr int32_t kDefaultColorCompression = CompressionNone;
 

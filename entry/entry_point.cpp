@@ -31,8 +31,9 @@ extern "C" uint32_t ZEDUZ_CDECL ZUVadeZoduv(int32_t command, PluginRequest* requ
 
     // Only the low 16 bits of the command count, as a signed number.
     auto code = static_cast<int16_t>(static_cast<uint32_t>(command) & 0xFFFFu);
+    g_plugin->ClearFailureNote();
     PluginStatus status = RunCommand(*g_plugin, code, request);
-    ShowStatusMessage(OwnerWindow(request), status, &g_plugin->fullVolume());
+    ShowStatusMessage(OwnerWindow(request), status, &g_plugin->fullVolume(), g_plugin->failureNote());
     return status;
 }
 

@@ -26,6 +26,10 @@ public:
     // The volume found full by the last command that failed with
     // StatusDiskFull.
     const FullVolume& fullVolume() const { return writer_.fullVolume(); }
+    // What the message of the last command says beyond its status; a
+    // command starts without one.
+    FailureNote failureNote() const { return writer_.failureNote(); }
+    void ClearFailureNote() { writer_.ClearFailureNote(); }
 
 private:
     // settingsText := byte-order text followed by compression text.

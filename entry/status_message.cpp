@@ -7,7 +7,10 @@
 #include "resources/resource_ids.h"
 #include "ui/resource_strings.h"
 
-UINT StatusMessageId(PluginStatus status, bool temporaryFolder) {
+UINT StatusMessageId(PluginStatus status, bool temporaryFolder, FailureNote note) {
+    if (status == StatusWriteFailed && note == FailureNote::ClassicFileFull) return IDS_MESSAGE_CLASSIC_FULL;
+    if (status == StatusNotAppendable && note == FailureNote::FileIsClassic) return IDS_MESSAGE_FILE_IS_CLASSIC;
+    if (status == StatusNotAppendable && note == FailureNote::FileIsBigTiff) return IDS_MESSAGE_FILE_IS_BIGTIFF;
     switch (status) {
         case StatusNoMemory: return IDS_MESSAGE_NO_MEMORY;
         case StatusDiskFull: return temporaryFolder ? IDS_MESSAGE_TEMP_FULL : IDS_MESSAGE_DISK_FULL;
@@ -38,9 +41,9 @@ std::string WithVolume(const char* text, const char* path) {
 
 }  // namespace
 
-void ShowStatusMessage(HWND owner, PluginStatus status, const FullVolume* full) {
+void ShowStatusMessage(HWND owner, PluginStatus status, const FullVolume* full, FailureNote note) {
     const bool temporaryFolder = full != nullptr && full->temporaryFolder;
-    UINT textId = StatusMessageId(status, temporaryFolder);
+    UINT textId = StatusMessageId(status, temporaryFolder, note);
     if (textId == 0) return;
     char caption[32];
     char text[128];

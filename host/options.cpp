@@ -138,6 +138,10 @@ void AddCompressionOptions(CLI::App& app, HostOptions& options) {
                    });
     AddFlag(app, "--group4", "same as --compression group4", kCompression,
             [&options] { options.settings.compression = CompressionGroup4; });
+    AddFlag(app, "--bigtiff",
+            "write a new file as BigTIFF, which may pass\n4 GB (default: classic TIFF, up to 4 GB);\n"
+            "appending: the file must be BigTIFF",
+            kCompression, [&options] { options.settings.fileKind = FileKindBigTiff; });
     AddFlag(app, "--save-settings",
             "store the byte order and compression given\nas the user's settings, the defaults of\nlater runs",
             kCompression, [&options] { options.saveSettings = true; });

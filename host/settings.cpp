@@ -6,6 +6,7 @@
 
 namespace {
 
+using value_names::kBigTiff;
 using value_names::kColorCompression;
 using value_names::kCompression;
 using value_names::kFileType;
@@ -60,6 +61,9 @@ bool WriteSettings(HKEY key, const UserSettings& settings, std::string& error) {
     if (stored && settings.jpegQuality) {
         stored = SetDword(key, kJpegQuality, *settings.jpegQuality, error);
     }
+    if (stored && settings.fileKind) {
+        stored = SetDword(key, kBigTiff, *settings.fileKind, error);
+    }
     return stored;
 }
 
@@ -75,6 +79,7 @@ UserSettings StoredSettings() {
     stored.compression = GetDword(key, kCompression);
     stored.colorCompression = GetDword(key, kColorCompression);
     stored.jpegQuality = GetDword(key, kJpegQuality);
+    stored.fileKind = GetDword(key, kBigTiff);
     RegCloseKey(key);
     return stored;
 }
@@ -101,6 +106,9 @@ bool WriteJobSettings(const std::string& jobKeyPath, const UserSettings& given, 
         stored.colorCompression.value_or(static_cast<uint32_t>(kDefaultColorCompression)));
     // Unset, the plug-in's default: a job's key holds no quality then.
     effective.jpegQuality = given.jpegQuality ? given.jpegQuality : stored.jpegQuality;
+    // Always written: a failed job's key, which the next job on the file
+    // takes over, must not keep its kind.
+    effective.fileKind = given.fileKind.value_or(stored.fileKind.value_or(kDefaultFileKind));
     HKEY key = nullptr;
     if (!CreateKey(PluginKeyBelow(jobKeyPath), key, error)) {
         return false;

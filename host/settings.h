@@ -25,6 +25,7 @@ struct UserSettings {
     std::optional<uint32_t> compression;       // "Compression"
     std::optional<uint32_t> colorCompression;  // "Color Compression"
     std::optional<uint32_t> jpegQuality;       // "JPEG Quality": written only when given or stored
+    std::optional<uint32_t> fileKind;          // "BigTIFF"
 };
 
 // Stores the set choices as the user's settings; false with `error` set when

@@ -32,14 +32,15 @@ PluginStatus FileHandle::AppendFile(const char* sourcePath, const char* destinat
     return status;
 }
 
-PluginStatus FileHandle::AppendFrom(FileHandle& source, const char* destinationPath, bool roomChecked) {
+PluginStatus FileHandle::AppendFrom(FileHandle& source, const char* destinationPath, bool roomChecked,
+                                    uint64_t largest) {
     uint64_t remaining = source.Size64();
     if (remaining == UINT64_MAX) return StatusReadFailed;
     PluginStatus status = source.Seek(0, nullptr, FILE_BEGIN);
     if (status != StatusOk) return status;
 
     uint64_t originalSize = Size64();
-    if (originalSize == UINT64_MAX || remaining > kLargestFileSize - originalSize) {
+    if (originalSize == UINT64_MAX || originalSize > largest || remaining > largest - originalSize) {
         return StatusWriteFailed;
     }
     return AppendChunks(source, remaining, originalSize, destinationPath, roomChecked);

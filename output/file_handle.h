@@ -25,6 +25,11 @@ public:
     virtual void Gone() = 0;
 };
 
+// Largest size a classic TIFF file may reach: every offset in it must fit 32
+// bits, and 0xFFFFFFFF itself is refused. A BigTIFF file's callers name
+// their own.
+inline constexpr uint64_t kLargestFileSize = 0xFFFFFFFEu;
+
 class FileHandle {
 public:
     FileHandle() = default;
@@ -85,8 +90,10 @@ public:
     PluginStatus AppendFile(const char* sourcePath, const char* destinationPath);
     // The same from an open source, read from its start to its end. With
     // `roomChecked` the caller has just found room for the whole source, and
-    // the first chunk is not asked about again.
-    PluginStatus AppendFrom(FileHandle& source, const char* destinationPath, bool roomChecked = false);
+    // the first chunk is not asked about again. StatusWriteFailed when the
+    // file would pass `largest`.
+    PluginStatus AppendFrom(FileHandle& source, const char* destinationPath, bool roomChecked = false,
+                            uint64_t largest = kLargestFileSize);
 
     // Operations on paths; they open and close what they need themselves.
     static PluginStatus RemoveFile(const char* path);  // StatusDeleteFailed
@@ -101,12 +108,15 @@ public:
     // `roomChecked`: the caller has just found room for the whole source.
     static PluginStatus CopyToDestination(FileHandle& source, const char* destinationPath, CreationRecord& record,
                                           bool roomChecked = false);
-    // StatusWriteFailed when the two files together pass kLargestFileSize.
-    static PluginStatus CheckCombinedSize(const char* firstPath, const char* secondPath);
+    // StatusWriteFailed when the two files together pass `largest`
+    // (kLargestFileSize for a classic TIFF file).
+    static PluginStatus CheckCombinedSize(const char* firstPath, const char* secondPath,
+                                          uint64_t largest = kLargestFileSize);
     // The same for a first file of `firstSize` bytes.
-    static PluginStatus CheckCombinedSize(uint64_t firstSize, const char* secondPath);
+    static PluginStatus CheckCombinedSize(uint64_t firstSize, const char* secondPath,
+                                          uint64_t largest = kLargestFileSize);
     // The same for two sizes already measured.
-    static PluginStatus CheckCombinedSize(uint64_t firstSize, uint64_t secondSize);
+    static PluginStatus CheckCombinedSize(uint64_t firstSize, uint64_t secondSize, uint64_t largest = kLargestFileSize);
 
 private:
     PluginStatus OpenOwnedWith(const char* path, const FileIdentity& identity, DWORD access, DWORD share);
@@ -133,7 +143,3 @@ uint64_t FreeSpace(const char* path);
 // report it), in which case the write's own failure is what tells a full
 // volume.
 bool RoomOrUnknown(uint64_t freeSpace, uint64_t needed);
-
-// Largest size a file may reach: every offset in it must fit 32 bits, and
-// 0xFFFFFFFF itself is refused.
-inline constexpr uint64_t kLargestFileSize = 0xFFFFFFFEu;

@@ -96,22 +96,22 @@ PluginStatus FileHandle::CopyToDestination(FileHandle& source, const char* desti
     }
 }
 
-// Refuses a pair of files whose sum would not fit 32-bit offsets. A file
-// that cannot be measured is refused as too big.
-PluginStatus FileHandle::CheckCombinedSize(const char* firstPath, const char* secondPath) {
+// Refuses a pair of files whose sum would pass `largest`. A file that
+// cannot be measured is refused as too big.
+PluginStatus FileHandle::CheckCombinedSize(const char* firstPath, const char* secondPath, uint64_t largest) {
     PluginStatus openStatus = StatusOk;
     uint64_t first = SizeOfFile(firstPath, openStatus);
-    return openStatus != StatusOk ? openStatus : CheckCombinedSize(first, secondPath);
+    return openStatus != StatusOk ? openStatus : CheckCombinedSize(first, secondPath, largest);
 }
 
-PluginStatus FileHandle::CheckCombinedSize(uint64_t first, const char* secondPath) {
+PluginStatus FileHandle::CheckCombinedSize(uint64_t first, const char* secondPath, uint64_t largest) {
     PluginStatus openStatus = StatusOk;
     uint64_t second = SizeOfFile(secondPath, openStatus);
-    return openStatus != StatusOk ? openStatus : CheckCombinedSize(first, second);
+    return openStatus != StatusOk ? openStatus : CheckCombinedSize(first, second, largest);
 }
 
-PluginStatus FileHandle::CheckCombinedSize(uint64_t first, uint64_t second) {
-    if (first > kLargestFileSize || second > kLargestFileSize || first + second > kLargestFileSize) {
+PluginStatus FileHandle::CheckCombinedSize(uint64_t first, uint64_t second, uint64_t largest) {
+    if (first > largest || second > largest || first + second > largest) {
         return StatusWriteFailed;
     }
     return StatusOk;

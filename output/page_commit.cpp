@@ -5,8 +5,8 @@
 namespace {
 
 // Puts the output back as it stood before the page: old size, old link.
-void RestoreOutput(FileHandle& output, uint64_t oldSize, uint32_t nextDirectoryField, const uint8_t* oldLink) {
-    output.WriteAt(nextDirectoryField, 4, oldLink);
+void RestoreOutput(FileHandle& output, uint64_t oldSize, const PageLink& link, const uint8_t* oldLink) {
+    output.WriteAt(link.nextDirectoryField, link.size, oldLink);
     output.Truncate(oldSize);
     output.Flush();
 }
@@ -19,9 +19,11 @@ PluginStatus CommitFirstPage(FileHandle& page, const char* outputPath, CreationR
 
 PluginStatus AppendAndLink(FileHandle& output, FileHandle& page, const char* outputPath, uint64_t oldSize,
                            const PageLink& link, bool roomChecked) {
-    if (uint64_t{link.nextDirectoryField} + 4 > oldSize) return StatusWriteFailed;
-    uint8_t oldLink[4];
-    PluginStatus status = output.ReadAt(link.nextDirectoryField, 4, oldLink);
+    if (link.size > sizeof(link.bytes) || link.nextDirectoryField > oldSize ||
+        link.size > oldSize - link.nextDirectoryField)
+        return StatusWriteFailed;
+    uint8_t oldLink[sizeof(link.bytes)];
+    PluginStatus status = output.ReadAt(link.nextDirectoryField, link.size, oldLink);
     if (status != StatusOk) return status;
 
     // A file that ends on an odd offset (bytes of an append cut short) gets
@@ -31,11 +33,11 @@ PluginStatus AppendAndLink(FileHandle& output, FileHandle& page, const char* out
         status = output.SeekToEnd();
         if (status == StatusOk) status = output.Write(1, &pad);
     }
-    if (status == StatusOk) status = output.AppendFrom(page, outputPath, roomChecked);
+    if (status == StatusOk) status = output.AppendFrom(page, outputPath, roomChecked, link.largestFileSize);
     // The page must be on the disk before anything points at it.
     if (status == StatusOk && (status = output.Flush()) == StatusOk &&
-        (status = output.WriteAt(link.nextDirectoryField, 4, link.bytes)) == StatusOk)
+        (status = output.WriteAt(link.nextDirectoryField, link.size, link.bytes)) == StatusOk)
         status = output.Flush();
-    if (status != StatusOk) RestoreOutput(output, oldSize, link.nextDirectoryField, oldLink);
+    if (status != StatusOk) RestoreOutput(output, oldSize, link, oldLink);
     return status;
 }

@@ -7,7 +7,8 @@
 //
 // The first page of a file replaces the output file. A later page is
 // appended, and only once it is completely and durably in the file is the
-// previous page's 4-byte link patched to point at it; any failure leaves the
+// previous page's link (4 bytes, or 8 in a BigTIFF file) patched to point at
+// it; any failure leaves the
 // output file exactly as it was before the page.
 #pragma once
 
@@ -23,15 +24,18 @@
 PluginStatus CommitFirstPage(FileHandle& page, const char* outputPath, CreationRecord& staging,
                              bool roomChecked = false);
 
-// The 4 bytes that link the previous page to the new one.
+// The bytes that link the previous page to the new one.
 struct PageLink {
-    uint32_t nextDirectoryField;  // file offset of the previous page's next-directory field
-    uint8_t bytes[4];             // the new page's offset, already in the file's byte order
+    uint64_t nextDirectoryField;                  // file offset of the previous page's next-directory field
+    uint8_t bytes[8];                             // the new page's offset, already in the file's byte order
+    uint32_t size = 4;                            // of bytes: 4, or 8 in a BigTIFF file
+    uint64_t largestFileSize = kLargestFileSize;  // what the file's offsets can address
 };
 
 // Appends the page file (just opened on `page`) to `output` (open on `outputPath`, `oldSize` bytes
 // long) at the first word boundary from `oldSize` on, flushes, then writes
-// the link and flushes again. On failure the output is cut back to `oldSize`
+// the link and flushes again. StatusWriteFailed when the output would pass
+// the link's largestFileSize. On failure the output is cut back to `oldSize`
 // with its old link bytes restored. The page file is left for the caller to
 // delete; `output` stays open. `roomChecked`: the caller has just found room
 // for the whole page (see FileHandle::AppendFrom).

@@ -6,7 +6,7 @@
 #include "tiff/page_chain.h"
 
 PluginStatus PageWriter::FillAppendRecord(uint64_t base) {
-    job_.appendBase = static_cast<uint32_t>(base);  // an output file stays below 4 GiB
+    job_.appendBase = base;
     FileIdentity identity;
     if (!output_.Identity(&identity)) return StatusReadFailed;
     FormatFileIdentity(identity, job_.appendFile);

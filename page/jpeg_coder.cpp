@@ -90,6 +90,8 @@ PluginStatus JpegCoder::LayOutDirectory(const TrailingDirectoryRequest& request,
                                        request.pageCount, request.firstStripOffset,
                                        request.page,      coder_.rowsPerStrip(),
                                        counts_->data(),   counts_->size(),
-                                       coder_.tables(),   coder_.tablesBytes()};
+                                       coder_.tables(),   coder_.tablesBytes(),
+                                       CompressionJpeg,   nullptr,
+                                       request.flavour};
     return SerializeTrailingDirectory(layout, request.byteOrder, &directory_, directory);
 }

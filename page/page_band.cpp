@@ -97,11 +97,16 @@ PluginStatus PageWriter::CheckPageCanGrow(const BandRows& band, uint32_t height,
     if (size == UINT64_MAX) return StatusReadFailed;
     // Where the page's strip lies in the output, and where it would end.
     const PageDirectory& page = pageFile_.directory();
-    uint64_t stripOffset = uint64_t{page.directoryOffset} + page.blockBytes;
+    uint64_t stripOffset = page.directoryOffset + page.blockBytes;
     uint64_t dataStart = page.dataStart();
     if (size < dataStart) return StatusBadSequence;
-    uint64_t stripEnd = stripOffset + (size - dataStart) + ConvertedBandBytes(job_.imageFormat, band.width, band.rows);
-    if (stripEnd + 1 >= kOffsetLimit) return StatusWriteFailed;  // with a pad byte, below the 32-bit limit
+    const uint64_t stripBytes = (size - dataStart) + ConvertedBandBytes(job_.imageFormat, band.width, band.rows);
+    // With a pad byte, below the flavour's offset limit; the strip itself
+    // below 4 GiB in either flavour.
+    if (stripOffset + stripBytes + 1 >= FrameOf(page.flavour).offsetLimit || stripBytes + 1 >= kOffsetLimit) {
+        if (page.flavour == TiffFlavour::Classic && stripBytes + 1 < kOffsetLimit) note_ = FailureNote::ClassicFileFull;
+        return StatusWriteFailed;
+    }
     if (!RoomOrUnknown(FreeSpace(job_.pageFilePath), ConvertedBandBytes(job_.imageFormat, band.width, extraRows)))
         return NoRoomOn(job_.pageFilePath, true);
     return StatusOk;

@@ -20,19 +20,26 @@ PluginStatus PageWriter::Begin(const PageDescription& page, const char* outputPa
     if (page.width == 0 || page.height == 0) return StatusBadRecord;
 
     // A later page lands where the output file really ends, whatever the
-    // pages before it predicted.
-    uint32_t directoryOffset = kFirstDirectoryOffset;
+    // pages before it predicted, and is of the file's flavour; a file's
+    // first page is of the job's setting.
+    TiffFlavour flavour = TiffFlavour::Classic;
+    uint64_t directoryOffset = 0;
     if (job_.pageCount > 0) {
-        PluginStatus status = LocateLaterPage(outputPath, &directoryOffset);
+        PluginStatus status = LocateLaterPage(outputPath, &directoryOffset, &flavour);
         if (status != StatusOk) return status;
+    } else {
+        flavour = SettingsFlavour();
+        directoryOffset = FrameOf(flavour).headerBytes;
     }
+    begunFlavour_ = flavour;
     const int32_t compression = PageCompression(job_.imageFormat, job_.compression, job_.colorCompression);
-    if (coders_.For(compression).DirectoryFollowsStrips()) return BeginTrailingPage(page, directoryOffset, compression);
+    if (coders_.For(compression).DirectoryFollowsStrips())
+        return BeginTrailingPage(page, {directoryOffset, flavour}, compression);
     PageGeometry geometry{page.width, page.height, page.xResolution, page.yResolution};
-    LayoutRequest request{job_.imageFormat, job_.compression,     true, job_.pageCount, directoryOffset,
-                          geometry,         job_.colorCompression};
+    LayoutRequest request{job_.imageFormat, job_.compression,      true,   job_.pageCount, directoryOffset,
+                          geometry,         job_.colorCompression, flavour};
     PagePlan plan;
-    PluginStatus status = PlanPage(request, &plan);
+    PluginStatus status = NoteClassicLimit(PlanPage(request, &plan), request);
     if (status != StatusOk) return status;
     job_.directoryEntryCount = plan.entryCount;
     job_.codedStripBytes = static_cast<uint32_t>(plan.stripBytes);
@@ -40,7 +47,7 @@ PluginStatus PageWriter::Begin(const PageDescription& page, const char* outputPa
 
     // One block: the directory as laid out (machine order), then room for
     // its bytes as the file holds them.
-    const uint32_t serializedCapacity = kHeaderBytes + plan.blockBytes;
+    const uint32_t serializedCapacity = FrameOf(flavour).headerBytes + plan.blockBytes;
     GlobalBlock directoryBlock(size_t{plan.stagingBytes} + serializedCapacity);
     if (directoryBlock.get() == nullptr) return StatusNoMemory;
     uint8_t* staging = directoryBlock.get();
@@ -59,11 +66,12 @@ PluginStatus PageWriter::Begin(const PageDescription& page, const char* outputPa
 // offset still 0) and then the strips as they are coded. Its free-space and
 // size checks ask for the page as if it were uncompressed, as for the other
 // coded pages.
-PluginStatus PageWriter::BeginTrailingPage(const PageDescription& page, uint32_t landing, int32_t compression) {
+PluginStatus PageWriter::BeginTrailingPage(const PageDescription& page, PageLanding landing, int32_t compression) {
     PageGeometry geometry{page.width, page.height, page.xResolution, page.yResolution};
-    LayoutRequest request{job_.imageFormat, job_.compression, true, job_.pageCount, landing, geometry, CompressionNone};
+    LayoutRequest request{job_.imageFormat, job_.compression, true,           job_.pageCount, landing.offset,
+                          geometry,         CompressionNone,  landing.flavour};
     PagePlan plan;
-    PluginStatus status = PlanPage(request, &plan);
+    PluginStatus status = NoteClassicLimit(PlanPage(request, &plan), request);
     if (status != StatusOk) return status;
     job_.outputEndOffset = plan.endOffset;
     if (job_.pageCount == 0) job_.nextDirectoryField = 0;  // known once the directory is laid out
@@ -81,20 +89,19 @@ PluginStatus PageWriter::BeginTrailingPage(const PageDescription& page, uint32_t
     JobFileRecord record = JobFileRecord::PageFile(job_);
     status = pageFile_.Create(record, job_.pageFilePath);
     if (status != StatusOk) return status;
-    uint8_t header[kHeaderBytes] = {};
-    const uint32_t headerBytes = job_.pageCount == 0 ? kHeaderBytes : 0;
-    const TiffHeader mark = HeaderFor(job_.byteOrder);
-    PutShort(header, mark.byteOrder, ByteOrderIntel);  // "II" or "MM" either way
-    PutShort(header + 2, mark.magic, job_.byteOrder);
+    const TiffFrame& frame = FrameOf(landing.flavour);
+    uint8_t header[kBigFrame.headerBytes] = {};
+    const uint32_t headerBytes = job_.pageCount == 0 ? frame.headerBytes : 0;
+    EncodeHeader(header, HeaderFor(job_.byteOrder, landing.flavour), 0);  // pointed at the directory at the end
     if (!RoomOrUnknown(FreeSpace(job_.pageFilePath), plan.pageBytes)) status = NoRoomOn(job_.pageFilePath, true);
     if (status == StatusOk && headerBytes > 0) status = pageFile_.file().Write(headerBytes, header);
     if (status == StatusOk) status = pageFile_.Close();
     if (status == StatusOk) {
         begunPageFileBytes_ = headerBytes;
-        const uint32_t firstStrip = job_.pageCount == 0 ? kFirstDirectoryOffset : landing;
-        pageFile_.BeginTrailingPage(
-            {job_.byteOrder, compression, page.width, page.height, 0, headerBytes, 0, firstStrip, 0, 0}, job_.pageCount,
-            job_.imageFormat, page.xResolution, page.yResolution);
+        const uint64_t firstStrip = job_.pageCount == 0 ? frame.headerBytes : landing.offset;
+        pageFile_.BeginTrailingPage({job_.byteOrder, compression, page.width, page.height, 0, headerBytes, 0,
+                                     firstStrip, 0, 0, landing.flavour},
+                                    job_.pageCount, job_.imageFormat, page.xResolution, page.yResolution);
     }
     if (status != StatusOk) {
         pageFile_.Discard();
@@ -103,7 +110,7 @@ PluginStatus PageWriter::BeginTrailingPage(const PageDescription& page, uint32_t
     return SaveBegunPage();
 }
 
-PluginStatus PageWriter::LocateLaterPage(const char* outputPath, uint32_t* directoryOffset) {
+PluginStatus PageWriter::LocateLaterPage(const char* outputPath, uint64_t* directoryOffset, TiffFlavour* flavour) {
     PluginStatus status = output_.OpenForRead(outputPath);
     if (status != StatusOk) return status;
     ChainEnd end;
@@ -111,10 +118,31 @@ PluginStatus PageWriter::LocateLaterPage(const char* outputPath, uint32_t* direc
     output_.Close();
     if (status != StatusOk) return status;
     begunOutputBytes_ = end.fileSize;
-    if (end.appendOffset >= kOffsetLimit) return StatusWriteFailed;
-    *directoryOffset = static_cast<uint32_t>(end.appendOffset);
+    if (end.appendOffset >= FrameOf(end.flavour).offsetLimit) {
+        if (end.flavour == TiffFlavour::Classic) note_ = FailureNote::ClassicFileFull;
+        return StatusWriteFailed;
+    }
+    *directoryOffset = end.appendOffset;
+    *flavour = end.flavour;
     job_.nextDirectoryField = end.nextDirectoryField;
     return StatusOk;
+}
+
+TiffFlavour PageWriter::SettingsFlavour() {
+    job_.fileKind = kDefaultFileKind;
+    job_.Load(JobValue::FileKind);
+    return job_.fileKind == FileKindBigTiff ? TiffFlavour::Big : TiffFlavour::Classic;
+}
+
+// A page refused because a classic file cannot hold it, where a BigTIFF
+// file could: the message says so.
+PluginStatus PageWriter::NoteClassicLimit(PluginStatus status, const LayoutRequest& request) {
+    if (status != StatusWriteFailed || request.flavour != TiffFlavour::Classic) return status;
+    LayoutRequest big = request;
+    big.flavour = TiffFlavour::Big;
+    PagePlan plan;
+    if (PlanPage(big, &plan) == StatusOk) note_ = FailureNote::ClassicFileFull;
+    return status;
 }
 
 PluginStatus PageWriter::WritePageFile(const PagePlan& plan, const uint8_t* staging, uint8_t* serialized,
@@ -128,8 +156,8 @@ PluginStatus PageWriter::WritePageFile(const PagePlan& plan, const uint8_t* stag
     JobFileRecord record = JobFileRecord::PageFile(job_);
     PluginStatus status = pageFile_.Create(record, job_.pageFilePath);
     if (status != StatusOk) return status;
-    TiffHeader header = HeaderFor(job_.byteOrder);
-    StagedDirectory directory{staging, plan.stagingBytes, plan.entryCount, plan.entryBase};
+    TiffHeader header = HeaderFor(job_.byteOrder, plan.flavour);
+    StagedDirectory directory{staging, plan.stagingBytes, plan.entryCount, plan.entryBase, plan.flavour};
     uint32_t directoryBytes = 0;
     status = SerializeDirectory(directory, job_.pageCount == 0 ? &header : nullptr, job_.byteOrder, serialized,
                                 capacity, &directoryBytes);
@@ -143,14 +171,16 @@ PluginStatus PageWriter::WritePageFile(const PagePlan& plan, const uint8_t* stag
     return status;
 }
 
-// The output file and the page together must stay below the 32-bit offset
-// limit. Both were measured as the page was begun, the output while the host
-// holds it for the job.
+// The output file and the page together must stay below the offset limit
+// of the file's flavour. Both were measured as the page was begun, the
+// output while the host holds it for the job.
 PluginStatus PageWriter::CheckLaterPageFits(const char* outputPath) {
     if (!ReadPageFilePath()) return StatusBadSequence;
+    const uint64_t largest = LargestFileSize(begunFlavour_);
     PluginStatus status = begunOutputBytes_ != UINT64_MAX
-                              ? FileHandle::CheckCombinedSize(begunPageFileBytes_, begunOutputBytes_)
-                              : FileHandle::CheckCombinedSize(begunPageFileBytes_, outputPath);
+                              ? FileHandle::CheckCombinedSize(begunPageFileBytes_, begunOutputBytes_, largest)
+                              : FileHandle::CheckCombinedSize(begunPageFileBytes_, outputPath, largest);
+    if (status == StatusWriteFailed && begunFlavour_ == TiffFlavour::Classic) note_ = FailureNote::ClassicFileFull;
     if (status != StatusOk) pageFile_.Discard();
     return status;
 }

@@ -49,9 +49,10 @@ struct TrailingDirectoryRequest {
     int32_t format;
     int32_t byteOrder;
     uint32_t pageCount;         // pages already in the output file
-    uint32_t firstStripOffset;  // where the page's first strip lies in the output file
+    uint64_t firstStripOffset;  // where the page's first strip lies in the output file
     PageGeometry page;          // the height is the rows coded
     const uint8_t* colorMap;    // palette pages: the ColorMap the host gave (null: none yet)
+    TiffFlavour flavour;
 };
 
 // The directory laid out after the strips: its plan (directoryOffset,

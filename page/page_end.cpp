@@ -21,8 +21,8 @@
 struct PageFileFacts {
     uint64_t fileSize;
     uint32_t declaredStrip;
-    uint32_t directoryOffset;     // where the page's directory lands in the output file
-    uint32_t nextDirectoryField;  // where its next-directory field lands
+    uint64_t directoryOffset;     // where the page's directory lands in the output file
+    uint64_t nextDirectoryField;  // where its next-directory field lands
 };
 
 namespace {
@@ -50,7 +50,7 @@ PluginStatus PageWriter::End(const char* outputPath) {
     // The registry holds the job as it is once the page is committed before
     // the commit, so that a committed page is never reported as a failure.
     const PageDirectory& page = pageFile_.directory();
-    const uint32_t nextDirectoryField = facts.nextDirectoryField;
+    const uint64_t nextDirectoryField = facts.nextDirectoryField;
     bool countSaved = false;
     if (status == StatusOk)
         status = job_.pageCount > 0 ? AppendLaterPage(outputPath, page.directoryOffset, facts.directoryOffset,
@@ -74,9 +74,9 @@ PluginStatus PageWriter::End(const char* outputPath) {
     return StatusOk;
 }
 
-bool PageWriter::SaveCommittedPages(uint32_t pageCount, uint32_t nextDirectoryField, bool withAppendRecord) {
+bool PageWriter::SaveCommittedPages(uint32_t pageCount, uint64_t nextDirectoryField, bool withAppendRecord) {
     const uint32_t keptCount = job_.pageCount;
-    const uint32_t keptField = job_.nextDirectoryField;
+    const uint64_t keptField = job_.nextDirectoryField;
     job_.pageCount = pageCount;
     job_.nextDirectoryField = nextDirectoryField;
     const bool saved =
@@ -107,7 +107,7 @@ PluginStatus PageWriter::FinishPageFile(PageFileFacts* facts) {
         status = RewriteHeight(facts, page.width, static_cast<uint32_t>(rows));  // below 2^32: bands are checked
     if (status == StatusOk) status = TrimAndPadStrip(facts);
     facts->directoryOffset = page.directoryOffset;
-    facts->nextDirectoryField = NextDirectoryField(page.directoryOffset, page.entryCount);
+    facts->nextDirectoryField = NextDirectoryField(page.directoryOffset, page.entryCount, page.flavour);
     if (status == StatusOk && trailing) status = WriteTrailingDirectory(facts, static_cast<uint32_t>(rows));
     // Left open on success: the commit reads the page from this handle.
     return status;
@@ -131,7 +131,7 @@ PluginStatus PageWriter::FinishStrip(const PageFileFacts& facts) {
     if (size - dataStart >= kOffsetLimit) return StatusWriteFailed;
     job_.codedStripBytes = static_cast<uint32_t>(size - dataStart);
     if (pageFile_.trailingDirectory()) return StatusOk;  // its sizes are in the directory written after it
-    return pageFile_.Rewrite(kStripByteCountsIndex, {TagStripByteCounts, TypeLong, 1, job_.codedStripBytes});
+    return pageFile_.Rewrite(kStripByteCountsIndex, {TagStripByteCounts, StripSizeType(), 1, job_.codedStripBytes});
 }
 
 // A page of another height than it was begun with: ImageLength and
@@ -145,7 +145,7 @@ PluginStatus PageWriter::RewriteHeight(PageFileFacts* facts, uint32_t width, uin
     uint64_t strip = StripBytes(job_.imageFormat, width, rows);
     if (strip >= kOffsetLimit) return StatusWriteFailed;
     facts->declaredStrip = static_cast<uint32_t>(strip);
-    return pageFile_.Rewrite(kStripByteCountsIndex, {TagStripByteCounts, TypeLong, 1, facts->declaredStrip});
+    return pageFile_.Rewrite(kStripByteCountsIndex, {TagStripByteCounts, StripSizeType(), 1, facts->declaredStrip});
 }
 
 // The page file ends exactly with the declared strip, padded to an even end
@@ -180,7 +180,8 @@ PluginStatus PageWriter::WriteTrailingDirectory(PageFileFacts* facts, uint32_t r
                                            job_.pageCount,
                                            page.directoryOffset,
                                            {page.width, rows, pageFile_.xResolution(), pageFile_.yResolution()},
-                                           pageFile_.colorMap()};
+                                           pageFile_.colorMap(),
+                                           page.flavour};
     PageCoder& coder = Coder();
     TrailingDirectory directory{};
     PluginStatus status = coder.LayOutDirectory(request, &directory);
@@ -190,9 +191,10 @@ PluginStatus PageWriter::WriteTrailingDirectory(PageFileFacts* facts, uint32_t r
     FileHandle& file = pageFile_.file();
     if (status == StatusOk) status = file.Write(directory.size, directory.bytes);
     if (status == StatusOk && page.headerBytes != 0) {
-        uint8_t first[4];
-        PutLong(first, directory.plan.directoryOffset, page.byteOrder);
-        status = file.WriteAt(4, sizeof(first), first);
+        const TiffFrame& frame = FrameOf(page.flavour);
+        uint8_t first[8];
+        PutUnsigned(first, directory.plan.directoryOffset, frame.nextDirectoryBytes, page.byteOrder);
+        status = file.WriteAt(FirstDirectoryField(page.flavour), frame.nextDirectoryBytes, first);
     }
     if (status == StatusOk) {
         facts->fileSize += directory.size;
@@ -205,7 +207,7 @@ PluginStatus PageWriter::WriteTrailingDirectory(PageFileFacts* facts, uint32_t r
 
 // The first page replaces the output file with a copy staged beside it,
 // recorded in the job's key while it exists.
-PluginStatus PageWriter::CommitAsFirstPage(const char* outputPath, uint32_t nextDirectoryField, bool* countSaved) {
+PluginStatus PageWriter::CommitAsFirstPage(const char* outputPath, uint64_t nextDirectoryField, bool* countSaved) {
     *countSaved = true;  // even a save that fails may have stored a part
     if (!SaveCommittedPages(1, nextDirectoryField, false)) return StatusStateUnavailable;
     FileHandle& page = pageFile_.file();  // open since it was completed
@@ -213,13 +215,13 @@ PluginStatus PageWriter::CommitAsFirstPage(const char* outputPath, uint32_t next
     const uint64_t size = page.Size64();
     // Room for the whole page was found as the page ended.
     PluginStatus status = CommitFirstPage(page, outputPath, staging, true);
-    if (status == StatusOk) KnowOutput(size);
+    if (status == StatusOk) KnowOutput(size, pageFile_.directory().flavour);
     page.CloseForDeletion();
     return status;
 }
 
-PluginStatus PageWriter::AppendLaterPage(const char* outputPath, uint32_t landing, uint32_t directoryOffset,
-                                         uint32_t nextDirectoryField, bool* countSaved) {
+PluginStatus PageWriter::AppendLaterPage(const char* outputPath, uint64_t landing, uint64_t directoryOffset,
+                                         uint64_t nextDirectoryField, bool* countSaved) {
     FileHandle& page = pageFile_.file();  // open since it was completed
     PluginStatus status = output_.OpenForUpdate(outputPath);
     if (status != StatusOk) return status;
@@ -227,7 +229,9 @@ PluginStatus PageWriter::AppendLaterPage(const char* outputPath, uint32_t landin
     status = FindOwnChainEnd(&end);
     // The page was laid out for the end of the output file, and the chain's
     // end must still be where the page will be linked.
-    if (status == StatusOk && (end.appendOffset != landing || end.nextDirectoryField != job_.nextDirectoryField))
+    const TiffFlavour flavour = pageFile_.directory().flavour;
+    if (status == StatusOk &&
+        (end.appendOffset != landing || end.nextDirectoryField != job_.nextDirectoryField || end.flavour != flavour))
         status = StatusNotAppendable;
     // The page's count and the record of its append are saved in one commit.
     if (status == StatusOk) status = FillAppendRecord(end.fileSize);
@@ -235,14 +239,15 @@ PluginStatus PageWriter::AppendLaterPage(const char* outputPath, uint32_t landin
     if (status == StatusOk && !SaveCommittedPages(job_.pageCount + 1, nextDirectoryField, true))
         status = StatusStateUnavailable;
     if (status == StatusOk) {
-        PageLink link{job_.nextDirectoryField, {}};
-        PutLong(link.bytes, directoryOffset, job_.byteOrder);
+        const TiffFrame& frame = FrameOf(flavour);
+        PageLink link{job_.nextDirectoryField, {}, frame.nextDirectoryBytes, LargestFileSize(flavour)};
+        PutUnsigned(link.bytes, directoryOffset, frame.nextDirectoryBytes, job_.byteOrder);
         // Room for the whole page was found as the page ended.
         status = AppendAndLink(output_, page, outputPath, end.fileSize, link, true);
         // Cut back to its old size, the file holds nothing of the append.
         if (status != StatusOk) (void)job_.Delete(job_values::kAppendUnderWay);
     }
-    if (status == StatusOk) KnowOutput(output_.Size64());
+    if (status == StatusOk) KnowOutput(output_.Size64(), flavour);
     page.CloseForDeletion();
     // Once appended, flushed and linked the page is committed, and a close
     // that fails cannot take it back: reporting a failure would make the

@@ -28,8 +28,6 @@ int32_t CodingOfTag(uint32_t tag) {
     return known ? value : CompressionNone;
 }
 
-const uint8_t* EntryAt(const uint8_t* entries, uint32_t index) { return entries + kEntryBytes * index; }
-
 }  // namespace
 
 PluginStatus PageFile::Create(CreationRecord& record, char (&path)[260]) {
@@ -72,46 +70,38 @@ PluginStatus PageFile::ReadDirectory(uint32_t pageCount, int32_t format, int32_t
     }
     const FormatLayout* layout = FindLayout(format);
     if (layout == nullptr) return StatusBadSequence;
-    const uint32_t position = DirectoryPositionInPageFile(pageCount);
-    uint8_t count[kEntryCountBytes];
-    PluginStatus status = file_.ReadAt(position, sizeof(count), count);
-    if (status != StatusOk) return status;
-
-    // The entry count reads right in one byte order only (it is below 256):
-    // the layout's, or one more where a Predictor entry can be.
-    const uint32_t fewest = layout->entryCount;
-    const uint32_t most =
-        std::max(PageEntryCount(*layout, CompressionLzw), PageEntryCount(*layout, CompressionGroup3OneD));
-    auto plausible = [&](int32_t order) { return GetShort(count, order) >= fewest && GetShort(count, order) <= most; };
-    int32_t byteOrder = settingsByteOrder == ByteOrderIntel ? ByteOrderIntel : ByteOrderMotorola;
-    if (!plausible(byteOrder)) byteOrder = OtherByteOrder(byteOrder);
-    if (!plausible(byteOrder)) return StatusBadSequence;
-
-    uint8_t entries[kEntryBytes * kEntriesRead];
-    status = file_.ReadAt(position + kEntryCountBytes, sizeof(entries), entries);
-    if (status != StatusOk) return status;
     PageDirectory read{};
+    PluginStatus status = FindDirectoryKind(pageCount, *layout, settingsByteOrder, read);
+    if (status != StatusOk) return status;
+    const int32_t byteOrder = read.byteOrder;
+    const TiffFlavour flavour = read.flavour;
+    const TiffFrame& frame = FrameOf(flavour);
+    const uint32_t position = DirectoryPositionInPageFile(pageCount, flavour);
+
+    uint8_t entries[kBigFrame.entryBytes * kEntriesRead];
+    status = file_.ReadAt(position + frame.entryCountBytes, frame.entryBytes * kEntriesRead, entries);
+    if (status != StatusOk) return status;
     uint32_t compression = 0;
-    uint32_t stripOffset = 0;
-    if (!ReadSingleValue(EntryAt(entries, entry_index::kImageWidth), TagImageWidth, byteOrder, &read.width) ||
-        !ReadSingleValue(EntryAt(entries, entry_index::kImageLength), TagImageLength, byteOrder, &read.height) ||
-        !ReadSingleValue(EntryAt(entries, entry_index::kCompression), TagCompression, byteOrder, &compression) ||
-        !ReadSingleValue(EntryAt(entries, entry_index::kStripOffsets), TagStripOffsets, byteOrder, &stripOffset) ||
-        !ReadSingleValue(EntryAt(entries, entry_index::kStripByteCounts), TagStripByteCounts, byteOrder,
-                         &read.declaredStrip))
+    uint64_t stripOffset = 0;
+    auto single = [&](uint32_t index, uint16_t tag, auto* value) {
+        return ReadSingleValue(entries + frame.entryBytes * index, tag, byteOrder, value, flavour);
+    };
+    if (!single(entry_index::kImageWidth, TagImageWidth, &read.width) ||
+        !single(entry_index::kImageLength, TagImageLength, &read.height) ||
+        !single(entry_index::kCompression, TagCompression, &compression) ||
+        !single(entry_index::kStripOffsets, TagStripOffsets, &stripOffset) ||
+        !single(entry_index::kStripByteCounts, TagStripByteCounts, &read.declaredStrip))
         return StatusBadSequence;
     // The page's compression as the directory has it, which also says
     // whether a Predictor entry belongs to it.
     read.compression = CodingOfTag(compression);
-    read.byteOrder = byteOrder;
-    read.entryCount = GetShort(count, byteOrder);
     if (read.entryCount != PageEntryCount(*layout, read.compression)) return StatusBadSequence;
     read.headerBytes = position;
-    read.blockBytes = PageBlockBytes(*layout, read.compression);
+    read.blockBytes = PageBlockBytes(*layout, read.compression, flavour);
     // The page file names the offset it was laid out for.
     if (stripOffset < read.blockBytes) return StatusBadSequence;
     read.directoryOffset = stripOffset - read.blockBytes;
-    if (pageCount == 0 && read.directoryOffset != kFirstDirectoryOffset) return StatusBadSequence;
+    if (pageCount == 0 && read.directoryOffset != frame.headerBytes) return StatusBadSequence;
     if (read.compression == CompressionGroup3OneD) {
         status = ReadGroup3Coding(format, entries, read);
         if (status != StatusOk) return status;
@@ -120,16 +110,51 @@ PluginStatus PageFile::ReadDirectory(uint32_t pageCount, int32_t format, int32_t
     return StatusOk;
 }
 
+PluginStatus PageFile::FindDirectoryKind(uint32_t pageCount, const FormatLayout& layout, int32_t settingsByteOrder,
+                                         PageDirectory& read) {
+    // The entry count is the layout's, or one more where a Predictor or
+    // T4Options entry can be; it reads right in one byte order and flavour
+    // only, with NewSubfileType as the first entry's tag.
+    const uint32_t fewest = layout.entryCount;
+    const uint32_t most =
+        std::max(PageEntryCount(layout, CompressionLzw), PageEntryCount(layout, CompressionGroup3OneD));
+    const int32_t first = settingsByteOrder == ByteOrderIntel ? ByteOrderIntel : ByteOrderMotorola;
+    for (TiffFlavour flavour : {TiffFlavour::Classic, TiffFlavour::Big}) {
+        const TiffFrame& frame = FrameOf(flavour);
+        uint8_t start[8 + 2];
+        const PluginStatus status =
+            file_.ReadAt(DirectoryPositionInPageFile(pageCount, flavour), frame.entryCountBytes + 2, start);
+        if (status != StatusOk) return status;
+        for (int32_t order : {first, OtherByteOrder(first)}) {
+            const uint64_t count = GetUnsigned(start, frame.entryCountBytes, order);
+            if (count < fewest || count > most || GetShort(start + frame.entryCountBytes, order) != TagNewSubfileType)
+                continue;
+            read.byteOrder = order;
+            read.flavour = flavour;
+            read.entryCount = static_cast<uint32_t>(count);
+            return StatusOk;
+        }
+    }
+    return StatusBadSequence;
+}
+
 PluginStatus PageFile::ReadGroup3Coding(int32_t format, const uint8_t* entries, PageDirectory& read) {
+    const TiffFrame& frame = FrameOf(read.flavour);
     uint32_t options = 0;
-    if (format != FormatBilevel ||
-        !ReadSingleValue(EntryAt(entries, entry_index::kT4Options), TagT4Options, read.byteOrder, &options))
+    if (format != FormatBilevel || !ReadSingleValue(entries + frame.entryBytes * entry_index::kT4Options, TagT4Options,
+                                                    read.byteOrder, &options, read.flavour))
         return StatusBadSequence;
     if (options & 1u) read.compression = CompressionGroup3TwoD;
-    const uint8_t* entry = EntryAt(entries, entry_index::kGreyYResolution);
-    const uint32_t valueOffset = GetLong(entry + 8, read.byteOrder);
-    if (GetShort(entry, read.byteOrder) != TagYResolution || valueOffset < read.directoryOffset)
-        return StatusBadSequence;
+    const uint8_t* entry = entries + frame.entryBytes * entry_index::kGreyYResolution;
+    if (GetShort(entry, read.byteOrder) != TagYResolution) return StatusBadSequence;
+    const uint8_t* field = entry + 4 + frame.countBytes;
+    // A BigTIFF entry holds the rational itself.
+    if (read.flavour == TiffFlavour::Big) {
+        read.yResolution = GetLong(field, read.byteOrder);
+        return StatusOk;
+    }
+    const uint32_t valueOffset = GetLong(field, read.byteOrder);
+    if (valueOffset < read.directoryOffset) return StatusBadSequence;
     uint8_t rational[8];
     const PluginStatus status = file_.ReadAt(read.headerBytes + (valueOffset - read.directoryOffset), 8, rational);
     if (status != StatusOk) return status;
@@ -138,9 +163,11 @@ PluginStatus PageFile::ReadGroup3Coding(int32_t format, const uint8_t* entries, 
 }
 
 PluginStatus PageFile::Rewrite(uint32_t index, const DirectoryEntry& entry) {
-    uint8_t bytes[kEntryBytes];
-    EncodeEntry(bytes, entry, directory_.byteOrder);
-    return file_.WriteAt(directory_.headerBytes + kEntryCountBytes + kEntryBytes * index, sizeof(bytes), bytes);
+    const TiffFrame& frame = FrameOf(directory_.flavour);
+    uint8_t bytes[kBigFrame.entryBytes];
+    EncodeEntry(bytes, entry, directory_.byteOrder, directory_.flavour);
+    return file_.WriteAt(directory_.headerBytes + frame.entryCountBytes + frame.entryBytes * index, frame.entryBytes,
+                         bytes);
 }
 
 PluginStatus PageFile::Discard() {

@@ -18,6 +18,7 @@
 #include "page/strip_counts.h"
 #include "tiff/color_map.h"
 #include "tiff/directory_entry.h"
+#include "tiff/image_format.h"
 
 // What a page file's directory says about the page begun in it. A page's
 // byte order and compression are fixed when it is begun: its directory is
@@ -31,12 +32,13 @@ struct PageDirectory {
     uint32_t width;            // ImageWidth: the pixels of each row
     uint32_t height;           // ImageLength: the rows the page was begun with
     uint32_t entryCount;       // entries of the directory
-    uint32_t headerBytes;      // kHeaderBytes on the first page of a file, else 0
+    uint32_t headerBytes;      // the header's bytes on the first page of a file, else 0
     uint32_t blockBytes;       // the directory block; 0 when the directory follows the strips
-    uint32_t directoryOffset;  // where the directory lands in the output file (where the page lands
+    uint64_t directoryOffset;  // where the directory lands in the output file (where the page lands
                                // when its directory follows its strips)
     uint32_t declaredStrip;    // StripByteCounts
     uint32_t yResolution;      // Group 3 pages: rows per inch, which chose the coding; else 0
+    TiffFlavour flavour;       // classic TIFF or BigTIFF, as the page was begun
 
     // Where the strip starts in the page file.
     uint64_t dataStart() const { return uint64_t{headerBytes} + blockBytes; }
@@ -58,9 +60,11 @@ public:
 
     // Reads the directory at the start of the open file (after the header
     // on the first page of a file, pageCount 0), expected to hold the
-    // entries of `format`'s layout; `settingsByteOrder` is tried first.
-    // StatusBadSequence when the file holds no such directory in either
-    // byte order; the primitives' statuses when it cannot be read.
+    // entries of `format`'s layout; `settingsByteOrder` is tried first, and
+    // the flavour is the directory's own (a BigTIFF count is 8 bytes, so its
+    // first entry's tag lies elsewhere). StatusBadSequence when the file
+    // holds no such directory in either byte order and flavour; the
+    // primitives' statuses when it cannot be read.
     PluginStatus ReadDirectory(uint32_t pageCount, int32_t format, int32_t settingsByteOrder);
     const PageDirectory& directory() const { return directory_; }
 
@@ -102,6 +106,10 @@ private:
     // Group 3 pages: whether T4Options says two-dimensional, and the Y
     // resolution the coding was chosen by.
     PluginStatus ReadGroup3Coding(int32_t format, const uint8_t* entries, PageDirectory& read);
+    // The byte order and flavour whose entry count at `position` is
+    // plausible for `layout` and whose first entry is NewSubfileType.
+    PluginStatus FindDirectoryKind(uint32_t pageCount, const FormatLayout& layout, int32_t settingsByteOrder,
+                                   PageDirectory& read);
 
     // The one deletion of a page file: when its identity is recorded, only
     // if it proves to be that file; a file named but not yet made lies in

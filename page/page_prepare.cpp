@@ -43,11 +43,18 @@ PluginStatus PageWriter::CountPagesInOutput(const char* outputPath) {
     FileChainReader output(output_);
     status = FindChainEnd(output, job_.byteOrder, &end);
     output_.Close();
+    if (status == StatusOk) status = CheckFileFlavour(end.flavour);
     if (status != StatusOk) return status;
     job_.pageCount = end.pages;
     job_.nextDirectoryField = end.nextDirectoryField;
-    KnowOutput(end.fileSize);
+    KnowOutput(end.fileSize, end.flavour);
     return StatusOk;
+}
+
+PluginStatus PageWriter::CheckFileFlavour(TiffFlavour fileFlavour) {
+    if (fileFlavour == SettingsFlavour()) return StatusOk;
+    note_ = fileFlavour == TiffFlavour::Big ? FailureNote::FileIsBigTiff : FailureNote::FileIsClassic;
+    return StatusNotAppendable;
 }
 
 void PageWriter::ForgetJob() {

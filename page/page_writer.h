@@ -16,6 +16,7 @@
 
 #include "output/file_handle.h"
 #include "output/volume_root.h"
+#include "page/failure_note.h"
 #include "page/page_coders.h"
 #include "page/page_file.h"
 #include "state/job_state.h"
@@ -24,6 +25,13 @@
 
 struct PagePlan;
 struct PageFileFacts;
+struct LayoutRequest;
+
+// Where a page lands in the output file, and the file's flavour.
+struct PageLanding {
+    uint64_t offset;
+    TiffFlavour flavour;
+};
 
 // A page as BeginPage describes it; its format is the job's, classified when
 // it was prepared.
@@ -47,7 +55,8 @@ public:
     // output file, written into a fresh page file.
     PluginStatus Begin(const PageDescription& page, const char* outputPath);
     // After Begin of a later page: the output file and the page together
-    // stay below the 32-bit offset limit; the page is given up otherwise.
+    // stay below the offset limit of the file's flavour; the page is given
+    // up otherwise.
     PluginStatus CheckLaterPageFits(const char* outputPath);
     // WritePalette of a palette page before its first band.
     PluginStatus WritePalette(const PaletteColors& palette);
@@ -73,14 +82,25 @@ public:
     // The volume found full by the last command that failed with
     // StatusDiskFull.
     const FullVolume& fullVolume() const { return fullVolume_; }
+    // What the message of the last command that failed says beyond its
+    // status; each operation starts without one.
+    FailureNote failureNote() const { return note_; }
+    void ClearFailureNote() { note_ = FailureNote::None; }
 
 private:
     // StatusDiskFull, remembering the volume of `path` for the message.
     PluginStatus NoRoomOn(const char* path, bool temporaryFolder);
-    void KnowOutput(uint64_t size) {
+    void KnowOutput(uint64_t size, TiffFlavour flavour) {
         committedOutputSize_ = size == UINT64_MAX ? 0 : size;
         committedByteOrder_ = job_.byteOrder;
+        committedFlavour_ = flavour;
     }
+    // The flavour the job's settings ask of a new file ("BigTIFF").
+    TiffFlavour SettingsFlavour();
+    // A file continued must be of the flavour the settings ask: it is never
+    // converted. StatusNotAppendable, noted, for the other one.
+    PluginStatus CheckFileFlavour(TiffFlavour fileFlavour);
+    PluginStatus NoteClassicLimit(PluginStatus status, const LayoutRequest& request);
     // Page preparation: the pages already in a file that is continued.
     PluginStatus CountPagesInOutput(const char* outputPath);
     PluginStatus ReclaimUnfinishedAppend(const char* outputPath);
@@ -91,8 +111,8 @@ private:
     // is as this job left it, else by a walk of the whole chain.
     PluginStatus FindOwnChainEnd(ChainEnd* end);
     // Page begin: where a later page lands, and the page file itself.
-    PluginStatus LocateLaterPage(const char* outputPath, uint32_t* directoryOffset);
-    PluginStatus BeginTrailingPage(const PageDescription& page, uint32_t landing, int32_t compression);
+    PluginStatus LocateLaterPage(const char* outputPath, uint64_t* directoryOffset, TiffFlavour* flavour);
+    PluginStatus BeginTrailingPage(const PageDescription& page, PageLanding landing, int32_t compression);
     PluginStatus WritePageFile(const PagePlan& plan, const uint8_t* staging, uint8_t* serialized, uint32_t capacity);
     PluginStatus SaveBegunPage();
     // Bands and palette.
@@ -106,6 +126,9 @@ private:
     int32_t PageCompressionOfJob() const;
     // The coder of the open page's compression.
     PageCoder& Coder();
+    // The type of the open page's StripByteCounts: LONG, or LONG8 in a
+    // BigTIFF file.
+    uint16_t StripSizeType() const { return FrameOf(pageFile_.directory().flavour).offsetType; }
     // Rows in the strip of the open page file of `pageFileSize` bytes.
     uint64_t RowsInStrip(uint32_t width, uint64_t pageFileSize);
     PluginStatus AppendBand(const BandRows& band);
@@ -120,14 +143,14 @@ private:
     PluginStatus WriteTrailingDirectory(PageFileFacts* facts, uint32_t rows);
     // Each saves the count the page commits before the commit (*countSaved
     // once that save is tried) and commits the page file.
-    PluginStatus CommitAsFirstPage(const char* outputPath, uint32_t nextDirectoryField, bool* countSaved);
+    PluginStatus CommitAsFirstPage(const char* outputPath, uint64_t nextDirectoryField, bool* countSaved);
     // `landing`: where the page was laid out to land, at the chain's end;
     // `directoryOffset`: its directory, which the previous page is linked to.
-    PluginStatus AppendLaterPage(const char* outputPath, uint32_t landing, uint32_t directoryOffset,
-                                 uint32_t nextDirectoryField, bool* countSaved);
+    PluginStatus AppendLaterPage(const char* outputPath, uint64_t landing, uint64_t directoryOffset,
+                                 uint64_t nextDirectoryField, bool* countSaved);
     // Stores the page count and link field without changing the job's own,
     // with the append record when asked.
-    bool SaveCommittedPages(uint32_t pageCount, uint32_t nextDirectoryField, bool withAppendRecord);
+    bool SaveCommittedPages(uint32_t pageCount, uint64_t nextDirectoryField, bool withAppendRecord);
     // Deletes the page file of a page begun and not ended, and the open
     // page's values.
     bool DropOpenPage();
@@ -138,14 +161,17 @@ private:
     // The file of the page being written, named by "TempFile".
     PageFile pageFile_{job_.pageFilePath, job_.pageFileIdentity};
     FullVolume fullVolume_;
+    FailureNote note_ = FailureNote::None;
     // What the last Begin measured: the page file it wrote, and the output
     // file it located a later page in (UINT64_MAX when it did not).
     uint64_t begunPageFileBytes_ = 0;
     uint64_t begunOutputBytes_ = UINT64_MAX;
+    TiffFlavour begunFlavour_ = TiffFlavour::Classic;
     // The output file's size (0: not known) and byte order as this job left
     // it at its last commit, or as it found it when it took over a file.
     // With them a later page needs no walk of the file's chain (see
     // FindOwnChainEnd).
     uint64_t committedOutputSize_ = 0;
     int32_t committedByteOrder_ = 0;
+    TiffFlavour committedFlavour_ = TiffFlavour::Classic;
 };

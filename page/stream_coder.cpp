@@ -111,7 +111,8 @@ PluginStatus StreamCoder::LayOutDirectory(const TrailingDirectoryRequest& reques
                                        request.page,      std::min(rowsPerStrip_, request.page.height),
                                        counts_->data(),   counts_->size(),
                                        nullptr,           0,
-                                       compression_,      request.colorMap};
+                                       compression_,      request.colorMap,
+                                       request.flavour};
     return SerializeTrailingDirectory(layout, request.byteOrder, &directory_, directory);
 }
 

@@ -13,7 +13,7 @@ PluginStatus SerializeTrailingDirectory(const TrailingLayoutRequest& layout, int
     if (*block == nullptr) return StatusNoMemory;
     FillTrailingDirectory(layout, plan, *block);
     uint8_t* serialized = *block + plan.stagingBytes;
-    const StagedDirectory staged{*block, plan.stagingBytes, plan.entryCount, plan.entryBase};
+    const StagedDirectory staged{*block, plan.stagingBytes, plan.entryCount, plan.entryBase, plan.flavour};
     uint32_t size = 0;
     status = SerializeDirectory(staged, nullptr, byteOrder, serialized, plan.blockBytes, &size);
     if (status != StatusOk) return status;

@@ -183,6 +183,7 @@ typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID);
 #define REG_EXPAND_SZ 2u
 #define REG_BINARY 3u
 #define REG_DWORD 4u
+#define REG_QWORD 11u
 
 // Windows, dialogs, messages
 #define DLL_PROCESS_DETACH 0

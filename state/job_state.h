@@ -82,21 +82,23 @@ enum class JobValue : uint8_t {
     ByteOrder,            // "File Type", REG_DWORD
     Compression,          // "Compression", REG_DWORD
     PageCount,            // "Page Count", REG_DWORD
-    NextDirectoryField,   // "Next Point", REG_DWORD
+    NextDirectoryField,   // "Next Point", REG_DWORD, or REG_QWORD past 32 bits (BigTIFF)
     PageFilePath,         // "TempFile", REG_SZ
     ImageFormat,          // "ImageFormat", REG_DWORD
     BandCount,            // "LoopCount", REG_DWORD
     CodedStripBytes,      // "Image Size", REG_DWORD
     DirectoryEntryCount,  // "Directory Count", REG_DWORD
-    OutputEndOffset,      // "Image Offset", REG_DWORD
+    OutputEndOffset,      // "Image Offset", REG_DWORD, or REG_QWORD past 32 bits
     ColorCompression,     // "Color Compression", REG_DWORD
-    AppendBase,           // "Append Base", REG_DWORD
+    AppendBase,           // "Append Base", REG_DWORD, or REG_QWORD past 32 bits
     AppendFile,           // "Append File", REG_SZ
     PageFileIdentity,     // "TempFile Identity", REG_SZ
     StagedFilePath,       // "Staged File", REG_SZ
     StagedFileIdentity,   // "Staged File Identity", REG_SZ
     JobOwner,             // "Job Owner", REG_SZ
     JpegQuality,          // "JPEG Quality", REG_DWORD: read by BeginPage of a JPEG page only
+    FileKind,             // "BigTIFF", REG_DWORD: read by BeginPage of a file's first page and by
+                          // PreparePage when it takes a file over
 };
 
 // The groups the commands load, save and delete, each in the order the
@@ -146,18 +148,19 @@ struct JobState {
     int32_t compression = kDefaultCompression;            // bilevel pages: None, Group 4, Group 3 or PackBits
     int32_t colorCompression = kDefaultColorCompression;  // other pages: None, LZW, Deflate, JPEG or PackBits
     uint32_t jpegQuality = kDefaultJpegQuality;           // JPEG pages: 1 to 100
+    uint32_t fileKind = kDefaultFileKind;                 // a new file: FileKindClassic or FileKindBigTiff
     // The output file.
     uint32_t pageCount = 0;           // pages committed to the output file
-    uint32_t nextDirectoryField = 0;  // offset of the last page's next-directory field, where a page is linked
+    uint64_t nextDirectoryField = 0;  // offset of the last page's next-directory field, where a page is linked
     // The page being written.
     char pageFilePath[260] = {};       // the temporary file the page is assembled in
     int32_t imageFormat = 0;           // the prepared page's ImageFormat
     uint32_t bandCount = 0;            // bands written to the page file
     uint32_t codedStripBytes = 0;      // coded strip bytes in the page file so far (0 for uncompressed pages)
     uint32_t directoryEntryCount = 0;  // entries of the page's directory
-    uint32_t outputEndOffset = 0;      // where the output file ends once the page is committed
+    uint64_t outputEndOffset = 0;      // where the output file ends once the page is committed
     // An append under way (a killed one, when a later job finds it).
-    uint32_t appendBase = 0;          // the output file's size before the append
+    uint64_t appendBase = 0;          // the output file's size before the append
     char appendFile[260] = {};        // the output file's identity (output/file_identity.h)
     char pageFileIdentity[260] = {};  // the page file's identity, as created
     // A staged copy of a first page beside the output file, and its identity.

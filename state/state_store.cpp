@@ -99,6 +99,34 @@ bool StateStore::PutDword(const char* name, uint32_t value) const {
     return RegSetValueExA(key_, name, 0, REG_DWORD, data, sizeof(data)) == ERROR_SUCCESS;
 }
 
+bool StateStore::ReadNumber(const char* name, uint64_t* value) const {
+    if (!OpenKey()) return false;
+    BYTE data[8];
+    DWORD size = sizeof(data);
+    DWORD type = 0;
+    platform::testing::LogCall("RegQueryValueEx", name);
+    LSTATUS result = RegQueryValueExA(key_, name, nullptr, &type, data, &size);
+    if (result != ERROR_SUCCESS) return false;
+    if (size == 4) {
+        uint32_t narrow = 0;
+        memcpy(&narrow, data, 4);
+        *value = narrow;
+        return true;
+    }
+    if (size != sizeof(data) || type != REG_QWORD) return false;
+    memcpy(value, data, sizeof(data));
+    return true;
+}
+
+bool StateStore::PutNumber(const char* name, uint64_t value) const {
+    if (value <= UINT32_MAX) return PutDword(name, static_cast<uint32_t>(value));
+    if (!OpenOrCreateKey()) return false;
+    BYTE data[8];
+    memcpy(data, &value, sizeof(data));
+    platform::testing::LogCall("RegSetValueEx", name);
+    return RegSetValueExA(key_, name, 0, REG_QWORD, data, sizeof(data)) == ERROR_SUCCESS;
+}
+
 bool StateStore::ReadString(const char* name, char (&value)[260]) const {
     if (!OpenKey()) return false;
     // Read into scratch so that a failed or unterminated read leaves the

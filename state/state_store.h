@@ -19,6 +19,8 @@ inline constexpr const char kFileType[] = "File Type";
 inline constexpr const char kCompression[] = "Compression";
 inline constexpr const char kColorCompression[] = "Color Compression";
 inline constexpr const char kJpegQuality[] = "JPEG Quality";
+// Whether a new file is BigTIFF (1) or classic TIFF (0, or absent).
+inline constexpr const char kBigTiff[] = "BigTIFF";
 inline constexpr const char kPositionX[] = "Position X";
 inline constexpr const char kPositionY[] = "Position Y";
 inline constexpr const char kTempFile[] = "TempFile";
@@ -67,11 +69,15 @@ struct StateStore {
 
     // Reads leave their output untouched when they fail.
     bool ReadDword(const char* name, uint32_t* value) const;
+    // A REG_DWORD or a REG_QWORD: offsets of a BigTIFF file pass 32 bits.
+    bool ReadNumber(const char* name, uint64_t* value) const;
     bool ReadString(const char* name, char (&value)[260]) const;
 
     // The value written (or deleted) in the open key, committed with the
     // others at the next Commit.
     bool PutDword(const char* name, uint32_t value) const;
+    // A REG_DWORD where the value fits one, else a REG_QWORD.
+    bool PutNumber(const char* name, uint64_t value) const;
     bool PutString(const char* name, const char* value) const;
     // True when the value is gone: deleted, or never there.
     bool RemoveValue(const char* name) const;

@@ -35,3 +35,19 @@ uint16_t GetShort(const uint8_t* source, int32_t byteOrder) {
     return IsIntel(byteOrder) ? static_cast<uint16_t>(source[0] | (source[1] << 8))
                               : static_cast<uint16_t>((source[0] << 8) | source[1]);
 }
+
+void PutUnsigned(uint8_t* destination, uint64_t value, uint32_t bytes, int32_t byteOrder) {
+    for (uint32_t i = 0; i < bytes; ++i) {
+        const uint32_t shift = IsIntel(byteOrder) ? 8 * i : 8 * (bytes - 1 - i);
+        destination[i] = static_cast<uint8_t>(value >> shift);
+    }
+}
+
+uint64_t GetUnsigned(const uint8_t* source, uint32_t bytes, int32_t byteOrder) {
+    uint64_t value = 0;
+    for (uint32_t i = 0; i < bytes; ++i) {
+        const uint32_t shift = IsIntel(byteOrder) ? 8 * i : 8 * (bytes - 1 - i);
+        value |= uint64_t{source[i]} << shift;
+    }
+    return value;
+}

@@ -16,7 +16,11 @@ void PutLong(uint8_t* destination, uint32_t value, int32_t byteOrder);
 // Stores the low 16 bits of `value`.
 void PutShort(uint8_t* destination, uint32_t value, int32_t byteOrder);
 void PutByte(uint8_t* destination, uint32_t value);
+// Stores the low `bytes` (1, 2, 4 or 8) bytes of `value`: offsets and
+// counts whose width follows the file's flavour.
+void PutUnsigned(uint8_t* destination, uint64_t value, uint32_t bytes, int32_t byteOrder);
 
 // The reverse of the stores, for reading back a file's own values.
 uint32_t GetLong(const uint8_t* source, int32_t byteOrder);
 uint16_t GetShort(const uint8_t* source, int32_t byteOrder);
+uint64_t GetUnsigned(const uint8_t* source, uint32_t bytes, int32_t byteOrder);

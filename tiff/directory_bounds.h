@@ -10,10 +10,18 @@
 #include "base/status.h"
 #include "tiff/page_chain.h"
 
-// Checks the directory at `directory` with `entries` entries of a file of
-// `size` bytes. StatusOk with `end` set to the end of the last byte the
-// directory names (itself included); StatusNotAppendable for an undefined
-// field type, a value area or strip past the end, or strip offsets and
-// counts that do not pair up; else the reader's status.
-PluginStatus CheckDirectoryBounds(ChainReader& file, uint64_t directory, uint16_t entries, int32_t byteOrder,
-                                  uint64_t size, uint64_t* end);
+// A directory of an existing file: where it lies, its entries, and whether
+// they are classic or BigTIFF ones.
+struct DirectoryAt {
+    uint64_t offset;
+    uint16_t entries;
+    TiffFlavour flavour;
+};
+
+// Checks the directory of a file of `size` bytes. StatusOk with `end` set to
+// the end of the last byte the directory names (itself included);
+// StatusNotAppendable for an undefined field type (LONG8, SLONG8 and IFD8
+// are defined in BigTIFF files only), a value area or strip past the end,
+// or strip offsets and counts that do not pair up; else the reader's status.
+PluginStatus CheckDirectoryBounds(ChainReader& file, const DirectoryAt& directory, int32_t byteOrder, uint64_t size,
+                                  uint64_t* end);

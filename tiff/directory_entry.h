@@ -1,25 +1,31 @@
-// One 12-byte TIFF directory entry as a page's staging block holds it, in the
-// machine's byte order, and the tags and types the plug-in writes.
+// One TIFF directory entry, and the tags and types the plug-in writes. A
+// page's staging block holds its entries in the machine's byte order, each
+// as wide as the file's (12 bytes in a classic file, 20 in a BigTIFF one),
+// so that the value areas after them lie where they will in the file.
 #pragma once
 
 #include <cstdint>
+
+#include "tiff/tiff_flavour.h"
 
 struct DirectoryEntry {
     uint16_t tag;
     uint16_t type;
     uint32_t count;
-    // The inline value (two SHORTs: the first in the low half; up to four
-    // 1-byte values: the first in the low byte), or the file offset of the
-    // out-of-line data.
-    uint32_t value;
+    // The inline values, the first in the low bits (a RATIONAL's numerator
+    // below its denominator), or the file offset of the out-of-line data.
+    uint64_t value;
 };
 
-// A directory in the file: the entry count, the entries, then the offset of
-// the next directory (0 for the last).
+// A classic directory in the file: the entry count, the entries, then the
+// offset of the next directory (0 for the last). FrameOf gives a BigTIFF's.
 inline constexpr uint32_t kEntryCountBytes = 2;
 inline constexpr uint32_t kEntryBytes = 12;
 inline constexpr uint32_t kNextDirectoryBytes = 4;
-static_assert(sizeof(DirectoryEntry) == kEntryBytes, "a directory entry is 12 bytes");
+
+// The entry at `staged` in a staging block of the flavour's entries.
+void StageEntry(uint8_t* staged, const DirectoryEntry& entry, TiffFlavour flavour);
+DirectoryEntry StagedEntryAt(const uint8_t* staged, TiffFlavour flavour);
 
 enum : uint16_t {
     TypeByte = 1,
@@ -36,10 +42,14 @@ enum : uint16_t {
     TypeDouble = 12,
 };
 
-// The value of an entry of one SHORT or LONG value with the tag `tag`, from
-// its 12 bytes as the file holds them in `byteOrder`; false for any other
-// entry. The one reader of the single values of a page's own directory.
-bool ReadSingleValue(const uint8_t* entry, uint16_t tag, int32_t byteOrder, uint32_t* value);
+// The value of an entry of one SHORT, LONG or (BigTIFF) LONG8 value with
+// the tag `tag`, from its bytes as the file holds them in `byteOrder`; false
+// for any other entry. The one reader of the single values of a page's own
+// directory; the 32-bit form refuses a value past 32 bits.
+bool ReadSingleValue(const uint8_t* entry, uint16_t tag, int32_t byteOrder, uint64_t* value,
+                     TiffFlavour flavour = TiffFlavour::Classic);
+bool ReadSingleValue(const uint8_t* entry, uint16_t tag, int32_t byteOrder, uint32_t* value,
+                     TiffFlavour flavour = TiffFlavour::Classic);
 
 // Widths and heights are SHORT where they fit and LONG beyond 65,535, so
 // that nothing is cut; the entry holds either inline.

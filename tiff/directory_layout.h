@@ -7,6 +7,7 @@
 
 #include "base/status.h"
 #include "tiff/image_format.h"
+#include "tiff/tiff_flavour.h"
 
 struct PageGeometry {
     uint32_t width;
@@ -20,9 +21,10 @@ struct LayoutRequest {
     int32_t compression;       // of bilevel pages
     bool multiPage;            // pages of a multi-page document (NewSubfileType 2)
     uint32_t pageCount;        // pages already in the output file
-    uint32_t directoryOffset;  // where the page's directory will lie in the output file
+    uint64_t directoryOffset;  // where the page's directory will lie in the output file
     PageGeometry page;
     int32_t colorCompression = kDefaultColorCompression;  // of every page but bilevel ones
+    TiffFlavour flavour = TiffFlavour::Classic;           // the output file's offsets
 };
 
 struct PagePlan {
@@ -31,20 +33,24 @@ struct PagePlan {
     uint32_t entryCount;          // PageEntryCount
     uint32_t stagingBytes;        // the block without its entry count
     uint32_t blockBytes;          // PageBlockBytes
-    uint32_t directoryOffset;     // where the directory lies in the output file
-    uint32_t entryBase;           // file offset of the first entry: directoryOffset + 2
-    uint32_t nextDirectoryField;  // file offset of the field that will hold the next directory's offset
+    uint64_t directoryOffset;     // where the directory lies in the output file
+    uint64_t entryBase;           // file offset of the first entry: after the directory's entry count
+    uint64_t nextDirectoryField;  // file offset of the field that will hold the next directory's offset
     uint64_t stripBytes;          // uncompressed strip (the prediction for coded pages)
     uint64_t pageBytes;           // what the free-space and size tests ask for (PageSizeTestBytes)
-    uint32_t endOffset;           // output size once the page is committed (strip padded to even)
+    uint64_t endOffset;           // output size once the page is committed (strip padded to even)
+    TiffFlavour flavour;          // the request's
 };
 
-// Files never reach 4 GiB - 1: every offset must fit 32 bits.
+// A classic file never reaches 4 GiB - 1: every offset must fit 32 bits. A
+// strip, and a page file, stays below it in either flavour; a BigTIFF file's
+// offsets stay below FrameOf(flavour).offsetLimit.
 inline constexpr uint64_t kOffsetLimit = 0xFFFFFFFFu;
 
 // Plans the page. StatusUnsupportedImage for a format without a layout,
-// StatusWriteFailed when the strip, the page or the file would reach the
-// 32-bit offset limit. A page that is not part of a multi-page file lies at 8.
+// StatusWriteFailed when the strip or the page would reach 4 GiB or the
+// file its flavour's offset limit. A page that is not part of a multi-page
+// file lies right after the header.
 PluginStatus PlanPage(const LayoutRequest& request, PagePlan* plan);
 
 // Fills a zero-filled staging block of plan.stagingBytes bytes.
@@ -65,7 +71,7 @@ struct TrailingLayoutRequest {
     int32_t format;
     bool multiPage;
     uint32_t pageCount;
-    uint32_t firstStripOffset;  // where the first strip lies in the output file
+    uint64_t firstStripOffset;  // where the first strip lies in the output file
     PageGeometry page;          // the height is the rows coded
     uint32_t rowsPerStrip;
     const uint32_t* stripByteCounts;  // one per strip, in order
@@ -74,6 +80,7 @@ struct TrailingLayoutRequest {
     uint32_t tablesBytes;
     int32_t compression = CompressionJpeg;  // how the page is coded (PageCompression)
     const uint8_t* colorMap = nullptr;      // palette pages: the ColorMap (color_map.h), zero when null
+    TiffFlavour flavour = TiffFlavour::Classic;
 };
 
 // Plans such a page's directory; plan.stripBytes is the strips' sum,
@@ -81,8 +88,8 @@ struct TrailingLayoutRequest {
 // directory block, plan.endOffset that end. StatusUnsupportedImage for a
 // format without a layout, or JPEG for one JPEG does not suit;
 // StatusBadRecord when the strip count does not match the height, a strip is
-// empty, or a JPEG page has no tables; StatusWriteFailed when the page would
-// reach the 32-bit offset limit.
+// empty, or a JPEG page has no tables; StatusWriteFailed when the strips
+// would reach 4 GiB or the page its flavour's offset limit.
 PluginStatus PlanTrailingPage(const TrailingLayoutRequest& request, PagePlan* plan);
 
 // Fills a zero-filled staging block of plan.stagingBytes bytes.
@@ -106,11 +113,11 @@ inline constexpr uint32_t kT4Options = 12;  // Group 3 pages only
 
 // Where the directory of a page lies in its page file: after the header on
 // the first page of a file, else at the start.
-uint32_t DirectoryPositionInPageFile(uint32_t pageCount);
+uint32_t DirectoryPositionInPageFile(uint32_t pageCount, TiffFlavour flavour = TiffFlavour::Classic);
 
 // Where an entry of a page lies in its page file.
-uint32_t EntryPositionInTempFile(uint32_t entryIndex, uint32_t pageCount);
+uint32_t EntryPositionInTempFile(uint32_t entryIndex, uint32_t pageCount, TiffFlavour flavour = TiffFlavour::Classic);
 
 // File offset of the field after a directory of `entryCount` entries at
 // `directoryOffset` that holds the next directory's offset.
-uint32_t NextDirectoryField(uint32_t directoryOffset, uint32_t entryCount);
+uint64_t NextDirectoryField(uint64_t directoryOffset, uint32_t entryCount, TiffFlavour flavour = TiffFlavour::Classic);

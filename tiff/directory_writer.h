@@ -10,13 +10,15 @@
 #include "tiff/directory_entry.h"
 #include "tiff/file_header.h"
 
-// A staging block as directory_layout fills it: entries, 4 zero bytes, value
-// areas, in the machine's byte order.
+// A staging block as directory_layout fills it: entries, a zero
+// next-directory field, value areas, in the machine's byte order and as wide
+// as the flavour's.
 struct StagedDirectory {
     const uint8_t* staging;
     uint32_t stagingBytes;
     uint32_t entryCount;
-    uint32_t entryBase;  // file offset of the first entry
+    uint64_t entryBase;  // file offset of the first entry
+    TiffFlavour flavour = TiffFlavour::Classic;
 };
 
 // Serialises the directory into `out`, `capacity` bytes, and sets *size to
@@ -26,5 +28,7 @@ struct StagedDirectory {
 PluginStatus SerializeDirectory(const StagedDirectory& directory, const TiffHeader* header, int32_t byteOrder,
                                 uint8_t* out, uint32_t capacity, uint32_t* size);
 
-// The 12 bytes of one entry in the file's byte order (for rewrites in place).
-void EncodeEntry(uint8_t* destination, const DirectoryEntry& entry, int32_t byteOrder);
+// The bytes of one entry (12, or 20 in a BigTIFF file) in the file's byte
+// order (for rewrites in place).
+void EncodeEntry(uint8_t* destination, const DirectoryEntry& entry, int32_t byteOrder,
+                 TiffFlavour flavour = TiffFlavour::Classic);

@@ -68,14 +68,25 @@ const FormatLayout* FindLayout(int32_t format) {
     return nullptr;
 }
 
-uint32_t StagingBytes(const FormatLayout& layout) {
-    return kEntryBytes * layout.entryCount + kNextDirectoryBytes + layout.valueBytes;
+uint32_t ValueAreaBytes(const FormatLayout& layout, TiffFlavour flavour) {
+    if (flavour == TiffFlavour::Classic) return layout.valueBytes;
+    return layout.family == LayoutFamily::Palette ? ColorMapBytes(layout.colorMapValues) : 0;
 }
 
-uint32_t BlockBytes(const FormatLayout& layout) { return kEntryCountBytes + StagingBytes(layout); }
+uint32_t StagingBytes(const FormatLayout& layout, TiffFlavour flavour) {
+    const TiffFrame& frame = FrameOf(flavour);
+    return frame.entryBytes * layout.entryCount + frame.nextDirectoryBytes + ValueAreaBytes(layout, flavour);
+}
 
-uint64_t PageSizeTestBytes(const FormatLayout& layout, uint64_t stripBytes) {
-    return kEntryBytes * uint64_t{layout.entryCount} + stripBytes + layout.pageSizeTestExtra;
+uint32_t BlockBytes(const FormatLayout& layout, TiffFlavour flavour) {
+    return FrameOf(flavour).entryCountBytes + StagingBytes(layout, flavour);
+}
+
+uint64_t PageSizeTestBytes(const FormatLayout& layout, uint64_t stripBytes, TiffFlavour flavour) {
+    if (flavour == TiffFlavour::Classic)
+        return kEntryBytes * uint64_t{layout.entryCount} + stripBytes + layout.pageSizeTestExtra;
+    const TiffFrame& frame = FrameOf(flavour);
+    return uint64_t{frame.headerBytes} + BlockBytes(layout, flavour) + stripBytes;
 }
 
 uint64_t StripRowBytes(int32_t format, uint32_t width) {
@@ -142,6 +153,7 @@ uint32_t PageEntryCount(const FormatLayout& layout, int32_t pageCompression) {
     return layout.entryCount + (UsesPredictor(layout.format, pageCompression) || IsGroup3(pageCompression) ? 1 : 0);
 }
 
-uint32_t PageBlockBytes(const FormatLayout& layout, int32_t pageCompression) {
-    return BlockBytes(layout) + kEntryBytes * (PageEntryCount(layout, pageCompression) - layout.entryCount);
+uint32_t PageBlockBytes(const FormatLayout& layout, int32_t pageCompression, TiffFlavour flavour) {
+    return BlockBytes(layout, flavour) +
+           FrameOf(flavour).entryBytes * (PageEntryCount(layout, pageCompression) - layout.entryCount);
 }

@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "base/setting_values.h"
+#include "tiff/tiff_flavour.h"
 
 enum ImageFormat : int32_t {
     FormatNone = 0,
@@ -48,16 +49,21 @@ struct FormatLayout {
 // FormatNone, unknown codes).
 const FormatLayout* FindLayout(int32_t format);
 
+// The out-of-line value areas of the layout's directory: a BigTIFF entry
+// holds up to 8 bytes itself (BitsPerSample, the resolutions), so only a
+// ColorMap is left out of line there.
+uint32_t ValueAreaBytes(const FormatLayout& layout, TiffFlavour flavour);
 // The directory block without its leading entry count (what a staging
 // block holds).
-uint32_t StagingBytes(const FormatLayout& layout);
+uint32_t StagingBytes(const FormatLayout& layout, TiffFlavour flavour = TiffFlavour::Classic);
 // The directory block as it lies in the file (count, entries, next offset,
 // value areas).
-uint32_t BlockBytes(const FormatLayout& layout);
+uint32_t BlockBytes(const FormatLayout& layout, TiffFlavour flavour = TiffFlavour::Classic);
 
 // The bytes the free-space and size tests ask for a page of the layout:
-// its entries, its strip and the layout's pageSizeTestExtra.
-uint64_t PageSizeTestBytes(const FormatLayout& layout, uint64_t stripBytes);
+// its entries, its strip and the layout's pageSizeTestExtra (a BigTIFF
+// page's header, frame and value areas).
+uint64_t PageSizeTestBytes(const FormatLayout& layout, uint64_t stripBytes, TiffFlavour flavour = TiffFlavour::Classic);
 
 // Bytes of one uncompressed strip row of `width` pixels; 0 for a format
 // without a layout.
@@ -103,4 +109,5 @@ bool UsesPredictor(int32_t format, int32_t pageCompression);
 // where used.
 uint32_t PageEntryCount(const FormatLayout& layout, int32_t pageCompression);
 // The page's directory block as it lies in the file.
-uint32_t PageBlockBytes(const FormatLayout& layout, int32_t pageCompression);
+uint32_t PageBlockBytes(const FormatLayout& layout, int32_t pageCompression,
+                        TiffFlavour flavour = TiffFlavour::Classic);

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "base/status.h"
+#include "tiff/tiff_flavour.h"
 
 // The file the chain is read from, as the caller opened it.
 class ChainReader {
@@ -21,14 +22,16 @@ protected:
 
 struct ChainEnd {
     uint32_t pages;               // directories in the chain
-    uint32_t nextDirectoryField;  // file offset of the last directory's next-directory field
+    uint64_t nextDirectoryField;  // file offset of the last directory's next-directory field
     uint64_t fileSize;
     uint64_t appendOffset;  // where a new page's directory goes: the end of the file, on a word boundary
     uint64_t chainEnd;      // the end of the last byte the header or any directory names
+    TiffFlavour flavour;    // what the header says: classic TIFF or BigTIFF
 };
 
-// Walks the chain of the file `file` reads. StatusNotAppendable when the
-// file is not a classic TIFF in `byteOrder`, when the chain leaves the file
+// Walks the chain of the file `file` reads, classic or BigTIFF, as its
+// header says. StatusNotAppendable when the file is not a TIFF in
+// `byteOrder`, when the chain leaves the file
 // or does not move forward, or when any directory names bytes past the end
 // of the file or holds a field type TIFF does not define
 // (directory_bounds.h); StatusReadFailed when the size cannot be told, else the

@@ -57,6 +57,7 @@ uint16_t DetailsDialog::Run() {
     state_->ReadInt(value_names::kCompression, &compression_);
     state_->ReadInt(value_names::kColorCompression, &colorCompression_);
     state_->ReadInt(value_names::kJpegQuality, &jpegQuality_);
+    state_->ReadDword(value_names::kBigTiff, &fileKind_);
 
     const INT_PTR result =
         DialogBoxParamA(ResourceModule(), IDD_DETAILS_NAME, parent_, DetailsDialogProc, reinterpret_cast<LPARAM>(this));
@@ -65,11 +66,13 @@ uint16_t DetailsDialog::Run() {
     state_->WriteInt(value_names::kCompression, compression_);
     state_->WriteInt(value_names::kColorCompression, colorCompression_);
     state_->WriteInt(value_names::kJpegQuality, jpegQuality_);
+    state_->WriteDword(value_names::kBigTiff, fileKind_);
     return StatusDialogOk;
 }
 
 void DetailsDialog::InitControls() {
     ShowByteOrder(window_, byteOrder_ == ByteOrderIntel);
+    CheckDlgButton(window_, IDC_BIGTIFF, fileKind_ == FileKindBigTiff ? BST_CHECKED : BST_UNCHECKED);
     // Without its choices a list stays empty; without the black-and-white
     // ones the template's position stands too.
     const bool bilevelChoices = LoadChoices(bilevelList_);
@@ -130,6 +133,7 @@ void DetailsDialog::PlaceWindow() {
 bool DetailsDialog::ApplyControls() {
     const bool intel = IsDlgButtonChecked(window_, IDC_BYTE_ORDER_INTEL) == BST_CHECKED;
     byteOrder_ = intel ? ByteOrderIntel : ByteOrderMotorola;
+    fileKind_ = IsDlgButtonChecked(window_, IDC_BIGTIFF) == BST_CHECKED ? FileKindBigTiff : FileKindClassic;
     // No selection (or one the list was not built from) leaves the compression.
     for (const CompressionList* list : {&bilevelList_, &colorList_, &qualityList_}) {
         const LRESULT index = SendDlgItemMessageA(window_, list->controlId, CB_GETCURSEL, 0, 0);

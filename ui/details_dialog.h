@@ -33,6 +33,7 @@ public:
 
     int32_t byteOrder() const { return byteOrder_; }
     int32_t compression() const { return compression_; }
+    uint32_t fileKind() const { return fileKind_; }
 
 private:
     friend INT_PTR CALLBACK DetailsDialogProc(HWND, UINT, WPARAM, LPARAM);
@@ -49,6 +50,7 @@ private:
     int32_t compression_ = CompressionNone;
     int32_t colorCompression_ = CompressionNone;
     int32_t jpegQuality_ = static_cast<int32_t>(kDefaultJpegQuality);
+    uint32_t fileKind_ = kDefaultFileKind;
     CompressionList bilevelList_;
     CompressionList colorList_;
     CompressionList qualityList_;  // the JPEG quality, chosen from a list like the compressions

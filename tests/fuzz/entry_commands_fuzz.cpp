@@ -431,6 +431,11 @@ private:
         SetJobValue("Compression", REG_DWORD, &compression, sizeof(compression));
         SetJobValue("Color Compression", REG_DWORD, &colorCompression, sizeof(colorCompression));
         SetJobValue("JPEG Quality", REG_DWORD, &jpegQuality, sizeof(jpegQuality));
+        // Classic TIFF, BigTIFF or any other value (classic): a file continued
+        // as the other kind is refused, never converted.
+        uint32_t fileKind = data_.PickValueInArray<uint32_t>({FileKindClassic, FileKindBigTiff, 2});
+        if (fileKind == 2) fileKind = data_.ConsumeIntegral<uint32_t>();
+        SetJobValue("BigTIFF", REG_DWORD, &fileKind, sizeof(fileKind));
     }
 
     void ArmFault() {

@@ -66,14 +66,22 @@ ORDERS = [("intel", "<"), ("motorola", ">")]
 COMPRESSIONS = {"none": 1, "lzw": 5, "deflate": 8, "jpeg": 7, "packbits": 32773}
 
 
-def single_page_case(page, writer, extra, order, band_rows, compression="none"):
+def single_page_case(page, writer, extra, order, band_rows, compression="none", big=False):
     def case(ws):
         name, data = writer(page)
         path = ws.write(name, data)
+        kind = ["--bigtiff"] if big else []
         run_ok(ws, "--byte-order", order[0], "--compression", compression, "--band-rows", str(band_rows),
-               "-o", "out.tif", path, *extra)
-        check_output(ws, ws.path("out.tif"), [as_stored(page, "--palette4" in extra)], order[1],
-                     compression=COMPRESSIONS[compression], bilevel=32773 if compression == "packbits" else None)
+               "-o", "out.tif", path, *extra, *kind)
+        stored = as_stored(page, "--palette4" in extra)
+        check_output(ws, ws.path("out.tif"), [stored], order[1], compression=COMPRESSIONS[compression],
+                     bilevel=32773 if compression == "packbits" else None, big=big)
+        if big:
+            # A page appended to the BigTIFF file: linked by an 8-byte offset.
+            run_ok(ws, "--byte-order", order[0], "--compression", compression, "--append", "-o", "out.tif", path,
+                   *extra, *kind)
+            check_output(ws, ws.path("out.tif"), [stored, stored], order[1], compression=COMPRESSIONS[compression],
+                         bilevel=32773 if compression == "packbits" else None, big=True)
     return case
 
 
@@ -106,25 +114,27 @@ def announced_case(order, announced, group4, compression="none"):
     return case
 
 
-def group4_case(width, height, order, band_rows):
+def group4_case(width, height, order, band_rows, big=False):
     page = source("bilevel", 1, width, height)
 
     def case(ws):
         path = ws.write("g.pbm", pnm_bytes(page))
-        run_ok(ws, "--byte-order", order[0], "--group4", "--band-rows", str(band_rows), "-o", "g4.tif", path)
-        check_output(ws, ws.path("g4.tif"), [page], order[1], group4=True)
+        kind = ["--bigtiff"] if big else []
+        run_ok(ws, "--byte-order", order[0], "--group4", "--band-rows", str(band_rows), "-o", "g4.tif", path, *kind)
+        check_output(ws, ws.path("g4.tif"), [page], order[1], group4=True, big=big)
     return case
 
 
-def group3_case(width, height, order, band_rows, kind, resolution):
+def group3_case(width, height, order, band_rows, kind, resolution, big=False):
     """Group 3 at a standard (K = 2) or fine (K = 4) vertical resolution."""
     page = source("bilevel", 1, width, height)
 
     def case(ws):
         path = ws.write("g.pbm", pnm_bytes(page))
+        flavour = ["--bigtiff"] if big else []
         run_ok(ws, "--byte-order", order[0], "--compression", kind, "--resolution", resolution, "--band-rows",
-               str(band_rows), "-o", "g3.tif", path)
-        check_output(ws, ws.path("g3.tif"), [page], order[1], bilevel=3)
+               str(band_rows), "-o", "g3.tif", path, *flavour)
+        check_output(ws, ws.path("g3.tif"), [page], order[1], bilevel=3, big=big)
         # libtiff codes the decoded page again as the page's T4Options and
         # resolution say: the same strip, so K followed the resolution.
         scheme = "g3:%s:fill" % kind[3:]
@@ -145,6 +155,13 @@ for index, (label, page, writer, extra) in enumerate(SOURCES):
         for compression in ("lzw", "deflate", "jpeg", "packbits"):
             CASES.append(("%s %s %s bands of %s" % (label, compression, order[0], band_rows or "the whole page"),
                           single_page_case(page, writer, extra, order, band_rows, compression)))
+# BigTIFF: every source in both byte orders, the compressions in turn.
+BIG_COMPRESSIONS = ["none", "lzw", "deflate", "jpeg", "packbits"]
+for index, (label, page, writer, extra) in enumerate(SOURCES):
+    for order in ORDERS:
+        compression = BIG_COMPRESSIONS[(2 * index + (order[0] == "motorola")) % len(BIG_COMPRESSIONS)]
+        CASES.append(("%s BigTIFF %s %s" % (label, compression, order[0]),
+                      single_page_case(page, writer, extra, order, 3, compression, big=True)))
 for order in ORDERS:
     CASES.append(("three pages %s one-row bands" % order[0], three_page_case(order, 1, False)))
     CASES.append(("three pages %s whole-page bands" % order[0], three_page_case(order, 0, False)))
@@ -164,6 +181,10 @@ for order in ORDERS:
         for width, height, band_rows, resolution in ((1, 3, 1, "200,100"), (13, 17, 0, "200"), (100, 30, 4, "300")):
             CASES.append(("%s w%d h%d %s bands of %d at %s" % (kind, width, height, order[0], band_rows, resolution),
                           group3_case(width, height, order, band_rows, kind, resolution)))
+        # BigTIFF: the resolution, which chose the coding, read back from the entry itself.
+        CASES.append(("%s BigTIFF %s at 200,100 and 300" % (kind, order[0]),
+                      group3_case(100, 30, order, 4, kind, "200,100" if kind == "g3-1d" else "300", big=True)))
+    CASES.append(("group 4 BigTIFF %s" % order[0], group4_case(100, 30, order, 4, big=True)))
 
 if __name__ == "__main__":
     run_cases(CASES)

@@ -4,6 +4,8 @@
 
 #include "pages/page_job.h"
 #include "platform/testing.h"
+#include "resources/resource_ids.h"
+#include "ui/resource_strings.h"
 
 namespace page_test {
 namespace {
@@ -245,10 +247,34 @@ TEST_F(PageCommit, RowsBeyondTheHeightStayBelowFourGibibytes) {
     ASSERT_EQ(Prepare(FormatGray8, true), 0);
     ASSERT_EQ(Begin(page), 0);
     ASSERT_EQ(Band(page, 0, 2), 0);
+    platform::testing::MessageBoxes().clear();
     EXPECT_EQ(Band(page, 2, 1), StatusWriteFailed);
+    // The message says that BigTIFF would hold the document.
+    ASSERT_EQ(platform::testing::MessageBoxes().size(), 1u);
+    char text[128] = {};
+    LoadResourceString(IDS_MESSAGE_CLASSIC_FULL, text, sizeof(text));
+    EXPECT_EQ(platform::testing::MessageBoxes()[0].text, text);
     ASSERT_EQ(Run(CmdEndPage), 0);
     EXPECT_EQ(Read("Page Count"), 2u);
     EXPECT_EQ(fs::file_size(output_path_), nearLimit + 190 + 2000);
+}
+
+// The same rows in a BigTIFF file pass 4 GiB: the page lies beyond it.
+TEST_F(PageCommit, RowsOfABigTiffPagePassFourGibibytes) {
+    WriteValue("BigTIFF", FileKindBigTiff);
+    HostPage first = MakePage({FormatGray8, 4, 2, 0}, 1);
+    ASSERT_EQ(RunPage(first, false), 0);
+    const uint64_t nearLimit = 0xFFFFFFFEu - 2500;  // even: the page lands right there
+    fs::resize_file(output_path_, nearLimit);
+    HostPage page = MakePage({FormatGray8, 1000, 3, 0, 1}, 2);
+    ASSERT_EQ(Prepare(FormatGray8, true), 0);
+    ASSERT_EQ(Begin(page), 0);
+    ASSERT_EQ(Band(page, 0, 3), 0);
+    ASSERT_EQ(Run(CmdEndPage), 0);
+    EXPECT_EQ(Read("Page Count"), 2u);
+    const uint64_t directoryBytes = 8 + 20 * 14 + 8;
+    EXPECT_EQ(fs::file_size(output_path_), nearLimit + directoryBytes + 3000);
+    EXPECT_GT(fs::file_size(output_path_), uint64_t{1} << 32);
 }
 
 TEST_F(PageCommit, CommandsOutOfOrder) {

@@ -1,5 +1,6 @@
-// Every format in both byte orders, as 1 and 3 page files with odd widths and
-// bands from one row to the whole page, checked with independent readers.
+// Every format in both byte orders, classic TIFF and BigTIFF, as 1 and 3 page
+// files with odd widths and bands from one row to the whole page, checked
+// with independent readers.
 #include <cstdio>
 
 #include "pages/page_job.h"
@@ -16,9 +17,13 @@ void PrintTo(const FormatCase& c, std::ostream* out) {
     *out << "format " << c.format << " compression " << c.compression;
 }
 
-class PageFormats : public PageJobTest, public ::testing::WithParamInterface<std::tuple<FormatCase, int32_t>> {
+// The format, the byte order and the file kind ("BigTIFF").
+using FormatParam = std::tuple<FormatCase, int32_t, uint32_t>;
+
+class PageFormats : public PageJobTest, public ::testing::WithParamInterface<FormatParam> {
 protected:
     void UseSettings(int32_t byteOrder, int32_t compression) {
+        WriteValue("BigTIFF", std::get<2>(GetParam()));
         const bool bilevel = compression == CompressionNone || compression == CompressionGroup4 ||
                              compression == CompressionGroup3OneD || compression == CompressionGroup3TwoD;
         const bool packBits = compression == CompressionPackBits;
@@ -28,7 +33,7 @@ protected:
 };
 
 TEST_P(PageFormats, ThreePagesDecodeExactly) {
-    auto [formatCase, byteOrder] = GetParam();
+    auto [formatCase, byteOrder, fileKind] = GetParam();
     UseSettings(byteOrder, formatCase.compression);
     const PageShape shapes[] = {
         {formatCase.format, 13, 7, 1},  // one row per band
@@ -45,7 +50,7 @@ TEST_P(PageFormats, ThreePagesDecodeExactly) {
 }
 
 TEST_P(PageFormats, SinglePageOfWidthFive) {
-    auto [formatCase, byteOrder] = GetParam();
+    auto [formatCase, byteOrder, fileKind] = GetParam();
     UseSettings(byteOrder, formatCase.compression);
     std::vector<HostPage> pages{MakePage({formatCase.format, 5, 3, 2}, 99)};
     ASSERT_EQ(RunPage(pages[0], false), 0);
@@ -57,7 +62,7 @@ TEST_P(PageFormats, SinglePageOfWidthFive) {
 // page's length deliver them: short, long across a band, and long past
 // 65,535 rows (ImageLength turns LONG), chained with a page as announced.
 TEST_P(PageFormats, ShortAndLongPagesDecodeExactly) {
-    auto [formatCase, byteOrder] = GetParam();
+    auto [formatCase, byteOrder, fileKind] = GetParam();
     UseSettings(byteOrder, formatCase.compression);
     const PageShape shapes[] = {
         {formatCase.format, 13, 5, 2, 9},         // short, ending inside a band
@@ -81,7 +86,7 @@ TEST_P(PageFormats, ShortAndLongPagesDecodeExactly) {
 // count follows the rows delivered. tiff_check.py holds each page's rows per
 // strip to the 256 KiB bound.
 TEST_P(PageFormats, PagesOfSeveralStripsDecodeExactly) {
-    auto [formatCase, byteOrder] = GetParam();
+    auto [formatCase, byteOrder, fileKind] = GetParam();
     const int32_t format = formatCase.format;
     const int32_t compression = formatCase.compression;
     if (compression == CompressionNone || compression == CompressionGroup4 || IsGroup3(compression))
@@ -158,15 +163,16 @@ const char* CompressionName(int32_t compression) {
     }
 }
 
-std::string CaseName(const ::testing::TestParamInfo<std::tuple<FormatCase, int32_t>>& info) {
-    auto [formatCase, byteOrder] = info.param;
+std::string CaseName(const ::testing::TestParamInfo<FormatParam>& info) {
+    auto [formatCase, byteOrder, fileKind] = info.param;
     return std::to_string(formatCase.format) + CompressionName(formatCase.compression) +
-           (byteOrder == ByteOrderIntel ? "_II" : "_MM");
+           (byteOrder == ByteOrderIntel ? "_II" : "_MM") + (fileKind == FileKindBigTiff ? "_BigTIFF" : "");
 }
 
 INSTANTIATE_TEST_SUITE_P(AllFormats, PageFormats,
                          ::testing::Combine(::testing::ValuesIn(kFormats),
-                                            ::testing::Values(int32_t{ByteOrderIntel}, int32_t{ByteOrderMotorola})),
+                                            ::testing::Values(int32_t{ByteOrderIntel}, int32_t{ByteOrderMotorola}),
+                                            ::testing::Values(uint32_t{FileKindClassic}, uint32_t{FileKindBigTiff})),
                          CaseName);
 
 // Pages of different formats and compressions in one file: each later page

@@ -66,54 +66,70 @@ def libtiff_jpeg_pixels(width, height, fmt, rgb16, quality):
 def check_structure(path, page_count):
     data = open(path, "rb").read()
     order = {b"II": "<", b"MM": ">"}.get(data[:2])
-    if order is None or struct.unpack(order + "H", data[2:4])[0] != 42:
+    magic = struct.unpack(order + "H", data[2:4])[0] if order else 0
+    if magic not in (42, 43) or (magic == 43 and struct.unpack(order + "HH", data[4:8]) != (8, 0)):
         fail("bad header")
-    offset = struct.unpack(order + "I", data[4:8])[0]
+    big = magic == 43
+    # Entry count, entry, count and offset sizes: classic, or BigTIFF's.
+    count_bytes, entry_bytes, word = (8, 20, 8) if big else (2, 12, 4)
+    word_code = "Q" if big else "I"
+    offset = struct.unpack(order + word_code, data[8:16] if big else data[4:8])[0]
     directories = []
     while offset:
         if offset % 2:
             fail("directory at odd offset %d" % offset)
         directories.append(offset)
-        count = struct.unpack(order + "H", data[offset:offset + 2])[0]
-        entries = {}
+        count = struct.unpack(order + ("Q" if big else "H"), data[offset:offset + count_bytes])[0]
+        entries, inline = {}, {}
         for i in range(count):
-            tag, typ, n, value = struct.unpack(order + "HHI4s", data[offset + 2 + 12 * i:offset + 14 + 12 * i])
+            start = offset + count_bytes + entry_bytes * i
+            tag, typ, n = struct.unpack(order + "HH" + word_code, data[start:start + 4 + word])
+            value = data[start + 4 + word:start + entry_bytes]
             if typ == 3 and n == 1:
                 value = struct.unpack(order + "H", value[:2])[0]
+            elif TYPE_BYTES.get(typ, 4) * n <= word and typ != 16:
+                value = struct.unpack(order + "I", value[:4])[0]
             else:
-                value = struct.unpack(order + "I", value)[0]
-            if typ in (3, 4, 5) and (typ == 5 or n > (2 if typ == 3 else 1)) and value % 2:
+                value = struct.unpack(order + word_code, value)[0]
+            if TYPE_BYTES.get(typ, 4) * n > word and value % 2:
                 fail("value area at odd offset %d" % value)
             entries[tag] = (value, typ, n)
+            if TYPE_BYTES.get(typ, 4) * n <= word:
+                inline[tag] = data[start + 4 + word:start + entry_bytes]
             # Width, height and rows per strip: SHORT where they fit, else LONG.
             if tag in (256, 257, 278) and typ != (3 if value <= 0xFFFF else 4):
                 fail("tag %d holds %d as type %d" % (tag, value, typ))
+            # Strip offsets and sizes: LONG, or LONG8 in a BigTIFF file.
+            if tag in (273, 279) and typ != (16 if big else 4):
+                fail("tag %d of type %d" % (tag, typ))
         # The page ends with its last strip, or with its directory where
         # that follows the strips (LZW, Deflate, PackBits and JPEG pages).
         offsets, counts = (array(data, order, *entries[tag]) for tag in (273, 279))
-        check_strips(data, order, entries, offsets, counts)
+        check_strips(data, order, entries, inline, offsets, counts)
         end = max(offset + count for offset, count in zip(offsets, counts))
         if offset >= end:
-            end = max(end, offset + 2 + 12 * count + 4, *(area_end(order, *entries[tag]) for tag in entries))
-        offset = struct.unpack(order + "I", data[offset + 2 + 12 * count:offset + 6 + 12 * count])[0]
+            end = max(end, offset + count_bytes + entry_bytes * count + word,
+                      *(area_end(order, *entries[tag], word) for tag in entries))
+        next_field = offset + count_bytes + entry_bytes * count
+        offset = struct.unpack(order + word_code, data[next_field:next_field + word])[0]
     if len(directories) != page_count:
         fail("%d directories, expected %d" % (len(directories), page_count))
     if len(data) != end + (end & 1):
         fail("file is %d bytes, last strip ends at %d" % (len(data), end))
 
 
-TYPE_BYTES = {1: 1, 2: 1, 3: 2, 4: 4, 5: 8, 7: 1}
+TYPE_BYTES = {1: 1, 2: 1, 3: 2, 4: 4, 5: 8, 7: 1, 16: 8}
 STRIP_ROW_BYTES = 256 * 1024  # the most raw bytes a strip of a coded page holds, unless one row is more
 
 
-def check_strips(data, order, entries, offsets, counts):
+def check_strips(data, order, entries, inline, offsets, counts):
     """Raw, Group 3 and Group 4 pages are one strip; LZW, Deflate and
     PackBits pages as many whole rows a strip as 256 KiB holds, at least
     one; JPEG pages 16 rows (8 where 16 would pass 256 KiB, at least one MCU
     row); the strips one after another."""
     width, height, compression = (entries[tag][0] for tag in (256, 257, 259))
     samples = entries.get(277, (1,))[0]
-    bits = array(data, order, *entries[258])[0]
+    bits = (struct.unpack(order + "H", inline[258][:2])[0] if 258 in inline else array(data, order, *entries[258])[0])
     rows = entries.get(278, (height,))[0]
     row_bytes = (width * samples * bits + 7) // 8
     if compression in (5, 8, 32773):
@@ -133,17 +149,18 @@ def check_strips(data, order, entries, offsets, counts):
 
 
 def array(data, order, value, typ, n):
-    """The values of a SHORT or LONG entry."""
+    """The values of a SHORT, LONG or LONG8 entry."""
     if n == 1:
         return [value]
-    form = order + ("H" if typ == 3 else "I") * n
+    form = order + {3: "H", 4: "I", 16: "Q"}[typ] * n
     return list(struct.unpack(form, data[value:value + struct.calcsize(form)]))
 
 
-def area_end(order, value, typ, n):
-    """Where an entry's values end: 0 for values held in the entry."""
+def area_end(order, value, typ, n, word=4):
+    """Where an entry's values end: 0 for values held in the entry (of
+    `word` bytes: 4, or 8 in a BigTIFF file)."""
     size = TYPE_BYTES.get(typ, 4) * n
-    return value + size if size > 4 else 0
+    return value + size if size > word else 0
 
 
 def check_pixels(path, pages):
@@ -152,6 +169,9 @@ def check_pixels(path, pages):
             continue  # beyond the installed ImageMagick's resource policy; Pillow still decodes it
         if imagemagick_16bit(path, i) != expected:
             fail("page %d (format %d, %dx%d): ImageMagick pixels differ" % (i, fmt, width, height))
+    with open(path, "rb") as f:
+        if f.read(4) == b"MM\x00\x2b":
+            return  # Pillow reads little-endian BigTIFF files only, whoever wrote them
     with pillow_page(path, 0) as image:
         if getattr(image, "n_frames", 1) != len(pages):
             fail("Pillow sees %d pages" % image.n_frames)

@@ -15,12 +15,20 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
+// A file damaged from a good one, and how.
+struct DamageCase {
+    const char* name;
+    void (*damage)(std::vector<uint8_t>& file);
+};
+void PrintTo(const DamageCase& c, std::ostream* out) { *out << c.name; }
+
 class ContinueFile : public ReliabilityTest {
 protected:
     // Two pages written by an ended job; the plug-in then reloaded.
-    std::vector<HostPage> WriteTwoPageFile(int32_t byteOrder) {
+    std::vector<HostPage> WriteTwoPageFile(int32_t byteOrder, uint32_t fileKind = FileKindClassic) {
         JobSpec job{"two", byteOrder, 1, {{FormatGray8, 5, 3, 0}, {FormatRgb24, 3, 4, 2}}};
         StartAfresh(job);
+        WriteValue("BigTIFF", fileKind);
         std::vector<HostPage> pages = MakePages(job, 41);
         EXPECT_EQ(RunPages(pages, 0, false).status, 0);
         EXPECT_EQ(Run(CmdEndJob), 0);
@@ -31,12 +39,29 @@ protected:
         std::ofstream out(output_path_, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
+    // The output, damaged as `damage` says, is refused as PreparePage reads
+    // its chain, and stays byte for byte as it is.
+    void ExpectRefusedUntouched(const DamageCase& damage) {
+        Bytes damaged = OutputBytes();
+        damage.damage(damaged);
+        WriteOutput(damaged);
+        platform::testing::MessageBoxes().clear();
+        JobOutcome outcome = RunOnePage(MakePage({FormatGray8, 4, 4, 0}, 6), true);
+        EXPECT_EQ(outcome.status, StatusNotAppendable);
+        EXPECT_EQ(outcome.command, CmdPreparePage);
+        ExpectMessageFor(StatusNotAppendable);
+        EXPECT_EQ(Run(CmdEndJob), 0);
+        EXPECT_EQ(OutputBytes(), damaged);
+        ExpectNoLeftovers();
+    }
 };
 
 TEST_F(ContinueFile, NewProcessAppendsBehindTheExistingPages) {
-    for (int32_t order : {ByteOrderIntel, ByteOrderMotorola}) {
-        SCOPED_TRACE(order);
-        std::vector<HostPage> pages = WriteTwoPageFile(order);
+    for (auto [order, kind] :
+         {std::pair{ByteOrderIntel, FileKindClassic}, std::pair{ByteOrderMotorola, FileKindClassic},
+          std::pair{ByteOrderIntel, FileKindBigTiff}, std::pair{ByteOrderMotorola, FileKindBigTiff}}) {
+        SCOPED_TRACE(std::to_string(order) + (kind == FileKindBigTiff ? " BigTIFF" : ""));
+        std::vector<HostPage> pages = WriteTwoPageFile(order, kind);
         Bytes before = OutputBytes();
         pages.push_back(MakePage({FormatBilevel, 12, 5, 2}, 3));
         ASSERT_EQ(RunPages(pages, 2, true).status, 0);
@@ -49,7 +74,7 @@ TEST_F(ContinueFile, NewProcessAppendsBehindTheExistingPages) {
         Bytes after = OutputBytes();
         size_t changed = 0;
         for (size_t i = 0; i < before.size(); ++i) changed += before[i] != after[i];
-        EXPECT_LE(changed, 4u);
+        EXPECT_LE(changed, kind == FileKindBigTiff ? 8u : 4u);
         ExpectNoLeftovers();
     }
 }
@@ -163,11 +188,6 @@ TEST_F(ContinueFile, AKilledAppendsTailIsReclaimedOnlyWhenProvablyItsOwn) {
 
 // Damaged files, each made from a good two-page Intel file (page 1's
 // directory at 8 with 14 entries, its next field at 178; page 2 behind it).
-struct DamageCase {
-    const char* name;
-    void (*damage)(Bytes& file);
-};
-void PrintTo(const DamageCase& c, std::ostream* out) { *out << c.name; }
 
 uint32_t SecondDirectory(const Bytes& file) { return GetLong(file.data() + 178, ByteOrderIntel); }
 
@@ -214,28 +234,97 @@ const DamageCase kDamage[] = {
      [](Bytes& f) { PutShort(EntryOf(f, 8, TagResolutionUnit) + 2, 0, ByteOrderIntel); }},
     {"StripOffsetsAndCountsDoNotPair",
      [](Bytes& f) { PutLong(EntryOf(f, SecondDirectory(f), TagStripOffsets) + 4, 2, ByteOrderIntel); }},
+    {"Long8InAClassicFile", [](Bytes& f) { PutShort(EntryOf(f, 8, TagStripByteCounts) + 2, 16, ByteOrderIntel); }},
 };
 
 class DamagedFile : public ContinueFile, public ::testing::WithParamInterface<DamageCase> {};
 
 TEST_P(DamagedFile, IsRefusedUntouched) {
     WriteTwoPageFile(ByteOrderIntel);
-    Bytes damaged = OutputBytes();
-    GetParam().damage(damaged);
-    WriteOutput(damaged);
-    platform::testing::MessageBoxes().clear();
-
-    JobOutcome outcome = RunOnePage(MakePage({FormatGray8, 4, 4, 0}, 6), true);
-    EXPECT_EQ(outcome.status, StatusNotAppendable);
-    EXPECT_EQ(outcome.command, CmdPreparePage);
-    ExpectMessageFor(StatusNotAppendable);
-    EXPECT_EQ(Run(CmdEndJob), 0);
-    EXPECT_EQ(OutputBytes(), damaged);
-    ExpectNoLeftovers();
+    ExpectRefusedUntouched(GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, DamagedFile, ::testing::ValuesIn(kDamage),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Damaged BigTIFF files, each made from a good two-page Intel BigTIFF file
+// (page 1's directory at 16 with 14 entries of 20 bytes, its next field at
+// 304; page 2 behind it).
+constexpr uint32_t kBigNextField = 16 + 8 + 20 * 14;
+constexpr int32_t kIntel = ByteOrderIntel;
+
+uint64_t BigSecondDirectory(const Bytes& file) { return GetUnsigned(file.data() + kBigNextField, 8, kIntel); }
+
+uint8_t* BigEntryOf(Bytes& file, uint64_t directory, uint16_t tag) {
+    const uint64_t entries = GetUnsigned(file.data() + directory, 8, kIntel);
+    for (uint64_t i = 0; i < entries; ++i) {
+        uint8_t* entry = file.data() + directory + 8 + 20 * i;
+        if (GetShort(entry, kIntel) == tag) return entry;
+    }
+    ADD_FAILURE() << "no tag " << tag;
+    static uint8_t scratch[20];
+    return scratch;
+}
+
+void PutWide(uint8_t* at, uint64_t value) { PutUnsigned(at, value, 8, kIntel); }
+
+const DamageCase kBigDamage[] = {
+    {"HeaderCutShort", [](Bytes& f) { f.resize(12); }},
+    {"OffsetSizeFour", [](Bytes& f) { PutShort(f.data() + 4, 4, kIntel); }},
+    {"ReservedNotZero", [](Bytes& f) { PutShort(f.data() + 6, 1, kIntel); }},
+    {"FirstDirectoryPastTheEnd", [](Bytes& f) { PutWide(f.data() + 8, f.size() + 64); }},
+    {"FirstDirectoryFarBeyond", [](Bytes& f) { PutWide(f.data() + 8, uint64_t{1} << 63); }},
+    {"EntryCountOverruns", [](Bytes& f) { PutWide(f.data() + 16, 0xFFFF); }},
+    {"EntryCountPastSixteenBits", [](Bytes& f) { PutWide(f.data() + 16, 0x10000 + 14); }},
+    {"NextDirectoryPastTheEnd", [](Bytes& f) { PutWide(f.data() + kBigNextField, f.size() + 2); }},
+    {"ChainLoopsBack",
+     [](Bytes& f) {
+         const uint64_t second = BigSecondDirectory(f);
+         PutWide(f.data() + second + 8 + 20 * GetUnsigned(f.data() + second, 8, kIntel), 16);
+     }},
+    {"LastStripCutShort", [](Bytes& f) { f.resize(f.size() - 10); }},
+    {"StripPastTheEnd", [](Bytes& f) { PutWide(BigEntryOf(f, 16, TagStripByteCounts) + 12, uint64_t{1} << 40); }},
+    {"StripOffsetWrapsAround", [](Bytes& f) { PutWide(BigEntryOf(f, 16, TagStripOffsets) + 12, UINT64_MAX - 4); }},
+    {"ValueCountPastTheFile", [](Bytes& f) { PutWide(BigEntryOf(f, 16, TagResolutionUnit) + 4, uint64_t{1} << 61); }},
+    {"TypeFifteenUndefined", [](Bytes& f) { PutShort(BigEntryOf(f, 16, TagResolutionUnit) + 2, 15, kIntel); }},
+};
+
+class DamagedBigTiff : public ContinueFile, public ::testing::WithParamInterface<DamageCase> {};
+
+TEST_P(DamagedBigTiff, IsRefusedUntouched) {
+    WriteTwoPageFile(ByteOrderIntel, FileKindBigTiff);
+    ASSERT_EQ(GetShort(OutputBytes().data() + 2, kIntel), 43u);
+    ExpectRefusedUntouched(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, DamagedBigTiff, ::testing::ValuesIn(kBigDamage),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A file of the other kind than the settings ask is refused before anything
+// is written, with the message that names its kind; with the settings of
+// its kind it takes the page.
+TEST_F(ContinueFile, NoAppendConvertsAFile) {
+    for (uint32_t kind : {uint32_t{FileKindClassic}, uint32_t{FileKindBigTiff}}) {
+        SCOPED_TRACE(kind);
+        std::vector<HostPage> pages = WriteTwoPageFile(ByteOrderMotorola, kind);
+        const Bytes before = OutputBytes();
+        WriteValue("BigTIFF", kind == FileKindBigTiff ? FileKindClassic : FileKindBigTiff);
+        platform::testing::MessageBoxes().clear();
+        const HostPage page = MakePage({FormatBilevel, 9, 4, 0}, 8);
+        JobOutcome outcome = RunOnePage(page, true);
+        EXPECT_EQ(outcome.status, StatusNotAppendable);
+        EXPECT_EQ(outcome.command, CmdPreparePage);
+        ExpectMessageFor(StatusNotAppendable,
+                         kind == FileKindBigTiff ? FailureNote::FileIsBigTiff : FailureNote::FileIsClassic);
+        EXPECT_EQ(Run(CmdEndJob), 0);
+        EXPECT_EQ(OutputBytes(), before);
+        WriteValue("BigTIFF", kind);
+        ASSERT_EQ(RunOnePage(page, true).status, 0);
+        pages.push_back(page);
+        EXPECT_EQ(Run(CmdEndJob), 0);
+        ExpectOutputHolds(pages, 3);
+    }
+}
 
 }  // namespace
 }  // namespace reliability

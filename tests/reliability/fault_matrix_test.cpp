@@ -92,6 +92,15 @@ const std::vector<JobSpec> kJobs = {
      {{FormatRgb24, 31, 12, 5, 7}, {FormatBilevel, 33, 7, 3, 9}, {FormatPalette4, 7, 5, 2}, {FormatGray16, 9, 6, 4}},
      0,
      CompressionPackBits},
+    // A BigTIFF file continued: JPEG pages of many strips, Group 4 and
+    // Deflate pages, of other heights than announced, linked by 8-byte offsets.
+    {"BigTiffContinued",
+     ByteOrderMotorola,
+     4,
+     {{FormatGray8, 7, 5, 0}, {FormatRgb24, 37, 40, 7, 20}, {FormatBilevel, 30, 9, 4, 20}, {FormatPalette8, 11, 4, 3}},
+     1,
+     CompressionJpeg,
+     FileKindBigTiff},
 };
 
 const std::vector<ServiceCase> kServices = {

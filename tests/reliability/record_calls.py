@@ -90,6 +90,17 @@ def host_jobs():
     # JPEG pages: the quality is read at each page's begin, and only there.
     jobs.append(("big-jpeg", [["--compression", "jpeg", "--jpeg-quality", "80", "-o", "out.tif", "big.ppm", "big.ppm"],
                               ["--compression", "jpeg", "--append", "-o", "out.tif", "big.ppm"]], big))
+    # BigTIFF files: every format with its last compression, in both byte
+    # orders, and a page appended by a second run.
+    big_rng = random.Random(43)
+    for name, kind, bits, kind_of_file, compressions, extra in FORMATS + [("jpeg", "rgb", 8, "pnm", ["jpeg"], [])]:
+        ext = ".png" if kind_of_file == "png" else ".pnm"
+        inputs = {"a" + ext: source(big_rng, kind, bits, kind_of_file, 37, 23)}
+        for order in ("intel", "motorola"):
+            args = ["--bigtiff", "--compression", compressions[-1], "--byte-order", order] + extra
+            jobs.append(("bigtiff-%s-%s-%s" % (name, compressions[-1], order),
+                         [args + ["-o", "out.tif", "a" + ext], args + ["--append", "-o", "out.tif", "a" + ext]],
+                         inputs))
     return jobs
 
 
@@ -196,7 +207,7 @@ def compare(first, second):
 # The jobs whose registry calls test_registry_calls.py holds to the expected
 # sequence: two Group 4 pages and an append to them, an
 # input cut short within a page, and a file that cannot be continued.
-EXPECTED_JOBS = ["bilevel-group4-intel", "cut-short", "not-ours", "big-jpeg"]
+EXPECTED_JOBS = ["bilevel-group4-intel", "cut-short", "not-ours", "big-jpeg", "bigtiff-bilevel-group4-motorola"]
 EXPECTED_FILE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "registry_calls.expected")
 
 

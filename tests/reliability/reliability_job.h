@@ -31,6 +31,7 @@ struct JobSpec {
     std::vector<PageShape> pages;
     size_t existing = 0;  // pages already in the file, written by an earlier process
     int32_t colorCompression = CompressionNone;
+    uint32_t fileKind = FileKindClassic;  // "BigTIFF"
 };
 
 inline void PrintTo(const JobSpec& job, std::ostream* out) { *out << job.name; }
@@ -72,6 +73,7 @@ protected:
         platform::testing::Reset();
         PluginProcessAttach(GetModuleHandleA(nullptr));
         UseSettings(job.byteOrder, job.compression, job.colorCompression);
+        if (job.fileKind != FileKindClassic) WriteValue("BigTIFF", job.fileKind);
     }
 
     // A new process's view of a file that an earlier one wrote: the job's
@@ -131,9 +133,9 @@ protected:
     }
 
     // The message box of a status, if it has one, was shown once, with its text.
-    static void ExpectMessageFor(uint16_t status) {
+    static void ExpectMessageFor(uint16_t status, FailureNote note = FailureNote::None) {
         auto& boxes = platform::testing::MessageBoxes();
-        UINT id = StatusMessageId(status);
+        UINT id = StatusMessageId(status, false, note);
         if (id == 0) {
             EXPECT_TRUE(boxes.empty()) << "a box for status " << status;
             return;

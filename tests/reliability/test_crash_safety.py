@@ -46,6 +46,9 @@ JOBS = [
     (["--compression", "group4", "--compression", "deflate"], {"group4": True, "compression": 8}, 1.0),
     (["--compression", "group4", "--compression", "jpeg"], {"group4": True, "compression": 7}, 1 / 3),
     (["--compression", "packbits", "--compression", "g3-2d"], {"compression": 32773, "bilevel": 3}, 0.5),
+    # A BigTIFF file: 8-byte links, LONG8 strips, and the same promises.
+    (["--bigtiff", "--compression", "group4", "--compression", "lzw"], {"group4": True, "compression": 5, "big": True},
+     1 / 3),
 ]
 
 
@@ -100,33 +103,38 @@ class Job:
         return len(directories)
 
 
-TYPE_BYTES = {1: 1, 2: 1, 3: 2, 4: 4, 5: 8, 6: 1, 7: 1, 8: 2, 9: 4, 10: 8, 11: 4, 12: 8, 13: 4}
+TYPE_BYTES = {1: 1, 2: 1, 3: 2, 4: 4, 5: 8, 6: 1, 7: 1, 8: 2, 9: 4, 10: 8, 11: 4, 12: 8, 13: 4, 16: 8, 17: 8, 18: 8}
 
 
 def unreferenced_bytes(path):
-    """Bytes at the end of a classic TIFF file that neither the header nor
-    any directory names (one pad byte to a word boundary aside)."""
+    """Bytes at the end of a classic or BigTIFF file that neither the header
+    nor any directory names (one pad byte to a word boundary aside)."""
     with open(path, "rb") as f:
         data = f.read()
     order = "<" if data[:2] == b"II" else ">"
-    end = 8
-    directory = struct.unpack(order + "I", data[4:8])[0]
+    big = struct.unpack(order + "H", data[2:4])[0] == 43
+    # Entry count, entry, count and offset sizes.
+    count_bytes, entry_bytes, word, word_code = (8, 20, 8, "Q") if big else (2, 12, 4, "I")
+    end = 16 if big else 8
+    directory = struct.unpack(order + word_code, data[8:16] if big else data[4:8])[0]
     while directory:
-        count = struct.unpack(order + "H", data[directory:directory + 2])[0]
-        end = max(end, directory + 2 + 12 * count + 4)
+        count = struct.unpack(order + ("Q" if big else "H"), data[directory:directory + count_bytes])[0]
+        end = max(end, directory + count_bytes + entry_bytes * count + word)
         pieces = {}
         for i in range(count):
-            entry = data[directory + 2 + 12 * i:directory + 14 + 12 * i]
-            tag, kind, n = struct.unpack(order + "HHI", entry[:8])
+            start = directory + count_bytes + entry_bytes * i
+            entry = data[start:start + entry_bytes]
+            tag, kind, n = struct.unpack(order + "HH" + word_code, entry[:4 + word])
             size = TYPE_BYTES[kind] * n
-            at = directory + 2 + 12 * i + 8 if size <= 4 else struct.unpack(order + "I", entry[8:])[0]
+            at = start + 4 + word if size <= word else struct.unpack(order + word_code, entry[4 + word:])[0]
             end = max(end, at + size)
             if tag in (273, 279):
-                form = order + ("H" if kind == 3 else "I") * n
+                form = order + {3: "H", 4: "I", 16: "Q"}[kind] * n
                 pieces[tag] = struct.unpack(form, data[at:at + size])
         for offset, length in zip(pieces.get(273, ()), pieces.get(279, ())):
             end = max(end, offset + length)
-        directory = struct.unpack(order + "I", data[directory + 2 + 12 * count:directory + 6 + 12 * count])[0]
+        next_field = directory + count_bytes + entry_bytes * count
+        directory = struct.unpack(order + word_code, data[next_field:next_field + word])[0]
     tail = len(data) - end
     return 0 if tail == 1 and end % 2 else tail
 

@@ -19,13 +19,15 @@ struct Page {
     uint32_t width = 100;
     uint32_t height = 50;
     uint32_t pageCount = 0;
-    uint32_t offset = 8;
+    uint64_t offset = 8;
     int32_t byteOrder = ByteOrderIntel;
     int32_t compression = CompressionNone;
+    TiffFlavour flavour = TiffFlavour::Classic;
 };
 
 LayoutRequest RequestFor(const Page& page) {
-    return {page.format, page.compression, true, page.pageCount, page.offset, {page.width, page.height, 300, 300}};
+    return {page.format,     page.compression, true, page.pageCount, page.offset, {page.width, page.height, 300, 300},
+            CompressionNone, page.flavour};
 }
 
 class DirectoryTest : public ::testing::Test {
@@ -37,10 +39,11 @@ protected:
         EXPECT_EQ(PlanPage(request, &plan), StatusOk);
         std::vector<uint8_t> staging(plan.stagingBytes, 0);
         FillDirectory(request, plan, staging.data());
-        const TiffHeader header = HeaderFor(page.byteOrder);
+        const TiffHeader header = HeaderFor(page.byteOrder, page.flavour);
         const TiffHeader* first = page.pageCount == 0 ? &header : nullptr;
-        StagedDirectory directory{staging.data(), plan.stagingBytes, plan.entryCount, plan.entryBase};
-        Bytes bytes((first != nullptr ? kHeaderBytes : 0) + plan.blockBytes);  // header, count, entries, values
+        StagedDirectory directory{staging.data(), plan.stagingBytes, plan.entryCount, plan.entryBase, page.flavour};
+        // Header, count, entries, values.
+        Bytes bytes((first != nullptr ? FrameOf(page.flavour).headerBytes : 0) + plan.blockBytes);
         uint32_t size = 0;
         const auto capacity = static_cast<uint32_t>(bytes.size());
         EXPECT_EQ(SerializeDirectory(directory, first, page.byteOrder, bytes.data(), capacity, &size), StatusOk);
@@ -326,6 +329,146 @@ TEST_F(DirectoryTest, JpegPagesThatDoNotAddUpAreRefused) {
     }
 }
 
+// A BigTIFF entry: tag, type, 8-byte count, 8-byte value or offset.
+struct BigEntry {
+    uint16_t type;
+    uint64_t count;
+    const uint8_t* field;
+};
+BigEntry FindBigEntry(const Bytes& bytes, uint64_t at, uint16_t tag, int32_t order) {
+    const uint64_t count = GetUnsigned(&bytes[at], 8, order);
+    for (uint64_t i = 0; i < count; ++i) {
+        const uint8_t* entry = &bytes[at + 8 + 20 * i];
+        if (GetShort(entry, order) == tag)
+            return {GetShort(entry + 2, order), GetUnsigned(entry + 4, 8, order), entry + 12};
+    }
+    ADD_FAILURE() << "no tag " << tag;
+    return {0, 0, &bytes[0]};
+}
+
+// A BigTIFF page's header and directory in both byte orders: 8-byte offsets
+// and counts, strips as LONG8, and the values of up to 8 bytes (the
+// resolutions, BitsPerSample, PageNumber) in their entries.
+TEST_F(DirectoryTest, BigTiffFirstPagesInBothOrders) {
+    struct Case {
+        int32_t format;
+        int32_t order;
+        Bytes header;
+        uint32_t blockBytes;  // count, entries, next offset, value areas
+    };
+    const Case cases[] = {
+        {FormatGray8, ByteOrderIntel, {0x49, 0x49, 0x2B, 0, 8, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0}, 8 + 20 * 14 + 8},
+        {FormatRgb48, ByteOrderMotorola, {0x4D, 0x4D, 0, 0x2B, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16}, 8 + 20 * 17 + 8},
+        {FormatPalette4,
+         ByteOrderIntel,
+         {0x49, 0x49, 0x2B, 0, 8, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0},
+         8 + 20 * 15 + 8 + 3 * 16 * 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.format);
+        Page page;
+        page.format = c.format;
+        page.byteOrder = c.order;
+        page.offset = 16;
+        page.flavour = TiffFlavour::Big;
+        PagePlan plan;
+        const Bytes bytes = Serialise(page, &plan);
+        ASSERT_EQ(plan.blockBytes, c.blockBytes);
+        EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 16), c.header);
+        const BigEntry offsets = FindBigEntry(bytes, 16, TagStripOffsets, c.order);
+        EXPECT_EQ(offsets.type, kTypeLong8);
+        EXPECT_EQ(GetUnsigned(offsets.field, 8, c.order), 16u + c.blockBytes);
+        const BigEntry sizes = FindBigEntry(bytes, 16, TagStripByteCounts, c.order);
+        EXPECT_EQ(sizes.type, kTypeLong8);
+        EXPECT_EQ(GetUnsigned(sizes.field, 8, c.order), plan.stripBytes);
+        const BigEntry x = FindBigEntry(bytes, 16, TagXResolution, c.order);
+        EXPECT_EQ(GetLong(x.field, c.order), 300u);
+        EXPECT_EQ(GetLong(x.field + 4, c.order), 1u);
+        const BigEntry bits = FindBigEntry(bytes, 16, TagBitsPerSample, c.order);
+        const uint32_t samples = c.format == FormatRgb48 ? 3 : 1;
+        ASSERT_EQ(bits.count, samples);
+        for (uint32_t i = 0; i < samples; ++i)
+            EXPECT_EQ(GetShort(bits.field + 2 * i, c.order), c.format == FormatRgb48   ? 16u
+                                                             : c.format == FormatGray8 ? 8u
+                                                                                       : 4u);
+        EXPECT_EQ(GetUnsigned(&bytes[plan.nextDirectoryField], 8, c.order), 0u);
+        EXPECT_EQ(plan.nextDirectoryField, 16 + 8 + 20 * plan.entryCount);
+        EXPECT_EQ(plan.endOffset, 16 + c.blockBytes + plan.stripBytes + (plan.stripBytes & 1));
+    }
+}
+
+// Past 4 GiB a classic page has no place; a BigTIFF page's offsets are 64-bit
+// there, and the flavour's limit keeps every sum far from overflow.
+TEST_F(DirectoryTest, BigTiffOffsetsPassFourGibibytes) {
+    Page page;
+    page.pageCount = 20;
+    page.offset = uint64_t{5} << 30;
+    LayoutRequest request = RequestFor(page);
+    PagePlan plan;
+    EXPECT_EQ(PlanPage(request, &plan), StatusWriteFailed);
+    page.flavour = TiffFlavour::Big;
+    const Bytes bytes = Serialise(page, &plan);
+    EXPECT_EQ(plan.directoryOffset, page.offset);
+    EXPECT_EQ(GetUnsigned(FindBigEntry(bytes, 0, TagStripOffsets, ByteOrderIntel).field, 8, ByteOrderIntel),
+              page.offset + plan.blockBytes);
+    EXPECT_EQ(plan.nextDirectoryField, page.offset + 8 + 20 * 14);
+    request = RequestFor(page);
+    request.directoryOffset = (uint64_t{1} << 62) - 100;
+    EXPECT_EQ(PlanPage(request, &plan), StatusWriteFailed);
+    request.directoryOffset = page.offset;
+    request.page.width = 70000;  // a strip of 4 GiB or more: too large in either flavour
+    request.page.height = 70000;
+    EXPECT_EQ(PlanPage(request, &plan), StatusWriteFailed);
+}
+
+// A BigTIFF page whose directory follows its strips (JPEG, LZW): many
+// strips' offsets and sizes as LONG8 arrays, one strip's in its entries,
+// past 4 GiB.
+TEST_F(DirectoryTest, BigTiffTrailingStripArrays) {
+    const uint32_t counts[] = {1001, 998, 38};
+    const Bytes tables(289, 7);
+    for (int32_t compression : {int32_t{CompressionJpeg}, int32_t{CompressionLzw}}) {
+        for (uint32_t strips : {3u, 1u}) {
+            SCOPED_TRACE(std::to_string(compression) + " " + std::to_string(strips));
+            const int32_t order = ByteOrderMotorola;
+            const uint64_t first = uint64_t{6} << 30;
+            TrailingLayoutRequest request{FormatRgb24,
+                                          true,
+                                          2,
+                                          first,
+                                          {100, strips == 3 ? 40u : 16u, 300, 300},
+                                          16,
+                                          counts,
+                                          strips,
+                                          tables.data(),
+                                          289,
+                                          compression,
+                                          nullptr,
+                                          TiffFlavour::Big};
+            PagePlan plan;
+            ASSERT_EQ(PlanTrailingPage(request, &plan), StatusOk);
+            Bytes staging(plan.stagingBytes, 0);
+            FillTrailingDirectory(request, plan, staging.data());
+            const StagedDirectory directory{staging.data(), plan.stagingBytes, plan.entryCount, plan.entryBase,
+                                            TiffFlavour::Big};
+            Bytes bytes(plan.blockBytes);
+            uint32_t size = 0;
+            ASSERT_EQ(SerializeDirectory(directory, nullptr, order, bytes.data(), plan.blockBytes, &size), StatusOk);
+            ASSERT_EQ(size, plan.blockBytes);
+            const BigEntry offsets = FindBigEntry(bytes, 0, TagStripOffsets, order);
+            EXPECT_EQ(offsets.type, kTypeLong8);
+            ASSERT_EQ(offsets.count, strips);
+            const uint64_t where = GetUnsigned(offsets.field, 8, order);
+            if (strips == 1) {
+                EXPECT_EQ(where, first);
+            } else {
+                EXPECT_EQ(GetUnsigned(&bytes[where - plan.directoryOffset + 16], 8, order), first + 1001 + 998);
+            }
+            EXPECT_EQ(plan.endOffset, plan.directoryOffset + plan.blockBytes);
+        }
+    }
+}
+
 // A buffer one byte short, or an entry whose values lie outside the staging
 // block, is refused without a byte beyond the buffer.
 TEST_F(DirectoryTest, SerialiserRefusesWhatDoesNotFit) {
@@ -342,7 +485,7 @@ TEST_F(DirectoryTest, SerialiserRefusesWhatDoesNotFit) {
               StatusWriteFailed);
     EXPECT_EQ(size, 0u);
     DirectoryEntry outside{TagXResolution, TypeRational, 1, plan.entryBase + plan.stagingBytes};
-    std::memcpy(&staging[kEntryBytes * entry_index::kGreyXResolution], &outside, sizeof(outside));
+    StageEntry(&staging[kEntryBytes * entry_index::kGreyXResolution], outside, TiffFlavour::Classic);
     EXPECT_EQ(SerializeDirectory(directory, nullptr, ByteOrderIntel, bytes.data(), static_cast<uint32_t>(bytes.size()),
                                  &size),
               StatusWriteFailed);

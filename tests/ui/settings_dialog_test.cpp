@@ -88,6 +88,7 @@ TEST_P(SettingsEndingTest, ChoicesStoredOnlyOnConfirmPositionAlways) {
         SelectComboEntry(dialog, IDC_COMPRESSION_LIST, group4);
         SelectComboEntry(dialog, IDC_COLOR_COMPRESSION_LIST, jpeg);
         SelectComboEntry(dialog, IDC_JPEG_QUALITY_LIST, quality75);
+        ClickButton(dialog, IDC_BIGTIFF);
         SetWindowPos(dialog, nullptr, 123, 45, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         if (GetParam().user) GetParam().user(dialog);
     });
@@ -102,6 +103,7 @@ TEST_P(SettingsEndingTest, ChoicesStoredOnlyOnConfirmPositionAlways) {
         EXPECT_EQ(Value("Compression"), 4u);
         EXPECT_EQ(Value("Color Compression"), 7u);
         EXPECT_EQ(Value("JPEG Quality"), 75u);
+        EXPECT_EQ(Value("BigTIFF"), uint32_t{FileKindBigTiff});
         // A settings text with the longest colour string, whole.
         EXPECT_EQ(SettingsText(), ResourceText(IDS_SETTINGS_MOTOROLA) + ResourceText(IDS_SETTINGS_GROUP4) +
                                       ResourceText(IDS_SETTINGS_COLOR_JPEG));
@@ -109,7 +111,26 @@ TEST_P(SettingsEndingTest, ChoicesStoredOnlyOnConfirmPositionAlways) {
         EXPECT_EQ(Value("File Type"), kIntel);
         EXPECT_EQ(Value("Compression"), 1u);
         EXPECT_EQ(Value("Color Compression"), 1u);
+        EXPECT_FALSE(HasValue("BigTIFF"));
         EXPECT_EQ(SettingsText(), ResourceText(IDS_SETTINGS_INTEL) + ResourceText(IDS_SETTINGS_UNCOMPRESSED));
+    }
+}
+
+// The BigTIFF box shows the stored kind (any value but BigTIFF's is
+// classic) and stores what it shows on OK.
+TEST_F(SettingsDialogTest, BigTiffBoxShownFromTheStoredValue) {
+    for (uint32_t stored : {uint32_t{FileKindClassic}, uint32_t{FileKindBigTiff}, 7u}) {
+        SCOPED_TRACE(stored);
+        WriteValue("BigTIFF", stored);
+        UINT shown = 0;
+        Opened opened;
+        PlayUser(&opened, [&](HWND dialog) {
+            shown = IsDlgButtonChecked(dialog, IDC_BIGTIFF);
+            ClickButton(dialog, IDOK);
+        });
+        EXPECT_EQ(Run(CmdSettings), StatusOk);
+        EXPECT_EQ(shown, stored == FileKindBigTiff ? BST_CHECKED : BST_UNCHECKED);
+        EXPECT_EQ(Value("BigTIFF"), stored == FileKindBigTiff ? uint32_t{FileKindBigTiff} : uint32_t{FileKindClassic});
     }
 }
 

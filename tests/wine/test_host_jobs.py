@@ -1,7 +1,8 @@
 """Scan jobs through the Windows host (zeduz-tiff.exe) and the plug-in DLL
 under Wine (each Windows flavour): every page format, both byte orders, Group 4, Group 3,
 LZW, Deflate and PackBits, multi-page
-files mixing formats, a job continued over several host processes, pages
+files mixing formats, a job continued over several host processes, BigTIFF
+files in both byte orders, pages
 shorter and longer than announced, and a Deflate page whose bands two threads
 code. Each
 output is read on the Linux side by independent TIFF readers (tiffinfo -D,
@@ -265,6 +266,30 @@ def deflate_bands_shared_between_threads():
         checks.check("StripOffsets (273) LONG (4) 2<" in strips, "%s: two strips" % name)
 
 
+def bigtiff_jobs():
+    """BigTIFF files in both byte orders, continued by a second process: the
+    same bytes as the Linux build, LONG8 strips, every page decoded exactly
+    (Pillow reads little-endian BigTIFF files only: a big-endian one is read
+    through libtiff's classic copy of it)."""
+    kinds = [source.kind for source in SOURCES]
+    for byte_order, compression in (("intel", "deflate"), ("motorola", "group4")):
+        name = "bigtiff-%s-%s" % (byte_order, compression)
+        options = settings(byte_order, compression) + ["--bigtiff"]
+        runs = [([BY_KIND[k].path for k in kinds[:3]], options),
+                ([BY_KIND[k].path for k in kinds[3:]], options + ["--append"])]
+        paths = both_hosts(name, runs)
+        same_bytes(name, paths)
+        dump = subprocess.run(["tiffdump", paths[0]], capture_output=True, text=True).stdout
+        checks.check("<BigTIFF>" in dump and "StripOffsets (273) LONG8 (16)" in dump,
+                     "%s: BigTIFF, its strips LONG8" % name)
+        readable = paths[0]
+        if byte_order == "motorola":
+            independent_readers_accept(name, paths[0], len(kinds))
+            readable = os.path.join(work, name + "-classic.tif")
+            subprocess.run(["tiffcp", "-c", "none", paths[0], readable], check=True)
+        check_pages(name, readable, kinds)
+
+
 def versions():
     """--version names the host's version and the one in the version
     resource of the DLL the host loads, the build's both."""
@@ -281,6 +306,7 @@ try:
     job_over_several_processes()
     short_and_long_pages()
     deflate_bands_shared_between_threads()
+    bigtiff_jobs()
 finally:
     w.delete_key("Software\\Zeduz\\Scan")
 if checks.failures == 0:
