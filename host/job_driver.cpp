@@ -11,12 +11,17 @@ namespace {
 
 // Every band is a command, and a command costs the plug-in a few registry
 // transactions and an opening of its page file whatever the band's size: so
-// narrow rows (a black-and-white A4 page is 310 bytes a row) go in bands of
-// 256 KiB rather than 64 rows, while wide ones keep 64 rows a band.
+// bands hold about 1 MiB of rows (at least 64 rows). A whole number of 16
+// rows keeps a JPEG page's bands on its strips' ends, so that the plug-in's
+// second coding thread can take a band's last strip while the next band is
+// read.
 uint32_t DefaultBandRows(uint32_t rowBytes) {
     constexpr uint32_t kRows = 64;
-    constexpr uint32_t kBytes = 256 * 1024;
-    return rowBytes == 0 ? kRows : std::max(kRows, kBytes / rowBytes);
+    constexpr uint32_t kBytes = 1024 * 1024;
+    constexpr uint32_t kStripRows = 16;
+    if (rowBytes == 0) return kRows;
+    const uint32_t rows = kBytes / rowBytes;
+    return std::max(kRows, rows - rows % kStripRows);
 }
 
 std::string FieldText(const char* field, size_t size) { return std::string(field, strnlen(field, size)); }

@@ -24,8 +24,8 @@ struct JobFailure {
     uint16_t status = 0;
 };
 
-// Rows per band when none are chosen: 64, or as many as fill 256 KiB where
-// rows are narrower (see DefaultBandRows).
+// Rows per band when none are chosen: about 1 MiB of rows in a whole number
+// of 16 rows, at least 64 (see DefaultBandRows).
 inline constexpr uint32_t kAutomaticBandRows = UINT32_MAX;
 
 struct PageDelivery {

@@ -156,7 +156,7 @@ void AddResolutionOptions(CLI::App& app, HostOptions& options) {
     AddValueOption(app, "--resolution", "X[,Y]", "the same, X across and Y down", kResolution, resolution);
     AddValueOption(
         app, "--band-rows", "N",
-        "rows per band handed to the plug-in\n(default 64, or 256 KiB of rows where\nthat is more; 0 = whole page)",
+        "rows per band handed to the plug-in\n(default: about 1 MiB of rows, in 16s,\nat least 64; 0 = whole page)",
         kResolution,
         [&options](const std::string& value) { return ParseNumber(value, 0, kMaxBandRows, options.bandRows); });
     AddValueOption(app, "--announce-rows", "N",
